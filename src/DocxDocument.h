@@ -1,0 +1,200 @@
+#pragma once
+// DocxDocument: the in-memory package. Every part lives as bytes in the entry
+// map; "word/document.xml" is parsed into a DOM only when an operation needs the
+// body, and written back only when that DOM was changed.
+#include "DocxDocumentXml.h"
+#include "DocxZip_Qt.h"
+
+#include <QDomDocument>
+#include <QDomElement>
+#include <QList>
+#include <QMap>
+#include <QString>
+
+#include <memory>
+
+// One indexed body paragraph.
+struct DocxParaInfo
+{
+    int index = 0;
+    QString styleId;
+    int headingLevel = -1;  // 0-based outline level; -1: not a heading
+    QString text;
+};
+
+// Effective paragraph and character properties of a style.
+struct StyleProps
+{
+    QString font;
+    int sizeHalfPts = 0;
+    bool bold = false, hasBold = false;
+    bool italic = false, hasItalic = false;
+    bool underline = false, hasUnderline = false;
+    bool strike = false, hasStrike = false;
+    QString color;
+    QString jc;
+    int spaceBefore = 0, spaceAfter = 0;
+    int line = 0;
+    QString lineRule;
+    int indLeft = 0, indRight = 0;
+    int indFirstLine = 0;  // a hanging indentation is stored negated
+    bool pageBreakBefore = false, hasPageBreakBefore = false;
+    bool keepNext = false, keepLines = false;
+    int outlineLvl = -1;
+    QString basedOn;
+    int numId = -1;
+    int ilvl = 0;
+};
+
+// One level of an abstract numbering.
+struct NumLevel
+{
+    QString numFmt = QStringLiteral("decimal");
+    QString lvlText = QStringLiteral("%1.");
+    double indentPx = 36.0;
+    double hangingPx = 36.0;
+    int start = 1;
+    QString font;
+    double sizePt = 0.0;
+};
+
+// Section margins in twips.
+struct DocxMargins
+{
+    int top = 1440;
+    int bottom = 1440;
+    int left = 1440;
+    int right = 1440;
+    int header = 709;
+    int footer = 709;
+    int gutter = 0;
+    bool mirror = false;
+};
+
+enum HFType { HFDefault = 0, HFEven = 1, HFFirst = 2 };
+
+// The last top-level w:sectPr of a DOM (a w:sectPr kept inside another, as a
+// tracked change of section properties, is not a section); null when none.
+QDomElement lastSectPr(const QDomDocument &dom);
+// The w:type text of a header/footer kind.
+QString hfTypeName(HFType type);
+// The MIME type of a lower-case image extension.
+QString mimeForExtension(const QString &ext);
+// The XML of the built-in paragraph styles ("Normal", "Heading1" to "Heading6").
+QString defaultStyleXml(const QString &styleId);
+// Namespace URI and element name holding a core property.
+struct CorePropertyName
+{
+    const char *namespaceUri;
+    const char *localName;
+};
+CorePropertyName corePropertyName(const QString &key);
+
+class DocxDocument
+{
+public:
+    DocxDocument();
+    ~DocxDocument();
+    DocxDocument(const DocxDocument &) = delete;
+    DocxDocument &operator=(const DocxDocument &) = delete;
+
+    bool valid = false;
+    QString path;
+    QString error;
+    DocxEntryMap entries;
+    DocxZipSource source;  // the archive as read: unchanged parts are copied from it
+
+    // Style table, numbering tables and theme fonts, as of the last index build.
+    QMap<QString, StyleProps> styleMap;
+    QMap<int, QMap<int, NumLevel>> abstractNums;
+    QMap<int, int> numToAbstract;
+    QMap<int, QMap<int, int>> startOverrides;
+    QString themeMajorFont;
+    QString themeMinorFont;
+
+    bool isValid() const { return valid; }
+    QString errorString() const { return error; }
+
+    // ---- body and paragraph index --------------------------------------
+    // Takes "word/document.xml" as the body: checks that it is well-formed and
+    // finds its last section without building a tree. False with `error` set.
+    bool loadBody();
+    // The body DOM, built on first use. The non-const form is for editing: the
+    // part is written back from the DOM at the next save.
+    QDomDocument &dom();
+    const QDomDocument &dom() const;
+    // The last section's w:sectPr (null when the body has none). Before the DOM
+    // is built this is a small tree of that element alone, spliced back into the
+    // part's bytes at the next save. The non-const form is for editing.
+    QDomElement lastSection();
+    QDomElement lastSection() const;
+    // Writes pending body edits into `entries`.
+    void storeBody();
+
+    int paragraphCount() const;
+    const DocxParaInfo &paragraphInfoAt(int i) const;
+    const QList<QDomElement> &paragraphs() const;
+    const QList<DocxParaInfo> &paragraphInfo() const;
+    // Re-reads theme, styles and numbering and rebuilds the paragraph index.
+    void buildIndex();
+    static void collectParagraphs(const QDomElement &container, QList<QDomElement> &out);
+
+    // ---- relationships, content types, media ---------------------------
+    QString addImagePart(const QByteArray &data, const QString &ext);
+    QString addHyperlinkRel(const QString &url);
+    QString relPartPath(const QString &rId) const;
+    QString relTarget(const QString &rId) const;
+    void ensureContentType(bool isHeader, const QString &partPath);
+    void ensureImageDefault(const QString &ext);
+    QString nextMediaName(const QString &extension) const;
+    void ensureOverride(const QString &partName, const QString &contentType);
+    void ensureRelOfType(const QString &relsPath, const QString &type, const QString &target);
+
+    // ---- styles and theme -----------------------------------------------
+    void parseTheme();
+    void parseStyles();
+    QString themeFont(const QString &name) const;
+    StyleProps parseStyleElement(const QDomElement &el) const;
+    StyleProps resolveStyle(const QString &styleId) const;
+    void ensureParagraphStyle(const QString &styleId);
+
+    // ---- numbering --------------------------------------------------------
+    void parseNumbering();
+    const NumLevel *numLevel(int numId, int ilvl) const;
+    int levelStart(int numId, int ilvl) const;
+    void ensureNumberingPart();
+
+    // ---- section settings -----------------------------------------------
+    DocxMargins margins() const;
+    bool setMargins(const DocxMargins &m);
+    bool titlePage() const;
+    bool setTitlePage(bool on);
+    bool evenAndOddHeaders() const;
+    bool setEvenAndOddHeaders(bool on);
+    bool setPageNumberFormat(const QString &fmt, int start);
+
+    // ---- header and footer parts -----------------------------------------
+    QByteArray headerPart(HFType type) const;
+    QByteArray footerPart(HFType type) const;
+    bool setHeaderPart(HFType type, const QByteArray &xml);
+    bool setFooterPart(HFType type, const QByteArray &xml);
+    QString findHFReference(bool isHeader, HFType type) const;
+    QString nextHFPartName(bool isHeader) const;
+    QString ensureHFRel(bool isHeader, HFType type, const QString &partPath);
+    void setHFReference(bool isHeader, HFType type, const QString &rId);
+    bool setPageNumberFooter(HFType type, const QString &format);
+    static QByteArray buildHFXml(bool isHeader, const QString &text, const QString &align);
+
+    // ---- core properties ----------------------------------------------------
+    QString docProperty(const QString &key) const;
+    bool setDocProperty(const QString &key, const QString &value);
+
+private:
+    struct Body;
+    std::unique_ptr<Body> body_;
+
+    void ensureIndexed() const;
+    void indexParagraphs() const;
+    QByteArray hfPart(bool isHeader, HFType type) const;
+    bool setHFPart(bool isHeader, HFType type, const QByteArray &xml);
+};

@@ -1,0 +1,178 @@
+// Numbering definitions: parsing, lookups and the library's own numbering part.
+#include "DocxDocument.h"
+#include "DocxDocumentParts.h"
+#include "DocxLog.h"
+#include "DocxNamespaces.h"
+
+namespace {
+
+constexpr char kNumberingRelType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/numbering";
+constexpr char kNumberingContentType[] =
+    "application/vnd.openxmlformats-officedocument.wordprocessingml.numbering+xml";
+constexpr double kTwipsPerPixel = 15.0;
+constexpr int kLevelCount = 9;
+constexpr int kLevelIndentStep = 720;  // twips per list level
+
+QString wAttribute(const QDomElement &el, const char *localName)
+{
+    return el.attributeNS(QString::fromLatin1(kNsW), QString::fromLatin1(localName));
+}
+
+int toInt(const QString &s, bool *ok) { return s.toInt(ok); }
+
+NumLevel parseLevel(const QDomElement &lvl)
+{
+    NumLevel level;
+    for (QDomElement c = lvl.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
+        const QString name = c.localName();
+        bool ok = false;
+        if (name == QLatin1String("start")) {
+            const int v = toInt(wVal(c), &ok);
+            if (ok)
+                level.start = v;
+        } else if (name == QLatin1String("numFmt")) {
+            level.numFmt = wVal(c);
+        } else if (name == QLatin1String("lvlText")) {
+            level.lvlText = wVal(c);
+        } else if (name == QLatin1String("pPr")) {
+            for (const QDomElement &ind : childElementsByLocalName(c, QStringLiteral("ind"))) {
+                const int left = toInt(wAttribute(ind, "left"), &ok);
+                if (ok)
+                    level.indentPx = left / kTwipsPerPixel;
+                const int hanging = toInt(wAttribute(ind, "hanging"), &ok);
+                if (ok)
+                    level.hangingPx = hanging / kTwipsPerPixel;
+            }
+        } else if (name == QLatin1String("rPr")) {
+            const QList<QDomElement> fonts = childElementsByLocalName(c, QStringLiteral("rFonts"));
+            if (!fonts.isEmpty()) {
+                QString font = wAttribute(fonts.first(), "ascii");
+                if (font.isEmpty())
+                    font = wAttribute(fonts.first(), "hAnsi");
+                if (!font.isEmpty())
+                    level.font = font;
+            }
+            const QList<QDomElement> sizes = childElementsByLocalName(c, QStringLiteral("sz"));
+            if (!sizes.isEmpty()) {
+                const int sz = toInt(wVal(sizes.first()), &ok);
+                if (ok && sz >= 1)
+                    level.sizePt = sz / 2.0;
+            }
+        }
+    }
+    return level;
+}
+
+QString numberingLevel(int level, bool bullet)
+{
+    static const char *const bullets[] = {"\u2022", "\u25E6", "\u25AA"};
+    const QString text = bullet ? QString::fromUtf8(bullets[level % 3]) : QStringLiteral("%%1.").arg(level + 1);
+    return QStringLiteral("<w:lvl w:ilvl=\"%1\"><w:start w:val=\"1\"/><w:numFmt w:val=\"%2\"/><w:lvlText w:val=\"%3\"/>"
+                          "<w:lvlJc w:val=\"left\"/><w:pPr><w:ind w:left=\"%4\" w:hanging=\"360\"/></w:pPr></w:lvl>")
+        .arg(QString::number(level), bullet ? QStringLiteral("bullet") : QStringLiteral("decimal"), text,
+             QString::number((level + 1) * kLevelIndentStep));
+}
+
+QString abstractNumbering(int id, bool bullet)
+{
+    QString xml = QStringLiteral("<w:abstractNum w:abstractNumId=\"%1\">").arg(id);
+    for (int level = 0; level < kLevelCount; ++level)
+        xml += numberingLevel(level, bullet);
+    return xml + QStringLiteral("</w:abstractNum>");
+}
+
+}  // namespace
+
+void DocxDocument::parseNumbering()
+{
+    abstractNums.clear();
+    numToAbstract.clear();
+    startOverrides.clear();
+    const QString name = QString::fromLatin1(kPartNumbering);
+    if (!entries.contains(name))
+        return;
+    QDomDocument numbering;
+    QString err;
+    if (!loadPart(entries, name, numbering, err)) {
+        documentWarning() << "parseNumbering: XML error:" << err;
+        return;
+    }
+    const QString w = QString::fromLatin1(kNsW);
+    const QDomNodeList abstracts = numbering.elementsByTagNameNS(w, QStringLiteral("abstractNum"));
+    for (int i = 0; i < abstracts.size(); ++i) {
+        const QDomElement a = abstracts.at(i).toElement();
+        bool ok = false;
+        const int abstractId = toInt(wAttribute(a, "abstractNumId"), &ok);
+        if (!ok)
+            continue;
+        QMap<int, NumLevel> levels;
+        for (const QDomElement &lvl : childElementsByLocalName(a, QStringLiteral("lvl"))) {
+            const int ilvl = toInt(wAttribute(lvl, "ilvl"), &ok);
+            if (ok)
+                levels.insert(ilvl, parseLevel(lvl));
+        }
+        abstractNums.insert(abstractId, levels);
+    }
+    const QDomNodeList nums = numbering.elementsByTagNameNS(w, QStringLiteral("num"));
+    for (int i = 0; i < nums.size(); ++i) {
+        const QDomElement num = nums.at(i).toElement();
+        bool ok = false;
+        const int numId = toInt(wAttribute(num, "numId"), &ok);
+        if (!ok || numId == 0)
+            continue;
+        for (QDomElement c = num.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
+            if (c.localName() == QLatin1String("abstractNumId")) {
+                const int abstractId = toInt(wVal(c), &ok);
+                if (ok)
+                    numToAbstract.insert(numId, abstractId);
+            } else if (c.localName() == QLatin1String("lvlOverride")) {
+                const int ilvl = toInt(wAttribute(c, "ilvl"), &ok);
+                if (!ok)
+                    continue;
+                for (const QDomElement &so : childElementsByLocalName(c, QStringLiteral("startOverride"))) {
+                    const int start = toInt(wVal(so), &ok);
+                    if (ok)
+                        startOverrides[numId][ilvl] = start;
+                }
+            }
+        }
+    }
+    documentDebug() << "parseNumbering: abstractNums=" << abstractNums.size() << " nums=" << numToAbstract.size();
+}
+
+const NumLevel *DocxDocument::numLevel(int numId, int ilvl) const
+{
+    const auto n = numToAbstract.constFind(numId);
+    if (n == numToAbstract.cend())
+        return nullptr;
+    const auto a = abstractNums.constFind(*n);
+    if (a == abstractNums.cend())
+        return nullptr;
+    const auto l = a->constFind(ilvl);
+    return l == a->cend() ? nullptr : &*l;
+}
+
+int DocxDocument::levelStart(int numId, int ilvl) const
+{
+    const auto o = startOverrides.constFind(numId);
+    if (o != startOverrides.cend() && o->contains(ilvl))
+        return o->value(ilvl);
+    const NumLevel *level = numLevel(numId, ilvl);
+    return level ? level->start : 1;
+}
+
+void DocxDocument::ensureNumberingPart()
+{
+    const QString name = QString::fromLatin1(kPartNumbering);
+    if (entries.contains(name))
+        return;
+    const QString xml = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+                                       "<w:numbering xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">")
+        + abstractNumbering(0, true) + abstractNumbering(1, false)
+        + QStringLiteral("<w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num>"
+                         "<w:num w:numId=\"2\"><w:abstractNumId w:val=\"1\"/></w:num></w:numbering>");
+    entries.insert(name, xml.toUtf8());
+    ensureOverride(QStringLiteral("/word/numbering.xml"), QString::fromLatin1(kNumberingContentType));
+    ensureRelOfType(QString::fromLatin1(kPartDocumentRels), QString::fromLatin1(kNumberingRelType),
+                    QStringLiteral("numbering.xml"));
+}

@@ -1,0 +1,386 @@
+// The style sheet, theme fonts and effective style properties.
+#include "DocxDocument.h"
+#include "DocxDocumentParts.h"
+#include "DocxLog.h"
+#include "DocxNamespaces.h"
+
+namespace {
+
+constexpr char kDocDefaultsKey[] = "__docDefaults__";
+constexpr int kMaxStyleChain = 12;
+constexpr char kStylesRelType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles";
+constexpr char kStylesContentType[] = "application/vnd.openxmlformats-officedocument.wordprocessingml.styles+xml";
+constexpr char kStyleSheetTemplate[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+    "<w:styles xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">"
+    "<w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\"><w:name w:val=\"Normal\"/></w:style>"
+    "</w:styles>";
+constexpr char kNormalStyle[] =
+    "<w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\"><w:name w:val=\"Normal\"/></w:style>";
+constexpr char kHeadingStyle[] =
+    "<w:style w:type=\"paragraph\" w:styleId=\"Heading%1\"><w:name w:val=\"heading %1\"/>"
+    "<w:basedOn w:val=\"Normal\"/><w:next w:val=\"Normal\"/><w:qFormat/><w:pPr><w:outlineLvl w:val=\"%2\"/>"
+    "</w:pPr><w:rPr><w:b/><w:sz w:val=\"%3\"/><w:szCs w:val=\"%3\"/></w:rPr></w:style>";
+constexpr char kStyleWrapperOpen[] = "<w:styles xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">";
+constexpr char kStyleWrapperClose[] = "</w:styles>";
+constexpr int kHeadingSizes[] = {32, 28, 26, 24, 22, 22};  // half-points of Heading1 to Heading6
+
+QDomElement wChild(const QDomNode &parent, const char *localName) { return childElementNS(parent, localName, kNsW); }
+
+QString wAttribute(const QDomElement &el, const char *localName)
+{
+    return el.attributeNS(QString::fromLatin1(kNsW), QString::fromLatin1(localName));
+}
+
+// Stores the attribute's decimal value in `field` when it converts and passes `accept`.
+template <typename Accept>
+void readInt(const QDomElement &el, const char *localName, int &field, Accept accept)
+{
+    bool ok = false;
+    const int v = wAttribute(el, localName).toInt(&ok);
+    if (ok && accept(v))
+        field = v;
+}
+bool any(int) { return true; }
+bool atLeastOne(int v) { return v >= 1; }
+bool notNegative(int v) { return v >= 0; }
+
+// An on/off property: present without a value, or with anything but "0" and "false", is on.
+bool onOffValue(const QDomElement &el)
+{
+    const QString v = wVal(el);
+    return v != QLatin1String("0") && v != QLatin1String("false");
+}
+
+void readFirstLineOrHanging(const QDomElement &ind, int &indFirstLine)
+{
+    bool ok = false;
+    const QString firstLine = wAttribute(ind, "firstLine");
+    if (!firstLine.isEmpty()) {
+        const int v = firstLine.toInt(&ok);
+        if (ok)
+            indFirstLine = v;
+        return;
+    }
+    const int hanging = wAttribute(ind, "hanging").toInt(&ok);
+    if (ok)
+        indFirstLine = -hanging;
+}
+
+}  // namespace
+
+QString defaultStyleXml(const QString &styleId)
+{
+    if (styleId == QLatin1String("Normal"))
+        return QString::fromLatin1(kNormalStyle);
+    if (!styleId.startsWith(QLatin1String("Heading")))
+        return {};
+    bool ok = false;
+    const int n = QStringView(styleId).mid(7).toInt(&ok);
+    if (!ok || n < 1 || n > 6)
+        return {};
+    return QString::fromLatin1(kHeadingStyle).arg(n).arg(n - 1).arg(kHeadingSizes[n - 1]);
+}
+
+void DocxDocument::parseTheme()
+{
+    themeMajorFont.clear();
+    themeMinorFont.clear();
+    QDomDocument theme;
+    QString err;
+    if (!loadPart(entries, QString::fromLatin1(kPartTheme), theme, err))
+        return;
+    const QDomElement scheme = firstElementNS(theme, "fontScheme", kNsDrawingMain);
+    if (scheme.isNull())
+        return;
+    auto latinTypeface = [&](const char *fontName) {
+        const QDomElement latin = childElementNS(childElementNS(scheme, fontName, kNsDrawingMain), "latin", kNsDrawingMain);
+        return latin.attribute(QStringLiteral("typeface"));
+    };
+    themeMajorFont = latinTypeface("majorFont");
+    themeMinorFont = latinTypeface("minorFont");
+}
+
+QString DocxDocument::themeFont(const QString &name) const
+{
+    const QString lower = name.toLower();
+    if (lower.startsWith(QLatin1String("major")))
+        return themeMajorFont;
+    if (lower.startsWith(QLatin1String("minor")))
+        return themeMinorFont;
+    return {};
+}
+
+namespace {
+
+QString selectFont(const DocxDocument &doc, const QDomElement &rFonts)
+{
+    QString font = wAttribute(rFonts, "ascii");
+    if (font.isEmpty())
+        font = wAttribute(rFonts, "hAnsi");
+    if (font.isEmpty())
+        font = doc.themeFont(wAttribute(rFonts, "asciiTheme"));
+    if (font.isEmpty())
+        font = doc.themeFont(wAttribute(rFonts, "hAnsiTheme"));
+    return font;
+}
+
+StyleProps parseDocDefaults(const DocxDocument &doc, const QDomElement &docDefaults)
+{
+    StyleProps d;
+    const QDomElement pPr = wChild(wChild(docDefaults, "pPrDefault"), "pPr");
+    if (!pPr.isNull()) {
+        const QDomElement jc = wChild(pPr, "jc");
+        if (!jc.isNull())
+            d.jc = wVal(jc);
+        const QDomElement spacing = wChild(pPr, "spacing");
+        if (!spacing.isNull()) {
+            readInt(spacing, "before", d.spaceBefore, atLeastOne);
+            readInt(spacing, "after", d.spaceAfter, atLeastOne);
+            readInt(spacing, "line", d.line, atLeastOne);
+            d.lineRule = wAttribute(spacing, "lineRule");
+        }
+        const QDomElement ind = wChild(pPr, "ind");
+        if (!ind.isNull()) {
+            readInt(ind, "left", d.indLeft, any);
+            readInt(ind, "right", d.indRight, any);
+            bool ok = false;
+            const int firstLine = wAttribute(ind, "firstLine").toInt(&ok);
+            if (ok) {
+                d.indFirstLine = firstLine;
+            } else {
+                const int hanging = wAttribute(ind, "hanging").toInt(&ok);
+                if (ok)
+                    d.indFirstLine = -hanging;
+            }
+        }
+    }
+    const QDomElement rPr = wChild(wChild(docDefaults, "rPrDefault"), "rPr");
+    if (!rPr.isNull()) {
+        readInt(wChild(rPr, "sz"), "val", d.sizeHalfPts, atLeastOne);
+        const QDomElement rFonts = wChild(rPr, "rFonts");
+        if (!rFonts.isNull()) {
+            const QString font = selectFont(doc, rFonts);
+            if (!font.isEmpty())
+                d.font = font;
+        }
+        const QDomElement color = wChild(rPr, "color");
+        if (!color.isNull() && wVal(color) != QLatin1String("auto"))
+            d.color = wVal(color);
+    }
+    return d;
+}
+
+}  // namespace
+
+void DocxDocument::parseStyles()
+{
+    styleMap.clear();
+    const QString name = QString::fromLatin1(kPartStyles);
+    if (!entries.contains(name))
+        return;
+    QDomDocument styles;
+    QString err;
+    if (!loadPart(entries, name, styles, err)) {
+        documentWarning() << "DocxDocument: cannot parse styles.xml:" << err;
+        return;
+    }
+    const QDomElement root = firstElementNS(styles, "styles", kNsW);
+    if (root.isNull())
+        return;
+    styleMap.insert(QString::fromLatin1(kDocDefaultsKey), parseDocDefaults(*this, wChild(root, "docDefaults")));
+    for (QDomElement s = root.firstChildElement(); !s.isNull(); s = s.nextSiblingElement()) {
+        if (s.localName() != QLatin1String("style"))
+            continue;
+        const QString type = wAttribute(s, "type");
+        const QString id = wAttribute(s, "styleId");
+        if (id.isEmpty() || (type != QLatin1String("paragraph") && type != QLatin1String("character")))
+            continue;
+        styleMap.insert(id, parseStyleElement(s));
+    }
+}
+
+StyleProps DocxDocument::parseStyleElement(const QDomElement &el) const
+{
+    StyleProps s;
+    const QDomElement basedOn = wChild(el, "basedOn");
+    if (!basedOn.isNull())
+        s.basedOn = wVal(basedOn);
+
+    const QDomElement pPr = wChild(el, "pPr");
+    if (!pPr.isNull()) {
+        const QDomElement jc = wChild(pPr, "jc");
+        if (!jc.isNull())
+            s.jc = wVal(jc);
+        const QDomElement spacing = wChild(pPr, "spacing");
+        if (!spacing.isNull()) {
+            readInt(spacing, "before", s.spaceBefore, notNegative);
+            readInt(spacing, "after", s.spaceAfter, notNegative);
+            readInt(spacing, "line", s.line, atLeastOne);
+            s.lineRule = wAttribute(spacing, "lineRule");
+        }
+        const QDomElement ind = wChild(pPr, "ind");
+        if (!ind.isNull()) {
+            readInt(ind, "left", s.indLeft, any);
+            readInt(ind, "right", s.indRight, any);
+            readFirstLineOrHanging(ind, s.indFirstLine);
+        }
+        const QDomElement outline = wChild(pPr, "outlineLvl");
+        if (!outline.isNull())
+            readInt(outline, "val", s.outlineLvl, any);
+        const QDomElement numPr = wChild(pPr, "numPr");
+        if (!numPr.isNull()) {
+            readInt(wChild(numPr, "numId"), "val", s.numId, any);
+            readInt(wChild(numPr, "ilvl"), "val", s.ilvl, any);
+        }
+        const QDomElement pageBreak = wChild(pPr, "pageBreakBefore");
+        if (!pageBreak.isNull()) {
+            s.hasPageBreakBefore = true;
+            s.pageBreakBefore = onOffValue(pageBreak);
+        }
+        s.keepNext = !wChild(pPr, "keepNext").isNull();
+        s.keepLines = !wChild(pPr, "keepLines").isNull();
+    }
+
+    const QDomElement rPr = wChild(el, "rPr");
+    if (!rPr.isNull()) {
+        const QDomElement rFonts = wChild(rPr, "rFonts");
+        if (!rFonts.isNull()) {
+            const QString font = selectFont(*this, rFonts);
+            if (!font.isEmpty())
+                s.font = font;
+        }
+        readInt(wChild(rPr, "sz"), "val", s.sizeHalfPts, atLeastOne);
+        auto onOff = [&](const char *name, bool &value, bool &has) {
+            const QDomElement e = wChild(rPr, name);
+            if (!e.isNull()) {
+                has = true;
+                value = onOffValue(e);
+            }
+        };
+        onOff("b", s.bold, s.hasBold);
+        onOff("i", s.italic, s.hasItalic);
+        onOff("strike", s.strike, s.hasStrike);
+        const QDomElement u = wChild(rPr, "u");
+        if (!u.isNull()) {
+            s.hasUnderline = true;
+            s.underline = !wVal(u).isEmpty() && wVal(u) != QLatin1String("none");
+        }
+        const QDomElement color = wChild(rPr, "color");
+        if (!color.isNull() && wVal(color) != QLatin1String("auto"))
+            s.color = wVal(color);
+    }
+    return s;
+}
+
+StyleProps DocxDocument::resolveStyle(const QString &styleId) const
+{
+    StyleProps result = styleMap.value(QString::fromLatin1(kDocDefaultsKey));
+    if (styleId.isEmpty())
+        return result;
+
+    QStringList chain;
+    for (QString current = styleId; !current.isEmpty();) {
+        if (chain.size() >= kMaxStyleChain || chain.contains(current))
+            break;
+        chain.prepend(current);
+        const auto it = styleMap.constFind(current);
+        if (it == styleMap.cend())
+            break;
+        current = it->basedOn;
+    }
+
+    bool bold = result.hasBold && result.bold;
+    bool italic = result.hasItalic && result.italic;
+    for (const QString &id : chain) {
+        const auto it = styleMap.constFind(id);
+        if (it == styleMap.cend())
+            continue;
+        const StyleProps &s = *it;
+        auto takeText = [](QString &field, const QString &v) {
+            if (!v.isEmpty())
+                field = v;
+        };
+        takeText(result.font, s.font);
+        takeText(result.color, s.color);
+        takeText(result.jc, s.jc);
+        takeText(result.lineRule, s.lineRule);
+        auto takePositive = [](int &field, int v) {
+            if (v > 0)
+                field = v;
+        };
+        takePositive(result.sizeHalfPts, s.sizeHalfPts);
+        takePositive(result.spaceBefore, s.spaceBefore);
+        takePositive(result.spaceAfter, s.spaceAfter);
+        takePositive(result.line, s.line);
+        auto takeNonZero = [](int &field, int v) {
+            if (v != 0)
+                field = v;
+        };
+        takeNonZero(result.indLeft, s.indLeft);
+        takeNonZero(result.indRight, s.indRight);
+        takeNonZero(result.indFirstLine, s.indFirstLine);
+        // Bold and italic toggle along the chain.
+        if (s.hasBold) {
+            bold = bold != s.bold;
+            result.hasBold = true;
+        }
+        if (s.hasItalic) {
+            italic = italic != s.italic;
+            result.hasItalic = true;
+        }
+        auto takeFlag = [](bool &field, bool &has, bool v, bool sHas) {
+            if (sHas) {
+                field = v;
+                has = true;
+            }
+        };
+        takeFlag(result.underline, result.hasUnderline, s.underline, s.hasUnderline);
+        takeFlag(result.strike, result.hasStrike, s.strike, s.hasStrike);
+        takeFlag(result.pageBreakBefore, result.hasPageBreakBefore, s.pageBreakBefore, s.hasPageBreakBefore);
+        result.keepNext = result.keepNext || s.keepNext;
+        result.keepLines = result.keepLines || s.keepLines;
+        if (s.outlineLvl >= 0)
+            result.outlineLvl = s.outlineLvl;
+        if (s.numId >= 0) {
+            result.numId = s.numId;
+            result.ilvl = s.ilvl;
+        }
+    }
+    result.bold = bold;
+    result.italic = italic;
+    return result;
+}
+
+void DocxDocument::ensureParagraphStyle(const QString &styleId)
+{
+    if (styleId.isEmpty())
+        return;
+    const QString name = QString::fromLatin1(kPartStyles);
+    if (!entries.contains(name))
+        entries.insert(name, QByteArray(kStyleSheetTemplate));
+    QDomDocument styles;
+    QString err;
+    if (!loadPart(entries, name, styles, err)) {
+        documentWarning() << "ensureParagraphStyle: cannot parse styles.xml:" << err;
+        return;
+    }
+    QDomElement root = styles.documentElement();
+    if (root.isNull())
+        return;
+    bool exists = false;
+    const QDomNodeList all = styles.elementsByTagNameNS(QString::fromLatin1(kNsW), QStringLiteral("style"));
+    for (int i = 0; i < all.size() && !exists; ++i)
+        exists = wAttribute(all.at(i).toElement(), "styleId") == styleId;
+    const QString fragment = exists ? QString() : defaultStyleXml(styleId);
+    if (!fragment.isEmpty()) {
+        QDomDocument wrapped;
+        const QByteArray xml = QByteArray(kStyleWrapperOpen) + fragment.toUtf8() + kStyleWrapperClose;
+        if (parseXml(xml, wrapped, err) && !wrapped.documentElement().firstChildElement().isNull())
+            root.appendChild(styles.importNode(wrapped.documentElement().firstChildElement(), true));
+    }
+    storePart(entries, name, styles, kCompactPart);
+    ensureOverride(QStringLiteral("/word/styles.xml"), QString::fromLatin1(kStylesContentType));
+    ensureRelOfType(QString::fromLatin1(kPartDocumentRels), QString::fromLatin1(kStylesRelType),
+                    QStringLiteral("styles.xml"));
+}

@@ -1,0 +1,45 @@
+#pragma once
+// XML access shared by the package model: parsing parts into a DOM that keeps
+// every text node and namespace declaration, writing a DOM back, and the small
+// element lookups the model uses everywhere.
+#include <QByteArray>
+#include <QDomDocument>
+#include <QDomElement>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+// Prefix to namespace URI bindings in force at some point of a document.
+using DocxNamespaceBindings = QList<QPair<QString, QString>>;
+
+// Namespace-aware parse. Unlike QDomDocument::setContent it keeps whitespace-only
+// text (a space between two runs is content) and keeps every namespace
+// declaration as an attribute of its element, so a part written back declares
+// what the source declared, where it declared it. Document type declarations
+// are refused. On failure `err` is "XML parse error at line %1 col %2: %3".
+bool parseXml(const QByteArray &bytes, QDomDocument &dom, QString &err);
+
+// Checks that `bytes` is a well-formed XML document, with the texts of parseXml,
+// without building a tree.
+bool checkXml(const QByteArray &bytes, QString &err);
+
+// Writes a DOM as UTF-8 XML. `indent` > 0 puts each child of an element that
+// holds only elements on its own line, indented; 0 adds no whitespace at all.
+// Namespaces are declared once: the root keeps its declarations and also
+// declares any prefix that new elements brought in.
+QByteArray serializeXml(const QDomDocument &dom, int indent);
+
+// Writes one element whose ancestors (outside this output) bind `inScope`;
+// bindings already in force are not declared again.
+QByteArray serializeXmlElement(const QDomElement &el, const DocxNamespaceBindings &inScope);
+
+// The first child element (not descendant) in `namespaceUri` named `localName`.
+QDomElement childElementNS(const QDomNode &parent, const char *localName, const char *namespaceUri);
+// The first element in document order below `root` in `namespaceUri` named `localName`.
+QDomElement firstElementNS(const QDomNode &root, const char *localName, const char *namespaceUri);
+// The w:val attribute; empty when absent.
+QString wVal(const QDomElement &el);
+// The text of every descendant w:t in document order, joined without separators.
+QString paragraphText(const QDomElement &el);
+// Element children in document order whose local name is `localName`, any namespace.
+QList<QDomElement> childElementsByLocalName(const QDomNode &parent, const QString &localName);

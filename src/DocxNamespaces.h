@@ -1,0 +1,25 @@
+#pragma once
+// Namespace URIs of the formats the package model reads and writes.
+
+inline constexpr char kNsW[] = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
+inline constexpr char kNsR[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+inline constexpr char kNsPackageRels[] = "http://schemas.openxmlformats.org/package/2006/relationships";
+inline constexpr char kNsContentTypes[] = "http://schemas.openxmlformats.org/package/2006/content-types";
+inline constexpr char kNsXml[] = "http://www.w3.org/XML/1998/namespace";
+inline constexpr char kNsXmlns[] = "http://www.w3.org/2000/xmlns/";
+inline constexpr char kNsDrawingMain[] = "http://schemas.openxmlformats.org/drawingml/2006/main";
+inline constexpr char kNsWordDrawing[] = "http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing";
+inline constexpr char kNsPicture[] = "http://schemas.openxmlformats.org/drawingml/2006/picture";
+inline constexpr char kNsCoreProps[] = "http://schemas.openxmlformats.org/package/2006/metadata/core-properties";
+inline constexpr char kNsDc[] = "http://purl.org/dc/elements/1.1/";
+
+// Part names the model knows by name.
+inline constexpr char kPartDocument[] = "word/document.xml";
+inline constexpr char kPartContentTypes[] = "[Content_Types].xml";
+inline constexpr char kPartRootRels[] = "_rels/.rels";
+inline constexpr char kPartDocumentRels[] = "word/_rels/document.xml.rels";
+inline constexpr char kPartStyles[] = "word/styles.xml";
+inline constexpr char kPartSettings[] = "word/settings.xml";
+inline constexpr char kPartNumbering[] = "word/numbering.xml";
+inline constexpr char kPartTheme[] = "word/theme/theme1.xml";
+inline constexpr char kPartCoreProps[] = "docProps/core.xml";

@@ -1,0 +1,86 @@
+// info, new, copy: whole packages.
+#include "Cli.h"
+
+#include "DocxDocument.h"
+#include "DocxReader.h"
+
+#include <lorvexdocx.h>
+
+#include <QFileInfo>
+
+#include <iomanip>
+#include <iostream>
+#include <memory>
+
+namespace {
+
+constexpr int kHeadingsShown = 10;
+
+void printParts(const DocxDocument &doc)
+{
+    std::cout << "Parts:\n";
+    for (const QString &name : doc.source.order) {
+        if (doc.entries.contains(name))
+            std::cout << "  " << std::setw(10) << doc.entries.value(name).size() << "  " << name.toStdString() << "\n";
+    }
+}
+
+void printOutline(const DocxDocument &doc)
+{
+    std::cout << "Paragraphs: " << doc.paragraphCount() << "\n";
+    int shown = 0;
+    for (const DocxParaInfo &p : doc.paragraphInfo()) {
+        if (p.headingLevel < 0)
+            continue;
+        if (shown == 0)
+            std::cout << "Headings:\n";
+        if (shown++ == kHeadingsShown) {
+            std::cout << "  ...\n";
+            break;
+        }
+        const int indent = qBound(0, p.headingLevel, 8);
+        std::cout << "  " << std::string(size_t(indent) * 2, ' ') << "[" << p.headingLevel + 1 << "] "
+                  << p.text.trimmed().toStdString() << "\n";
+    }
+}
+
+}  // namespace
+
+int runInfo(const Args &args)
+{
+    const std::string path = args.positional[0];
+    OpenDocument h(lxDocx_open(path.c_str()));
+    std::cout << "File: " << path << "\n";
+    if (!h) {
+        std::cout << "Valid: no\n";
+        return failed("cannot open " + path, lxDocx_error(nullptr));
+    }
+    std::cout << "Valid: yes\n";
+    const std::unique_ptr<DocxDocument> doc(DocxReader::open(QString::fromStdString(path)));
+    printParts(*doc);
+    printOutline(*doc);
+    return ExitOk;
+}
+
+int runNew(const Args &args)
+{
+    const std::string path = args.positional[0];
+    OpenDocument h(lxDocx_create_blank(path.c_str()));
+    if (!h)
+        return failed("cannot create " + path, lxDocx_error(nullptr));
+    std::cout << "Wrote " << path << "\n";
+    return ExitOk;
+}
+
+int runCopy(const Args &args)
+{
+    const std::string &src = args.positional[0];
+    const std::string &dst = args.positional[1];
+    OpenDocument h(lxDocx_open(src.c_str()));
+    if (!h)
+        return failed("cannot open " + src, lxDocx_error(nullptr));
+    if (!lxDocx_save_as(h.get(), dst.c_str()))
+        return failed("cannot save " + dst, lxDocx_error(h.get()));
+    std::cout << "Wrote " << dst << "\n";
+    return ExitOk;
+}
