@@ -102,6 +102,87 @@ LXDOCX_API int lxDocx_save(DocxHandle *h);
  * On failure: 0, lxDocx_error(h) is "DocxWriter::saveVersion failed". */
 LXDOCX_API int lxDocx_save_as(DocxHandle *h, const char *path);
 
+/* ---- Page setup (the document's last section) ------------------------------
+ * Lengths are twips (1/1440 inch). Changes to the section reach the file at
+ * the next save. These functions record no error text: 0 is their report. */
+
+/* Reads the page margins, header and footer distances, gutter and whether
+ * margins are mirrored (1/0) into the non-NULL pointers; NULL pointers are
+ * skipped. Note the order: top, bottom, left, right. Values the document does
+ * not give (or gives negative) read as 1440 for the margins, 709 for header and
+ * footer, 0 for the gutter. Returns 1. */
+LXDOCX_API int lxDocx_get_margins(DocxHandle *h, int *top, int *bottom, int *left, int *right, int *header,
+                                  int *footer, int *gutter, int *mirror);
+
+/* Sets all eight values (order as above; `mirror` non-zero mirrors the
+ * margins, also in "word/settings.xml" when the package has one). Values are
+ * written as given. 0 when the document has no section. */
+LXDOCX_API int lxDocx_set_margins(DocxHandle *h, int top, int bottom, int left, int right, int header, int footer,
+                                  int gutter, int mirror);
+
+/* 1 when the section has a distinct first page (w:titlePg). */
+LXDOCX_API int lxDocx_get_title_page(DocxHandle *h);
+
+/* Switches the distinct first page on or off. 0 when the document has no section. */
+LXDOCX_API int lxDocx_set_title_page(DocxHandle *h, int on);
+
+/* 1 when the document has distinct even and odd headers ("word/settings.xml"). */
+LXDOCX_API int lxDocx_get_even_and_odd(DocxHandle *h);
+
+/* Switches distinct even and odd headers on or off. 0 when the package has no
+ * settings part (none is created) or it cannot be parsed. */
+LXDOCX_API int lxDocx_set_even_and_odd(DocxHandle *h, int on);
+
+/* Sets the page-number format `fmt` (for example "decimal", "lowerRoman",
+ * "upperRoman", written as given) and the first page number `start`; a
+ * negative `start` removes any start value. 0 when `fmt` is NULL or the
+ * document has no section. */
+LXDOCX_API int lxDocx_set_page_number_format(DocxHandle *h, const char *fmt, int start);
+
+/* ---- Headers and footers ------------------------------------------------------
+ * `kind`: LXDOCX_HF_EVEN (1), LXDOCX_HF_FIRST (2), any other value the default
+ * header or footer. Switching on first-page or even-page headers is
+ * lxDocx_set_title_page / lxDocx_set_even_and_odd; writing a part does not. */
+
+/* The XML of the last section's header (footer) part of `kind`, NUL-terminated,
+ * with its byte count in *out_len when out_len is not NULL. NULL (and 0) when
+ * the section has no such part. The pointer is good until the next call of the
+ * same function on `h`, or lxDocx_close. */
+LXDOCX_API const char *lxDocx_get_header_xml(DocxHandle *h, int kind, int *out_len);
+LXDOCX_API const char *lxDocx_get_footer_xml(DocxHandle *h, int kind, int *out_len);
+
+/* Stores `len` bytes of `xml` (a negative `len` reads up to the NUL) as the
+ * header (footer) part of `kind`: the existing part is replaced in place, or a
+ * new part "word/headerN.xml" with its relationship, content type and section
+ * reference is added. Returns 0 and stores nothing when `xml` is NULL, `len` is
+ * 0, the XML is not well-formed, or all 99 part names are taken. No error text. */
+LXDOCX_API int lxDocx_set_header_xml(DocxHandle *h, int kind, const char *xml, int len);
+LXDOCX_API int lxDocx_set_footer_xml(DocxHandle *h, int kind, const char *xml, int len);
+
+/* Builds a complete one-paragraph header (is_header non-zero) or footer part
+ * from `text`, where "{PAGE}", "{NUMPAGES}", "{TITLE}", "{CHAPTER}" and
+ * "{AUTHOR}" become fields (page number, page count, title, first Heading 1
+ * text, author) and everything else is literal text. `align` is the paragraph
+ * alignment ("left", "center", "right", "both"). Needs no handle. Returns the
+ * XML with its byte count in *out_len, or NULL (and 0) when text or align is
+ * NULL. The buffer belongs to the calling thread and is good until that
+ * thread's next lxDocx_build_hf_xml. */
+LXDOCX_API const char *lxDocx_build_hf_xml(int is_header, const char *text, const char *align, int *out_len);
+
+/* ---- Core document properties ("docProps/core.xml") ------------------------------
+ * Keys: "title", "author", "subject", "description", "keywords", "category";
+ * any other key means "title". */
+
+/* The property's value, trimmed, or "" when absent, unreadable, or on NULL
+ * arguments; never NULL. The pointer is good until the next call with the same
+ * key on `h`, or lxDocx_close; values of other keys stay good meanwhile. */
+LXDOCX_API const char *lxDocx_get_doc_property(DocxHandle *h, const char *key);
+
+/* Sets the property (creating the core-properties part, its content type and
+ * its package relationship when the package has none). 0 when `key` or
+ * `value` is NULL or the part cannot be parsed (it is then left unchanged). */
+LXDOCX_API int lxDocx_set_doc_property(DocxHandle *h, const char *key, const char *value);
+
 #ifdef __cplusplus
 }
 #endif

@@ -279,6 +279,8 @@ const QDomDocument &DocxDocument::dom() const
 QDomElement DocxDocument::lastSection()
 {
     const QDomElement sp = body_->sectionElement(entries.value(QString::fromLatin1(kPartDocument)));
+    if (sp.isNull())
+        return sp;
     if (body_->domBuilt)
         body_->domChanged = true;
     else

@@ -6,6 +6,10 @@
 int runInfo(const Args &);
 int runNew(const Args &);
 int runCopy(const Args &);
+int runPage(const Args &);
+int runHeader(const Args &);
+int runFooter(const Args &);
+int runProps(const Args &);
 
 OpenDocument::~OpenDocument()
 {
@@ -19,6 +23,24 @@ const std::vector<Command> &commands()
          {}, 1, 1, runInfo},
         {"new", "FILE", "Writes a blank document to FILE.", {}, 1, 1, runNew},
         {"copy", "SRC DST", "Opens SRC and saves it as DST.", {}, 2, 2, runCopy},
+        {"page",
+         "FILE [--top L] [--bottom L] [--left L] [--right L] [--header L] [--footer L] [--gutter L] "
+         "[--mirror on|off] [--title-page on|off] [--even-odd on|off] [--page-format FMT] [--page-start N] [-o OUT]",
+         "Prints the page setup of the last section, or changes it (lengths in twips or with cm, mm, in, pt).",
+         {{"--top", true}, {"--bottom", true}, {"--left", true}, {"--right", true}, {"--header", true},
+          {"--footer", true}, {"--gutter", true}, {"--mirror", true}, {"--title-page", true}, {"--even-odd", true},
+          {"--page-format", true}, {"--page-start", true}, {"-o", true}},
+         1, 1, runPage},
+        {"header", "FILE [--kind default|even|first] [--text TEXT [--align A] | --xml PART.xml] [-o OUT]",
+         "Prints a header part, or stores one built from TEXT (tokens {PAGE} {NUMPAGES} {TITLE} {CHAPTER} {AUTHOR}) "
+         "or given as XML.",
+         {{"--kind", true}, {"--text", true}, {"--align", true}, {"--xml", true}, {"-o", true}}, 1, 1, runHeader},
+        {"footer", "FILE [--kind default|even|first] [--text TEXT [--align A] | --xml PART.xml] [-o OUT]",
+         "The same for footers.",
+         {{"--kind", true}, {"--text", true}, {"--align", true}, {"--xml", true}, {"-o", true}}, 1, 1, runFooter},
+        {"props", "FILE [--set KEY=VALUE]... [-o OUT]",
+         "Prints title, author, subject, description, keywords and category, or sets them.",
+         {{"--set", true}, {"-o", true}}, 1, 1, runProps},
     };
     return table;
 }

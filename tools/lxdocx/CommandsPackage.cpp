@@ -12,6 +12,9 @@
 #include <iostream>
 #include <memory>
 
+void printPageSetup(DocxHandle *h);
+void printProperties(DocxHandle *h);
+
 namespace {
 
 constexpr int kHeadingsShown = 10;
@@ -58,6 +61,8 @@ int runInfo(const Args &args)
     std::cout << "Valid: yes\n";
     const std::unique_ptr<DocxDocument> doc(DocxReader::open(QString::fromStdString(path)));
     printParts(*doc);
+    printProperties(h.get());
+    printPageSetup(h.get());
     printOutline(*doc);
     return ExitOk;
 }

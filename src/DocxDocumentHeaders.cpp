@@ -1,0 +1,257 @@
+// Header and footer parts by kind, and header/footer XML built from text.
+#include "DocxDocument.h"
+#include "DocxDocumentParts.h"
+#include "DocxLog.h"
+#include "DocxNamespaces.h"
+
+#include <utility>
+
+namespace {
+
+constexpr char kHeaderRelType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/header";
+constexpr char kFooterRelType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/footer";
+constexpr int kMaxHFParts = 99;
+constexpr char kPlaceholderResult[] = "1";
+
+const char *referenceTag(bool isHeader) { return isHeader ? "headerReference" : "footerReference"; }
+
+// The section's reference of a kind, or null.
+QDomElement findReference(const QDomElement &sp, bool isHeader, HFType type)
+{
+    const QString typeStr = hfTypeName(type);
+    const QString w = QString::fromLatin1(kNsW);
+    for (QDomElement c = sp.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
+        if (c.localName() == QLatin1String(referenceTag(isHeader)) && c.attributeNS(w, QStringLiteral("type")) == typeStr)
+            return c;
+    }
+    return {};
+}
+
+// Text tokens of header/footer text and the field instructions they stand for.
+const QList<std::pair<QString, QString>> &fieldTokens()
+{
+    static const QList<std::pair<QString, QString>> tokens = {
+        {QStringLiteral("{PAGE}"), QStringLiteral(" PAGE ")},
+        {QStringLiteral("{NUMPAGES}"), QStringLiteral(" NUMPAGES ")},
+        {QStringLiteral("{TITLE}"), QStringLiteral(" DOCPROPERTY \"Title\" ")},
+        {QStringLiteral("{CHAPTER}"), QStringLiteral(" STYLEREF \"Heading 1\" ")},
+        {QStringLiteral("{AUTHOR}"), QStringLiteral(" DOCPROPERTY \"Author\" ")},
+    };
+    return tokens;
+}
+
+struct Segment
+{
+    QString text;
+    bool field = false;  // `text` is a field instruction
+};
+
+QList<Segment> splitTokens(const QString &text)
+{
+    QList<Segment> segments;
+    QString remaining = text;
+    while (!remaining.isEmpty()) {
+        qsizetype best = -1;
+        const std::pair<QString, QString> *token = nullptr;
+        for (const auto &t : fieldTokens()) {
+            const qsizetype at = remaining.indexOf(t.first);
+            if (at >= 0 && (best < 0 || at < best)) {
+                best = at;
+                token = &t;
+            }
+        }
+        if (!token) {
+            segments.append({remaining, false});
+            break;
+        }
+        if (best > 0)
+            segments.append({remaining.left(best), false});
+        segments.append({token->second, true});
+        remaining = remaining.mid(best + token->first.size());
+    }
+    return segments;
+}
+
+class HFBuilder
+{
+public:
+    HFBuilder(QDomDocument &dom, QDomElement &p) : dom_(dom), p_(p) {}
+
+    void text(const QString &text)
+    {
+        QDomElement t = w("t");
+        if (text.startsWith(QLatin1Char(' ')) || text.endsWith(QLatin1Char(' ')))
+            t.setAttributeNS(QString::fromLatin1(kNsXml), QStringLiteral("xml:space"), QStringLiteral("preserve"));
+        t.appendChild(dom_.createTextNode(text));
+        run(t);
+    }
+
+    void field(const QString &instruction)
+    {
+        fieldChar("begin");
+        QDomElement instr = w("instrText");
+        instr.setAttributeNS(QString::fromLatin1(kNsXml), QStringLiteral("xml:space"), QStringLiteral("preserve"));
+        instr.appendChild(dom_.createTextNode(instruction));
+        run(instr);
+        fieldChar("separate");
+        QDomElement t = w("t");
+        t.appendChild(dom_.createTextNode(QString::fromLatin1(kPlaceholderResult)));
+        run(t);
+        fieldChar("end");
+    }
+
+private:
+    QDomElement w(const char *localName)
+    {
+        return dom_.createElementNS(QString::fromLatin1(kNsW), QStringLiteral("w:") + QLatin1String(localName));
+    }
+    void run(const QDomElement &content)
+    {
+        QDomElement r = w("r");
+        r.appendChild(content);
+        p_.appendChild(r);
+    }
+    void fieldChar(const char *type)
+    {
+        QDomElement c = w("fldChar");
+        c.setAttributeNS(QString::fromLatin1(kNsW), QStringLiteral("w:fldCharType"), QString::fromLatin1(type));
+        run(c);
+    }
+
+    QDomDocument &dom_;
+    QDomElement &p_;
+};
+
+QByteArray buildPart(bool isHeader, const QList<Segment> &segments, const QString &align)
+{
+    QDomDocument dom;
+    dom.appendChild(dom.createProcessingInstruction(
+        QStringLiteral("xml"), QStringLiteral("version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"")));
+    const QString w = QString::fromLatin1(kNsW);
+    QDomElement root = dom.createElementNS(w, isHeader ? QStringLiteral("w:hdr") : QStringLiteral("w:ftr"));
+    dom.appendChild(root);
+    QDomElement p = dom.createElementNS(w, QStringLiteral("w:p"));
+    root.appendChild(p);
+    if (align != QLatin1String("left")) {
+        QDomElement pPr = dom.createElementNS(w, QStringLiteral("w:pPr"));
+        QDomElement jc = dom.createElementNS(w, QStringLiteral("w:jc"));
+        jc.setAttributeNS(w, QStringLiteral("w:val"), align);
+        pPr.appendChild(jc);
+        p.appendChild(pPr);
+    }
+    HFBuilder builder(dom, p);
+    for (const Segment &s : segments) {
+        if (s.field)
+            builder.field(s.text);
+        else
+            builder.text(s.text);
+    }
+    return serializeXml(dom, kIndentedPart);
+}
+
+}  // namespace
+
+QString DocxDocument::findHFReference(bool isHeader, HFType type) const
+{
+    return findReference(lastSection(), isHeader, type).attributeNS(QString::fromLatin1(kNsR), QStringLiteral("id"));
+}
+
+QByteArray DocxDocument::hfPart(bool isHeader, HFType type) const
+{
+    const QString rId = findHFReference(isHeader, type);
+    return rId.isEmpty() ? QByteArray() : entries.value(relPartPath(rId));
+}
+
+QByteArray DocxDocument::headerPart(HFType type) const { return hfPart(true, type); }
+QByteArray DocxDocument::footerPart(HFType type) const { return hfPart(false, type); }
+
+bool DocxDocument::setHFPart(bool isHeader, HFType type, const QByteArray &xml)
+{
+    // A part no reader can parse would make the whole package unreadable.
+    QString err;
+    if (!checkXml(xml, err)) {
+        documentWarning() << (isHeader ? "setHeaderPart:" : "setFooterPart:") << "refused:" << err;
+        return false;
+    }
+    QString rId = findHFReference(isHeader, type);
+    QString partPath = rId.isEmpty() ? QString() : relPartPath(rId);
+    if (partPath.isEmpty()) {
+        partPath = nextHFPartName(isHeader);
+        if (partPath.isEmpty())
+            return false;
+        rId = ensureHFRel(isHeader, type, partPath);
+        if (rId.isEmpty())
+            return false;
+        setHFReference(isHeader, type, rId);
+    }
+    entries.insert(partPath, xml);
+    return true;
+}
+
+bool DocxDocument::setHeaderPart(HFType type, const QByteArray &xml) { return setHFPart(true, type, xml); }
+bool DocxDocument::setFooterPart(HFType type, const QByteArray &xml) { return setHFPart(false, type, xml); }
+
+QString DocxDocument::nextHFPartName(bool isHeader) const
+{
+    const QString prefix = isHeader ? QStringLiteral("word/header") : QStringLiteral("word/footer");
+    for (int n = 1; n <= kMaxHFParts; ++n) {
+        const QString candidate = prefix + QString::number(n) + QStringLiteral(".xml");
+        if (!entries.contains(candidate))
+            return candidate;
+    }
+    return {};
+}
+
+QString DocxDocument::ensureHFRel(bool isHeader, HFType, const QString &partPath)
+{
+    const QString relsName = QString::fromLatin1(kPartDocumentRels);
+    ensureRelationshipsPart(entries, relsName);
+    QDomDocument rels;
+    QString err;
+    if (!loadPart(entries, relsName, rels, err)) {
+        documentWarning() << "ensureHFRel: cannot parse rels:" << err;
+        return {};
+    }
+    const QString target = partPath.startsWith(QLatin1String("word/")) ? partPath.mid(5) : partPath;
+    const QString wantType = QString::fromLatin1(isHeader ? kHeaderRelType : kFooterRelType);
+    for (const QDomElement &rel : relationshipElements(rels)) {
+        if (rel.attribute(QStringLiteral("Target")) == target && rel.attribute(QStringLiteral("Type")) == wantType)
+            return rel.attribute(QStringLiteral("Id"));
+    }
+    const QString newId = nextRelationshipId(rels);
+    appendRelationship(rels, newId, wantType, target);
+    storePart(entries, relsName, rels, kIndentedPart);
+    ensureContentType(isHeader, partPath);
+    return newId;
+}
+
+void DocxDocument::setHFReference(bool isHeader, HFType type, const QString &rId)
+{
+    QDomElement sp = lastSection();
+    if (sp.isNull())
+        return;
+    const QString r = QString::fromLatin1(kNsR);
+    QDomElement ref = findReference(sp, isHeader, type);
+    if (ref.isNull()) {
+        const QString w = QString::fromLatin1(kNsW);
+        ref = sp.ownerDocument().createElementNS(w, QStringLiteral("w:") + QLatin1String(referenceTag(isHeader)));
+        ref.setAttributeNS(w, QStringLiteral("w:type"), hfTypeName(type));
+        sp.insertBefore(ref, sp.firstChild());
+    }
+    ref.setAttributeNS(r, QStringLiteral("r:id"), rId);
+}
+
+QByteArray DocxDocument::buildHFXml(bool isHeader, const QString &text, const QString &align)
+{
+    return buildPart(isHeader, splitTokens(text), align);
+}
+
+bool DocxDocument::setPageNumberFooter(HFType type, const QString &format)
+{
+    QString instruction = QStringLiteral(" PAGE ");
+    if (format == QLatin1String("lowerRoman"))
+        instruction = QStringLiteral(" PAGE \\* lowerRoman ");
+    else if (format == QLatin1String("upperRoman"))
+        instruction = QStringLiteral(" PAGE \\* ROMAN ");
+    return setFooterPart(type, buildPart(false, {{instruction, true}}, QStringLiteral("center")));
+}
