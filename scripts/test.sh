@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs the whole test suite twice (a
+# normal build and an AddressSanitizer + UndefinedBehaviorSanitizer build), then
+# fuzzes the package reader for a bounded time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh build-essential cmake qt6-base-dev libqt6gui6 zlib1g-dev libgtest-dev \
+  clang libclang-rt-14-dev python3 python3-docx unzip
+jobs="$(nproc)"
+export QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES="*.debug=false"
+
+echo "== normal build"
+cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLXDOCX_BENCH=OFF >/dev/null
+cmake --build build-test -j"$jobs" >/dev/null
+ctest --test-dir build-test -j"$jobs" --output-on-failure --timeout 900
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DLXDOCX_SANITIZE=ON -DLXDOCX_BENCH=OFF >/dev/null
+cmake --build build-asan -j"$jobs" >/dev/null
+ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp" \
+UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+  ctest --test-dir build-asan -j"$jobs" --output-on-failure --timeout 1800
+
+echo "== fuzzing the package reader"
+scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
