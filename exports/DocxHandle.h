@@ -22,8 +22,11 @@ struct DocxHandle
 // The text of the last failure of an export without a handle.
 void setLibraryError(const QString &text);
 
-// A handle for a valid document (taking ownership), or null after recording the
-// document's error (or `nullText` when there is no document) and deleting it.
+// The document when it is valid; otherwise records its error text (or
+// `nullText` when there is no document) as the library's error, deletes it and
+// returns null.
+DocxDocument *validOrReport(DocxDocument *doc, const char *nullText);
+// A handle owning the document when it is valid; otherwise as validOrReport.
 DocxHandle *handleFor(DocxDocument *doc, const char *nullText);
 
 // True when the handle and its document exist.

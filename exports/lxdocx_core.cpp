@@ -22,16 +22,23 @@ void setLibraryError(const QString &text)
     g_lastError = text.toUtf8();
 }
 
-DocxHandle *handleFor(DocxDocument *doc, const char *nullText)
+DocxDocument *validOrReport(DocxDocument *doc, const char *nullText)
 {
-    if (doc && doc->isValid()) {
-        auto *h = new DocxHandle;
-        h->doc = doc;
-        return h;
-    }
+    if (doc && doc->isValid())
+        return doc;
     setLibraryError(doc ? doc->errorString() : QString::fromLatin1(nullText));
     delete doc;
     return nullptr;
+}
+
+DocxHandle *handleFor(DocxDocument *doc, const char *nullText)
+{
+    doc = validOrReport(doc, nullText);
+    if (!doc)
+        return nullptr;
+    auto *h = new DocxHandle;
+    h->doc = doc;
+    return h;
 }
 
 extern "C" {

@@ -183,6 +183,36 @@ LXDOCX_API const char *lxDocx_get_doc_property(DocxHandle *h, const char *key);
  * `value` is NULL or the part cannot be parsed (it is then left unchanged). */
 LXDOCX_API int lxDocx_set_doc_property(DocxHandle *h, const char *key, const char *value);
 
+/* ---- Bodies from HTML, and the rich-text re-save ---------------------------------
+ * These build rich text with Qt: call lxDocx_init() first (or run inside a Qt
+ * application). HTML is anything QTextDocument::setHtml accepts: headings h1-h6
+ * become the paragraph styles Heading1-Heading6 (added to the style sheet when
+ * missing), lists become numbered or bulleted paragraphs, tables become tables
+ * with the "TableGrid" style, images the page can reach (resources of the HTML
+ * or data URLs) become pictures, links become hyperlinks. */
+
+/* Puts the content of `html` in the place of the body's first paragraph; the
+ * rest of the body and the page setup stay. The document is not saved. Returns
+ * 0 when `html` is NULL, or when the body cannot take content, with
+ * lxDocx_error(h) = "lxDocx_set_body_html: buildFullDocumentDom failed". HTML
+ * that yields no content leaves the body as it was and returns 1. */
+LXDOCX_API int lxDocx_set_body_html(DocxHandle *h, const char *html);
+
+/* Writes a new document at `path` (replacing any file there) whose body is
+ * `html`. 0 when an argument is NULL; 0 with lxDocx_error(NULL) =
+ * "createBlank returned null" when the file cannot be written, or
+ * "lxDocx_write_html: build or save failed". */
+LXDOCX_API int lxDocx_write_html(const char *path, const char *html);
+
+/* Opens `src`, converts every body paragraph to rich text and writes it back
+ * from that rich text, and saves the result as `dst` (`src` is not changed).
+ * Each paragraph keeps its own text; list labels and table-of-contents lines,
+ * which the rich text only shows, are not written into the document;
+ * page-number fields stay fields. 0 when an argument is NULL; 0 with
+ * lxDocx_error(NULL) = the open error, or
+ * "lxDocx_resave_full: populate/saveSection/save failed". */
+LXDOCX_API int lxDocx_resave_full(const char *src, const char *dst);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,6 +1,7 @@
 #include "DocxDocument.h"
 
 #include "DocxDocumentBody.h"
+#include "DocxDocumentParts.h"
 #include "DocxNamespaces.h"
 
 namespace {
@@ -51,7 +52,7 @@ int headingLevelFromStyleId(const QString &styleId)
 
 }  // namespace
 
-DocxDocument::DocxDocument() : body_(std::make_unique<Body>()) {}
+DocxDocument::DocxDocument() : body_(std::make_unique<Body>()), parts_(std::make_unique<PartIndexes>()) {}
 
 DocxDocument::~DocxDocument() = default;
 

@@ -13,6 +13,8 @@
 
 #include <memory>
 
+class DocxRelsIndex;
+
 // One indexed body paragraph.
 struct DocxParaInfo
 {
@@ -73,6 +75,33 @@ struct DocxMargins
 
 enum HFType { HFDefault = 0, HFEven = 1, HFFirst = 2 };
 
+// The body's top-level elements located in the bytes of "word/document.xml",
+// so that one element at a time can be parsed, changed and spliced back.
+struct DocxBodyChild
+{
+    QString localName;
+    bool inW = false;  // in the WordprocessingML namespace
+    qsizetype start = 0;
+    qsizetype end = 0;
+};
+struct DocxBodyLayout
+{
+    qsizetype rootTagEnd = 0;     // just after the root element's start tag
+    qsizetype contentStart = 0;   // just after <w:body ...>
+    qsizetype contentEnd = 0;     // at </w:body>
+    QList<DocxBodyChild> children;
+    DocxNamespaceBindings rootScope;  // bindings the root declares
+    DocxNamespaceBindings bodyScope;  // bindings in force inside w:body
+};
+
+// A range of the paragraph index: startPara inclusive, endPara exclusive.
+struct DocxSectionRange
+{
+    QString label;
+    int startPara = 0;
+    int endPara = 0;
+};
+
 // The last top-level w:sectPr of a DOM (a w:sectPr kept inside another, as a
 // tracked change of section properties, is not a section); null when none.
 QDomElement lastSectPr(const QDomDocument &dom);
@@ -130,6 +159,14 @@ public:
     QDomElement lastSection() const;
     // Writes pending body edits into `entries`.
     void storeBody();
+    // Locates the body's top-level elements in the part's bytes, for operations
+    // that change one element at a time without the whole tree. False when the
+    // tree is already built (it holds the current body) or the bytes cannot be
+    // mapped; pending section edits are written into the bytes first.
+    bool bodyLayout(DocxBodyLayout &layout);
+    // Replaces the part's bytes after such an operation. The bytes must be
+    // well-formed; the paragraph index is rebuilt on its next use.
+    void setBodyBytes(const QByteArray &bytes);
 
     int paragraphCount() const;
     const DocxParaInfo &paragraphInfoAt(int i) const;
@@ -192,6 +229,19 @@ public:
 private:
     struct Body;
     std::unique_ptr<Body> body_;
+    struct PartIndexes;
+    std::unique_ptr<PartIndexes> parts_;
+
+    // The relationships of `relsPath`, read once per version of the part;
+    // null (with `err`) when it is missing or does not parse.
+    const DocxRelsIndex *relsIndex(const QString &relsPath, QString &err) const;
+    // Adds a relationship to `relsPath` (created empty when missing) and
+    // returns its id; empty (with `err`) when the part does not parse.
+    QString addRelationship(const QString &relsPath, const QString &type, const QString &target,
+                            const QString &targetMode, QString &err);
+    // Adds the built-in style `styleId` to the style sheet unless it defines it;
+    // false when the sheet does not parse.
+    bool addParagraphStyle(const QString &styleId);
 
     void ensureIndexed() const;
     void indexParagraphs() const;

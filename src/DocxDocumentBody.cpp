@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr char kFragmentRoot[] = "lxdocx-fragment";
-
 struct SectionScan
 {
     bool located = false;
@@ -18,12 +16,13 @@ struct SectionScan
     DocxNamespaceBindings scope;
 };
 
-struct SectionTokens
+// An element as the stream reader saw it: where the token before its start tag
+// ended and where its end tag ended, in UTF-16 units.
+struct ElementSpan
 {
-    qint64 startChar = 0;  // where the token before the start tag ended
-    qint64 endChar = 0;    // just after the end tag
+    qint64 startChar = 0;
+    qint64 endChar = 0;
     QByteArray qualifiedName;
-    DocxNamespaceBindings scope;
 };
 
 DocxNamespaceBindings flatten(const QList<DocxNamespaceBindings> &stack)
@@ -38,42 +37,53 @@ DocxNamespaceBindings flatten(const QList<DocxNamespaceBindings> &stack)
     return out;
 }
 
-// Byte offsets of two UTF-16 offsets into UTF-8 `bytes` (a byte-order mark is
-// not counted, as the stream reader does not count it).
-void mapToBytes(const QByteArray &bytes, qint64 charA, qint64 charB, qsizetype &byteA, qsizetype &byteB)
+// Maps the stream reader's UTF-16 offsets into UTF-8 bytes (a byte-order mark
+// is not counted, as the reader does not count it).
+class ByteOffsets
 {
-    const auto *d = reinterpret_cast<const uchar *>(bytes.constData());
-    const qsizetype n = bytes.size();
-    qsizetype i = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    qint64 units = 0;
-    byteA = byteB = -1;
-    while (true) {
-        if (units == charA && byteA < 0)
-            byteA = i;
-        if (units == charB) {
-            byteB = i;
-            return;
-        }
-        if (i >= n || units > charB)
-            return;
-        const uchar c = d[i];
-        const int len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        units += len == 4 ? 2 : 1;
-        i += len;
+public:
+    explicit ByteOffsets(const QByteArray &bytes)
+        : d_(reinterpret_cast<const uchar *>(bytes.constData())), n_(bytes.size()),
+          origin_(bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0), i_(origin_)
+    {
     }
-}
 
-// Pins the section's byte range down from the reader's character offsets and
-// checks that the range holds exactly the start and end of the element.
-bool pinSection(const QByteArray &bytes, const SectionTokens &t, SectionScan &scan)
+    // -1 when the offset falls inside a character or past the end.
+    qsizetype at(qint64 units)
+    {
+        if (units < units_) {
+            i_ = origin_;
+            units_ = 0;
+        }
+        while (units_ < units && i_ < n_) {
+            const uchar c = d_[i_];
+            const int len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+            units_ += len == 4 ? 2 : 1;
+            i_ += len;
+        }
+        return units_ == units && i_ <= n_ ? i_ : -1;
+    }
+
+private:
+    const uchar *d_;
+    qsizetype n_;
+    qsizetype origin_;
+    qsizetype i_;
+    qint64 units_ = 0;
+};
+
+// Pins an element's byte range down from the reader's offsets and checks that
+// the range starts with the element's start tag and ends with '>'.
+bool pinElement(const QByteArray &bytes, ByteOffsets &offsets, const ElementSpan &span, qsizetype &start,
+                qsizetype &end)
 {
-    qsizetype a = -1, b = -1;
-    mapToBytes(bytes, t.startChar, t.endChar, a, b);
+    const qsizetype a = offsets.at(span.startChar);
+    const qsizetype b = offsets.at(span.endChar);
     if (a < 0 || b <= a || b > bytes.size() || bytes.at(b - 1) != '>')
         return false;
     // The reader's offset sits at the '<', or a character past it, or before
     // whitespace that precedes it.
-    const QByteArray open = '<' + t.qualifiedName;
+    const QByteArray open = '<' + span.qualifiedName;
     qsizetype afterSpace = a;
     while (afterSpace < b && QChar::isSpace(uchar(bytes.at(afterSpace))))
         ++afterSpace;
@@ -83,19 +93,55 @@ bool pinSection(const QByteArray &bytes, const SectionTokens &t, SectionScan &sc
         const char next = bytes.at(at + open.size());
         return next == '>' || next == '/' || QChar::isSpace(uchar(next));
     };
-    qsizetype at = -1;
     for (qsizetype candidate : {a, a - 1, afterSpace}) {
         if (opensHere(candidate)) {
-            at = candidate;
-            break;
+            start = candidate;
+            end = b;
+            return true;
         }
     }
-    if (at < 0)
-        return false;
-    scan.start = at;
-    scan.end = b;
-    scan.scope = t.scope;
-    return true;
+    return false;
+}
+
+// The position just after the '>' closing the start tag that begins at `start`.
+qsizetype startTagEnd(const QByteArray &bytes, qsizetype start)
+{
+    char quote = 0;
+    for (qsizetype i = start; i < bytes.size(); ++i) {
+        const char c = bytes.at(i);
+        if (quote) {
+            if (c == quote)
+                quote = 0;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '>') {
+            return i + 1;
+        }
+    }
+    return -1;
+}
+
+bool isUtf8(const QXmlStreamReader &r, const QByteArray &bytes)
+{
+    const QStringView encoding = r.documentEncoding();
+    return (encoding.isEmpty() || encoding.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0)
+        && !bytes.startsWith("\xFE\xFF") && !bytes.startsWith("\xFF\xFE");
+}
+
+QString streamError(const QXmlStreamReader &r)
+{
+    return QStringLiteral("XML parse error at line %1 col %2: %3")
+        .arg(r.lineNumber())
+        .arg(r.columnNumber())
+        .arg(r.errorString());
+}
+
+DocxNamespaceBindings declarationsOf(const QXmlStreamReader &r)
+{
+    DocxNamespaceBindings here;
+    for (const QXmlStreamNamespaceDeclaration &d : r.namespaceDeclarations())
+        here.append({d.prefix().toString(), d.namespaceUri().toString()});
+    return here;
 }
 
 // One pass of the stream reader over the part: checks that it is well-formed
@@ -105,9 +151,9 @@ bool scanBody(const QByteArray &bytes, SectionScan &scan, QString &err)
     QXmlStreamReader r(bytes);
     const QString w = QString::fromLatin1(kNsW);
     QList<DocxNamespaceBindings> declared;
-    SectionTokens open, last;
+    ElementSpan open, last;
+    DocxNamespaceBindings openScope, lastScope;
     bool found = false;
-    int depth = 0;
     int sectionDepth = -1;
     qint64 previousEnd = 0;
     while (!r.atEnd()) {
@@ -115,26 +161,21 @@ bool scanBody(const QByteArray &bytes, SectionScan &scan, QString &err)
         case QXmlStreamReader::DTD:
             r.raiseError(QStringLiteral("Document type declarations are not allowed"));
             break;
-        case QXmlStreamReader::StartElement: {
+        case QXmlStreamReader::StartElement:
             if (sectionDepth < 0 && r.name() == QLatin1String("sectPr") && r.namespaceUri() == w) {
-                sectionDepth = depth;
+                sectionDepth = int(declared.size());
                 open.startChar = previousEnd;
                 open.qualifiedName = r.qualifiedName().toUtf8();
-                open.scope = flatten(declared);
+                openScope = flatten(declared);
             }
-            DocxNamespaceBindings here;
-            for (const QXmlStreamNamespaceDeclaration &d : r.namespaceDeclarations())
-                here.append({d.prefix().toString(), d.namespaceUri().toString()});
-            declared.append(here);
-            ++depth;
+            declared.append(declarationsOf(r));
             break;
-        }
         case QXmlStreamReader::EndElement:
-            --depth;
             declared.removeLast();
-            if (depth == sectionDepth) {
+            if (declared.size() == sectionDepth) {
                 open.endChar = r.characterOffset();
                 last = open;
+                lastScope = openScope;
                 found = true;
                 sectionDepth = -1;
             }
@@ -145,29 +186,80 @@ bool scanBody(const QByteArray &bytes, SectionScan &scan, QString &err)
         previousEnd = r.characterOffset();
     }
     if (r.hasError()) {
-        err = QStringLiteral("XML parse error at line %1 col %2: %3")
-                  .arg(r.lineNumber())
-                  .arg(r.columnNumber())
-                  .arg(r.errorString());
+        err = streamError(r);
         return false;
     }
-    const QStringView encoding = r.documentEncoding();
-    const bool utf8 = encoding.isEmpty() || encoding.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0;
     scan.found = found;
-    scan.located = utf8 && !bytes.startsWith("\xFE\xFF") && !bytes.startsWith("\xFF\xFE")
-        && (!found || pinSection(bytes, last, scan));
+    scan.scope = lastScope;
+    ByteOffsets offsets(bytes);
+    scan.located = isUtf8(r, bytes) && (!found || pinElement(bytes, offsets, last, scan.start, scan.end));
     return true;
 }
 
-QByteArray fragmentDocument(const QByteArray &element, const DocxNamespaceBindings &scope)
+// Locates the root's start tag, w:body and the body's top-level elements.
+bool scanLayout(const QByteArray &bytes, DocxBodyLayout &layout)
 {
-    QByteArray out = QByteArray("<") + kFragmentRoot;
-    for (const auto &b : scope) {
-        out += b.first.isEmpty() ? QByteArray(" xmlns=\"") : " xmlns:" + b.first.toUtf8() + "=\"";
-        out += b.second.toHtmlEscaped().toUtf8() + '"';
+    QXmlStreamReader r(bytes);
+    const QString w = QString::fromLatin1(kNsW);
+    QList<DocxNamespaceBindings> declared;
+    ElementSpan root, body, child;
+    QList<ElementSpan> childSpans;
+    int bodyDepth = -1;
+    bool bodyDone = false;
+    qint64 previousEnd = 0;
+    while (!r.atEnd()) {
+        switch (r.readNext()) {
+        case QXmlStreamReader::StartElement: {
+            const int depth = int(declared.size());
+            declared.append(declarationsOf(r));
+            if (depth == 0) {
+                root = {previousEnd, 0, r.qualifiedName().toUtf8()};
+                layout.rootScope = declared.first();
+            } else if (bodyDepth < 0 && !bodyDone && r.name() == QLatin1String("body") && r.namespaceUri() == w) {
+                bodyDepth = depth;
+                body = {previousEnd, 0, r.qualifiedName().toUtf8()};
+                layout.bodyScope = flatten(declared);
+            } else if (bodyDepth >= 0 && depth == bodyDepth + 1) {
+                child = {previousEnd, 0, r.qualifiedName().toUtf8()};
+                layout.children.append({r.name().toString(), r.namespaceUri() == w, 0, 0});
+            }
+            break;
+        }
+        case QXmlStreamReader::EndElement:
+            declared.removeLast();
+            if (bodyDepth >= 0 && declared.size() == bodyDepth + 1) {
+                child.endChar = r.characterOffset();
+                childSpans.append(child);
+            } else if (bodyDepth >= 0 && declared.size() == bodyDepth) {
+                body.endChar = r.characterOffset();
+                bodyDepth = -1;
+                bodyDone = true;
+            }
+            break;
+        default:
+            break;
+        }
+        previousEnd = r.characterOffset();
     }
-    out += '>' + element + "</" + kFragmentRoot + '>';
-    return out;
+    if (r.hasError() || !bodyDone || !isUtf8(r, bytes))
+        return false;
+    ByteOffsets offsets(bytes);
+    qsizetype start = 0, end = 0;
+    if (!pinElement(bytes, offsets, body, start, end))
+        return false;
+    layout.contentStart = startTagEnd(bytes, start);
+    layout.contentEnd = bytes.lastIndexOf("</", end);
+    for (qsizetype i = 0; i < childSpans.size(); ++i) {
+        if (!pinElement(bytes, offsets, childSpans[i], layout.children[i].start, layout.children[i].end))
+            return false;
+    }
+    // The root's end is not needed: only its start tag is ever edited.
+    root.endChar = body.endChar;
+    qsizetype rootStart = 0;
+    if (!pinElement(bytes, offsets, root, rootStart, end))
+        return false;
+    layout.rootTagEnd = startTagEnd(bytes, rootStart);
+    return layout.contentStart > 0 && layout.contentEnd >= layout.contentStart && layout.rootTagEnd > 0;
 }
 
 bool isSectPr(const QDomNode &n)
@@ -239,13 +331,12 @@ QDomElement DocxDocument::Body::sectionElement(const QByteArray &bytes)
     if (!sectionParsed) {
         sectionParsed = true;
         QString err;
-        const QByteArray xml = fragmentDocument(bytes.mid(sectionStart, sectionEnd - sectionStart), sectionScope);
-        if (!parseXml(xml, sectionDom, err)) {
+        if (!parseFragment(bytes.mid(sectionStart, sectionEnd - sectionStart), sectionScope, sectionDom, section,
+                           err)) {
             documentWarning() << "DocxDocument: cannot parse the last section:" << err;
             sectionLocated = false;
             return sectionElement(bytes);
         }
-        section = sectionDom.documentElement().firstChildElement();
     }
     return section;
 }
@@ -261,6 +352,23 @@ bool DocxDocument::loadBody()
     body_->sectionEnd = scan.end;
     body_->sectionScope = scan.scope;
     return true;
+}
+
+bool DocxDocument::bodyLayout(DocxBodyLayout &layout)
+{
+    if (body_->domBuilt)
+        return false;
+    storeBody();
+    layout = DocxBodyLayout();
+    return scanLayout(entries.value(QString::fromLatin1(kPartDocument)), layout);
+}
+
+void DocxDocument::setBodyBytes(const QByteArray &bytes)
+{
+    entries.insert(QString::fromLatin1(kPartDocument), bytes);
+    *body_ = Body();
+    if (!loadBody())
+        documentWarning() << "setBodyBytes: the new body does not parse:" << error;
 }
 
 QDomDocument &DocxDocument::dom()

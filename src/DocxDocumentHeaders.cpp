@@ -79,9 +79,9 @@ public:
 
     void text(const QString &text)
     {
-        QDomElement t = w("t");
+        QDomElement t = createW(dom_, "t");
         if (text.startsWith(QLatin1Char(' ')) || text.endsWith(QLatin1Char(' ')))
-            t.setAttributeNS(QString::fromLatin1(kNsXml), QStringLiteral("xml:space"), QStringLiteral("preserve"));
+            preserveSpace(t);
         t.appendChild(dom_.createTextNode(text));
         run(t);
     }
@@ -89,32 +89,28 @@ public:
     void field(const QString &instruction)
     {
         fieldChar("begin");
-        QDomElement instr = w("instrText");
-        instr.setAttributeNS(QString::fromLatin1(kNsXml), QStringLiteral("xml:space"), QStringLiteral("preserve"));
+        QDomElement instr = createW(dom_, "instrText");
+        preserveSpace(instr);
         instr.appendChild(dom_.createTextNode(instruction));
         run(instr);
         fieldChar("separate");
-        QDomElement t = w("t");
+        QDomElement t = createW(dom_, "t");
         t.appendChild(dom_.createTextNode(QString::fromLatin1(kPlaceholderResult)));
         run(t);
         fieldChar("end");
     }
 
 private:
-    QDomElement w(const char *localName)
-    {
-        return dom_.createElementNS(QString::fromLatin1(kNsW), QStringLiteral("w:") + QLatin1String(localName));
-    }
     void run(const QDomElement &content)
     {
-        QDomElement r = w("r");
+        QDomElement r = createW(dom_, "r");
         r.appendChild(content);
         p_.appendChild(r);
     }
     void fieldChar(const char *type)
     {
-        QDomElement c = w("fldChar");
-        c.setAttributeNS(QString::fromLatin1(kNsW), QStringLiteral("w:fldCharType"), QString::fromLatin1(type));
+        QDomElement c = createW(dom_, "fldChar");
+        setWAttr(c, "fldCharType", QString::fromLatin1(type));
         run(c);
     }
 
@@ -127,15 +123,14 @@ QByteArray buildPart(bool isHeader, const QList<Segment> &segments, const QStrin
     QDomDocument dom;
     dom.appendChild(dom.createProcessingInstruction(
         QStringLiteral("xml"), QStringLiteral("version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"")));
-    const QString w = QString::fromLatin1(kNsW);
-    QDomElement root = dom.createElementNS(w, isHeader ? QStringLiteral("w:hdr") : QStringLiteral("w:ftr"));
+    QDomElement root = createW(dom, isHeader ? "hdr" : "ftr");
     dom.appendChild(root);
-    QDomElement p = dom.createElementNS(w, QStringLiteral("w:p"));
+    QDomElement p = createW(dom, "p");
     root.appendChild(p);
     if (align != QLatin1String("left")) {
-        QDomElement pPr = dom.createElementNS(w, QStringLiteral("w:pPr"));
-        QDomElement jc = dom.createElementNS(w, QStringLiteral("w:jc"));
-        jc.setAttributeNS(w, QStringLiteral("w:val"), align);
+        QDomElement pPr = createW(dom, "pPr");
+        QDomElement jc = createW(dom, "jc");
+        setWAttr(jc, "val", align);
         pPr.appendChild(jc);
         p.appendChild(pPr);
     }
@@ -206,21 +201,23 @@ QString DocxDocument::ensureHFRel(bool isHeader, HFType, const QString &partPath
 {
     const QString relsName = QString::fromLatin1(kPartDocumentRels);
     ensureRelationshipsPart(entries, relsName);
-    QDomDocument rels;
     QString err;
-    if (!loadPart(entries, relsName, rels, err)) {
+    const DocxRelsIndex *index = relsIndex(relsName, err);
+    if (!index) {
         documentWarning() << "ensureHFRel: cannot parse rels:" << err;
         return {};
     }
     const QString target = partPath.startsWith(QLatin1String("word/")) ? partPath.mid(5) : partPath;
     const QString wantType = QString::fromLatin1(isHeader ? kHeaderRelType : kFooterRelType);
-    for (const QDomElement &rel : relationshipElements(rels)) {
-        if (rel.attribute(QStringLiteral("Target")) == target && rel.attribute(QStringLiteral("Type")) == wantType)
-            return rel.attribute(QStringLiteral("Id"));
+    const DocxRelationship *existing =
+        index->find([&](const DocxRelationship &r) { return r.target == target && r.type == wantType; });
+    if (existing)
+        return existing->id;
+    const QString newId = addRelationship(relsName, wantType, target, QString(), err);
+    if (newId.isEmpty()) {
+        documentWarning() << "ensureHFRel: cannot parse rels:" << err;
+        return {};
     }
-    const QString newId = nextRelationshipId(rels);
-    appendRelationship(rels, newId, wantType, target);
-    storePart(entries, relsName, rels, kIndentedPart);
     ensureContentType(isHeader, partPath);
     return newId;
 }
@@ -233,9 +230,8 @@ void DocxDocument::setHFReference(bool isHeader, HFType type, const QString &rId
     const QString r = QString::fromLatin1(kNsR);
     QDomElement ref = findReference(sp, isHeader, type);
     if (ref.isNull()) {
-        const QString w = QString::fromLatin1(kNsW);
-        ref = sp.ownerDocument().createElementNS(w, QStringLiteral("w:") + QLatin1String(referenceTag(isHeader)));
-        ref.setAttributeNS(w, QStringLiteral("w:type"), hfTypeName(type));
+        ref = createW(sp.ownerDocument(), referenceTag(isHeader));
+        setWAttr(ref, "type", hfTypeName(type));
         sp.insertBefore(ref, sp.firstChild());
     }
     ref.setAttributeNS(r, QStringLiteral("r:id"), rId);

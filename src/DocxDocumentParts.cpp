@@ -4,6 +4,8 @@
 #include "DocxDocumentXml.h"
 #include "DocxNamespaces.h"
 
+#include <QXmlStreamReader>
+
 QList<QDomElement> elementsNS(const QDomDocument &dom, const char *ns, const char *localName)
 {
     QList<QDomElement> out;
@@ -55,26 +57,6 @@ void ensureRelationshipsPart(DocxEntryMap &entries, const QString &name)
         entries.insert(name, emptyRelationshipsPart());
 }
 
-QList<QDomElement> relationshipElements(const QDomDocument &rels)
-{
-    return elementsNS(rels, kNsPackageRels, "Relationship");
-}
-
-QString nextRelationshipId(const QDomDocument &rels)
-{
-    int max = 0;
-    for (const QDomElement &rel : relationshipElements(rels)) {
-        const QString id = rel.attribute(QStringLiteral("Id"));
-        if (!id.startsWith(QLatin1String("rId")))
-            continue;
-        bool ok = false;
-        const int n = QStringView(id).mid(3).toInt(&ok);
-        if (ok && n > max)
-            max = n;
-    }
-    return QStringLiteral("rId%1").arg(qint64(max) + 1);
-}
-
 void appendRelationship(QDomDocument &rels, const QString &id, const QString &type, const QString &target,
                         const QString &targetMode)
 {
@@ -87,3 +69,95 @@ void appendRelationship(QDomDocument &rels, const QString &id, const QString &ty
     rels.documentElement().appendChild(rel);
 }
 
+
+bool DocxRelsIndex::sync(const QByteArray &bytes, QString &err)
+{
+    if (!bytes_.isNull() && bytes_.isSharedWith(bytes)) {
+        err = error_;
+        return valid_;
+    }
+    bytes_ = bytes;
+    rels_.clear();
+    byId_.clear();
+    maxId_ = 0;
+    closeTag_ = -1;
+    error_.clear();
+    const QString ns = QString::fromLatin1(kNsPackageRels);
+    QXmlStreamReader r(bytes);
+    bool rootSpliceable = false;
+    bool atRoot = true;
+    while (!r.atEnd()) {
+        if (r.readNext() == QXmlStreamReader::DTD)
+            r.raiseError(QStringLiteral("Document type declarations are not allowed"));
+        if (!r.isStartElement())
+            continue;
+        if (atRoot) {
+            atRoot = false;
+            rootSpliceable = r.qualifiedName() == QLatin1String("Relationships") && r.namespaceUri() == ns;
+        }
+        if (r.name() != QLatin1String("Relationship") || r.namespaceUri() != ns)
+            continue;
+        const QXmlStreamAttributes a = r.attributes();
+        DocxRelationship rel{a.value(QLatin1String("Id")).toString(), a.value(QLatin1String("Type")).toString(),
+                             a.value(QLatin1String("Target")).toString(),
+                             a.value(QLatin1String("TargetMode")).toString()};
+        add(rel);
+    }
+    valid_ = !r.hasError();
+    if (!valid_) {
+        error_ = QStringLiteral("XML parse error at line %1 col %2: %3")
+                     .arg(r.lineNumber())
+                     .arg(r.columnNumber())
+                     .arg(r.errorString());
+        rels_.clear();
+        byId_.clear();
+    } else if (rootSpliceable) {
+        const qsizetype close = bytes.lastIndexOf("</Relationships");
+        if (close >= 0 && bytes.indexOf('>', close) >= 0 && bytes.mid(bytes.indexOf('>', close) + 1).trimmed().isEmpty())
+            closeTag_ = close;
+    }
+    err = error_;
+    return valid_;
+}
+
+const DocxRelationship *DocxRelsIndex::byId(const QString &id) const
+{
+    const auto it = byId_.constFind(id);
+    return it == byId_.cend() ? nullptr : &rels_[*it];
+}
+
+QString DocxRelsIndex::nextId() const
+{
+    return QStringLiteral("rId%1").arg(maxId_ + 1);
+}
+
+QByteArray DocxRelsIndex::appended(const DocxRelationship &rel)
+{
+    if (!valid_ || closeTag_ < 0)
+        return {};
+    QByteArray element = "<Relationship Id=\"" + escapeXmlAttribute(rel.id) + "\" Type=\""
+        + escapeXmlAttribute(rel.type) + "\" Target=\"" + escapeXmlAttribute(rel.target) + '"';
+    if (!rel.targetMode.isEmpty())
+        element += " TargetMode=\"" + escapeXmlAttribute(rel.targetMode) + '"';
+    element += "/>";
+    QByteArray bytes = bytes_;
+    bytes.insert(closeTag_, element);
+    // The index follows the new bytes without reading them again.
+    bytes_ = bytes;
+    closeTag_ += element.size();
+    add(rel);
+    return bytes;
+}
+
+void DocxRelsIndex::add(const DocxRelationship &rel)
+{
+    if (rel.id.startsWith(QLatin1String("rId"))) {
+        bool ok = false;
+        const qint64 n = QStringView(rel.id).mid(3).toLongLong(&ok);
+        if (ok && n > maxId_)
+            maxId_ = n;
+    }
+    if (!byId_.contains(rel.id))
+        byId_.insert(rel.id, rels_.size());
+    rels_.append(rel);
+}

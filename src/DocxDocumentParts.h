@@ -1,9 +1,12 @@
 #pragma once
 // Steps shared by the operations that edit package parts other than the body.
+#include "DocxDocument.h"
 #include "DocxZip_Qt.h"
 
 #include <QDomDocument>
 #include <QDomElement>
+#include <QHash>
+#include <QSet>
 #include <QList>
 #include <QString>
 
@@ -25,13 +28,56 @@ void storePart(DocxEntryMap &entries, const QString &name, const QDomDocument &d
 QByteArray emptyRelationshipsPart();
 // Stores the empty relationships part under `name` unless the entry exists.
 void ensureRelationshipsPart(DocxEntryMap &entries, const QString &name);
-// Every Relationship element of a relationships part, in document order.
-QList<QDomElement> relationshipElements(const QDomDocument &rels);
-// "rId" + (the largest number of an existing "rIdN" id + 1).
-QString nextRelationshipId(const QDomDocument &rels);
 // Appends a Relationship element to the root.
 void appendRelationship(QDomDocument &rels, const QString &id, const QString &type, const QString &target,
                         const QString &targetMode = QString());
+
+struct DocxRelationship
+{
+    QString id;
+    QString type;
+    QString target;
+    QString targetMode;
+};
+
+// The relationships of one relationships part, read once per version of its
+// bytes: lookups cost no parse, and appending splices the new element into the
+// bytes instead of writing the whole part again.
+class DocxRelsIndex
+{
+public:
+    // Re-reads `bytes` unless they are the very buffer read last time; false
+    // (with `err`) when they do not parse.
+    bool sync(const QByteArray &bytes, QString &err);
+    // The first relationship with that id, or null.
+    const DocxRelationship *byId(const QString &id) const;
+    // The first relationship `accept` takes, or null.
+    template <typename Accept>
+    const DocxRelationship *find(Accept accept) const
+    {
+        for (const DocxRelationship &r : rels_) {
+            if (accept(r))
+                return &r;
+        }
+        return nullptr;
+    }
+    // "rId" + (the largest number of an "rIdN" id + 1).
+    QString nextId() const;
+    // The part's bytes with `rel` appended, or empty when the part's root is
+    // not one the element can be spliced into (the caller then edits a tree).
+    QByteArray appended(const DocxRelationship &rel);
+
+private:
+    void add(const DocxRelationship &rel);
+
+    QByteArray bytes_;
+    bool valid_ = false;
+    QString error_;
+    QList<DocxRelationship> rels_;
+    QHash<QString, qsizetype> byId_;
+    qint64 maxId_ = 0;
+    qsizetype closeTag_ = -1;  // where the root's end tag starts, -1 when it has none to splice before
+};
 
 // Inserts `child` into `parent` where `order` (local names in the order the
 // format wants them) puts it: before the first child that must come after it.
@@ -52,3 +98,12 @@ bool editPart(DocxEntryMap &entries, const QString &name, int indent, Edit edit)
         storePart(entries, name, dom, indent);
     return true;
 }
+
+// What the document keeps read of its parts between operations; every entry
+// is checked against the part's current bytes before it is used.
+struct DocxDocument::PartIndexes
+{
+    QHash<QString, DocxRelsIndex> rels;  // by relationships part name
+    QByteArray stylesRead;               // the style sheet whose ids are in stylesPresent
+    QSet<QString> stylesPresent;
+};

@@ -15,15 +15,6 @@ constexpr int kMaxMediaNumber = 9999;
 QString documentRelsName() { return QString::fromLatin1(kPartDocumentRels); }
 QString contentTypesName() { return QString::fromLatin1(kPartContentTypes); }
 
-QDomElement relationshipById(const QDomDocument &rels, const QString &rId)
-{
-    for (const QDomElement &rel : relationshipElements(rels)) {
-        if (rel.attribute(QStringLiteral("Id")) == rId)
-            return rel;
-    }
-    return {};
-}
-
 QString stripWordPrefix(const QString &name)
 {
     return name.startsWith(QLatin1String("word/")) ? name.mid(5) : name;
@@ -56,6 +47,38 @@ QString DocxDocument::nextMediaName(const QString &extension) const
     return {};
 }
 
+const DocxRelsIndex *DocxDocument::relsIndex(const QString &relsPath, QString &err) const
+{
+    const auto it = entries.constFind(relsPath);
+    if (it == entries.cend()) {
+        err = QStringLiteral("missing part ") + relsPath;
+        return nullptr;
+    }
+    DocxRelsIndex &index = parts_->rels[relsPath];
+    return index.sync(*it, err) ? &index : nullptr;
+}
+
+QString DocxDocument::addRelationship(const QString &relsPath, const QString &type, const QString &target,
+                                      const QString &targetMode, QString &err)
+{
+    ensureRelationshipsPart(entries, relsPath);
+    if (!relsIndex(relsPath, err))
+        return {};
+    DocxRelsIndex &index = parts_->rels[relsPath];
+    const DocxRelationship rel{index.nextId(), type, target, targetMode};
+    QByteArray bytes = index.appended(rel);
+    if (bytes.isEmpty()) {
+        // A root the element cannot be spliced into: edit the part as a tree.
+        QDomDocument rels;
+        if (!loadPart(entries, relsPath, rels, err))
+            return {};
+        appendRelationship(rels, rel.id, type, target, targetMode);
+        bytes = serializeXml(rels, kIndentedPart);
+    }
+    entries.insert(relsPath, bytes);
+    return rel.id;
+}
+
 QString DocxDocument::addImagePart(const QByteArray &data, const QString &ext)
 {
     if (data.isEmpty())
@@ -65,16 +88,11 @@ QString DocxDocument::addImagePart(const QByteArray &data, const QString &ext)
         return {};
     entries.insert(name, data);
     ensureImageDefault(ext);
-    ensureRelationshipsPart(entries, documentRelsName());
-    QDomDocument rels;
     QString err;
-    if (!loadPart(entries, documentRelsName(), rels, err)) {
+    const QString id = addRelationship(documentRelsName(), QString::fromLatin1(kImageRelType), stripWordPrefix(name),
+                                       QString(), err);
+    if (id.isEmpty())
         documentWarning() << "addImagePart: cannot parse rels:" << err;
-        return {};
-    }
-    const QString id = nextRelationshipId(rels);
-    appendRelationship(rels, id, QString::fromLatin1(kImageRelType), stripWordPrefix(name));
-    storePart(entries, documentRelsName(), rels, kIndentedPart);
     return id;
 }
 
@@ -83,49 +101,41 @@ QString DocxDocument::addHyperlinkRel(const QString &url)
     if (url.isEmpty())
         return {};
     ensureRelationshipsPart(entries, documentRelsName());
-    QDomDocument rels;
     QString err;
-    if (!loadPart(entries, documentRelsName(), rels, err)) {
+    const DocxRelsIndex *index = relsIndex(documentRelsName(), err);
+    if (!index) {
         documentWarning() << "addHyperlinkRel: cannot parse rels:" << err;
         return {};
     }
     const QString type = QString::fromLatin1(kHyperlinkRelType);
-    for (const QDomElement &rel : relationshipElements(rels)) {
-        if (rel.attribute(QStringLiteral("Type")) == type
-            && rel.attribute(QStringLiteral("TargetMode")) == QLatin1String("External")
-            && rel.attribute(QStringLiteral("Target")) == url)
-            return rel.attribute(QStringLiteral("Id"));
-    }
-    const QString id = nextRelationshipId(rels);
-    appendRelationship(rels, id, type, url, QStringLiteral("External"));
-    storePart(entries, documentRelsName(), rels, kIndentedPart);
+    const QString external = QStringLiteral("External");
+    const DocxRelationship *existing = index->find([&](const DocxRelationship &r) {
+        return r.type == type && r.targetMode == external && r.target == url;
+    });
+    if (existing)
+        return existing->id;
+    const QString id = addRelationship(documentRelsName(), type, url, external, err);
+    if (id.isEmpty())
+        documentWarning() << "addHyperlinkRel: cannot parse rels:" << err;
     return id;
 }
 
 QString DocxDocument::relTarget(const QString &rId) const
 {
-    if (rId.isEmpty() || entries.value(documentRelsName()).isEmpty())
-        return {};
-    QDomDocument rels;
     QString err;
-    if (!loadPart(entries, documentRelsName(), rels, err))
-        return {};
-    return relationshipById(rels, rId).attribute(QStringLiteral("Target"));
+    const DocxRelsIndex *index = rId.isEmpty() ? nullptr : relsIndex(documentRelsName(), err);
+    const DocxRelationship *rel = index ? index->byId(rId) : nullptr;
+    return rel ? rel->target : QString();
 }
 
 QString DocxDocument::relPartPath(const QString &rId) const
 {
-    if (rId.isEmpty() || entries.value(documentRelsName()).isEmpty())
-        return {};
-    QDomDocument rels;
     QString err;
-    if (!loadPart(entries, documentRelsName(), rels, err))
+    const DocxRelsIndex *index = rId.isEmpty() ? nullptr : relsIndex(documentRelsName(), err);
+    const DocxRelationship *rel = index ? index->byId(rId) : nullptr;
+    if (!rel)
         return {};
-    const QDomElement rel = relationshipById(rels, rId);
-    if (rel.isNull())
-        return {};
-    const QString target = rel.attribute(QStringLiteral("Target"));
-    return target.startsWith(QLatin1Char('/')) ? target.mid(1) : QStringLiteral("word/") + target;
+    return rel->target.startsWith(QLatin1Char('/')) ? rel->target.mid(1) : QStringLiteral("word/") + rel->target;
 }
 
 void DocxDocument::ensureContentType(bool isHeader, const QString &partPath)
@@ -198,14 +208,9 @@ void DocxDocument::ensureOverride(const QString &partName, const QString &conten
 void DocxDocument::ensureRelOfType(const QString &relsPath, const QString &type, const QString &target)
 {
     ensureRelationshipsPart(entries, relsPath);
-    QDomDocument rels;
     QString err;
-    if (!loadPart(entries, relsPath, rels, err) || rels.documentElement().isNull())
+    const DocxRelsIndex *index = relsIndex(relsPath, err);
+    if (!index || index->find([&](const DocxRelationship &r) { return r.type == type; }))
         return;
-    for (const QDomElement &rel : relationshipElements(rels)) {
-        if (rel.attribute(QStringLiteral("Type")) == type)
-            return;
-    }
-    appendRelationship(rels, nextRelationshipId(rels), type, target);
-    storePart(entries, relsPath, rels, kIndentedPart);
+    addRelationship(relsPath, type, target, QString(), err);
 }

@@ -52,18 +52,13 @@ const QStringList &settingsChildOrder()
 
 QString settingsName() { return QString::fromLatin1(kPartSettings); }
 
-QDomElement makeW(QDomDocument dom, const char *localName)
-{
-    return dom.createElementNS(QString::fromLatin1(kNsW), QStringLiteral("w:") + QLatin1String(localName));
-}
-
 // Adds a w:`localName` child to the section when `on` and it has none; removes
 // it when not `on`.
 void setSectionSwitch(QDomElement sp, const char *localName, bool on)
 {
     const QDomElement existing = childElementNS(sp, localName, kNsW);
     if (on && existing.isNull())
-        insertInOrder(sp, makeW(sp.ownerDocument(), localName), sectionChildOrder());
+        insertInOrder(sp, createW(sp.ownerDocument(), localName), sectionChildOrder());
     else if (!on && !existing.isNull())
         sp.removeChild(existing);
 }
@@ -75,7 +70,7 @@ bool setSettingsSwitch(QDomDocument &settings, const char *localName, bool on)
     const QList<QDomElement> present = elementsNS(settings, kNsW, localName);
     if (on && present.isEmpty()) {
         QDomElement root = settings.documentElement();
-        insertInOrder(root, makeW(settings, localName), settingsChildOrder());
+        insertInOrder(root, createW(settings, localName), settingsChildOrder());
         return true;
     }
     if (!on && !present.isEmpty()) {
@@ -140,7 +135,7 @@ bool DocxDocument::setMargins(const DocxMargins &m)
     }
     QDomElement pgMar = childElementNS(sp, "pgMar", kNsW);
     if (pgMar.isNull()) {
-        pgMar = makeW(sp.ownerDocument(), "pgMar");
+        pgMar = createW(sp.ownerDocument(), "pgMar");
         insertInOrder(sp, pgMar, sectionChildOrder());
     }
     const std::pair<const char *, int> values[] = {
@@ -148,8 +143,7 @@ bool DocxDocument::setMargins(const DocxMargins &m)
         {"header", m.header}, {"footer", m.footer}, {"gutter", m.gutter},
     };
     for (const auto &[name, value] : values)
-        pgMar.setAttributeNS(QString::fromLatin1(kNsW), QStringLiteral("w:%1").arg(QLatin1String(name)),
-                             QString::number(value));
+        setWAttr(pgMar, name, QString::number(value));
     setSectionSwitch(sp, "mirrorMargins", m.mirror);
     if (entries.contains(settingsName())) {
         editPart(entries, settingsName(), kIndentedPart,
@@ -190,14 +184,13 @@ bool DocxDocument::setPageNumberFormat(const QString &fmt, int start)
         return false;
     QDomElement pg = childElementNS(sp, "pgNumType", kNsW);
     if (pg.isNull()) {
-        pg = makeW(sp.ownerDocument(), "pgNumType");
+        pg = createW(sp.ownerDocument(), "pgNumType");
         insertInOrder(sp, pg, sectionChildOrder());
     }
-    const QString w = QString::fromLatin1(kNsW);
-    pg.setAttributeNS(w, QStringLiteral("w:fmt"), fmt);
+    setWAttr(pg, "fmt", fmt);
     if (start < 0)
-        pg.removeAttributeNS(w, QStringLiteral("start"));
+        pg.removeAttributeNS(QString::fromLatin1(kNsW), QStringLiteral("start"));
     else
-        pg.setAttributeNS(w, QStringLiteral("w:start"), QString::number(start));
+        setWAttr(pg, "start", QString::number(start));
     return true;
 }

@@ -359,28 +359,40 @@ void DocxDocument::ensureParagraphStyle(const QString &styleId)
     const QString name = QString::fromLatin1(kPartStyles);
     if (!entries.contains(name))
         entries.insert(name, QByteArray(kStyleSheetTemplate));
+    PartIndexes &memo = *parts_;
+    const bool known = memo.stylesRead.isSharedWith(entries.value(name)) && memo.stylesPresent.contains(styleId);
+    if (!known && !addParagraphStyle(styleId))
+        return;
+    ensureOverride(QStringLiteral("/word/styles.xml"), QString::fromLatin1(kStylesContentType));
+    ensureRelOfType(QString::fromLatin1(kPartDocumentRels), QString::fromLatin1(kStylesRelType),
+                    QStringLiteral("styles.xml"));
+}
+
+bool DocxDocument::addParagraphStyle(const QString &styleId)
+{
+    const QString name = QString::fromLatin1(kPartStyles);
     QDomDocument styles;
     QString err;
     if (!loadPart(entries, name, styles, err)) {
         documentWarning() << "ensureParagraphStyle: cannot parse styles.xml:" << err;
-        return;
+        return false;
     }
     QDomElement root = styles.documentElement();
     if (root.isNull())
-        return;
-    bool exists = false;
-    const QDomNodeList all = styles.elementsByTagNameNS(QString::fromLatin1(kNsW), QStringLiteral("style"));
-    for (int i = 0; i < all.size() && !exists; ++i)
-        exists = wAttribute(all.at(i).toElement(), "styleId") == styleId;
-    const QString fragment = exists ? QString() : defaultStyleXml(styleId);
-    if (!fragment.isEmpty()) {
-        QDomDocument wrapped;
-        const QByteArray xml = QByteArray(kStyleWrapperOpen) + fragment.toUtf8() + kStyleWrapperClose;
-        if (parseXml(xml, wrapped, err) && !wrapped.documentElement().firstChildElement().isNull())
-            root.appendChild(styles.importNode(wrapped.documentElement().firstChildElement(), true));
+        return false;
+    QSet<QString> present;
+    for (const QDomElement &style : elementsNS(styles, kNsW, "style"))
+        present.insert(wAttribute(style, "styleId"));
+    const QString fragment = present.contains(styleId) ? QString() : defaultStyleXml(styleId);
+    QDomDocument wrapped;
+    const QByteArray xml = QByteArray(kStyleWrapperOpen) + fragment.toUtf8() + kStyleWrapperClose;
+    if (!fragment.isEmpty() && parseXml(xml, wrapped, err) && !wrapped.documentElement().firstChildElement().isNull()) {
+        root.appendChild(styles.importNode(wrapped.documentElement().firstChildElement(), true));
+        present.insert(styleId);
+        storePart(entries, name, styles, kCompactPart);
     }
-    storePart(entries, name, styles, kCompactPart);
-    ensureOverride(QStringLiteral("/word/styles.xml"), QString::fromLatin1(kStylesContentType));
-    ensureRelOfType(QString::fromLatin1(kPartDocumentRels), QString::fromLatin1(kStylesRelType),
-                    QStringLiteral("styles.xml"));
+    // The sheet as it stands now, so that asking for these ids again reads nothing.
+    parts_->stylesRead = entries.value(name);
+    parts_->stylesPresent = present;
+    return true;
 }

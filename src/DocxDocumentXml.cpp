@@ -165,21 +165,19 @@ public:
     }
 
     void bind(const QString &prefix, const QString &uri) { scope_.append({prefix, uri}); }
-
-    // Prefixes that elements or attributes below `root` use but that no
-    // declaration in the tree binds; declared on the root when unambiguous.
-    void hoistUndeclared(const QDomElement &root)
+    // Bindings to declare on the root (the element written at depth 0).
+    void declareOnRoot(const QList<Binding> &bindings) { rootExtra_ = bindings; }
+    // Prefixes no declaration bound where they were used, so they were declared
+    // on the elements using them; unambiguous ones are better declared on the root.
+    QList<Binding> hoistable() const
     {
-        QHash<QString, QString> used;
-        QSet<QString> ambiguous;
-        QSet<QString> declared;
-        collectPrefixes(root, used, ambiguous, declared);
-        for (auto it = used.cbegin(); it != used.cend(); ++it) {
-            if (!ambiguous.contains(it.key()) && !declared.contains(it.key()) && lookup(it.key()).isNull())
-                rootExtra_.append({it.key(), it.value()});
+        QList<Binding> out;
+        for (auto it = undeclared_.cbegin(); it != undeclared_.cend(); ++it) {
+            if (!ambiguous_.contains(it.key()))
+                out.append({it.key(), it.value()});
         }
-        std::sort(rootExtra_.begin(), rootExtra_.end(),
-                  [](const Binding &a, const Binding &b) { return a.prefix < b.prefix; });
+        std::sort(out.begin(), out.end(), [](const Binding &a, const Binding &b) { return a.prefix < b.prefix; });
+        return out;
     }
 
     void writeNode(const QDomNode &node, int depth)
@@ -217,6 +215,13 @@ public:
     }
 
 private:
+    struct Attr
+    {
+        QString prefix, local, value;
+    };
+
+    // The URI bound to `prefix`; null when unbound (the empty prefix is bound
+    // to no namespace unless declared).
     QString lookup(const QString &prefix) const
     {
         for (qsizetype i = scope_.size() - 1; i >= 0; --i) {
@@ -226,43 +231,12 @@ private:
         return prefix.isEmpty() ? QString(QLatin1String("")) : QString();
     }
 
-    static QString uriOf(const QDomNode &n)
-    {
-        const QString uri = n.namespaceURI();
-        return uri.isNull() ? QString(QLatin1String("")) : uri;
-    }
-
-    void collectPrefixes(const QDomElement &el, QHash<QString, QString> &used, QSet<QString> &ambiguous,
-                         QSet<QString> &declared) const
-    {
-        auto note = [&](const QString &prefix, const QString &uri) {
-            if (uri.isEmpty() || prefix == QLatin1String("xml"))
-                return;
-            auto it = used.constFind(prefix);
-            if (it == used.cend())
-                used.insert(prefix, uri);
-            else if (*it != uri)
-                ambiguous.insert(prefix);
-        };
-        if (!el.namespaceURI().isNull())
-            note(el.prefix(), uriOf(el));
-        const QDomNamedNodeMap attrs = el.attributes();
-        for (int i = 0; i < attrs.count(); ++i) {
-            const QDomNode a = attrs.item(i);
-            if (a.namespaceURI() == xmlnsUri())
-                declared.insert(a.prefix().isEmpty() ? QString() : a.localName());
-            else if (!a.prefix().isEmpty())
-                note(a.prefix(), uriOf(a));
-        }
-        for (QDomElement c = el.firstChildElement(); !c.isNull(); c = c.nextSiblingElement())
-            collectPrefixes(c, used, ambiguous, declared);
-    }
-
     // Binds a prefix for `uri` on the element being opened; `preferred` is kept
     // unless it is taken by another namespace on this element.
     QString prefixFor(const QString &uri, const QString &preferred, QList<Binding> &decls)
     {
-        if (!preferred.isEmpty() && lookup(preferred) == uri)
+        const QString bound = lookup(preferred);
+        if (!preferred.isEmpty() && bound == uri)
             return preferred;
         for (const Binding &b : decls) {
             if (b.uri == uri && !b.prefix.isEmpty())
@@ -274,9 +248,20 @@ private:
         };
         for (int n = 1; prefix.isEmpty() || takenHere(prefix); ++n)
             prefix = QStringLiteral("ns%1").arg(n);
+        if (bound.isNull() && prefix == preferred)
+            noteUndeclared(prefix, uri);
         decls.append({prefix, uri});
         bind(prefix, uri);
         return prefix;
+    }
+
+    void noteUndeclared(const QString &prefix, const QString &uri)
+    {
+        const auto it = undeclared_.constFind(prefix);
+        if (it == undeclared_.cend())
+            undeclared_.insert(prefix, uri);
+        else if (*it != uri)
+            ambiguous_.insert(prefix);
     }
 
     void writeName(const QString &prefix, const QString &local)
@@ -297,44 +282,39 @@ private:
     void writeElement(const QDomElement &el, int depth)
     {
         const qsizetype scopeMark = scope_.size();
-        QList<Binding> decls;
-        struct Attr
-        {
-            QString prefix, local, value;
-        };
+        QList<Binding> decls = depth == 0 ? rootExtra_ : QList<Binding>();
         QList<Attr> plain;
-        QList<QDomAttr> namespaced;
-
-        const QDomNamedNodeMap attrs = el.attributes();
-        for (int i = 0; i < attrs.count(); ++i) {
-            const QDomAttr a = attrs.item(i).toAttr();
-            const QString uri = a.namespaceURI();
-            if (uri == xmlnsUri()) {
-                const QString prefix = a.prefix().isEmpty() ? QString() : a.localName();
-                decls.append({prefix, a.value()});
-            } else if (uri.isEmpty()) {
-                plain.append({QString(), a.localName().isEmpty() ? a.name() : a.localName(), a.value()});
-            } else {
-                namespaced.append(a);
+        QList<QDomNode> namespaced;
+        if (el.hasAttributes()) {
+            const QDomNamedNodeMap attrs = el.attributes();
+            for (int i = 0, n = attrs.length(); i < n; ++i) {
+                const QDomNode a = attrs.item(i);
+                const QString uri = a.namespaceURI();
+                if (uri == xmlnsUri())
+                    decls.append({a.prefix().isEmpty() ? QString() : a.localName(), a.nodeValue()});
+                else if (uri.isEmpty())
+                    plain.append({QString(), a.localName().isEmpty() ? a.nodeName() : a.localName(), a.nodeValue()});
+                else
+                    namespaced.append(a);
             }
         }
-        if (depth == 0)
-            decls += rootExtra_;
-        std::sort(decls.begin(), decls.end(), [](const Binding &a, const Binding &b) { return a.prefix < b.prefix; });
+        if (decls.size() > 1)
+            std::sort(decls.begin(), decls.end(), [](const Binding &a, const Binding &b) { return a.prefix < b.prefix; });
         for (const Binding &b : decls)
             bind(b.prefix, b.uri);
 
         // The element's own name.
+        const QString uri = el.namespaceURI();
         QString prefix;
-        QString local = el.localName();
-        if (el.namespaceURI().isNull()) {
+        QString local;
+        if (uri.isNull()) {
             local = el.tagName();
             if (!lookup(QString()).isEmpty()) {
                 decls.append({QString(), QString(QLatin1String(""))});
                 bind(QString(), QString(QLatin1String("")));
             }
         } else {
-            const QString uri = uriOf(el);
+            local = el.localName();
             prefix = el.prefix();
             if (uri.isEmpty() || prefix.isEmpty()) {
                 if (lookup(QString()) != uri) {
@@ -346,11 +326,12 @@ private:
                 prefix = prefixFor(uri, prefix, decls);
             }
         }
-        for (const QDomAttr &a : namespaced)
-            plain.append({prefixFor(a.namespaceURI(), a.prefix(), decls), a.localName(), a.value()});
-        std::sort(plain.begin(), plain.end(), [](const Attr &a, const Attr &b) {
-            return a.prefix != b.prefix ? a.prefix < b.prefix : a.local < b.local;
-        });
+        for (const QDomNode &a : namespaced)
+            plain.append({prefixFor(a.namespaceURI(), a.prefix(), decls), a.localName(), a.nodeValue()});
+        if (plain.size() > 1)
+            std::sort(plain.begin(), plain.end(), [](const Attr &a, const Attr &b) {
+                return a.prefix != b.prefix ? a.prefix < b.prefix : a.local < b.local;
+            });
 
         out_.append('<');
         writeName(prefix, local);
@@ -397,6 +378,8 @@ private:
     int indent_;
     QList<Binding> scope_;
     QList<Binding> rootExtra_;
+    QHash<QString, QString> undeclared_;
+    QSet<QString> ambiguous_;
 };
 
 void collectText(const QDomNode &node, QString &out)
@@ -478,6 +461,22 @@ bool parseXml(const QByteArray &bytes, QDomDocument &dom, QString &err)
     return true;
 }
 
+bool parseFragment(const QByteArray &element, const DocxNamespaceBindings &inScope, QDomDocument &dom,
+                   QDomElement &el, QString &err)
+{
+    static const QByteArray wrapper = QByteArrayLiteral("lxdocx-fragment");
+    QByteArray xml = '<' + wrapper;
+    for (const auto &b : inScope) {
+        xml += b.first.isEmpty() ? QByteArray(" xmlns=\"") : " xmlns:" + b.first.toUtf8() + "=\"";
+        xml += b.second.toHtmlEscaped().toUtf8() + '"';
+    }
+    xml += '>' + element + "</" + wrapper + '>';
+    if (!parseXml(xml, dom, err))
+        return false;
+    el = dom.documentElement().firstChildElement();
+    return !el.isNull();
+}
+
 bool checkXml(const QByteArray &bytes, QString &err)
 {
     QXmlStreamReader r(bytes);
@@ -492,19 +491,32 @@ bool checkXml(const QByteArray &bytes, QString &err)
     return true;
 }
 
-QByteArray serializeXml(const QDomDocument &dom, int indent)
+namespace {
+
+QByteArray writeDocument(const QDomDocument &dom, int indent, const QList<Binding> &onRoot, QList<Binding> *hoistable)
 {
     QByteArray out;
     XmlWriter writer(out, indent);
-    const QDomElement root = dom.documentElement();
-    if (!root.isNull())
-        writer.hoistUndeclared(root);
+    writer.declareOnRoot(onRoot);
     for (QDomNode n = dom.firstChild(); !n.isNull(); n = n.nextSibling()) {
         writer.writeNode(n, 0);
         if (n.isProcessingInstruction() || n.isComment())
             out.append('\n');
     }
+    if (hoistable)
+        *hoistable = writer.hoistable();
     return out;
+}
+
+}  // namespace
+
+QByteArray serializeXml(const QDomDocument &dom, int indent)
+{
+    // Prefixes that new elements brought in without a declaration are declared
+    // on the root, which takes a second pass when there are any.
+    QList<Binding> hoistable;
+    const QByteArray out = writeDocument(dom, indent, {}, &hoistable);
+    return hoistable.isEmpty() ? out : writeDocument(dom, indent, hoistable, nullptr);
 }
 
 QByteArray serializeXmlElement(const QDomElement &el, const DocxNamespaceBindings &inScope)
@@ -514,6 +526,13 @@ QByteArray serializeXmlElement(const QDomElement &el, const DocxNamespaceBinding
     for (const auto &b : inScope)
         writer.bind(b.first, b.second);
     writer.writeNode(el, 1);
+    return out;
+}
+
+QByteArray escapeXmlAttribute(const QString &value)
+{
+    QByteArray out;
+    appendEscaped(out, value, true);
     return out;
 }
 
@@ -548,6 +567,41 @@ QString paragraphText(const QDomElement &el)
     QString text;
     collectText(el, text);
     return text;
+}
+
+const QString &wNamespace()
+{
+    static const QString ns = QString::fromLatin1(kNsW);
+    return ns;
+}
+
+namespace {
+
+// "w:" + the name, made once per name (names are string literals) and thread.
+const QString &wQualified(const char *localName)
+{
+    thread_local QHash<const char *, QString> names;
+    auto it = names.constFind(localName);
+    if (it == names.cend())
+        it = names.insert(localName, QStringLiteral("w:") + QLatin1String(localName));
+    return *it;
+}
+
+}  // namespace
+
+QDomElement createW(QDomDocument dom, const char *localName)
+{
+    return dom.createElementNS(wNamespace(), wQualified(localName));
+}
+
+void setWAttr(QDomElement el, const char *localName, const QString &value)
+{
+    el.setAttributeNS(wNamespace(), wQualified(localName), value);
+}
+
+void preserveSpace(QDomElement el)
+{
+    el.setAttributeNS(QString::fromLatin1(kNsXml), QStringLiteral("xml:space"), QStringLiteral("preserve"));
 }
 
 QList<QDomElement> childElementsByLocalName(const QDomNode &parent, const QString &localName)

@@ -23,6 +23,11 @@ bool parseXml(const QByteArray &bytes, QDomDocument &dom, QString &err);
 // without building a tree.
 bool checkXml(const QByteArray &bytes, QString &err);
 
+// Parses one element given as bytes whose ancestors bind `inScope`; `el` is the
+// element in `dom`. Texts as parseXml.
+bool parseFragment(const QByteArray &element, const DocxNamespaceBindings &inScope, QDomDocument &dom,
+                   QDomElement &el, QString &err);
+
 // Writes a DOM as UTF-8 XML. `indent` > 0 puts each child of an element that
 // holds only elements on its own line, indented; 0 adds no whitespace at all.
 // Namespaces are declared once: the root keeps its declarations and also
@@ -33,6 +38,9 @@ QByteArray serializeXml(const QDomDocument &dom, int indent);
 // bindings already in force are not declared again.
 QByteArray serializeXmlElement(const QDomElement &el, const DocxNamespaceBindings &inScope);
 
+// `value` escaped for an attribute value in double quotes, as UTF-8.
+QByteArray escapeXmlAttribute(const QString &value);
+
 // The first child element (not descendant) in `namespaceUri` named `localName`.
 QDomElement childElementNS(const QDomNode &parent, const char *localName, const char *namespaceUri);
 // The first element in document order below `root` in `namespaceUri` named `localName`.
@@ -41,5 +49,15 @@ QDomElement firstElementNS(const QDomNode &root, const char *localName, const ch
 QString wVal(const QDomElement &el);
 // The text of every descendant w:t in document order, joined without separators.
 QString paragraphText(const QDomElement &el);
+// The WordprocessingML namespace URI.
+const QString &wNamespace();
+// A new element "w:`localName`" in the WordprocessingML namespace; the name
+// must be a string literal.
+QDomElement createW(QDomDocument dom, const char *localName);
+// Sets the attribute "w:`localName`" in the WordprocessingML namespace.
+void setWAttr(QDomElement el, const char *localName, const QString &value);
+// Marks a w:t or w:instrText as keeping its spaces (xml:space="preserve").
+void preserveSpace(QDomElement el);
+
 // Element children in document order whose local name is `localName`, any namespace.
 QList<QDomElement> childElementsByLocalName(const QDomNode &parent, const QString &localName);

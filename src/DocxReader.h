@@ -2,11 +2,71 @@
 // DocxReader: makes documents from files and turns document bodies into rich text.
 #include "DocxDocument.h"
 
+#include <QHash>
+#include <QMap>
+#include <QSizeF>
 #include <QString>
+#include <QTextFormat>
+
+class QTextCursor;
+class QTextDocument;
+
+// Properties the Reader sets on rich-text formats and the Writer reads back.
+enum DocxTextProperty {
+    ListNumIdProperty = QTextFormat::UserProperty + 1,   // block: list id (w:numId), int
+    ListLevelProperty = QTextFormat::UserProperty + 2,   // block: list level (w:ilvl), int
+    ListBulletProperty = QTextFormat::UserProperty + 3,  // block: the level is a bullet, bool
+    ListLabelProperty = QTextFormat::UserProperty + 4,   // char: generated list-label text, bool
+    ImageRelIdProperty = QTextFormat::UserProperty + 5,  // image: relationship id of the source picture, QString
+    FieldInstructionProperty = QTextFormat::UserProperty + 6,  // char: instruction of a page-number placeholder, QString
+};
+
+// Which blocks of a populated rich-text document came from which body paragraph.
+struct DocxBlockSource
+{
+    QDomElement paragraph;  // the w:p the blocks were converted from
+    int firstBlock = 0;     // QTextBlock::blockNumber() of its first block
+    int lastBlock = 0;      // and of its last (a break inside the paragraph starts a new block)
+    bool tocLine = false;   // shown as a table-of-contents line: a display form, not the content
+};
+
+// Per-list, per-level numbers given so far: numId -> (ilvl -> number).
+using DocxListCounters = QMap<int, QMap<int, int>>;
+// Relationship id -> part path of every image relationship of the body.
+using DocxImageRels = QHash<QString, QString>;
 
 class DocxReader
 {
 public:
+    // Page margins in pixels (96 per inch).
+    struct DocxMargins
+    {
+        double left = 72.0;
+        double top = 72.0;
+        double right = 72.0;
+        double bottom = 72.0;
+        double gutter = 0.0;
+        double header = 48.0;
+        double footer = 48.0;
+        bool mirror = false;
+    };
+
+    // The rendered headers and footers of the last section; the caller owns
+    // the documents.
+    struct DocxHFSet
+    {
+        QTextDocument *defaultHdr = nullptr;
+        QTextDocument *evenHdr = nullptr;
+        QTextDocument *firstHdr = nullptr;
+        QTextDocument *defaultFtr = nullptr;
+        QTextDocument *evenFtr = nullptr;
+        QTextDocument *firstFtr = nullptr;
+        double hdrDist = 48.0;
+        double ftrDist = 48.0;
+        bool titlePage = false;
+        bool evenAndOdd = false;
+    };
+
     // Reads the package at `path`. Never null: the document is valid or carries
     // its error text.
     static DocxDocument *open(const QString &path);
@@ -14,4 +74,14 @@ public:
     static DocxDocument *createBlank(const QString &path);
     // Reads the archive into the document's entry map.
     static bool readArchive(const QString &path, DocxDocument &doc, QString &err);
+
+    // Fills `qd` with the body paragraphs and tables of `range`. `sources`,
+    // when given, receives one record per converted paragraph.
+    static bool populate(const DocxDocument &doc, const DocxSectionRange &range, QTextDocument *qd,
+                         QList<DocxBlockSource> *sources = nullptr);
+    static DocxMargins readMarginsPx(const DocxDocument &doc);
+    static void insertDrawingImage(QTextCursor &cursor, const QDomElement &drawing, const DocxDocument &doc,
+                                   const DocxImageRels &imageRels);
+    static DocxHFSet readHeadersFooters(const DocxDocument &doc);
+    static QTextDocument *renderHFPart(const QByteArray &xml, const DocxDocument &doc);
 };

@@ -2,6 +2,186 @@
 
 #include "DocxLog.h"
 #include "DocxNamespaces.h"
+#include "DocxWriterInternal.h"
+
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QTextList>
+#include <QTextTable>
+
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+constexpr char kNsW14[] = "http://schemas.microsoft.com/office/word/2010/wordml";
+
+// Prefixes the writer's elements use, declared once on the root of a body
+// rewritten as bytes.
+const DocxNamespaceBindings &writerBindings()
+{
+    static const DocxNamespaceBindings bindings = {
+        {QStringLiteral("w"), QString::fromLatin1(kNsW)},
+        {QStringLiteral("r"), QString::fromLatin1(kNsR)},
+        {QStringLiteral("wp"), QString::fromLatin1(kNsWordDrawing)},
+        {QStringLiteral("a"), QString::fromLatin1(kNsDrawingMain)},
+        {QStringLiteral("pic"), QString::fromLatin1(kNsPicture)},
+    };
+    return bindings;
+}
+
+// A new paragraph made from the template: same name and attributes (less the
+// ids that must stay unique per paragraph) and a copy of its properties.
+QDomElement paragraphFromTemplate(const QDomElement &templatePara, const QDomElement &protoPPr)
+{
+    QDomElement p = templatePara.cloneNode(false).toElement();
+    for (const char *unique : {"paraId", "textId"})
+        p.removeAttributeNS(QString::fromLatin1(kNsW14), QString::fromLatin1(unique));
+    if (!protoPPr.isNull())
+        p.appendChild(protoPPr.cloneNode(true));
+    return p;
+}
+
+using ElementSink = std::function<void(const QDomElement &)>;
+
+// Builds a body element in `dom` for every table and block of the source's
+// root frame, as the full build writes them, and hands each to `sink`.
+// Returns the number of elements made.
+int buildBodyElements(DocxDocument &doc, QDomDocument &dom, const QTextDocument *source,
+                      const QDomElement &templatePara, const ElementSink &sink)
+{
+    const QDomElement protoPPr = childElementsByLocalName(templatePara, QStringLiteral("pPr")).value(0);
+    const QTextBlock lastBlock = source->lastBlock();
+    int n = 0;
+    for (auto it = source->rootFrame()->begin(); !it.atEnd(); ++it) {
+        if (QTextFrame *frame = it.currentFrame()) {
+            if (auto *table = qobject_cast<QTextTable *>(frame)) {
+                sink(writeTable(doc, dom, table));
+                ++n;
+            }
+            continue;
+        }
+        const QTextBlock block = it.currentBlock();
+        if (!block.isValid() || (block == lastBlock && block.text().isEmpty() && !block.textList()))
+            continue;
+        QDomElement p = paragraphFromTemplate(templatePara, protoPPr);
+        writeParagraph(doc, p, block);
+        applyParagraphStyle(doc, p, block);
+        applyListNumbering(doc, p, block);
+        sink(p);
+        ++n;
+    }
+    return n;
+}
+
+QDomElement bodyOf(const QDomDocument &dom)
+{
+    return firstElementNS(dom, "body", kNsW);
+}
+
+// The ancestor of `el` that is a child of `body` (el itself when it is one).
+QDomElement topLevelAncestor(const QDomElement &body, QDomElement el)
+{
+    while (!el.isNull() && el.parentNode() != body)
+        el = el.parentNode().toElement();
+    return el;
+}
+
+bool isLocal(const QDomNode &n, const char *name) { return n.localName() == QLatin1String(name); }
+
+// The full build on the body tree.
+bool buildIntoTree(DocxDocument &doc, const QTextDocument *source)
+{
+    QDomDocument &dom = doc.dom();
+    QDomElement body = bodyOf(dom);
+    if (body.isNull()) {
+        writerWarning() << "buildFullDocumentDom: no body";
+        return false;
+    }
+    if (doc.paragraphs().isEmpty()) {
+        writerWarning() << "buildFullDocumentDom: no template paragraph";
+        return false;
+    }
+    const QDomElement templatePara = doc.paragraphs().first();
+    // A template inside a table or content control stays where it is: the new
+    // content goes before the body element that holds it, so nothing is lost
+    // and no cell is left without a paragraph.
+    const QDomElement anchor = topLevelAncestor(body, templatePara);
+    QDomElement last;
+    const int n = buildBodyElements(doc, dom, source, templatePara, [&](const QDomElement &el) {
+        body.insertBefore(el, anchor);
+        last = el;
+    });
+    if (n >= 1) {
+        if (anchor == templatePara)
+            body.removeChild(templatePara);
+        if (isLocal(last, "tbl"))
+            body.insertAfter(createW(dom, "p"), last);
+    }
+    doc.buildIndex();
+    return true;
+}
+
+// The full build on the body's bytes, for a body whose first paragraph is a
+// top-level w:p: the new elements are written out one by one and spliced in
+// its place, so the body is never parsed whole.
+bool buildIntoBytes(DocxDocument &doc, const QTextDocument *source, const DocxBodyLayout &layout, bool &handled)
+{
+    handled = false;
+    const DocxBodyChild *first = nullptr;
+    for (const DocxBodyChild &c : layout.children) {
+        if (c.inW && (c.localName == QLatin1String("p") || c.localName == QLatin1String("tbl")
+                      || c.localName == QLatin1String("sdt"))) {
+            first = &c;
+            break;
+        }
+    }
+    if (!first || first->localName != QLatin1String("p"))
+        return false;
+    QByteArray bytes = doc.entries.value(QString::fromLatin1(kPartDocument));
+    QDomDocument scratch;
+    QDomElement templatePara;
+    QString err;
+    if (!parseFragment(bytes.mid(first->start, first->end - first->start), layout.bodyScope, scratch, templatePara,
+                       err))
+        return false;
+    handled = true;
+
+    DocxNamespaceBindings scope = layout.bodyScope;
+    const QByteArray rootDeclarations = declareOnRoot(layout.rootScope, scope);
+    QByteArray out;
+    bool lastIsTable = false;
+    const int n = buildBodyElements(doc, scratch, source, templatePara, [&](const QDomElement &el) {
+        out += serializeXmlElement(el, scope);
+        lastIsTable = isLocal(el, "tbl");
+    });
+    if (n >= 1) {
+        if (lastIsTable)
+            out += serializeXmlElement(createW(scratch, "p"), scope);
+        bytes.replace(first->start, first->end - first->start, out);
+        bytes.insert(layout.rootTagEnd - 1, rootDeclarations);
+        doc.setBodyBytes(bytes);
+    }
+    doc.buildIndex();
+    return true;
+}
+
+}  // namespace
+
+QByteArray declareOnRoot(const DocxNamespaceBindings &rootScope, DocxNamespaceBindings &scope)
+{
+    QByteArray declarations;
+    for (const auto &binding : writerBindings()) {
+        const bool bound = std::any_of(rootScope.cbegin(), rootScope.cend(),
+                                       [&](const auto &b) { return b.first == binding.first; });
+        if (bound)
+            continue;
+        declarations += " xmlns:" + binding.first.toUtf8() + "=\"" + binding.second.toUtf8() + '"';
+        scope.append(binding);
+    }
+    return declarations;
+}
 
 bool packZip(const DocxEntryMap &entries, const QString &path, QString &err, const DocxZipSource *source)
 {
@@ -32,4 +212,104 @@ bool DocxWriter::saveVersion(DocxDocument &doc, const QString &path)
 bool DocxWriter::save(DocxDocument &doc)
 {
     return saveVersion(doc, doc.path);
+}
+
+bool DocxWriter::buildFullDocumentDom(DocxDocument &doc, const QTextDocument *source)
+{
+    if (!doc.isValid() || !source)
+        return false;
+    DocxBodyLayout layout;
+    if (doc.bodyLayout(layout)) {
+        bool handled = false;
+        const bool built = buildIntoBytes(doc, source, layout, handled);
+        if (handled)
+            return built;
+    }
+    return buildIntoTree(doc, source);
+}
+
+bool DocxWriter::buildAndSave(DocxDocument &doc, const QTextDocument *source)
+{
+    return buildFullDocumentDom(doc, source) && save(doc);
+}
+
+namespace {
+
+// Removes a range paragraph. One that is the last paragraph of its table cell
+// or content control is emptied instead, as its container needs a paragraph.
+void removeRangeParagraph(QDomElement &p)
+{
+    QDomNode parent = p.parentNode();
+    const bool lastInContainer = !isLocal(parent, "body") && childElementsByLocalName(parent, QStringLiteral("p")).size() == 1;
+    if (!lastInContainer) {
+        parent.removeChild(p);
+        return;
+    }
+    for (QDomElement c = p.firstChildElement(); !c.isNull();) {
+        const QDomElement next = c.nextSiblingElement();
+        if (!isLocal(c, "pPr"))
+            p.removeChild(c);
+        c = next;
+    }
+}
+
+}  // namespace
+
+bool DocxWriter::saveSection(DocxDocument &doc, const QTextDocument *editor, const DocxSectionRange &range,
+                             int editorStart)
+{
+    if (!doc.isValid() || !editor || range.startPara < 0 || range.endPara <= range.startPara)
+        return false;
+    const int count = range.endPara - range.startPara;
+    QList<QTextBlock> editorBlocks;
+    int index = 0;
+    for (QTextBlock b = editor->begin(); b.isValid(); b = b.next(), ++index) {
+        if (index < editorStart)
+            continue;
+        if (index >= editorStart + count + 1)
+            break;
+        if (b == editor->lastBlock() && b.text().isEmpty())
+            break;
+        editorBlocks.append(b);
+    }
+    if (editorBlocks.isEmpty())
+        editorBlocks.append(editor->begin());
+
+    QDomDocument &dom = doc.dom();
+    if (bodyOf(dom).isNull()) {
+        writerWarning() << "DocxWriter: no body element";
+        return false;
+    }
+    const QList<QDomElement> paragraphs = doc.paragraphs();
+    if (range.endPara > paragraphs.size() || range.startPara >= paragraphs.size()) {
+        writerWarning() << "DocxWriter: range out of bounds" << range.startPara << range.endPara << "max"
+                        << paragraphs.size();
+        return false;
+    }
+    auto docPara = [&](int i) { return paragraphs[range.startPara + i]; };
+    const int m = int(editorBlocks.size());
+    for (int i = 0; i < qMin(m, count); ++i) {
+        QDomElement p = docPara(i);
+        writeParagraph(doc, p, editorBlocks[i]);
+    }
+    if (m > count) {
+        // Extra blocks become paragraphs after the range's last one, in its container.
+        QDomElement insertAfter = docPara(count - 1);
+        const QDomElement lastPPr = insertAfter.elementsByTagNameNS(QString::fromLatin1(kNsW), QStringLiteral("pPr"))
+                                        .at(0)
+                                        .toElement();
+        for (int i = count; i < m; ++i) {
+            QDomElement newPara = paragraphFromTemplate(docPara(count - 1), lastPPr);
+            writeParagraph(doc, newPara, editorBlocks[i]);
+            insertAfter.parentNode().insertAfter(newPara, insertAfter);
+            insertAfter = newPara;
+        }
+    } else {
+        for (int i = count - 1; i >= m; --i) {
+            QDomElement victim = docPara(i);
+            removeRangeParagraph(victim);
+        }
+    }
+    doc.buildIndex();
+    return true;
 }

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+class QTextDocument;
+
 // Packs an entry map in the fixed DOCX part order and replaces `path` with it.
 bool packZip(const DocxEntryMap &entries, const QString &path, QString &err,
              const DocxZipSource *source = nullptr);
@@ -17,4 +19,17 @@ public:
     static bool saveVersion(DocxDocument &doc, const QString &path);
     // Saves the package to the path it was opened from.
     static bool save(DocxDocument &doc);
+
+    // Puts the content of `source` (paragraphs and tables of its root frame)
+    // in the place of the body's first paragraph.
+    static bool buildFullDocumentDom(DocxDocument &doc, const QTextDocument *source);
+    // buildFullDocumentDom, then save.
+    static bool buildAndSave(DocxDocument &doc, const QTextDocument *source);
+    // Rewrites the paragraphs of `range` from the blocks of `editor` from block
+    // `editorStart` on, pairing them by position.
+    static bool saveSection(DocxDocument &doc, const QTextDocument *editor, const DocxSectionRange &range,
+                            int editorStart);
+    // Converts every body paragraph to rich text and writes it back from that
+    // rich text, keeping each paragraph's text in that paragraph.
+    static bool resaveDocument(DocxDocument &doc);
 };

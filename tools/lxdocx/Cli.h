@@ -42,6 +42,8 @@ int failed(const std::string &what, const char *libraryError);
 int usageError(const std::string &message);
 
 struct DocxHandle;
+// Saves in place, or to -o OUT when given; reports a failure.
+int saveEdits(DocxHandle *h, const Args &args);
 
 // Closes the handle it holds.
 class OpenDocument

@@ -62,7 +62,8 @@ std::string cm(int twips)
     return s.str();
 }
 
-// Saves in place, or to -o OUT when given.
+}  // namespace
+
 int saveEdits(DocxHandle *h, const Args &args)
 {
     const std::string out = args.value("-o");
@@ -72,6 +73,8 @@ int saveEdits(DocxHandle *h, const Args &args)
     std::cout << "Saved " << (out.empty() ? args.positional[0] : out) << "\n";
     return ExitOk;
 }
+
+namespace {
 
 DocxHandle *openOrReport(const std::string &path)
 {

@@ -1,0 +1,139 @@
+// Pictures of rich text: image parts and inline drawing markup.
+#include "DocxNamespaces.h"
+#include "DocxReader.h"
+#include "DocxWriterInternal.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QPixmap>
+#include <QTextDocument>
+#include <QTextImageFormat>
+#include <QUrl>
+
+#include <cmath>
+
+namespace {
+
+constexpr char kImageNamePrefix[] = "docx-img:";
+constexpr char kPictureUri[] = "http://schemas.openxmlformats.org/drawingml/2006/picture";
+
+int roundedPixels(double v) { return int(std::lround(v)); }
+
+// Fills the sizes that are below 1 from the image's own size.
+void completeSize(const QImage &img, int *wpx, int *hpx)
+{
+    if (*wpx < 1)
+        *wpx = img.width();
+    if (*hpx < 1)
+        *hpx = img.height();
+}
+
+// The relationship id of a picture the package already holds: named
+// "docx-img:rIdN", or read from a package and marked with its relationship.
+QString existingImageRel(const DocxDocument &doc, const QTextImageFormat &ifmt, int *wpx, int *hpx)
+{
+    const QString name = ifmt.name();
+    QString rId = ifmt.property(ImageRelIdProperty).toString();
+    if (name.startsWith(QLatin1String(kImageNamePrefix)))
+        rId = name.mid(int(sizeof kImageNamePrefix) - 1);
+    if (rId.isEmpty())
+        return {};
+    const QString path = doc.relPartPath(rId);
+    if (path.isEmpty() || !doc.entries.contains(path))
+        return {};
+    if (*wpx < 1 || *hpx < 1) {
+        QImage probe;
+        if (probe.loadFromData(doc.entries.value(path)))
+            completeSize(probe, wpx, hpx);
+    }
+    return rId;
+}
+
+QImage resourceImage(const QTextDocument *document, const QString &name)
+{
+    if (!document)
+        return {};
+    const QVariant res = document->resource(QTextDocument::ImageResource, QUrl(name, QUrl::TolerantMode));
+    if (res.typeId() == QMetaType::QImage)
+        return res.value<QImage>();
+    if (res.typeId() == QMetaType::QPixmap)
+        return res.value<QPixmap>().toImage();
+    if (res.typeId() == QMetaType::QByteArray)
+        return QImage::fromData(res.toByteArray());
+    return {};
+}
+
+QDomElement child(QDomDocument &dom, QDomElement parent, const char *ns, const QString &qname)
+{
+    QDomElement e = dom.createElementNS(QString::fromLatin1(ns), qname);
+    parent.appendChild(e);
+    return e;
+}
+
+}  // namespace
+
+QString imageRelId(DocxDocument &doc, const QTextDocument *document, const QTextImageFormat &ifmt, int *wpx, int *hpx)
+{
+    *wpx = roundedPixels(ifmt.width());
+    *hpx = roundedPixels(ifmt.height());
+    const QString existing = existingImageRel(doc, ifmt, wpx, hpx);
+    if (!existing.isEmpty())
+        return existing;
+    const QImage img = resourceImage(document, ifmt.name());
+    if (img.isNull())
+        return {};
+    completeSize(img, wpx, hpx);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    img.save(&buffer, "PNG");
+    if (bytes.isEmpty())
+        return {};
+    return doc.addImagePart(bytes, QStringLiteral("png"));
+}
+
+QDomElement makeDrawingRun(QDomDocument &dom, const QString &rId, qint64 cx, qint64 cy, int id)
+{
+    const QString cxText = QString::number(cx);
+    const QString cyText = QString::number(cy);
+    const QString idText = QString::number(id);
+    const QString pictureName = QStringLiteral("Picture %1").arg(id);
+
+    QDomElement r = createW(dom, "r");
+    QDomElement drawing = child(dom, r, kNsW, QStringLiteral("w:drawing"));
+    QDomElement inl = child(dom, drawing, kNsWordDrawing, QStringLiteral("wp:inline"));
+    for (const char *side : {"distT", "distB", "distL", "distR"})
+        inl.setAttribute(QLatin1String(side), QStringLiteral("0"));
+    QDomElement extent = child(dom, inl, kNsWordDrawing, QStringLiteral("wp:extent"));
+    extent.setAttribute(QStringLiteral("cx"), cxText);
+    extent.setAttribute(QStringLiteral("cy"), cyText);
+    QDomElement docPr = child(dom, inl, kNsWordDrawing, QStringLiteral("wp:docPr"));
+    docPr.setAttribute(QStringLiteral("id"), idText);
+    docPr.setAttribute(QStringLiteral("name"), pictureName);
+    QDomElement graphic = child(dom, inl, kNsDrawingMain, QStringLiteral("a:graphic"));
+    QDomElement graphicData = child(dom, graphic, kNsDrawingMain, QStringLiteral("a:graphicData"));
+    graphicData.setAttribute(QStringLiteral("uri"), QString::fromLatin1(kPictureUri));
+    QDomElement pic = child(dom, graphicData, kNsPicture, QStringLiteral("pic:pic"));
+    QDomElement nvPicPr = child(dom, pic, kNsPicture, QStringLiteral("pic:nvPicPr"));
+    QDomElement cNvPr = child(dom, nvPicPr, kNsPicture, QStringLiteral("pic:cNvPr"));
+    cNvPr.setAttribute(QStringLiteral("id"), idText);
+    cNvPr.setAttribute(QStringLiteral("name"), pictureName);
+    child(dom, nvPicPr, kNsPicture, QStringLiteral("pic:cNvPicPr"));
+    QDomElement blipFill = child(dom, pic, kNsPicture, QStringLiteral("pic:blipFill"));
+    QDomElement blip = child(dom, blipFill, kNsDrawingMain, QStringLiteral("a:blip"));
+    blip.setAttributeNS(QString::fromLatin1(kNsR), QStringLiteral("r:embed"), rId);
+    QDomElement stretch = child(dom, blipFill, kNsDrawingMain, QStringLiteral("a:stretch"));
+    child(dom, stretch, kNsDrawingMain, QStringLiteral("a:fillRect"));
+    QDomElement spPr = child(dom, pic, kNsPicture, QStringLiteral("pic:spPr"));
+    QDomElement xfrm = child(dom, spPr, kNsDrawingMain, QStringLiteral("a:xfrm"));
+    QDomElement off = child(dom, xfrm, kNsDrawingMain, QStringLiteral("a:off"));
+    off.setAttribute(QStringLiteral("x"), QStringLiteral("0"));
+    off.setAttribute(QStringLiteral("y"), QStringLiteral("0"));
+    QDomElement ext = child(dom, xfrm, kNsDrawingMain, QStringLiteral("a:ext"));
+    ext.setAttribute(QStringLiteral("cx"), cxText);
+    ext.setAttribute(QStringLiteral("cy"), cyText);
+    QDomElement geom = child(dom, spPr, kNsDrawingMain, QStringLiteral("a:prstGeom"));
+    geom.setAttribute(QStringLiteral("prst"), QStringLiteral("rect"));
+    child(dom, geom, kNsDrawingMain, QStringLiteral("a:avLst"));
+    return r;
+}
