@@ -2,11 +2,16 @@
 // lxDocx_init makes it for a host, then every test.
 #include <lorvexdocx.h>
 
+#include <QLoggingCategory>
+
 #include <gtest/gtest.h>
 
 int main(int argc, char **argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
+    // Debug traces only on request (QT_LOGGING_RULES="*.debug=true").
+    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+        QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
     lxDocx_init();
     return RUN_ALL_TESTS();
 }
