@@ -39,6 +39,8 @@ void collectFromSdt(const QDomElement &sdt, QList<QDomElement> &out)
         DocxDocument::collectParagraphs(content, out);
 }
 
+}  // namespace
+
 int headingLevelFromStyleId(const QString &styleId)
 {
     const QString s = styleId.toLower();
@@ -49,8 +51,6 @@ int headingLevelFromStyleId(const QString &styleId)
     }
     return s.startsWith(QLatin1String("heading")) ? 0 : -1;
 }
-
-}  // namespace
 
 DocxDocument::DocxDocument() : body_(std::make_unique<Body>()), parts_(std::make_unique<PartIndexes>()) {}
 

@@ -102,6 +102,10 @@ struct DocxSectionRange
     int endPara = 0;
 };
 
+// The outline level a paragraph style id alone implies: "Heading1" to
+// "Heading4" (any case) or "1" to "4" give 0 to 3, any other "heading..." 0,
+// anything else -1.
+int headingLevelFromStyleId(const QString &styleId);
 // The last top-level w:sectPr of a DOM (a w:sectPr kept inside another, as a
 // tracked change of section properties, is not a section); null when none.
 QDomElement lastSectPr(const QDomDocument &dom);

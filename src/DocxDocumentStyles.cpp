@@ -4,6 +4,8 @@
 #include "DocxLog.h"
 #include "DocxNamespaces.h"
 
+#include <limits>
+
 namespace {
 
 constexpr char kDocDefaultsKey[] = "__docDefaults__";
@@ -52,6 +54,13 @@ bool onOffValue(const QDomElement &el)
     return v != QLatin1String("0") && v != QLatin1String("false");
 }
 
+// A hanging indentation, stored negated (the one int that has no negation is
+// kept as the largest first-line indentation).
+int negatedHanging(int hanging)
+{
+    return hanging == std::numeric_limits<int>::min() ? std::numeric_limits<int>::max() : -hanging;
+}
+
 void readFirstLineOrHanging(const QDomElement &ind, int &indFirstLine)
 {
     bool ok = false;
@@ -64,7 +73,7 @@ void readFirstLineOrHanging(const QDomElement &ind, int &indFirstLine)
     }
     const int hanging = wAttribute(ind, "hanging").toInt(&ok);
     if (ok)
-        indFirstLine = -hanging;
+        indFirstLine = negatedHanging(hanging);
 }
 
 }  // namespace
@@ -151,7 +160,7 @@ StyleProps parseDocDefaults(const DocxDocument &doc, const QDomElement &docDefau
             } else {
                 const int hanging = wAttribute(ind, "hanging").toInt(&ok);
                 if (ok)
-                    d.indFirstLine = -hanging;
+                    d.indFirstLine = negatedHanging(hanging);
             }
         }
     }

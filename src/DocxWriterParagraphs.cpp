@@ -101,7 +101,8 @@ void appendField(QDomDocument &dom, QDomElement &container, const QString &instr
     fieldChar("end");
 }
 
-// Writes a fragment's text: runs of text, a break run for each line feed, and a
+// Writes a fragment's text: runs of text, a break run for each line feed or
+// line separator (how rich text holds a line break inside a paragraph), and a
 // live field for each page placeholder (their own characters cannot be stored).
 void appendText(QDomDocument &dom, QDomElement &container, const QString &text, const QTextCharFormat &fmt)
 {
@@ -113,7 +114,7 @@ void appendText(QDomDocument &dom, QDomElement &container, const QString &text, 
     };
     const QString stored = fmt.property(FieldInstructionProperty).toString();
     for (const QChar c : text) {
-        if (c == QLatin1Char('\n')) {
+        if (c == QLatin1Char('\n') || c == QChar::LineSeparator) {
             flush();
             container.appendChild(breakRun(dom, false));
         } else if (c == QChar(kPageNumberPlaceholder) || c == QChar(kPageCountPlaceholder)) {

@@ -53,9 +53,11 @@ quint32 crcOf(const QByteArray &data)
 }
 
 // One inflate call into a buffer of exactly the declared size; empty unless the
-// stream ends within it. A stream that ends early leaves zero bytes at the end.
-QByteArray inflateRaw(const char *data, quint32 size, quint32 declaredSize)
+// stream ends within it. A stream that ends early leaves zero bytes at the end;
+// `exact` tells whether the stream filled the buffer exactly.
+QByteArray inflateRaw(const char *data, quint32 size, quint32 declaredSize, bool &exact)
 {
+    exact = size == 0 && declaredSize == 0;
     if (size == 0)
         return {};
     z_stream zs;
@@ -68,6 +70,7 @@ QByteArray inflateRaw(const char *data, quint32 size, quint32 declaredSize)
     zs.next_out = reinterpret_cast<Bytef *>(out.data());
     zs.avail_out = declaredSize;
     const int rc = inflate(&zs, Z_FINISH);
+    exact = rc == Z_STREAM_END && zs.total_out == declaredSize && zs.avail_in == 0;
     inflateEnd(&zs);
     return rc == Z_STREAM_END ? out : QByteArray();
 }
@@ -322,25 +325,23 @@ bool docxZipReadBytes(const QByteArray &archive, DocxEntryMap &entries, QString 
 
         const char *data = archive.constData() + dataStart;
         QByteArray bytes;
+        bool exact = true;  // the member's data gives exactly its bytes, so they can be copied as they are
         if (e.method == kMethodStored) {
             bytes = QByteArray(data, e.compressedSize);
         } else {
-            bytes = inflateRaw(data, e.compressedSize, e.uncompressedSize);
+            bytes = inflateRaw(data, e.compressedSize, e.uncompressedSize, exact);
             if (bytes.isEmpty() && e.uncompressedSize > 0) {
                 zipWarning() << "DocxZip: inflate failed for" << e.name;
                 continue;
             }
         }
         if (source) {
-            DocxZipMember m;
-            m.inflated = bytes;
-            m.dataOffset = dataStart;
-            m.compressedSize = e.compressedSize;
-            m.crc = crcOf(bytes);
-            m.method = e.method;
-            if (!source->members.contains(e.name))
+            if (!entries.contains(e.name))
                 source->order.append(e.name);
-            source->members.insert(e.name, m);
+            if (exact)
+                source->members.insert(e.name, {bytes, dataStart, e.compressedSize, crcOf(bytes), e.method});
+            else
+                source->members.remove(e.name);
         }
         entries.insert(e.name, bytes);
     }
@@ -429,9 +430,12 @@ bool docxZipBuild(const DocxEntryMap &entries, const QStringList &order, QByteAr
 
 bool docxReplaceFile(const QString &requestedPath, const QByteArray &bytes, QString &err)
 {
-    // Replace the file a symbolic link points at, not the link itself.
+    // Replace the file a symbolic link points at, not the link itself (nor, for
+    // a chain of links, a link in between).
     const QFileInfo requested(requestedPath);
-    const QString path = requested.isSymLink() ? requested.symLinkTarget() : requestedPath;
+    const QString path = !requested.isSymLink() ? requestedPath
+        : requested.exists()                    ? requested.canonicalFilePath()
+                                                : requested.symLinkTarget();
     const QByteArray targetName = QFile::encodeName(path);
     struct stat old;
     const bool hadTarget = ::stat(targetName.constData(), &old) == 0;

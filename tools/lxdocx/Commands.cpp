@@ -10,6 +10,9 @@ int runPage(const Args &);
 int runHeader(const Args &);
 int runFooter(const Args &);
 int runProps(const Args &);
+int runFromHtml(const Args &);
+int runSetBody(const Args &);
+int runResave(const Args &);
 
 OpenDocument::~OpenDocument()
 {
@@ -41,6 +44,14 @@ const std::vector<Command> &commands()
         {"props", "FILE [--set KEY=VALUE]... [-o OUT]",
          "Prints title, author, subject, description, keywords and category, or sets them.",
          {{"--set", true}, {"-o", true}}, 1, 1, runProps},
+        {"from-html", "IN.html OUT.docx", "Writes a new document whose body is the HTML page IN.html.", {}, 2, 2,
+         runFromHtml},
+        {"set-body", "FILE IN.html [-o OUT]",
+         "Puts the content of IN.html in the place of the first paragraph of FILE's body.", {{"-o", true}}, 2, 2,
+         runSetBody},
+        {"resave", "SRC DST",
+         "Converts every body paragraph of SRC to rich text and writes it back from there, saving as DST.", {}, 2,
+         2, runResave},
     };
     return table;
 }

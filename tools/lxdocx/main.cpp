@@ -4,7 +4,11 @@
 #include <lorvexdocx.h>
 
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <iostream>
 
 std::string Args::value(const std::string &name, const std::string &fallback) const
@@ -29,6 +33,20 @@ int usageError(const std::string &message)
 }
 
 namespace {
+
+// The GUI application object the library makes for rich text wants a private
+// runtime folder and warns when the session has none; give it one.
+void givePrivateRuntimeDir()
+{
+    if (std::getenv("XDG_RUNTIME_DIR"))
+        return;
+    const std::string dir = "/tmp/lxdocx-runtime-" + std::to_string(getuid());
+    if (mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST) {
+        struct stat st;
+        if (stat(dir.c_str(), &st) == 0 && st.st_uid == getuid() && (st.st_mode & 0777) == 0700)
+            setenv("XDG_RUNTIME_DIR", dir.c_str(), 0);
+    }
+}
 
 void printHelp()
 {
@@ -88,6 +106,7 @@ int main(int argc, char **argv)
     // The library traces at debug level; a command line shows warnings only
     // unless the user asks for more with QT_LOGGING_RULES.
     setenv("QT_LOGGING_RULES", "*.debug=false", 0);
+    givePrivateRuntimeDir();
     if (argc < 2)
         return usageError("no command given");
     const std::string name = argv[1];

@@ -1,0 +1,50 @@
+// Bodies from HTML.
+#include "DocxDocument.h"
+#include "DocxHandle.h"
+#include "DocxReader.h"
+#include "DocxWriter.h"
+
+#include <QTextDocument>
+
+#include <memory>
+
+namespace {
+
+void loadHtml(QTextDocument &qd, const char *html)
+{
+    qd.setHtml(QString::fromUtf8(html));
+}
+
+}  // namespace
+
+extern "C" {
+
+LXDOCX_API int lxDocx_set_body_html(DocxHandle *h, const char *html)
+{
+    if (!usable(h) || !html)
+        return 0;
+    QTextDocument qd;
+    loadHtml(qd, html);
+    if (DocxWriter::buildFullDocumentDom(*h->doc, &qd))
+        return 1;
+    h->lastError = QStringLiteral("lxDocx_set_body_html: buildFullDocumentDom failed");
+    return 0;
+}
+
+LXDOCX_API int lxDocx_write_html(const char *path, const char *html)
+{
+    if (!path || !html)
+        return 0;
+    const std::unique_ptr<DocxDocument> doc(
+        validOrReport(DocxReader::createBlank(QString::fromUtf8(path)), "createBlank returned null"));
+    if (!doc)
+        return 0;
+    QTextDocument qd;
+    loadHtml(qd, html);
+    if (DocxWriter::buildAndSave(*doc, &qd))
+        return 1;
+    setLibraryError(QStringLiteral("lxDocx_write_html: build or save failed"));
+    return 0;
+}
+
+}  // extern "C"

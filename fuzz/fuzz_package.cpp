@@ -1,0 +1,70 @@
+// Arbitrary bytes as a package: the archive reader, then what opening a document
+// does with the entries (body check, index, last section), then storing the body
+// and packing the entries again. Needs no application object.
+//
+// Besides crashes, sanitizer reports and hangs, it stops on broken promises:
+// a refused archive always says why, a packed archive reads back to the very
+// entries it was packed from, and a stored body can be taken up again.
+#include "DocxDocument.h"
+#include "DocxZip_Qt.h"
+
+#include <QtGlobal>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+void dropMessage(QtMsgType, const QMessageLogContext &, const QString &) {}
+
+[[noreturn]] void broken(const char *what, const QString &detail)
+{
+    std::fprintf(stderr, "fuzz_package: %s: %s\n", what, qPrintable(detail));
+    std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    qInstallMessageHandler(dropMessage);  // the reader warns about every odd member
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    // Raw data, not a copy: reading one byte past the input is then caught.
+    const QByteArray archive = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    DocxDocument doc;
+    QString err;
+    if (!docxZipReadBytes(archive, doc.entries, err, &doc.source)) {
+        if (err.isEmpty())
+            broken("refused without a reason", {});
+        return 0;
+    }
+    if (doc.loadBody()) {
+        doc.buildIndex();
+        if (doc.paragraphCount() < 0)
+            broken("negative paragraph count", {});
+        doc.lastSection();  // the editing form: the section is spliced back on store
+        doc.storeBody();
+        DocxDocument again;
+        again.entries = doc.entries;
+        if (!again.loadBody())
+            broken("stored body does not load", again.errorString());
+    }
+
+    static const QStringList order = {"[Content_Types].xml", "_rels/.rels", "word/_rels/document.xml.rels",
+                                      "word/document.xml", "word/styles.xml", "word/settings.xml"};
+    QByteArray packed;
+    if (!docxZipBuild(doc.entries, order, packed, err, &doc.source))
+        return 0;  // names or sizes the format cannot hold
+    DocxEntryMap back;
+    if (!docxZipReadBytes(packed, back, err))
+        broken("packed archive does not read back", err);
+    if (back != doc.entries)
+        broken("packed archive reads back different entries", {});
+    return 0;
+}

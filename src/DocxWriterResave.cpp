@@ -1,0 +1,179 @@
+// The whole-document re-save: every body paragraph is converted to rich text
+// and written back from it, each into the very paragraph it was read from.
+#include "DocxLog.h"
+#include "DocxNamespaces.h"
+#include "DocxReaderInternal.h"
+#include "DocxWriter.h"
+#include "DocxWriterInternal.h"
+
+#include <QSignalBlocker>
+#include <QTextBlock>
+#include <QTextDocument>
+
+#include <limits>
+
+namespace {
+
+bool isAny(const QString &name, std::initializer_list<const char *> names)
+{
+    return std::any_of(names.begin(), names.end(), [&](const char *n) { return name == QLatin1String(n); });
+}
+
+// A picture the rich text can carry: inline, with an embedded image the
+// package holds.
+bool isKeptDrawing(const QDomElement &drawing, const DocxDocument &doc)
+{
+    const QDomElement inl = firstChildByLocalName(drawing, QStringLiteral("inline"));
+    if (inl.isNull() || !firstChildByLocalName(drawing, QStringLiteral("anchor")).isNull())
+        return false;
+    const QDomElement blip = firstElementNS(inl, "blip", kNsDrawingMain);
+    const QString rId = blip.attributeNS(QString::fromLatin1(kNsR), QStringLiteral("embed"));
+    const QString path = doc.relPartPath(rId);
+    return !path.isEmpty() && doc.entries.contains(path);
+}
+
+// A run whose every child is something the rich text holds: text, tabs,
+// breaks, page-number fields and pictures.
+bool runRoundTrips(const QDomElement &r, const DocxDocument &doc)
+{
+    for (QDomElement c = r.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
+        const QString name = c.localName();
+        if (isAny(name, {"rPr", "t", "tab", "br", "lastRenderedPageBreak"}))
+            continue;
+        if (name == QLatin1String("instrText") && isPageField(c.text()))
+            continue;
+        if (name == QLatin1String("fldChar"))
+            continue;
+        if (name == QLatin1String("drawing") && isKeptDrawing(c, doc))
+            continue;
+        return false;
+    }
+    return true;
+}
+
+// True when writing the paragraph back from its rich text loses nothing: its
+// children are runs and external hyperlinks of such runs, with markers (bookmarks,
+// proofing marks) only before or after them. Anything else (tracked changes,
+// note references, other fields, content controls, floating or non-picture
+// drawings) keeps the paragraph as it is.
+bool roundTrips(const QDomElement &p, const DocxDocument &doc)
+{
+    bool contentSeen = false, markerAfterContent = false;
+    for (QDomElement c = p.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
+        const QString name = c.localName();
+        if (name == QLatin1String("pPr"))
+            continue;
+        if (isAny(name, {"bookmarkStart", "bookmarkEnd", "proofErr"})) {
+            markerAfterContent = contentSeen;
+            continue;
+        }
+        if (markerAfterContent)
+            return false;
+        if (name == QLatin1String("r") && runRoundTrips(c, doc)) {
+            contentSeen = true;
+            continue;
+        }
+        if (name == QLatin1String("hyperlink") && !c.attributeNS(QString::fromLatin1(kNsR), QStringLiteral("id")).isEmpty()
+            && c.attributeNS(QString::fromLatin1(kNsW), QStringLiteral("anchor")).isEmpty()) {
+            for (QDomElement r = c.firstChildElement(); !r.isNull(); r = r.nextSiblingElement()) {
+                if (r.localName() != QLatin1String("r") || !runRoundTrips(r, doc))
+                    return false;
+            }
+            contentSeen = true;
+            continue;
+        }
+        return false;
+    }
+    return true;
+}
+
+// Writes every converted paragraph back from its blocks.
+void writeBack(DocxDocument &doc, const QTextDocument &qd, const QList<DocxBlockSource> &sources)
+{
+    for (const DocxBlockSource &source : sources) {
+        QDomElement p = source.paragraph;
+        if (source.tocLine || !roundTrips(p, doc))
+            continue;
+        QList<QTextBlock> blocks;
+        for (int n = source.firstBlock; n <= source.lastBlock; ++n)
+            blocks.append(qd.findBlockByNumber(n));
+        writeParagraphBlocks(doc, p, blocks);
+    }
+}
+
+bool isConverted(const DocxBodyChild &c)
+{
+    return c.inW && isAny(c.localName, {"p", "tbl", "sdt"});
+}
+
+const DocxSectionRange &wholeBody()
+{
+    static const DocxSectionRange all{QString(), 0, std::numeric_limits<int>::max()};
+    return all;
+}
+
+// The body as bytes: each top-level element is parsed alone, converted,
+// written back and written out, so neither the whole tree nor the whole rich
+// text ever exists.
+bool resaveBytes(DocxDocument &doc, const DocxBodyLayout &layout)
+{
+    const QByteArray bytes = doc.entries.value(QString::fromLatin1(kPartDocument));
+    DocxNamespaceBindings scope = layout.bodyScope;
+    const QByteArray rootDeclarations = declareOnRoot(layout.rootScope, scope);
+    QByteArray out;
+    out.reserve(bytes.size() + bytes.size() / 4);
+    out += bytes.left(layout.rootTagEnd - 1) + rootDeclarations;
+    qsizetype pos = layout.rootTagEnd - 1;
+
+    QTextDocument qd;
+    const QSignalBlocker blocker(&qd);
+    prepareDocument(qd, doc);
+    QList<DocxBlockSource> sources;
+    DocxBodyWalk walk(doc, wholeBody(), qd, &sources);
+    for (const DocxBodyChild &c : layout.children) {
+        out += bytes.mid(pos, c.start - pos);
+        pos = c.end;
+        const QByteArray original = bytes.mid(c.start, c.end - c.start);
+        QDomDocument scratch;
+        QDomElement el;
+        QString err;
+        if (!isConverted(c) || !parseFragment(original, layout.bodyScope, scratch, el, err)) {
+            out += original;
+            continue;
+        }
+        prepareDocument(qd, doc);
+        walk.restart();
+        sources.clear();
+        walk.element(el);
+        writeBack(doc, qd, sources);
+        out += sources.isEmpty() ? original : serializeXmlElement(el, scope);
+    }
+    out += bytes.mid(pos);
+    doc.setBodyBytes(out);
+    return true;
+}
+
+// The body as a tree (already built, or not mappable as bytes).
+bool resaveTree(DocxDocument &doc)
+{
+    QTextDocument qd;
+    QList<DocxBlockSource> sources;
+    if (!DocxReader::populate(doc, wholeBody(), &qd, &sources))
+        return false;
+    doc.dom();  // the tree is edited in place from here on
+    writeBack(doc, qd, sources);
+    return true;
+}
+
+}  // namespace
+
+bool DocxWriter::resaveDocument(DocxDocument &doc)
+{
+    if (!doc.isValid())
+        return false;
+    DocxBodyLayout layout;
+    const bool done = doc.bodyLayout(layout) ? resaveBytes(doc, layout) : resaveTree(doc);
+    if (done)
+        doc.buildIndex();
+    return done;
+}
