@@ -38,11 +38,12 @@ void refuseDtd(QXmlStreamReader &r)
 }
 
 // Names repeat endlessly in a part; one shared string per distinct name keeps
-// the tree small.
+// the tree small. Names are handed out as copies: the table may grow (and move
+// its entries) while an earlier name is still in use.
 class NameTable
 {
 public:
-    const QString &operator()(QStringView v)
+    QString operator()(QStringView v)
     {
         auto it = names_.constFind(v.toString());
         if (it == names_.cend())
@@ -578,7 +579,7 @@ const QString &wNamespace()
 namespace {
 
 // "w:" + the name, made once per name (names are string literals) and thread.
-const QString &wQualified(const char *localName)
+QString wQualified(const char *localName)
 {
     thread_local QHash<const char *, QString> names;
     auto it = names.constFind(localName);

@@ -11,6 +11,7 @@
 #include <QTextDocument>
 
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -87,13 +88,22 @@ bool roundTrips(const QDomElement &p, const DocxDocument &doc)
     return true;
 }
 
+struct ResaveCounts
+{
+    int converted = 0;
+    int written = 0;
+};
+
 // Writes every converted paragraph back from its blocks.
-void writeBack(DocxDocument &doc, const QTextDocument &qd, const QList<DocxBlockSource> &sources)
+void writeBack(DocxDocument &doc, const QTextDocument &qd, const QList<DocxBlockSource> &sources,
+               ResaveCounts &counts)
 {
     for (const DocxBlockSource &source : sources) {
         QDomElement p = source.paragraph;
+        ++counts.converted;
         if (source.tocLine || !roundTrips(p, doc))
             continue;
+        ++counts.written;
         QList<QTextBlock> blocks;
         for (int n = source.firstBlock; n <= source.lastBlock; ++n)
             blocks.append(qd.findBlockByNumber(n));
@@ -115,7 +125,7 @@ const DocxSectionRange &wholeBody()
 // The body as bytes: each top-level element is parsed alone, converted,
 // written back and written out, so neither the whole tree nor the whole rich
 // text ever exists.
-bool resaveBytes(DocxDocument &doc, const DocxBodyLayout &layout)
+bool resaveBytes(DocxDocument &doc, const DocxBodyLayout &layout, ResaveCounts &counts)
 {
     const QByteArray bytes = doc.entries.value(QString::fromLatin1(kPartDocument));
     DocxNamespaceBindings scope = layout.bodyScope;
@@ -145,23 +155,29 @@ bool resaveBytes(DocxDocument &doc, const DocxBodyLayout &layout)
         walk.restart();
         sources.clear();
         walk.element(el);
-        writeBack(doc, qd, sources);
-        out += sources.isEmpty() ? original : serializeXmlElement(el, scope);
+        const int writtenBefore = counts.written;
+        writeBack(doc, qd, sources, counts);
+        // An element none of whose paragraphs was written back keeps its bytes.
+        out += counts.written == writtenBefore ? original : serializeXmlElement(el, scope);
     }
     out += bytes.mid(pos);
     doc.setBodyBytes(out);
     return true;
 }
 
-// The body as a tree (already built, or not mappable as bytes).
-bool resaveTree(DocxDocument &doc)
+// The body as a tree (already built, or not mappable as bytes). A document
+// without a WordprocessingML body (strict markup uses another namespace) has
+// nothing to convert and is carried through as it is.
+bool resaveTree(DocxDocument &doc, ResaveCounts &counts)
 {
+    if (firstElementNS(std::as_const(doc).dom(), "body", kNsW).isNull())
+        return true;
     QTextDocument qd;
     QList<DocxBlockSource> sources;
     if (!DocxReader::populate(doc, wholeBody(), &qd, &sources))
         return false;
     doc.dom();  // the tree is edited in place from here on
-    writeBack(doc, qd, sources);
+    writeBack(doc, qd, sources, counts);
     return true;
 }
 
@@ -172,8 +188,10 @@ bool DocxWriter::resaveDocument(DocxDocument &doc)
     if (!doc.isValid())
         return false;
     DocxBodyLayout layout;
-    const bool done = doc.bodyLayout(layout) ? resaveBytes(doc, layout) : resaveTree(doc);
+    ResaveCounts counts;
+    const bool done = doc.bodyLayout(layout) ? resaveBytes(doc, layout, counts) : resaveTree(doc, counts);
     if (done)
         doc.buildIndex();
+    writerDebug() << "resaveDocument: paragraphs converted" << counts.converted << "written back" << counts.written;
     return done;
 }

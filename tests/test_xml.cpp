@@ -127,3 +127,14 @@ TEST(Xml, ElementLookups)
     EXPECT_EQ(paragraphText(p), "Hello World");
     EXPECT_EQ(childElementsByLocalName(p, "pPr").size(), 2);
 }
+
+TEST(Xml, ManyDistinctNamesKeepTheirNames)
+{
+    // Each new name grows the parser's name table while earlier names are in use.
+    QByteArray xml = "<r xmlns:a=\"urn:a\" xmlns:b=\"urn:b\">";
+    for (int i = 0; i < 200; ++i)
+        xml += QByteArray("<a:e") + QByteArray::number(i) + " a:m" + QByteArray::number(i) + "=\"x\" b:k"
+            + QByteArray::number(i) + "=\"" + QByteArray::number(i) + "\"/>";
+    xml += "</r>";
+    EXPECT_EQ(roundTrip(xml), xml);
+}
