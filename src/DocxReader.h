@@ -21,6 +21,11 @@ enum DocxTextProperty {
     FieldInstructionProperty = QTextFormat::UserProperty + 6,  // char: instruction of a page-number placeholder, QString
 };
 
+// Left in the rich text where a page-number or page-count field result stood;
+// hosts show the page number or count in their place.
+inline constexpr char16_t kPageNumberPlaceholder = 0xFFFE;
+inline constexpr char16_t kPageCountPlaceholder = 0xFFFD;
+
 // Which blocks of a populated rich-text document came from which body paragraph.
 struct DocxBlockSource
 {

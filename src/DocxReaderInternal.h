@@ -13,9 +13,6 @@ class QTextCharFormat;
 // ---- units and limits ----
 // Twentieths of a point to pixels at 96 per inch.
 inline constexpr double kPxPerTwip = 1.0 / 15.0;
-// Left in the text where a page-number or page-count field result stood.
-inline constexpr char16_t kPageNumberPlaceholder = 0xFFFE;
-inline constexpr char16_t kPageCountPlaceholder = 0xFFFD;
 // The largest point size text is given (a word processor offers no larger).
 inline constexpr double kMaxPointSize = 1638.0;
 double boundedPointSize(double pointSize);

@@ -2,7 +2,7 @@
 // pictures and page-number fields.
 #include "DocxDocumentParts.h"
 #include "DocxNamespaces.h"
-#include "DocxReaderInternal.h"
+#include "DocxReader.h"
 #include "DocxWriterInternal.h"
 
 #include <QTextBlock>

@@ -13,6 +13,8 @@ int runProps(const Args &);
 int runFromHtml(const Args &);
 int runSetBody(const Args &);
 int runResave(const Args &);
+int runToHtml(const Args &);
+int runPreview(const Args &);
 
 OpenDocument::~OpenDocument()
 {
@@ -52,6 +54,13 @@ const std::vector<Command> &commands()
         {"resave", "SRC DST",
          "Converts every body paragraph of SRC to rich text and writes it back from there, saving as DST.", {}, 2,
          2, runResave},
+        {"to-html", "FILE [--section TITLE]",
+         "Prints the section under the heading TITLE (or the whole document) as a small HTML page.",
+         {{"--section", true}}, 1, 1, runToHtml},
+        {"preview", "FILE OUT.pdf|OUT.png",
+         "Lays out what the library reads of FILE (pages, margins, headers and footers) as a PDF, or a PNG of "
+         "page one.",
+         {}, 2, 2, runPreview},
     };
     return table;
 }

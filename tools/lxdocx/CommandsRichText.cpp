@@ -1,9 +1,13 @@
-// resave, to-html, preview: documents through rich text.
+// resave, to-html: documents through rich text.
 #include "Cli.h"
+
+#include "DocxReader.h"
+#include "DocxReaderInternal.h"
 
 #include <lorvexdocx.h>
 
 #include <iostream>
+#include <memory>
 
 int runResave(const Args &args)
 {
@@ -13,5 +17,15 @@ int runResave(const Args &args)
     if (!lxDocx_resave_full(src.c_str(), dst.c_str()))
         return failed("cannot re-save " + src, lxDocx_error(nullptr));
     std::cout << "Wrote " << dst << "\n";
+    return ExitOk;
+}
+
+int runToHtml(const Args &args)
+{
+    const std::unique_ptr<DocxDocument> doc(DocxReader::open(QString::fromStdString(args.positional[0])));
+    if (!doc->isValid())
+        return failed("cannot open " + args.positional[0], doc->errorString().toUtf8().constData());
+    const QString html = renderSectionHtml(*doc, QString::fromStdString(args.value("--section")));
+    std::cout << html.toStdString() << "\n";
     return ExitOk;
 }
