@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh build-essential cmake qt6-base-dev libqt6gui6 zlib1g-dev libgtest-dev \
-  clang libclang-rt-14-dev python3 python3-docx unzip
+  clang libclang-rt-14-dev python3 python3-docx unzip libreoffice-writer-nogui
 jobs="$(nproc)"
 export QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES="*.debug=false"
 

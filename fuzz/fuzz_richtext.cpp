@@ -1,0 +1,107 @@
+// Arbitrary bytes as the body part of a package that also has styles,
+// numbering, an image and a header: the document is opened, its whole body is
+// turned into rich text, its headers and a section are rendered, and it is
+// re-saved through rich text.
+//
+// Besides crashes, sanitizer reports and hangs, it stops when the re-saved body
+// cannot be read again or no longer has the paragraphs it had.
+#include "DocxDocument.h"
+#include "DocxReader.h"
+#include "DocxReaderInternal.h"
+#include "DocxWriter.h"
+
+#include <QGuiApplication>
+#include <QTextDocument>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+
+namespace {
+
+void dropMessage(QtMsgType, const QMessageLogContext &, const QString &) {}
+
+[[noreturn]] void broken(const char *what)
+{
+    std::fprintf(stderr, "fuzz_richtext: %s\n", what);
+    std::abort();
+}
+
+const char kStyles[] =
+    "<w:styles xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">"
+    "<w:style w:type=\"paragraph\" w:styleId=\"Heading1\"><w:basedOn w:val=\"Heading2\"/><w:pPr><w:outlineLvl w:val=\"0\"/>"
+    "</w:pPr><w:rPr><w:b/><w:sz w:val=\"32\"/></w:rPr></w:style><w:style w:type=\"paragraph\" w:styleId=\"Heading2\">"
+    "<w:basedOn w:val=\"Heading1\"/><w:pPr><w:numPr><w:numId w:val=\"1\"/></w:numPr></w:pPr></w:style></w:styles>";
+const char kNumbering[] =
+    "<w:numbering xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">"
+    "<w:abstractNum w:abstractNumId=\"0\"><w:lvl w:ilvl=\"0\"><w:start w:val=\"1\"/><w:numFmt w:val=\"upperRoman\"/>"
+    "<w:lvlText w:val=\"%1.%2.%9\"/></w:lvl><w:lvl w:ilvl=\"1\"><w:numFmt w:val=\"bullet\"/><w:lvlText w:val=\"\xEF\x82\xB7\"/>"
+    "<w:rPr><w:rFonts w:ascii=\"Symbol\"/></w:rPr></w:lvl></w:abstractNum>"
+    "<w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/><w:lvlOverride w:ilvl=\"0\"><w:startOverride w:val=\"4\"/>"
+    "</w:lvlOverride></w:num></w:numbering>";
+const char kRels[] =
+    "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+    "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/image\" "
+    "Target=\"media/image1.png\"/><Relationship Id=\"rId2\" "
+    "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/hyperlink\" Target=\"https://a.example/\" "
+    "TargetMode=\"External\"/><Relationship Id=\"rId3\" "
+    "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/header\" Target=\"header1.xml\"/>"
+    "</Relationships>";
+const char kHeader[] =
+    "<w:hdr xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"><w:p><w:r><w:t>H</w:t></w:r>"
+    "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText> PAGE </w:instrText></w:r></w:p></w:hdr>";
+
+QByteArray pngBytes()
+{
+    return QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAIAAAACCAIAAAD91JpzAAAAFklEQVR4nGP8z8DAwMDAxMDAwMDAAAA"
+                                  "NHQEDasKb6QAAAABJRU5ErkJggg==");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    qInstallMessageHandler(dropMessage);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    new QGuiApplication(*argc, *argv);  // lives as long as the process
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    DocxDocument doc;
+    doc.entries.insert("word/document.xml", QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
+    doc.entries.insert("word/styles.xml", kStyles);
+    doc.entries.insert("word/numbering.xml", kNumbering);
+    doc.entries.insert("word/_rels/document.xml.rels", kRels);
+    doc.entries.insert("word/header1.xml", kHeader);
+    doc.entries.insert("word/media/image1.png", pngBytes());
+    if (!doc.loadBody())
+        return 0;
+    doc.buildIndex();
+    doc.valid = true;
+
+    QTextDocument qd;
+    QList<DocxBlockSource> sources;
+    DocxReader::populate(doc, {QString(), 0, std::numeric_limits<int>::max()}, &qd, &sources);
+    const DocxReader::DocxHFSet hf = DocxReader::readHeadersFooters(doc);
+    for (QTextDocument *part : {hf.defaultHdr, hf.evenHdr, hf.firstHdr, hf.defaultFtr, hf.evenFtr, hf.firstFtr})
+        delete part;
+    renderSectionHtml(doc, QString());
+
+    const int paragraphs = doc.paragraphCount();
+    if (!DocxWriter::resaveDocument(doc))
+        broken("re-save failed on a body that opened");
+    doc.storeBody();
+    DocxDocument again;
+    again.entries = doc.entries;
+    if (!again.loadBody())
+        broken("re-saved body does not load");
+    again.buildIndex();
+    if (again.paragraphCount() != paragraphs)
+        broken("re-save changed the number of paragraphs");
+    return 0;
+}

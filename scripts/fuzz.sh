@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for a bounded time,
+# seeded with the corpus of real documents (whole packages for the package
+# reader, their body parts for the rich-text path). Usage: scripts/fuzz.sh [SECONDS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds="${1:-60}"
+corpus="${LXDOCX_CORPUS_DIR:-}"
+for c in "$corpus" ../shared/corpus /work/shared/corpus; do
+  if [ -n "$c" ] && [ -d "$c" ]; then corpus="$c"; break; fi
+done
+[ -d "$corpus" ] || { echo "fuzz.sh: no corpus found (set LXDOCX_CORPUS_DIR)"; exit 1; }
+
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLXDOCX_FUZZ=ON \
+  -DLXDOCX_TESTS=OFF -DLXDOCX_BENCH=OFF >/dev/null
+cmake --build build-fuzz -j"$(nproc)" --target fuzz_package fuzz_richtext >/dev/null
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/packages" "$work/bodies"
+cp "$corpus"/*.docx "$work/packages/"
+for f in "$corpus"/*.docx; do
+  unzip -p "$f" word/document.xml > "$work/bodies/$(basename "$f" .docx).xml" 2>/dev/null || true
+done
+export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1" UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+half=$(( seconds / 2 > 0 ? seconds / 2 : 1 ))
+for target in fuzz_package:packages fuzz_richtext:bodies; do
+  name="${target%%:*}"; seeds="$work/${target##*:}"
+  echo "== $name for ${half}s"
+  status=0
+  (cd "$work" && "$OLDPWD/build-fuzz/fuzz/$name" -max_total_time="$half" -timeout=20 -rss_limit_mb=3072 \
+    -print_final_stats=1 "$seeds" >"$work/$name.log" 2>&1) || status=$?
+  grep -E "^stat::number_of_executed_units|^Done" "$work/$name.log" || true
+  if [ "$status" != 0 ]; then
+    tail -n 40 "$work/$name.log"
+    mkdir -p build-fuzz/crashes && cp "$work"/crash-* "$work"/timeout-* "$work"/oom-* build-fuzz/crashes/ 2>/dev/null || true
+    echo "fuzz.sh: $name failed (inputs kept in build-fuzz/crashes)"
+    exit 1
+  fi
+done
