@@ -320,8 +320,25 @@ void DocxDocument::Body::ensureDom(const QByteArray &bytes)
     sectionParsed = sectionChanged = false;
 }
 
+bool DocxDocument::Body::scanSection(const QByteArray &bytes, QString &err)
+{
+    SectionScan scan;
+    sectionScanned = true;
+    if (!scanBody(bytes, scan, err))
+        return false;
+    sectionLocated = scan.located;
+    sectionFound = scan.found;
+    sectionStart = scan.start;
+    sectionEnd = scan.end;
+    sectionScope = scan.scope;
+    return true;
+}
+
 QDomElement DocxDocument::Body::sectionElement(const QByteArray &bytes)
 {
+    QString err;
+    if (!domBuilt && !sectionScanned && !scanSection(bytes, err))
+        documentWarning() << "DocxDocument: the body does not parse:" << err;
     if (domBuilt || !sectionLocated) {
         ensureDom(bytes);
         return lastSectPr(dom);
@@ -343,15 +360,7 @@ QDomElement DocxDocument::Body::sectionElement(const QByteArray &bytes)
 
 bool DocxDocument::loadBody()
 {
-    SectionScan scan;
-    if (!scanBody(entries.value(QString::fromLatin1(kPartDocument)), scan, error))
-        return false;
-    body_->sectionLocated = scan.located;
-    body_->sectionFound = scan.found;
-    body_->sectionStart = scan.start;
-    body_->sectionEnd = scan.end;
-    body_->sectionScope = scan.scope;
-    return true;
+    return body_->scanSection(entries.value(QString::fromLatin1(kPartDocument)), error);
 }
 
 bool DocxDocument::bodyLayout(DocxBodyLayout &layout)
@@ -367,8 +376,6 @@ void DocxDocument::setBodyBytes(const QByteArray &bytes)
 {
     entries.insert(QString::fromLatin1(kPartDocument), bytes);
     *body_ = Body();
-    if (!loadBody())
-        documentWarning() << "setBodyBytes: the new body does not parse:" << error;
 }
 
 QDomDocument &DocxDocument::dom()

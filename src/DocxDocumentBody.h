@@ -11,8 +11,10 @@ struct DocxDocument::Body
     bool domBuilt = false;
     bool domChanged = false;
 
-    // The last section as found by the scan at load: its byte range in the part
-    // and the namespace bindings in force around it.
+    // The last section as found by a scan of the bytes: its byte range in the
+    // part and the namespace bindings in force around it. Bytes the library
+    // wrote itself are scanned only when the section is asked for.
+    bool sectionScanned = false;
     bool sectionLocated = false;  // false: the section is only reachable through the DOM
     bool sectionFound = false;
     qsizetype sectionStart = 0;
@@ -30,5 +32,7 @@ struct DocxDocument::Body
     QList<DocxParaInfo> paragraphInfo;
 
     void ensureDom(const QByteArray &bytes);
+    // Scans `bytes` for the last section; false (with `err`) when they are not well-formed.
+    bool scanSection(const QByteArray &bytes, QString &err);
     QDomElement sectionElement(const QByteArray &bytes);
 };

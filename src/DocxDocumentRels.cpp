@@ -138,71 +138,66 @@ QString DocxDocument::relPartPath(const QString &rId) const
     return rel->target.startsWith(QLatin1Char('/')) ? rel->target.mid(1) : QStringLiteral("word/") + rel->target;
 }
 
-void DocxDocument::ensureContentType(bool isHeader, const QString &partPath)
+namespace {
+
+// One entry of the content-type registry: a Default (by Extension) or an
+// Override (by PartName).
+struct ContentTypeEntry
+{
+    const char *element;
+    const char *key;
+    QString keyValue;
+    QString contentType;
+    bool keyIgnoresCase;
+};
+
+// Adds the entry unless one with the same key exists; the registry is never
+// created here. A registry that does not parse is left alone, with a warning
+// naming `caller` when one is given.
+void ensureContentTypeEntry(DocxEntryMap &entries, const ContentTypeEntry &entry, const char *caller)
 {
     if (!entries.contains(contentTypesName()))
         return;
     QDomDocument types;
     QString err;
-    if (!loadPart(entries, contentTypesName(), types, err)) {
-        documentWarning() << "ensureContentType: cannot parse [Content_Types].xml:" << err;
+    if (!loadPart(entries, contentTypesName(), types, err) || types.documentElement().isNull()) {
+        if (caller)
+            documentWarning() << caller << "cannot parse [Content_Types].xml:" << err;
         return;
     }
+    const Qt::CaseSensitivity cs = entry.keyIgnoresCase ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    for (const QDomElement &e : elementsNS(types, kNsContentTypes, entry.element)) {
+        if (e.attribute(QLatin1String(entry.key)).compare(entry.keyValue, cs) == 0)
+            return;
+    }
+    QDomElement e = types.createElementNS(QString::fromLatin1(kNsContentTypes), QLatin1String(entry.element));
+    e.setAttribute(QLatin1String(entry.key), entry.keyValue);
+    e.setAttribute(QStringLiteral("ContentType"), entry.contentType);
+    types.documentElement().appendChild(e);
+    storePart(entries, contentTypesName(), types, kCompactPart);
+}
+
+}  // namespace
+
+void DocxDocument::ensureContentType(bool isHeader, const QString &partPath)
+{
     QString absolute = partPath;
     if (!partPath.startsWith(QLatin1Char('/')))
         absolute = partPath.startsWith(QLatin1String("word/")) ? QLatin1Char('/') + partPath
                                                                 : QStringLiteral("/word/") + partPath;
-    for (const QDomElement &o : elementsNS(types, kNsContentTypes, "Override")) {
-        if (o.attribute(QStringLiteral("PartName")) == absolute)
-            return;
-    }
-    QDomElement o = types.createElementNS(QString::fromLatin1(kNsContentTypes), QStringLiteral("Override"));
-    o.setAttribute(QStringLiteral("PartName"), absolute);
-    o.setAttribute(QStringLiteral("ContentType"),
-                   QString::fromLatin1(isHeader ? kHeaderContentType : kFooterContentType));
-    types.documentElement().appendChild(o);
-    storePart(entries, contentTypesName(), types, kCompactPart);
+    const QString type = QString::fromLatin1(isHeader ? kHeaderContentType : kFooterContentType);
+    ensureContentTypeEntry(entries, {"Override", "PartName", absolute, type, false}, "ensureContentType:");
 }
 
 void DocxDocument::ensureImageDefault(const QString &ext)
 {
-    if (!entries.contains(contentTypesName()))
-        return;
-    QDomDocument types;
-    QString err;
-    if (!loadPart(entries, contentTypesName(), types, err)) {
-        documentWarning() << "ensureImageDefault: cannot parse [Content_Types].xml:" << err;
-        return;
-    }
     const QString e = ext.toLower();
-    for (const QDomElement &d : elementsNS(types, kNsContentTypes, "Default")) {
-        if (d.attribute(QStringLiteral("Extension")).toLower() == e)
-            return;
-    }
-    QDomElement d = types.createElementNS(QString::fromLatin1(kNsContentTypes), QStringLiteral("Default"));
-    d.setAttribute(QStringLiteral("Extension"), e);
-    d.setAttribute(QStringLiteral("ContentType"), mimeForExtension(e));
-    types.documentElement().appendChild(d);
-    storePart(entries, contentTypesName(), types, kCompactPart);
+    ensureContentTypeEntry(entries, {"Default", "Extension", e, mimeForExtension(e), true}, "ensureImageDefault:");
 }
 
 void DocxDocument::ensureOverride(const QString &partName, const QString &contentType)
 {
-    if (!entries.contains(contentTypesName()))
-        return;
-    QDomDocument types;
-    QString err;
-    if (!loadPart(entries, contentTypesName(), types, err) || types.documentElement().isNull())
-        return;
-    for (const QDomElement &o : elementsNS(types, kNsContentTypes, "Override")) {
-        if (o.attribute(QStringLiteral("PartName")) == partName)
-            return;
-    }
-    QDomElement o = types.createElementNS(QString::fromLatin1(kNsContentTypes), QStringLiteral("Override"));
-    o.setAttribute(QStringLiteral("PartName"), partName);
-    o.setAttribute(QStringLiteral("ContentType"), contentType);
-    types.documentElement().appendChild(o);
-    storePart(entries, contentTypesName(), types, kCompactPart);
+    ensureContentTypeEntry(entries, {"Override", "PartName", partName, contentType, false}, nullptr);
 }
 
 void DocxDocument::ensureRelOfType(const QString &relsPath, const QString &type, const QString &target)

@@ -61,16 +61,9 @@ int negatedHanging(int hanging)
     return hanging == std::numeric_limits<int>::min() ? std::numeric_limits<int>::max() : -hanging;
 }
 
-void readFirstLineOrHanging(const QDomElement &ind, int &indFirstLine)
+void readHanging(const QDomElement &ind, int &indFirstLine)
 {
     bool ok = false;
-    const QString firstLine = wAttribute(ind, "firstLine");
-    if (!firstLine.isEmpty()) {
-        const int v = firstLine.toInt(&ok);
-        if (ok)
-            indFirstLine = v;
-        return;
-    }
     const int hanging = wAttribute(ind, "hanging").toInt(&ok);
     if (ok)
         indFirstLine = negatedHanging(hanging);
@@ -134,36 +127,42 @@ QString selectFont(const DocxDocument &doc, const QDomElement &rFonts)
     return font;
 }
 
+// Alignment, spacing and indentation of a w:pPr. Document defaults take
+// spacing before and after from 1 up and, when w:firstLine does not convert,
+// the hanging indentation; styles take spacing from 0 up and look at
+// w:hanging only when w:firstLine is absent.
+void readParagraphLayout(const QDomElement &pPr, StyleProps &s, bool docDefaults)
+{
+    const QDomElement jc = wChild(pPr, "jc");
+    if (!jc.isNull())
+        s.jc = wVal(jc);
+    const QDomElement spacing = wChild(pPr, "spacing");
+    if (!spacing.isNull()) {
+        readInt(spacing, "before", s.spaceBefore, docDefaults ? atLeastOne : notNegative);
+        readInt(spacing, "after", s.spaceAfter, docDefaults ? atLeastOne : notNegative);
+        readInt(spacing, "line", s.line, atLeastOne);
+        s.lineRule = wAttribute(spacing, "lineRule");
+    }
+    const QDomElement ind = wChild(pPr, "ind");
+    if (ind.isNull())
+        return;
+    readInt(ind, "left", s.indLeft, any);
+    readInt(ind, "right", s.indRight, any);
+    bool ok = false;
+    const QString firstLine = wAttribute(ind, "firstLine");
+    const int value = firstLine.toInt(&ok);
+    if (ok)
+        s.indFirstLine = value;
+    else if (docDefaults || firstLine.isEmpty())
+        readHanging(ind, s.indFirstLine);
+}
+
 StyleProps parseDocDefaults(const DocxDocument &doc, const QDomElement &docDefaults)
 {
     StyleProps d;
     const QDomElement pPr = wChild(wChild(docDefaults, "pPrDefault"), "pPr");
-    if (!pPr.isNull()) {
-        const QDomElement jc = wChild(pPr, "jc");
-        if (!jc.isNull())
-            d.jc = wVal(jc);
-        const QDomElement spacing = wChild(pPr, "spacing");
-        if (!spacing.isNull()) {
-            readInt(spacing, "before", d.spaceBefore, atLeastOne);
-            readInt(spacing, "after", d.spaceAfter, atLeastOne);
-            readInt(spacing, "line", d.line, atLeastOne);
-            d.lineRule = wAttribute(spacing, "lineRule");
-        }
-        const QDomElement ind = wChild(pPr, "ind");
-        if (!ind.isNull()) {
-            readInt(ind, "left", d.indLeft, any);
-            readInt(ind, "right", d.indRight, any);
-            bool ok = false;
-            const int firstLine = wAttribute(ind, "firstLine").toInt(&ok);
-            if (ok) {
-                d.indFirstLine = firstLine;
-            } else {
-                const int hanging = wAttribute(ind, "hanging").toInt(&ok);
-                if (ok)
-                    d.indFirstLine = negatedHanging(hanging);
-            }
-        }
-    }
+    if (!pPr.isNull())
+        readParagraphLayout(pPr, d, true);
     const QDomElement rPr = wChild(wChild(docDefaults, "rPrDefault"), "rPr");
     if (!rPr.isNull()) {
         readInt(wChild(rPr, "sz"), "val", d.sizeHalfPts, atLeastOne);
@@ -218,22 +217,7 @@ StyleProps DocxDocument::parseStyleElement(const QDomElement &el) const
 
     const QDomElement pPr = wChild(el, "pPr");
     if (!pPr.isNull()) {
-        const QDomElement jc = wChild(pPr, "jc");
-        if (!jc.isNull())
-            s.jc = wVal(jc);
-        const QDomElement spacing = wChild(pPr, "spacing");
-        if (!spacing.isNull()) {
-            readInt(spacing, "before", s.spaceBefore, notNegative);
-            readInt(spacing, "after", s.spaceAfter, notNegative);
-            readInt(spacing, "line", s.line, atLeastOne);
-            s.lineRule = wAttribute(spacing, "lineRule");
-        }
-        const QDomElement ind = wChild(pPr, "ind");
-        if (!ind.isNull()) {
-            readInt(ind, "left", s.indLeft, any);
-            readInt(ind, "right", s.indRight, any);
-            readFirstLineOrHanging(ind, s.indFirstLine);
-        }
+        readParagraphLayout(pPr, s, false);
         const QDomElement outline = wChild(pPr, "outlineLvl");
         if (!outline.isNull())
             readInt(outline, "val", s.outlineLvl, any);

@@ -26,39 +26,6 @@ QString escaped(QString text)
 
 QString points(double value) { return QString::number(value, 'f', 1); }
 
-struct HtmlParagraphProps
-{
-    QString styleId;
-    QString justification;
-    bool pageBreak = false;
-    int before = 0, after = 0;
-};
-
-HtmlParagraphProps readHtmlProps(const QDomElement &p)
-{
-    HtmlParagraphProps d;
-    const QDomElement pPr = firstChildByLocalName(p, QStringLiteral("pPr"));
-    for (QDomElement c = pPr.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
-        const QString name = c.localName();
-        if (name == QLatin1String("pStyle")) {
-            d.styleId = wVal(c);
-        } else if (name == QLatin1String("jc")) {
-            d.justification = wVal(c);
-        } else if (name == QLatin1String("pageBreakBefore")) {
-            d.pageBreak = true;
-        } else if (name == QLatin1String("spacing")) {
-            bool ok = false;
-            const int before = wAttr(c, QStringLiteral("before")).toInt(&ok);
-            if (ok)
-                d.before = before;
-            const int after = wAttr(c, QStringLiteral("after")).toInt(&ok);
-            if (ok)
-                d.after = after;
-        }
-    }
-    return d;
-}
-
 QStringList paragraphCss(const StyleProps &style, bool pageBreak)
 {
     QStringList css;
@@ -172,7 +139,7 @@ QString renderSectionHtml(const DocxDocument &doc, const QString &title)
 
 QString paragraphToHtml(const QDomElement &p, const DocxDocument &doc)
 {
-    const HtmlParagraphProps direct = readHtmlProps(p);
+    const DirectProperties direct = readDirectProperties(p);
     StyleProps style = doc.resolveStyle(direct.styleId);
     if (!direct.justification.isEmpty())
         style.jc = direct.justification;
@@ -184,7 +151,7 @@ QString paragraphToHtml(const QDomElement &p, const DocxDocument &doc)
     if (level < 0 && !direct.styleId.isEmpty())
         level = headingLevelFromStyleId(direct.styleId);
     const QString tag = tagOfLevel(level);
-    const QStringList css = paragraphCss(style, direct.pageBreak);
+    const QStringList css = paragraphCss(style, direct.pageBreakBefore);
 
     QString html = css.isEmpty() ? QStringLiteral("<%1>").arg(tag)
                                  : QStringLiteral("<%1 style=\"%2\">").arg(tag, css.join(QLatin1Char(';')));

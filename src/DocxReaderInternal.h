@@ -5,6 +5,8 @@
 #include <QDomElement>
 #include <QSizeF>
 #include <QString>
+#include <QStringList>
+#include <QTextOption>
 #include <QTextCursor>
 
 class QTextBlockFormat;
@@ -53,6 +55,28 @@ void convertRuns(QTextCursor &cursor, const QDomElement &p, const QTextCharForma
                  const DocxImageRels &imageRels);
 
 // ---- paragraphs and tables ----
+struct OptionalTwips
+{
+    int value = 0;
+    bool given = false;
+};
+
+// What a paragraph's own w:pPr says.
+struct DirectProperties
+{
+    QString styleId;
+    QString justification;
+    int before = 0, after = 0, line = 0;
+    OptionalTwips left, right, firstLine;
+    bool pageBreakBefore = false;
+    int numId = -1;
+    int ilvl = 0;
+    QList<QTextOption::Tab> tabStops;
+    QStringList tabLeaders;  // leader name of each tab stop, same order
+};
+
+DirectProperties readDirectProperties(const QDomElement &p);
+
 void convertParagraph(QTextCursor &cursor, const QDomElement &p, const DocxDocument &doc, bool useCurrentBlock,
                       DocxListCounters &listCounters, const DocxImageRels &imageRels, bool inTableCell,
                       QList<DocxBlockSource> *sources = nullptr);

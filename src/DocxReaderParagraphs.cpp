@@ -23,26 +23,6 @@ constexpr int kMinLeaderPairs = 3;
 constexpr int kMaxLeaderPairs = 1000;
 const QString kLeaderPair = QStringLiteral(". ");
 
-struct OptionalTwips
-{
-    int value = 0;
-    bool given = false;
-};
-
-// What the paragraph's own w:pPr says.
-struct DirectProperties
-{
-    QString styleId;
-    QString justification;
-    int before = 0, after = 0, line = 0;
-    OptionalTwips left, right, firstLine;
-    bool pageBreakBefore = false;
-    int numId = -1;
-    int ilvl = 0;
-    QList<QTextOption::Tab> tabStops;
-    QStringList tabLeaders;  // leader name of each tab stop, same order
-};
-
 bool parseDecimal(const QString &text, int *out)
 {
     bool ok = false;
@@ -131,32 +111,7 @@ void readNumbering(const QDomElement &numPr, DirectProperties &d)
         d.numId = -1;
 }
 
-DirectProperties readDirectProperties(const QDomElement &p)
-{
-    DirectProperties d;
-    const QDomElement pPr = firstChildByLocalName(p, QStringLiteral("pPr"));
-    for (QDomElement c = pPr.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
-        const QString name = c.localName();
-        if (name == QLatin1String("pStyle")) {
-            d.styleId = wVal(c);
-        } else if (name == QLatin1String("jc")) {
-            d.justification = wVal(c);
-        } else if (name == QLatin1String("spacing")) {
-            readSpacing(c, d);
-        } else if (name == QLatin1String("ind")) {
-            d.left = optionalTwips(wAttr(c, QStringLiteral("left")));
-            d.right = optionalTwips(wAttr(c, QStringLiteral("right")));
-            d.firstLine = firstLineIndent(c);
-        } else if (name == QLatin1String("pageBreakBefore")) {
-            d.pageBreakBefore = true;
-        } else if (name == QLatin1String("numPr")) {
-            readNumbering(c, d);
-        } else if (name == QLatin1String("tabs")) {
-            readTabStops(c, d);
-        }
-    }
-    return d;
-}
+
 
 // Direct properties win over the style's, except that a direct spacing of 0
 // does not cancel the style's and the line rule always comes from the style.
@@ -414,6 +369,34 @@ void insertListLabel(QTextCursor &cursor, const QString &label, QTextCharFormat 
 }
 
 }  // namespace
+
+DirectProperties readDirectProperties(const QDomElement &p)
+{
+    DirectProperties d;
+    const QDomElement pPr = firstChildByLocalName(p, QStringLiteral("pPr"));
+    for (QDomElement c = pPr.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
+        const QString name = c.localName();
+        if (name == QLatin1String("pStyle")) {
+            d.styleId = wVal(c);
+        } else if (name == QLatin1String("jc")) {
+            d.justification = wVal(c);
+        } else if (name == QLatin1String("spacing")) {
+            readSpacing(c, d);
+        } else if (name == QLatin1String("ind")) {
+            d.left = optionalTwips(wAttr(c, QStringLiteral("left")));
+            d.right = optionalTwips(wAttr(c, QStringLiteral("right")));
+            d.firstLine = firstLineIndent(c);
+        } else if (name == QLatin1String("pageBreakBefore")) {
+            d.pageBreakBefore = true;
+        } else if (name == QLatin1String("numPr")) {
+            readNumbering(c, d);
+        } else if (name == QLatin1String("tabs")) {
+            readTabStops(c, d);
+        }
+    }
+    return d;
+}
+
 
 void convertParagraph(QTextCursor &cursor, const QDomElement &p, const DocxDocument &doc, bool useCurrentBlock,
                       DocxListCounters &listCounters, const DocxImageRels &imageRels, bool inTableCell,

@@ -9,6 +9,7 @@
 #include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextFrame>
 
 #include <limits>
 #include <utility>
@@ -138,6 +139,8 @@ bool resaveBytes(DocxDocument &doc, const DocxBodyLayout &layout, ResaveCounts &
     QTextDocument qd;
     const QSignalBlocker blocker(&qd);
     prepareDocument(qd, doc);
+    const QSizeF pageSize = qd.pageSize();
+    const QTextFrameFormat pageFrame = qd.rootFrame()->frameFormat();
     QList<DocxBlockSource> sources;
     DocxBodyWalk walk(doc, wholeBody(), qd, &sources);
     for (const DocxBodyChild &c : layout.children) {
@@ -151,7 +154,9 @@ bool resaveBytes(DocxDocument &doc, const DocxBodyLayout &layout, ResaveCounts &
             out += original;
             continue;
         }
-        prepareDocument(qd, doc);
+        qd.clear();
+        qd.setPageSize(pageSize);
+        qd.rootFrame()->setFrameFormat(pageFrame);
         walk.restart();
         sources.clear();
         walk.element(el);
