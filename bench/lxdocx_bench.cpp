@@ -6,6 +6,8 @@
 //   lxdocx_bench open-edit-saveas IN OUT  open, one edit of the body, save-as
 //   lxdocx_bench zlib-floor IN            inflate and re-deflate every member
 //                                         with zlib alone
+//   lxdocx_bench write-html IN.html OUT   lxDocx_write_html of the page
+//   lxdocx_bench qt-sethtml IN.html       QTextDocument::setHtml of the page alone
 //
 // Exit status: 0 done, 1 the task failed (reason on stderr), 2 usage error.
 // Nothing is printed on success unless the task has figures to show.
@@ -15,6 +17,8 @@
 #include "DocxWriter.h"
 
 #include <lorvexdocx.h>
+
+#include <QTextDocument>
 
 #include <zlib.h>
 
@@ -223,6 +227,44 @@ int runZlibFloor(const std::vector<std::string> &args)
     return 0;
 }
 
+// ---- write-html, qt-sethtml ----------------------------------------------------------
+
+bool readPage(const std::string &path, std::string &html)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    html.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+// A host writing a new document from an HTML page: everything through the C
+// interface, lxDocx_init included.
+int runWriteHtml(const std::vector<std::string> &args)
+{
+    std::string html;
+    if (!readPage(args[0], html))
+        return fail("cannot read " + args[0]);
+    lxDocx_init();
+    if (!lxDocx_write_html(args[1].c_str(), html.c_str()))
+        return fail("cannot write " + args[1], lxDocx_error(nullptr));
+    return 0;
+}
+
+// What Qt's HTML parser alone costs on the page (the rich text every HTML
+// conversion starts from), with the same start-up as write-html.
+int runQtSetHtml(const std::vector<std::string> &args)
+{
+    std::string html;
+    if (!readPage(args[0], html))
+        return fail("cannot read " + args[0]);
+    lxDocx_init();
+    QTextDocument qd;
+    qd.setHtml(QString::fromUtf8(html.data(), qsizetype(html.size())));
+    std::cout << qd.blockCount() << " blocks\n";
+    return 0;
+}
+
 // ---- the task table ----------------------------------------------------------------
 
 struct Task
@@ -237,6 +279,8 @@ const Task kTasks[] = {
     {"open-saveas", "IN OUT", 2, runOpenSaveAs},
     {"open-edit-saveas", "IN OUT", 2, runOpenEditSaveAs},
     {"zlib-floor", "IN", 1, runZlibFloor},
+    {"write-html", "IN.html OUT", 2, runWriteHtml},
+    {"qt-sethtml", "IN.html", 1, runQtSetHtml},
 };
 
 int usage()

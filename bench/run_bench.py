@@ -1,18 +1,19 @@
 #!/usr/bin/env python3
 """Runs the LorvexDocx benchmark and prints medians and same-run ratios.
 
-    python3 bench/run_bench.py BUILD_DIR [--runs N] [--warmup N] [--input PATH ...]
+    python3 bench/run_bench.py BUILD_DIR [--runs N] [--warmup N] [--tasks a,b] [--input PATH ...]
 
 BUILD_DIR is a CMake build directory in which the lxdocx_bench target has been
 built (cmake --build BUILD_DIR --target lxdocx_bench); this script builds nothing.
 
-It writes the synthetic package once into a temporary directory
-(bench/make_package.py), then on each input runs every task as a process of its
-own, the tasks taking turns round by round, after warm-up runs that are not
-counted. For each run it records the wall time and the peak resident memory
-(ru_maxrss of the reaped child). It prints each task's medians and, for the
-comparisons below, the ratio of the task's median to its baseline's median,
-both measured in this run.
+It writes the synthetic package (bench/make_package.py) and the synthetic HTML
+page (bench/make_html.py) once into a temporary directory, then on each input
+runs every task that takes that kind of input (a package or a page) as a
+process of its own, the tasks taking turns round by round, after warm-up runs
+that are not counted. For each run it records the wall time and the peak
+resident memory (ru_maxrss of the reaped child). It prints each task's medians
+and, for the comparisons below, the ratio of the task's median to its
+baseline's median, both measured in this run.
 
 To add a task: add a Task to TASKS (and, for a new lxdocx_bench task, a row to
 the task table of lxdocx_bench.cpp); name its baselines in `compare`.
@@ -24,6 +25,7 @@ import collections
 import os
 import platform
 import resource
+import shutil
 import statistics
 import subprocess
 import sys
@@ -33,7 +35,10 @@ import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 GENERATOR = os.path.join(HERE, "make_package.py")
-DEFAULT_MANUAL = os.path.normpath(os.path.join(HERE, "..", "..", "shared", "bench", "manual8.docx"))
+PAGE_GENERATOR = os.path.join(HERE, "make_html.py")
+SHARED = os.path.normpath(os.path.join(HERE, "..", "..", "shared", "bench"))
+DEFAULT_MANUAL = os.path.join(SHARED, "manual8.docx")
+DEFAULT_MANUAL_HTML = os.path.join(SHARED, "manual8.html")
 PEER_PYTHON = "/usr/bin/python3"
 PEER_OPEN_SAVE = "import docx, sys; docx.Document(sys.argv[1]).save(sys.argv[2])"
 
@@ -41,9 +46,10 @@ PEER_OPEN_SAVE = "import docx, sys; docx.Document(sys.argv[1]).save(sys.argv[2])
 class Context:
     """What a task's command line is built from."""
 
-    def __init__(self, driver, peer_python, input_path, out_path):
+    def __init__(self, driver, args, input_path, out_path):
         self.driver = driver
-        self.peer_python = peer_python
+        self.peer_python = args.peer_python
+        self.pandoc = args.pandoc
         self.input = input_path
         self.out = out_path
 
@@ -56,13 +62,14 @@ Compare.__new__.__defaults__ = (None, None)
 
 
 class Task:
-    def __init__(self, key, label, argv, needs=(), compare=(), writes=True):
+    def __init__(self, key, label, argv, needs=(), compare=(), writes=True, kind="docx"):
         self.key = key          # short name, used by --tasks and by comparisons
         self.label = label      # shown in the table
         self.argv = argv        # Context -> list of arguments
-        self.needs = needs      # requirement names (see REQUIREMENTS)
+        self.needs = needs      # requirement names: "python-docx", "pandoc"
         self.compare = compare  # Compare tuples
         self.writes = writes    # leaves a package at ctx.out, checked at the end
+        self.kind = kind        # the input it takes: "docx" (a package) or "html" (a page)
 
 
 TASKS = [
@@ -77,6 +84,13 @@ TASKS = [
     Task("open-edit-saveas", "lxdocx: open + one body edit + save-as",
          lambda c: [c.driver, "open-edit-saveas", c.input, c.out],
          compare=(Compare("open-saveas"), Compare("python-docx"))),
+    Task("qt-sethtml", "Qt alone: QTextDocument::setHtml",
+         lambda c: [c.driver, "qt-sethtml", c.input], writes=False, kind="html"),
+    Task("pandoc-html", "pandoc -f html -t docx",
+         lambda c: [c.pandoc, "-f", "html", "-t", "docx", "-o", c.out, c.input], needs=("pandoc",), kind="html"),
+    Task("write-html", "lxdocx: lxDocx_write_html",
+         lambda c: [c.driver, "write-html", c.input, c.out], kind="html",
+         compare=(Compare("pandoc-html", max_wall=0.2, max_rss=0.1), Compare("qt-sethtml"))),
 ]
 
 
@@ -91,6 +105,12 @@ def peer_docx_version(peer_python):
     r = subprocess.run([peer_python, "-c", "import docx; print(getattr(docx, '__version__', '?'))"],
                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, universal_newlines=True)
     return r.stdout.strip() or "?"
+
+
+def pandoc_version(pandoc):
+    r = subprocess.run([pandoc, "--version"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                       universal_newlines=True)
+    return (r.stdout.splitlines() or ["?"])[0]
 
 
 def run_once(argv, stderr_path):
@@ -133,7 +153,7 @@ def bench_input(name, path, tasks, args, workdir, driver):
     ctxs = {}
     for t in tasks:
         out = os.path.join(workdir, "%s.%s.docx" % (name, t.key))
-        ctxs[t.key] = Context(driver, args.peer_python, path, out)
+        ctxs[t.key] = Context(driver, args, path, out)
     results = {t.key: {"wall": [], "rss": []} for t in tasks}
     rss_floor = self_peak_rss()
     err_path = os.path.join(workdir, "stderr.txt")
@@ -197,9 +217,16 @@ def main(argv=None):
                         help="another package to run the tasks on (repeatable)")
     parser.add_argument("--manual", default=DEFAULT_MANUAL,
                         help="real-world package run when it exists (default %(default)s)")
+    parser.add_argument("--manual-html", default=DEFAULT_MANUAL_HTML,
+                        help="real-world HTML page run when it exists (default %(default)s)")
+    parser.add_argument("--input-html", action="append", default=[],
+                        help="another HTML page to run the page tasks on (repeatable)")
     parser.add_argument("--paragraphs", type=int, default=None, help="paragraphs of the generated package")
+    parser.add_argument("--page-size", type=int, default=None, help="bytes of the generated HTML page")
     parser.add_argument("--peer-python", default=PEER_PYTHON,
                         help="the Python that runs python-docx (default %(default)s)")
+    parser.add_argument("--pandoc", default=shutil.which("pandoc") or "pandoc",
+                        help="the pandoc run as the HTML peer (default %(default)s)")
     parser.add_argument("--workdir", help="keep the generated package and outputs here instead of a temp dir")
     args = parser.parse_args(argv)
     if args.runs < 1 or args.warmup < 0:
@@ -210,7 +237,8 @@ def main(argv=None):
         sys.exit("run_bench: %s not found; build it first:\n  cmake --build %s --target lxdocx_bench"
                  % (driver, args.build_dir))
 
-    requirements = {"python-docx": peer_has_docx(args.peer_python)}
+    requirements = {"python-docx": peer_has_docx(args.peer_python),
+                    "pandoc": shutil.which(args.pandoc) is not None}
     tasks = TASKS
     if args.tasks:
         wanted = args.tasks.split(",")
@@ -229,37 +257,60 @@ def main(argv=None):
         tmp = tempfile.TemporaryDirectory(prefix="lxdocx-bench-")
         workdir = tmp.name
     try:
-        # The package is written by a child process: a child's ru_maxrss is never
+        # Inputs are written by child processes: a child's ru_maxrss is never
         # below its parent's peak when it was started, so this runner stays small.
-        generated = os.path.join(workdir, "generated.docx")
-        gen_cmd = [sys.executable, GENERATOR, generated]
-        if args.paragraphs:
-            gen_cmd += ["--paragraphs", str(args.paragraphs)]
-        gen = subprocess.run(gen_cmd, stdout=subprocess.PIPE, universal_newlines=True)
-        if gen.returncode != 0:
-            sys.exit("run_bench: generating the package failed")
+        kinds = {t.kind for t in tasks}
+        generated_notes = []
+        inputs = []  # (name, path, kind)
 
-        inputs = [("generated", generated)]
-        if args.manual and os.path.isfile(args.manual):
-            inputs.append(("manual8", args.manual))
-        for i, extra in enumerate(args.input):
-            inputs.append(("input%d" % (i + 1), extra))
+        def generate(cmd, what):
+            gen = subprocess.run(cmd, stdout=subprocess.PIPE, universal_newlines=True)
+            if gen.returncode != 0:
+                sys.exit("run_bench: generating the %s failed" % what)
+            generated_notes.append(gen.stdout.strip())
+
+        if "docx" in kinds:
+            generated = os.path.join(workdir, "generated.docx")
+            gen_cmd = [sys.executable, GENERATOR, generated]
+            if args.paragraphs:
+                gen_cmd += ["--paragraphs", str(args.paragraphs)]
+            generate(gen_cmd, "package")
+            inputs.append(("generated", generated, "docx"))
+            if args.manual and os.path.isfile(args.manual):
+                inputs.append(("manual8", args.manual, "docx"))
+            for i, extra in enumerate(args.input):
+                inputs.append(("input%d" % (i + 1), extra, "docx"))
+        if "html" in kinds:
+            page = os.path.join(workdir, "generated.html")
+            page_cmd = [sys.executable, PAGE_GENERATOR, page]
+            if args.page_size:
+                page_cmd += ["--size", str(args.page_size)]
+            generate(page_cmd, "page")
+            inputs.append(("generated-html", page, "html"))
+            if args.manual_html and os.path.isfile(args.manual_html):
+                inputs.append(("manual8-html", args.manual_html, "html"))
+            for i, extra in enumerate(args.input_html):
+                inputs.append(("page%d" % (i + 1), extra, "html"))
 
         print("LorvexDocx benchmark: %s, %s, %d CPUs, Python %s"
               % (platform.node(), platform.machine(), os.cpu_count() or 0, platform.python_version()))
         print("%d counted runs per task after %d warm-up; medians; ratios = task median / baseline median, "
               "same run" % (args.runs, args.warmup))
-        print("generated: " + gen.stdout.strip())
-        if requirements["python-docx"]:
+        for note in generated_notes:
+            print("generated: " + note)
+        if requirements["python-docx"] and any("python-docx" in t.needs for t in tasks):
             print("python-docx %s under %s" % (peer_docx_version(args.peer_python), args.peer_python))
+        if requirements["pandoc"] and any("pandoc" in t.needs for t in tasks):
+            print("%s at %s" % (pandoc_version(args.pandoc), shutil.which(args.pandoc)))
         for t in skipped:
             print("skipped %s: needs %s" % (t.key, ", ".join(n for n in t.needs if not requirements.get(n))))
         print("a child's peak RSS is never reported below this runner's own peak at its start "
               "(%.1f MB now): figures at or under it are marked <=" % (self_peak_rss() / 1e6))
 
-        for name, path in inputs:
-            results, rss_floor = bench_input(name, path, tasks, args, workdir, driver)
-            report(name, path, tasks, results, rss_floor)
+        for name, path, kind in inputs:
+            of_kind = [t for t in tasks if t.kind == kind]
+            results, rss_floor = bench_input(name, path, of_kind, args, workdir, driver)
+            report(name, path, of_kind, results, rss_floor)
     finally:
         if tmp:
             tmp.cleanup()

@@ -8,23 +8,14 @@
 
 #include <memory>
 
-namespace {
-
-void loadHtml(QTextDocument &qd, const char *html)
-{
-    qd.setHtml(QString::fromUtf8(html));
-}
-
-}  // namespace
-
 extern "C" {
 
 LXDOCX_API int lxDocx_set_body_html(DocxHandle *h, const char *html)
 {
     if (!usable(h) || !html)
         return 0;
-    QTextDocument qd;
-    loadHtml(qd, html);
+    DocxHtmlDocument qd;
+    qd.setHtml(QString::fromUtf8(html));
     if (DocxWriter::buildFullDocumentDom(*h->doc, &qd))
         return 1;
     h->lastError = QStringLiteral("lxDocx_set_body_html: buildFullDocumentDom failed");
@@ -39,8 +30,8 @@ LXDOCX_API int lxDocx_write_html(const char *path, const char *html)
         validOrReport(DocxReader::createBlank(QString::fromUtf8(path)), "createBlank returned null"));
     if (!doc)
         return 0;
-    QTextDocument qd;
-    loadHtml(qd, html);
+    DocxHtmlDocument qd;
+    qd.setHtml(QString::fromUtf8(html));
     if (DocxWriter::buildAndSave(*doc, &qd))
         return 1;
     setLibraryError(QStringLiteral("lxDocx_write_html: build or save failed"));

@@ -81,7 +81,8 @@ bool pinElement(const QByteArray &bytes, ByteOffsets &offsets, const ElementSpan
     const qsizetype b = offsets.at(span.endChar);
     if (a < 0 || b <= a || b > bytes.size() || bytes.at(b - 1) != '>')
         return false;
-    // The reader's offset sits at the '<', or a character past it, or before
+    // The reader's offset sits at the '<', or up to two characters past it (at
+    // the very start of a document without a declaration), or before
     // whitespace that precedes it.
     const QByteArray open = '<' + span.qualifiedName;
     qsizetype afterSpace = a;
@@ -93,7 +94,7 @@ bool pinElement(const QByteArray &bytes, ByteOffsets &offsets, const ElementSpan
         const char next = bytes.at(at + open.size());
         return next == '>' || next == '/' || QChar::isSpace(uchar(next));
     };
-    for (qsizetype candidate : {a, a - 1, afterSpace}) {
+    for (qsizetype candidate : {a, a - 1, a - 2, afterSpace}) {
         if (opensHere(candidate)) {
             start = candidate;
             end = b;

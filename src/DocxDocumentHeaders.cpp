@@ -210,7 +210,7 @@ QString DocxDocument::ensureHFRel(bool isHeader, HFType, const QString &partPath
     const QString target = partPath.startsWith(QLatin1String("word/")) ? partPath.mid(5) : partPath;
     const QString wantType = QString::fromLatin1(isHeader ? kHeaderRelType : kFooterRelType);
     const DocxRelationship *existing =
-        index->find([&](const DocxRelationship &r) { return r.target == target && r.type == wantType; });
+        index->findTarget(target, [&](const DocxRelationship &r) { return r.type == wantType; });
     if (existing)
         return existing->id;
     const QString newId = addRelationship(relsName, wantType, target, QString(), err);

@@ -6,6 +6,8 @@
 
 #include <QXmlStreamReader>
 
+#include <limits>
+
 QList<QDomElement> elementsNS(const QDomDocument &dom, const char *ns, const char *localName)
 {
     QList<QDomElement> out;
@@ -79,6 +81,7 @@ bool DocxRelsIndex::sync(const QByteArray &bytes, QString &err)
     bytes_ = bytes;
     rels_.clear();
     byId_.clear();
+    byTarget_.clear();
     maxId_ = 0;
     closeTag_ = -1;
     error_.clear();
@@ -111,6 +114,7 @@ bool DocxRelsIndex::sync(const QByteArray &bytes, QString &err)
                      .arg(r.errorString());
         rels_.clear();
         byId_.clear();
+        byTarget_.clear();
     } else if (rootSpliceable) {
         const qsizetype close = bytes.lastIndexOf("</Relationships");
         if (close >= 0 && bytes.indexOf('>', close) >= 0 && bytes.mid(bytes.indexOf('>', close) + 1).trimmed().isEmpty())
@@ -128,25 +132,32 @@ const DocxRelationship *DocxRelsIndex::byId(const QString &id) const
 
 QString DocxRelsIndex::nextId() const
 {
-    return QStringLiteral("rId%1").arg(maxId_ + 1);
+    if (maxId_ < std::numeric_limits<qint64>::max())
+        return QStringLiteral("rId%1").arg(maxId_ + 1);
+    // No number follows the largest one: take the first that is free.
+    for (qint64 n = 1;; ++n) {
+        const QString id = QStringLiteral("rId%1").arg(n);
+        if (!byId_.contains(id))
+            return id;
+    }
 }
 
-QByteArray DocxRelsIndex::appended(const DocxRelationship &rel)
+bool DocxRelsIndex::appendTo(QByteArray &part, const DocxRelationship &rel)
 {
-    if (!valid_ || closeTag_ < 0)
-        return {};
+    if (!valid_ || closeTag_ < 0 || !bytes_.isSharedWith(part))
+        return false;
     QByteArray element = "<Relationship Id=\"" + escapeXmlAttribute(rel.id) + "\" Type=\""
         + escapeXmlAttribute(rel.type) + "\" Target=\"" + escapeXmlAttribute(rel.target) + '"';
     if (!rel.targetMode.isEmpty())
         element += " TargetMode=\"" + escapeXmlAttribute(rel.targetMode) + '"';
     element += "/>";
-    QByteArray bytes = bytes_;
-    bytes.insert(closeTag_, element);
+    bytes_ = QByteArray();  // so that the part grows in place unless something else holds it
+    part.insert(closeTag_, element);
     // The index follows the new bytes without reading them again.
-    bytes_ = bytes;
+    bytes_ = part;
     closeTag_ += element.size();
     add(rel);
-    return bytes;
+    return true;
 }
 
 void DocxRelsIndex::add(const DocxRelationship &rel)
@@ -159,5 +170,6 @@ void DocxRelsIndex::add(const DocxRelationship &rel)
     }
     if (!byId_.contains(rel.id))
         byId_.insert(rel.id, rels_.size());
+    byTarget_.insert(rel.target, rels_.size());
     rels_.append(rel);
 }

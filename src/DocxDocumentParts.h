@@ -61,11 +61,24 @@ public:
         }
         return nullptr;
     }
+    // The first relationship to `target` that `accept` takes, or null.
+    template <typename Accept>
+    const DocxRelationship *findTarget(const QString &target, Accept accept) const
+    {
+        const DocxRelationship *first = nullptr;
+        for (auto it = byTarget_.constFind(target); it != byTarget_.cend() && it.key() == target; ++it) {
+            const DocxRelationship &r = rels_[*it];
+            if (accept(r) && (!first || *it < qsizetype(first - rels_.constData())))
+                first = &r;
+        }
+        return first;
+    }
     // "rId" + (the largest number of an "rIdN" id + 1).
     QString nextId() const;
-    // The part's bytes with `rel` appended, or empty when the part's root is
-    // not one the element can be spliced into (the caller then edits a tree).
-    QByteArray appended(const DocxRelationship &rel);
+    // Splices `rel` into `part`, the bytes this index was read from, growing
+    // them in place. False when the part's root is not one the element can be
+    // spliced into (the caller then edits a tree).
+    bool appendTo(QByteArray &part, const DocxRelationship &rel);
 
 private:
     void add(const DocxRelationship &rel);
@@ -75,6 +88,7 @@ private:
     QString error_;
     QList<DocxRelationship> rels_;
     QHash<QString, qsizetype> byId_;
+    QMultiHash<QString, qsizetype> byTarget_;
     qint64 maxId_ = 0;
     qsizetype closeTag_ = -1;  // where the root's end tag starts, -1 when it has none to splice before
 };

@@ -66,16 +66,14 @@ QString DocxDocument::addRelationship(const QString &relsPath, const QString &ty
         return {};
     DocxRelsIndex &index = parts_->rels[relsPath];
     const DocxRelationship rel{index.nextId(), type, target, targetMode};
-    QByteArray bytes = index.appended(rel);
-    if (bytes.isEmpty()) {
-        // A root the element cannot be spliced into: edit the part as a tree.
-        QDomDocument rels;
-        if (!loadPart(entries, relsPath, rels, err))
-            return {};
-        appendRelationship(rels, rel.id, type, target, targetMode);
-        bytes = serializeXml(rels, kIndentedPart);
-    }
-    entries.insert(relsPath, bytes);
+    if (index.appendTo(entries[relsPath], rel))
+        return rel.id;
+    // A root the element cannot be spliced into: edit the part as a tree.
+    QDomDocument rels;
+    if (!loadPart(entries, relsPath, rels, err))
+        return {};
+    appendRelationship(rels, rel.id, type, target, targetMode);
+    storePart(entries, relsPath, rels, kIndentedPart);
     return rel.id;
 }
 
@@ -109,9 +107,8 @@ QString DocxDocument::addHyperlinkRel(const QString &url)
     }
     const QString type = QString::fromLatin1(kHyperlinkRelType);
     const QString external = QStringLiteral("External");
-    const DocxRelationship *existing = index->find([&](const DocxRelationship &r) {
-        return r.type == type && r.targetMode == external && r.target == url;
-    });
+    const DocxRelationship *existing = index->findTarget(
+        url, [&](const DocxRelationship &r) { return r.type == type && r.targetMode == external; });
     if (existing)
         return existing->id;
     const QString id = addRelationship(documentRelsName(), type, url, external, err);

@@ -8,6 +8,7 @@
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -166,6 +167,8 @@ public:
     }
 
     void bind(const QString &prefix, const QString &uri) { scope_.append({prefix, uri}); }
+    // Content to write after the children of the first element written.
+    void setTail(const QByteArray &tail) { tail_ = tail; }
     // Bindings to declare on the root (the element written at depth 0).
     void declareOnRoot(const QList<Binding> &bindings) { rootExtra_ = bindings; }
     // Prefixes no declaration bound where they were used, so they were declared
@@ -354,7 +357,8 @@ private:
         }
 
         QDomNode child = el.firstChild();
-        if (child.isNull()) {
+        const QByteArray tail = std::exchange(tail_, QByteArray());
+        if (child.isNull() && tail.isEmpty()) {
             out_.append("/>");
         } else {
             out_.append('>');
@@ -368,6 +372,7 @@ private:
             }
             if (elementsOnly)
                 newline(depth);
+            out_.append(tail);
             out_.append("</");
             writeName(prefix, local);
             out_.append('>');
@@ -379,6 +384,7 @@ private:
     int indent_;
     QList<Binding> scope_;
     QList<Binding> rootExtra_;
+    QByteArray tail_;
     QHash<QString, QString> undeclared_;
     QSet<QString> ambiguous_;
 };
@@ -520,12 +526,13 @@ QByteArray serializeXml(const QDomDocument &dom, int indent)
     return hoistable.isEmpty() ? out : writeDocument(dom, indent, hoistable, nullptr);
 }
 
-QByteArray serializeXmlElement(const QDomElement &el, const DocxNamespaceBindings &inScope)
+QByteArray serializeXmlElement(const QDomElement &el, const DocxNamespaceBindings &inScope, const QByteArray &tail)
 {
     QByteArray out;
     XmlWriter writer(out, 0);
     for (const auto &b : inScope)
         writer.bind(b.first, b.second);
+    writer.setTail(tail);
     writer.writeNode(el, 1);
     return out;
 }
@@ -535,6 +542,22 @@ QByteArray escapeXmlAttribute(const QString &value)
     QByteArray out;
     appendEscaped(out, value, true);
     return out;
+}
+
+QByteArray escapeXmlText(const QString &text)
+{
+    QByteArray out;
+    appendEscaped(out, text, false);
+    return out;
+}
+
+QString boundUri(const DocxNamespaceBindings &scope, const QString &prefix)
+{
+    for (qsizetype i = scope.size() - 1; i >= 0; --i) {
+        if (scope[i].first == prefix)
+            return scope[i].second;
+    }
+    return {};
 }
 
 QDomElement childElementNS(const QDomNode &parent, const char *localName, const char *namespaceUri)

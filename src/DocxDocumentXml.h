@@ -35,11 +35,17 @@ bool parseFragment(const QByteArray &element, const DocxNamespaceBindings &inSco
 QByteArray serializeXml(const QDomDocument &dom, int indent);
 
 // Writes one element whose ancestors (outside this output) bind `inScope`;
-// bindings already in force are not declared again.
-QByteArray serializeXmlElement(const QDomElement &el, const DocxNamespaceBindings &inScope);
+// bindings already in force are not declared again. `tail`, XML written
+// elsewhere, goes in after the element's children, before its end tag.
+QByteArray serializeXmlElement(const QDomElement &el, const DocxNamespaceBindings &inScope,
+                               const QByteArray &tail = QByteArray());
+// The URI `scope` binds `prefix` to (the innermost binding); null when unbound.
+QString boundUri(const DocxNamespaceBindings &scope, const QString &prefix);
 
 // `value` escaped for an attribute value in double quotes, as UTF-8.
 QByteArray escapeXmlAttribute(const QString &value);
+// `text` escaped for element content, as UTF-8.
+QByteArray escapeXmlText(const QString &text);
 
 // The first child element (not descendant) in `namespaceUri` named `localName`.
 QDomElement childElementNS(const QDomNode &parent, const char *localName, const char *namespaceUri);

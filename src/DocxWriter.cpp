@@ -11,7 +11,6 @@
 #include <QTextTable>
 
 #include <algorithm>
-#include <functional>
 
 namespace {
 
@@ -31,33 +30,51 @@ const DocxNamespaceBindings &writerBindings()
     return bindings;
 }
 
-// A new paragraph made from the template: same name and attributes (less the
-// ids that must stay unique per paragraph) and a copy of its properties.
-QDomElement paragraphFromTemplate(const QDomElement &templatePara, const QDomElement &protoPPr)
+// The paragraph new paragraphs are made from. A section break in its
+// properties is not copied: the template itself stays, emptied, to keep it.
+struct ParagraphTemplate
 {
-    QDomElement p = templatePara.cloneNode(false).toElement();
-    for (const char *unique : {"paraId", "textId"})
-        p.removeAttributeNS(QString::fromLatin1(kNsW14), QString::fromLatin1(unique));
-    if (!protoPPr.isNull())
-        p.appendChild(protoPPr.cloneNode(true));
-    return p;
-}
+    QDomElement para;
+    QDomElement protoPPr;  // its properties less any section break
+    bool sectionBreak = false;
 
-using ElementSink = std::function<void(const QDomElement &)>;
+    explicit ParagraphTemplate(const QDomElement &p) : para(p)
+    {
+        const QDomElement pPr = childElementsByLocalName(p, QStringLiteral("pPr")).value(0);
+        if (pPr.isNull())
+            return;
+        protoPPr = pPr.cloneNode(true).toElement();
+        for (const QDomElement &sectPr : childElementsByLocalName(protoPPr, QStringLiteral("sectPr"))) {
+            protoPPr.removeChild(sectPr);
+            sectionBreak = true;
+        }
+    }
 
-// Builds a body element in `dom` for every table and block of the source's
-// root frame, as the full build writes them, and hands each to `sink`.
-// Returns the number of elements made.
-int buildBodyElements(DocxDocument &doc, QDomDocument &dom, const QTextDocument *source,
-                      const QDomElement &templatePara, const ElementSink &sink)
+    // A new paragraph: same name and attributes (less the ids that must stay
+    // unique per paragraph) and a copy of the properties.
+    QDomElement newParagraph() const
+    {
+        QDomElement p = para.cloneNode(false).toElement();
+        for (const char *unique : {"paraId", "textId"})
+            p.removeAttributeNS(QString::fromLatin1(kNsW14), QString::fromLatin1(unique));
+        if (!protoPPr.isNull())
+            p.appendChild(protoPPr.cloneNode(true));
+        return p;
+    }
+};
+
+// Walks the tables and blocks of the source's root frame as the full build
+// writes them: other frames are left out, and so is the trailing empty block.
+// Returns the number of elements handed on.
+template <typename OnParagraph, typename OnTable>
+int walkSource(const QTextDocument *source, OnParagraph onParagraph, OnTable onTable)
 {
-    const QDomElement protoPPr = childElementsByLocalName(templatePara, QStringLiteral("pPr")).value(0);
     const QTextBlock lastBlock = source->lastBlock();
     int n = 0;
     for (auto it = source->rootFrame()->begin(); !it.atEnd(); ++it) {
         if (QTextFrame *frame = it.currentFrame()) {
             if (auto *table = qobject_cast<QTextTable *>(frame)) {
-                sink(writeTable(doc, dom, table));
+                onTable(table);
                 ++n;
             }
             continue;
@@ -65,11 +82,7 @@ int buildBodyElements(DocxDocument &doc, QDomDocument &dom, const QTextDocument 
         const QTextBlock block = it.currentBlock();
         if (!block.isValid() || (block == lastBlock && block.text().isEmpty() && !block.textList()))
             continue;
-        QDomElement p = paragraphFromTemplate(templatePara, protoPPr);
-        writeParagraph(doc, p, block);
-        applyParagraphStyle(doc, p, block);
-        applyListNumbering(doc, p, block);
-        sink(p);
+        onParagraph(block);
         ++n;
     }
     return n;
@@ -103,20 +116,34 @@ bool buildIntoTree(DocxDocument &doc, const QTextDocument *source)
         writerWarning() << "buildFullDocumentDom: no template paragraph";
         return false;
     }
-    const QDomElement templatePara = doc.paragraphs().first();
+    QDomElement templatePara = doc.paragraphs().first();
+    const ParagraphTemplate templ(templatePara);
     // A template inside a table or content control stays where it is: the new
     // content goes before the body element that holds it, so nothing is lost
     // and no cell is left without a paragraph.
     const QDomElement anchor = topLevelAncestor(body, templatePara);
     QDomElement last;
-    const int n = buildBodyElements(doc, dom, source, templatePara, [&](const QDomElement &el) {
+    auto insert = [&](const QDomElement &el) {
         body.insertBefore(el, anchor);
         last = el;
-    });
+    };
+    const int n = walkSource(
+        source,
+        [&](const QTextBlock &block) {
+            QDomElement p = templ.newParagraph();
+            writeParagraph(doc, p, block);
+            applyParagraphStyle(doc, p, block);
+            applyListNumbering(doc, p, block);
+            insert(p);
+        },
+        [&](QTextTable *table) { insert(writeTable(doc, dom, table)); });
     if (n >= 1) {
-        if (anchor == templatePara)
+        const bool keepTemplate = anchor != templatePara || templ.sectionBreak;
+        if (anchor == templatePara && templ.sectionBreak)
+            removeRunContent(templatePara);
+        else if (!keepTemplate)
             body.removeChild(templatePara);
-        if (isLocal(last, "tbl"))
+        if (isLocal(last, "tbl") && !(anchor == templatePara && keepTemplate))
             body.insertAfter(createW(dom, "p"), last);
     }
     doc.buildIndex();
@@ -141,24 +168,39 @@ bool buildIntoBytes(DocxDocument &doc, const QTextDocument *source, const DocxBo
         return false;
     QByteArray bytes = doc.entries.value(QString::fromLatin1(kPartDocument));
     QDomDocument scratch;
-    QDomElement templatePara;
+    QDomElement templatePara;  // the tree of that paragraph alone
     QString err;
     if (!parseFragment(bytes.mid(first->start, first->end - first->start), layout.bodyScope, scratch, templatePara,
                        err))
         return false;
-    handled = true;
 
     DocxNamespaceBindings scope = layout.bodyScope;
     const QByteArray rootDeclarations = declareOnRoot(layout.rootScope, scope);
+    if (boundUri(scope, QStringLiteral("w")) != QLatin1String(kNsW)
+        || boundUri(scope, QStringLiteral("r")) != QLatin1String(kNsR))
+        return false;  // a body with other prefixes is rebuilt as a tree
+    handled = true;
+    const ParagraphTemplate templ(templatePara);
     QByteArray out;
     bool lastIsTable = false;
-    const int n = buildBodyElements(doc, scratch, source, templatePara, [&](const QDomElement &el) {
-        out += serializeXmlElement(el, scope);
-        lastIsTable = isLocal(el, "tbl");
-    });
+    const int n = walkSource(
+        source,
+        [&](const QTextBlock &block) {
+            QDomElement p = templ.newParagraph();
+            out += newParagraphXml(doc, p, block, scope);
+            lastIsTable = false;
+        },
+        [&](QTextTable *table) {
+            out += serializeXmlElement(writeTable(doc, scratch, table), scope);
+            lastIsTable = true;
+        });
     if (n >= 1) {
-        if (lastIsTable)
+        if (templ.sectionBreak) {
+            removeRunContent(templatePara);
+            out += serializeXmlElement(templatePara, scope);
+        } else if (lastIsTable) {
             out += serializeXmlElement(createW(scratch, "p"), scope);
+        }
         bytes.replace(first->start, first->end - first->start, out);
         bytes.insert(layout.rootTagEnd - 1, rootDeclarations);
         doc.setBodyBytes(bytes);
@@ -295,11 +337,9 @@ bool DocxWriter::saveSection(DocxDocument &doc, const QTextDocument *editor, con
     if (m > count) {
         // Extra blocks become paragraphs after the range's last one, in its container.
         QDomElement insertAfter = docPara(count - 1);
-        const QDomElement lastPPr = insertAfter.elementsByTagNameNS(QString::fromLatin1(kNsW), QStringLiteral("pPr"))
-                                        .at(0)
-                                        .toElement();
+        const ParagraphTemplate templ(insertAfter);
         for (int i = count; i < m; ++i) {
-            QDomElement newPara = paragraphFromTemplate(docPara(count - 1), lastPPr);
+            QDomElement newPara = templ.newParagraph();
             writeParagraph(doc, newPara, editorBlocks[i]);
             insertAfter.parentNode().insertAfter(newPara, insertAfter);
             insertAfter = newPara;

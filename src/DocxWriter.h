@@ -4,11 +4,23 @@
 
 #include <QString>
 
-class QTextDocument;
+#include <QTextDocument>
 
 // Packs an entry map in the fixed DOCX part order and replaces `path` with it.
 bool packZip(const DocxEntryMap &entries, const QString &path, QString &err,
              const DocxZipSource *source = nullptr);
+
+// A text document for HTML from outside: its images come from data URLs
+// only. A path or file URL in the HTML would otherwise put any image file the
+// process can read into the document; such images are left out.
+class DocxHtmlDocument : public QTextDocument
+{
+public:
+    static bool takesImage(const QString &name);
+
+protected:
+    QVariant loadResource(int type, const QUrl &name) override;
+};
 
 class DocxWriter
 {

@@ -1,10 +1,12 @@
 // Pictures of rich text: image parts and inline drawing markup.
 #include "DocxNamespaces.h"
 #include "DocxReader.h"
+#include "DocxWriter.h"
 #include "DocxWriterInternal.h"
 
 #include <QBuffer>
 #include <QImage>
+#include <QImageReader>
 #include <QPixmap>
 #include <QTextDocument>
 #include <QTextImageFormat>
@@ -53,6 +55,8 @@ QImage resourceImage(const QTextDocument *document, const QString &name)
 {
     if (!document)
         return {};
+    if (dynamic_cast<const DocxHtmlDocument *>(document) && !DocxHtmlDocument::takesImage(name))
+        return {};
     const QVariant res = document->resource(QTextDocument::ImageResource, QUrl(name, QUrl::TolerantMode));
     if (res.typeId() == QMetaType::QImage)
         return res.value<QImage>();
@@ -61,6 +65,51 @@ QImage resourceImage(const QTextDocument *document, const QString &name)
     if (res.typeId() == QMetaType::QByteArray)
         return QImage::fromData(res.toByteArray());
     return {};
+}
+
+// The bytes a data URL carries ("data:[type][;base64],payload"); empty for
+// other names.
+QByteArray dataUrlBytes(const QString &name)
+{
+    if (!name.startsWith(QLatin1String("data:"), Qt::CaseInsensitive))
+        return {};
+    const qsizetype comma = name.indexOf(QLatin1Char(','));
+    if (comma < 0)
+        return {};
+    const QStringView meta = QStringView(name).mid(5, comma - 5);
+    const QByteArray payload = QStringView(name).mid(comma + 1).toUtf8();
+    return meta.endsWith(QLatin1String(";base64"), Qt::CaseInsensitive) ? QByteArray::fromBase64(payload)
+                                                                          : QByteArray::fromPercentEncoding(payload);
+}
+
+// The media extension of image bytes in a format a package carries as it is;
+// empty for other formats.
+QString storedImageExtension(const QByteArray &bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    const QByteArray format = QImageReader::imageFormat(&buffer);
+    if (format == "jpeg")
+        return QStringLiteral("jpg");
+    for (const char *kept : {"png", "gif", "bmp", "tiff"}) {
+        if (format == kept)
+            return QString::fromLatin1(kept);
+    }
+    return {};
+}
+
+// A data-URL picture stored with its own bytes: exact pixels, and a
+// photograph stays as compact as it came.
+QString originalImageRel(DocxDocument &doc, const QString &name, int *wpx, int *hpx)
+{
+    const QByteArray bytes = dataUrlBytes(name);
+    const QString ext = storedImageExtension(bytes);
+    QImage img;
+    if (ext.isEmpty() || !img.loadFromData(bytes))
+        return {};
+    completeSize(img, wpx, hpx);
+    return doc.addImagePart(bytes, ext);
 }
 
 QDomElement child(QDomDocument &dom, QDomElement parent, const char *ns, const QString &qname)
@@ -79,6 +128,9 @@ QString imageRelId(DocxDocument &doc, const QTextDocument *document, const QText
     const QString existing = existingImageRel(doc, ifmt, wpx, hpx);
     if (!existing.isEmpty())
         return existing;
+    const QString original = originalImageRel(doc, ifmt.name(), wpx, hpx);
+    if (!original.isEmpty())
+        return original;
     const QImage img = resourceImage(document, ifmt.name());
     if (img.isNull())
         return {};
@@ -90,6 +142,23 @@ QString imageRelId(DocxDocument &doc, const QTextDocument *document, const QText
     if (bytes.isEmpty())
         return {};
     return doc.addImagePart(bytes, QStringLiteral("png"));
+}
+
+bool DocxHtmlDocument::takesImage(const QString &name)
+{
+    return name.startsWith(QLatin1String("data:"), Qt::CaseInsensitive);
+}
+
+QVariant DocxHtmlDocument::loadResource(int type, const QUrl &name)
+{
+    if (name.scheme().compare(QLatin1String("data"), Qt::CaseInsensitive) == 0)
+        return QTextDocument::loadResource(type, name);
+    if (type != QTextDocument::ImageResource)
+        return QString();  // style sheets are not fetched either
+    // A transparent pixel in its place, so that nothing looks for the file.
+    QImage stand(1, 1, QImage::Format_ARGB32);
+    stand.fill(Qt::transparent);
+    return stand;
 }
 
 QDomElement makeDrawingRun(QDomDocument &dom, const QString &rId, qint64 cx, qint64 cy, int id)

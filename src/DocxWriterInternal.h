@@ -31,12 +31,21 @@ void writeParagraph(DocxDocument &doc, QDomElement &p, const QTextBlock &block);
 // The same for a paragraph that the rich text holds as several blocks: their
 // content is joined with line breaks (page breaks where a block starts a page).
 void writeParagraphBlocks(DocxDocument &doc, QDomElement &p, const QList<QTextBlock> &blocks);
+// Removes the runs, hyperlinks and tracked changes of a paragraph.
+void removeRunContent(QDomElement &p);
 QDomElement makeTextRun(QDomDocument &dom, const QString &text, const QTextCharFormat &fmt);
 QDomElement makeRunProps(QDomDocument &dom, const QTextCharFormat &fmt);
 QString alignmentJc(const QTextBlock &block);
+// A new paragraph of a body rewritten as bytes: `p` (made from the template)
+// gets its alignment, style and numbering, and is written out with its runs
+// written straight as text. `scope` must bind "w" and "r" to their namespaces.
+QByteArray newParagraphXml(DocxDocument &doc, QDomElement &p, const QTextBlock &block,
+                           const DocxNamespaceBindings &scope);
 QString underlineVal(const QTextCharFormat &fmt);
 
 // ---- styles and lists ----
+// True for blocks of heading levels 1 to 6 (h1 to h6).
+bool isHeadingBlock(const QTextBlock &block);
 void applyParagraphStyle(DocxDocument &doc, QDomElement &p, const QTextBlock &block);
 void setParagraphStyle(QDomDocument &dom, QDomElement &p, const QString &styleId);
 void stripRunSizes(QDomElement &p);

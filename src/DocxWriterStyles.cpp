@@ -10,6 +10,7 @@
 namespace {
 
 constexpr int kMaxListLevel = 8;
+constexpr int kHeadingLevels = 6;  // h1 to h6
 constexpr int kBulletNumId = 1;   // the bullet list of the library's numbering part
 constexpr int kNumberNumId = 2;   // its decimal list
 
@@ -64,22 +65,30 @@ void stripRunSizes(QDomElement &p)
 {
     const QDomNodeList runs = p.elementsByTagNameNS(QString::fromLatin1(kNsW), QStringLiteral("r"));
     for (int i = 0; i < runs.size(); ++i) {
-        QDomElement rPr = childElementsByLocalName(runs.at(i), QStringLiteral("rPr")).value(0);
+        QDomNode run = runs.at(i);
+        QDomElement rPr = childElementsByLocalName(run, QStringLiteral("rPr")).value(0);
         if (rPr.isNull())
             continue;
         for (const QString &name : {QStringLiteral("sz"), QStringLiteral("szCs")}) {
             for (const QDomElement &e : childElementsByLocalName(rPr, name))
                 rPr.removeChild(e);
         }
+        if (!rPr.hasChildNodes())
+            run.removeChild(rPr);  // an empty w:rPr says nothing
     }
+}
+
+bool isHeadingBlock(const QTextBlock &block)
+{
+    const int level = block.blockFormat().headingLevel();
+    return level >= 1 && level <= kHeadingLevels;
 }
 
 void applyParagraphStyle(DocxDocument &doc, QDomElement &p, const QTextBlock &block)
 {
     QDomDocument dom = p.ownerDocument();
-    const int level = block.blockFormat().headingLevel();
-    if (level >= 1 && level <= 6) {
-        const QString styleId = QStringLiteral("Heading%1").arg(level);
+    if (isHeadingBlock(block)) {
+        const QString styleId = QStringLiteral("Heading%1").arg(block.blockFormat().headingLevel());
         doc.ensureParagraphStyle(styleId);
         setParagraphStyle(dom, p, styleId);
         stripRunSizes(p);
