@@ -145,73 +145,54 @@ DocxNamespaceBindings declarationsOf(const QXmlStreamReader &r)
     return here;
 }
 
-// One pass of the stream reader over the part: checks that it is well-formed
-// and finds the last top-level w:sectPr.
-bool scanBody(const QByteArray &bytes, SectionScan &scan, QString &err)
+// The byte positions of the root's start tag, w:body and the body's top-level
+// elements, from their spans; false when any does not pin down.
+bool pinLayout(const QByteArray &bytes, ByteOffsets &offsets, const ElementSpan &root, const ElementSpan &body,
+               const QList<ElementSpan> &children, DocxBodyLayout &layout)
+{
+    for (qsizetype i = 0; i < children.size(); ++i) {
+        if (!pinElement(bytes, offsets, children[i], layout.children[i].start, layout.children[i].end))
+            return false;
+    }
+    qsizetype start = 0, end = 0;
+    if (!pinElement(bytes, offsets, body, start, end))
+        return false;
+    layout.contentStart = startTagEnd(bytes, start);
+    layout.contentEnd = bytes.lastIndexOf("</", end);
+    // The root's end is not needed: only its start tag is ever edited.
+    qsizetype rootStart = 0;
+    if (!pinElement(bytes, offsets, {root.startChar, body.endChar, root.qualifiedName}, rootStart, end))
+        return false;
+    layout.rootTagEnd = startTagEnd(bytes, rootStart);
+    return layout.contentStart > 0 && layout.contentEnd >= layout.contentStart && layout.rootTagEnd > 0;
+}
+
+// One pass of the stream reader over the part: checks that it is well-formed,
+// finds the last top-level w:sectPr and lays out the body's top-level elements.
+bool scanBody(const QByteArray &bytes, SectionScan &scan, DocxBodyLayout &layout, bool &laidOut, QString &err)
 {
     QXmlStreamReader r(bytes);
     const QString w = QString::fromLatin1(kNsW);
     QList<DocxNamespaceBindings> declared;
-    ElementSpan open, last;
-    DocxNamespaceBindings openScope, lastScope;
-    bool found = false;
-    int sectionDepth = -1;
+    ElementSpan open, last, root, body, child;
+    QList<ElementSpan> childSpans;
+    DocxNamespaceBindings openScope;
+    bool found = false, bodyDone = false;
+    int sectionDepth = -1, bodyDepth = -1;
     qint64 previousEnd = 0;
+    layout = DocxBodyLayout();
     while (!r.atEnd()) {
         switch (r.readNext()) {
         case QXmlStreamReader::DTD:
             r.raiseError(QStringLiteral("Document type declarations are not allowed"));
             break;
-        case QXmlStreamReader::StartElement:
-            if (sectionDepth < 0 && r.name() == QLatin1String("sectPr") && r.namespaceUri() == w) {
-                sectionDepth = int(declared.size());
-                open.startChar = previousEnd;
-                open.qualifiedName = r.qualifiedName().toUtf8();
-                openScope = flatten(declared);
-            }
-            declared.append(declarationsOf(r));
-            break;
-        case QXmlStreamReader::EndElement:
-            declared.removeLast();
-            if (declared.size() == sectionDepth) {
-                open.endChar = r.characterOffset();
-                last = open;
-                lastScope = openScope;
-                found = true;
-                sectionDepth = -1;
-            }
-            break;
-        default:
-            break;
-        }
-        previousEnd = r.characterOffset();
-    }
-    if (r.hasError()) {
-        err = streamError(r);
-        return false;
-    }
-    scan.found = found;
-    scan.scope = lastScope;
-    ByteOffsets offsets(bytes);
-    scan.located = isUtf8(r, bytes) && (!found || pinElement(bytes, offsets, last, scan.start, scan.end));
-    return true;
-}
-
-// Locates the root's start tag, w:body and the body's top-level elements.
-bool scanLayout(const QByteArray &bytes, DocxBodyLayout &layout)
-{
-    QXmlStreamReader r(bytes);
-    const QString w = QString::fromLatin1(kNsW);
-    QList<DocxNamespaceBindings> declared;
-    ElementSpan root, body, child;
-    QList<ElementSpan> childSpans;
-    int bodyDepth = -1;
-    bool bodyDone = false;
-    qint64 previousEnd = 0;
-    while (!r.atEnd()) {
-        switch (r.readNext()) {
         case QXmlStreamReader::StartElement: {
             const int depth = int(declared.size());
+            if (sectionDepth < 0 && r.name() == QLatin1String("sectPr") && r.namespaceUri() == w) {
+                sectionDepth = depth;
+                open = {previousEnd, 0, r.qualifiedName().toUtf8()};
+                openScope = flatten(declared);
+            }
             declared.append(declarationsOf(r));
             if (depth == 0) {
                 root = {previousEnd, 0, r.qualifiedName().toUtf8()};
@@ -228,6 +209,13 @@ bool scanLayout(const QByteArray &bytes, DocxBodyLayout &layout)
         }
         case QXmlStreamReader::EndElement:
             declared.removeLast();
+            if (declared.size() == sectionDepth) {
+                open.endChar = r.characterOffset();
+                last = open;
+                scan.scope = openScope;
+                found = true;
+                sectionDepth = -1;
+            }
             if (bodyDepth >= 0 && declared.size() == bodyDepth + 1) {
                 child.endChar = r.characterOffset();
                 childSpans.append(child);
@@ -242,25 +230,16 @@ bool scanLayout(const QByteArray &bytes, DocxBodyLayout &layout)
         }
         previousEnd = r.characterOffset();
     }
-    if (r.hasError() || !bodyDone || !isUtf8(r, bytes))
+    if (r.hasError()) {
+        err = streamError(r);
         return false;
-    ByteOffsets offsets(bytes);
-    qsizetype start = 0, end = 0;
-    if (!pinElement(bytes, offsets, body, start, end))
-        return false;
-    layout.contentStart = startTagEnd(bytes, start);
-    layout.contentEnd = bytes.lastIndexOf("</", end);
-    for (qsizetype i = 0; i < childSpans.size(); ++i) {
-        if (!pinElement(bytes, offsets, childSpans[i], layout.children[i].start, layout.children[i].end))
-            return false;
     }
-    // The root's end is not needed: only its start tag is ever edited.
-    root.endChar = body.endChar;
-    qsizetype rootStart = 0;
-    if (!pinElement(bytes, offsets, root, rootStart, end))
-        return false;
-    layout.rootTagEnd = startTagEnd(bytes, rootStart);
-    return layout.contentStart > 0 && layout.contentEnd >= layout.contentStart && layout.rootTagEnd > 0;
+    const bool utf8 = isUtf8(r, bytes);
+    ByteOffsets offsets(bytes);
+    scan.found = found;
+    scan.located = utf8 && (!found || pinElement(bytes, offsets, last, scan.start, scan.end));
+    laidOut = utf8 && bodyDone && pinLayout(bytes, offsets, root, body, childSpans, layout);
+    return true;
 }
 
 bool isSectPr(const QDomNode &n)
@@ -325,7 +304,7 @@ bool DocxDocument::Body::scanSection(const QByteArray &bytes, QString &err)
 {
     SectionScan scan;
     sectionScanned = true;
-    if (!scanBody(bytes, scan, err))
+    if (!scanBody(bytes, scan, layout, laidOut, err))
         return false;
     sectionLocated = scan.located;
     sectionFound = scan.found;
@@ -369,8 +348,12 @@ bool DocxDocument::bodyLayout(DocxBodyLayout &layout)
     if (body_->domBuilt)
         return false;
     storeBody();
-    layout = DocxBodyLayout();
-    return scanLayout(entries.value(QString::fromLatin1(kPartDocument)), layout);
+    QString err;
+    if ((!body_->sectionScanned || !body_->laidOut)
+        && !body_->scanSection(entries.value(QString::fromLatin1(kPartDocument)), err))
+        return false;
+    layout = body_->layout;
+    return body_->laidOut;
 }
 
 void DocxDocument::setBodyBytes(const QByteArray &bytes)
@@ -425,5 +408,6 @@ void DocxDocument::storeBody()
     bytes.replace(body_->sectionStart, body_->sectionEnd - body_->sectionStart, element);
     body_->sectionEnd = body_->sectionStart + element.size();
     body_->sectionChanged = false;
+    body_->laidOut = false;  // what follows the section has moved
     entries.insert(name, bytes);
 }

@@ -20,6 +20,9 @@ struct DocxDocument::Body
     qsizetype sectionStart = 0;
     qsizetype sectionEnd = 0;
     DocxNamespaceBindings sectionScope;
+    // The body's top-level elements as the same scan found them.
+    DocxBodyLayout layout;
+    bool laidOut = false;
     // That section parsed alone, and whether it was edited.
     QDomDocument sectionDom;
     QDomElement section;

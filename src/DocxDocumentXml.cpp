@@ -169,6 +169,8 @@ public:
     void bind(const QString &prefix, const QString &uri) { scope_.append({prefix, uri}); }
     // Content to write after the children of the first element written.
     void setTail(const QByteArray &tail) { tail_ = tail; }
+    // Content written in place of the insertion markers.
+    void setInsertions(const QList<QByteArray> &insertions) { insertions_ = insertions; }
     // Bindings to declare on the root (the element written at depth 0).
     void declareOnRoot(const QList<Binding> &bindings) { rootExtra_ = bindings; }
     // Prefixes no declaration bound where they were used, so they were declared
@@ -204,6 +206,10 @@ public:
             break;
         case QDomNode::ProcessingInstructionNode: {
             const QDomProcessingInstruction pi = node.toProcessingInstruction();
+            if (pi.target() == QLatin1String(kXmlInsertionTarget)) {
+                out_.append(insertions_.value(pi.data().toInt()));
+                break;
+            }
             out_.append("<?");
             out_.append(pi.target().toUtf8());
             if (!pi.data().isEmpty()) {
@@ -385,6 +391,7 @@ private:
     QList<Binding> scope_;
     QList<Binding> rootExtra_;
     QByteArray tail_;
+    QList<QByteArray> insertions_;
     QHash<QString, QString> undeclared_;
     QSet<QString> ambiguous_;
 };
@@ -526,13 +533,15 @@ QByteArray serializeXml(const QDomDocument &dom, int indent)
     return hoistable.isEmpty() ? out : writeDocument(dom, indent, hoistable, nullptr);
 }
 
-QByteArray serializeXmlElement(const QDomElement &el, const DocxNamespaceBindings &inScope, const QByteArray &tail)
+QByteArray serializeXmlElement(const QDomElement &el, const DocxNamespaceBindings &inScope, const QByteArray &tail,
+                               const QList<QByteArray> &insertions)
 {
     QByteArray out;
     XmlWriter writer(out, 0);
     for (const auto &b : inScope)
         writer.bind(b.first, b.second);
     writer.setTail(tail);
+    writer.setInsertions(insertions);
     writer.writeNode(el, 1);
     return out;
 }

@@ -34,11 +34,17 @@ bool parseFragment(const QByteArray &element, const DocxNamespaceBindings &inSco
 // declares any prefix that new elements brought in.
 QByteArray serializeXml(const QDomDocument &dom, int indent);
 
+// Marks where XML written elsewhere goes into a tree: a processing
+// instruction with this target whose data is an index into the list of
+// insertions handed to serializeXmlElement.
+inline constexpr char kXmlInsertionTarget[] = "lxdocx-insert";
+
 // Writes one element whose ancestors (outside this output) bind `inScope`;
 // bindings already in force are not declared again. `tail`, XML written
-// elsewhere, goes in after the element's children, before its end tag.
+// elsewhere, goes in after the element's children, before its end tag; each
+// insertion marker is replaced by its entry of `insertions`.
 QByteArray serializeXmlElement(const QDomElement &el, const DocxNamespaceBindings &inScope,
-                               const QByteArray &tail = QByteArray());
+                               const QByteArray &tail = QByteArray(), const QList<QByteArray> &insertions = {});
 // The URI `scope` binds `prefix` to (the innermost binding); null when unbound.
 QString boundUri(const DocxNamespaceBindings &scope, const QString &prefix);
 

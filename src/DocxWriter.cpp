@@ -176,8 +176,7 @@ bool buildIntoBytes(DocxDocument &doc, const QTextDocument *source, const DocxBo
 
     DocxNamespaceBindings scope = layout.bodyScope;
     const QByteArray rootDeclarations = declareOnRoot(layout.rootScope, scope);
-    if (boundUri(scope, QStringLiteral("w")) != QLatin1String(kNsW)
-        || boundUri(scope, QStringLiteral("r")) != QLatin1String(kNsR))
+    if (!bindsRunPrefixes(scope))
         return false;  // a body with other prefixes is rebuilt as a tree
     handled = true;
     const ParagraphTemplate templ(templatePara);
@@ -210,6 +209,12 @@ bool buildIntoBytes(DocxDocument &doc, const QTextDocument *source, const DocxBo
 }
 
 }  // namespace
+
+bool bindsRunPrefixes(const DocxNamespaceBindings &scope)
+{
+    return boundUri(scope, QStringLiteral("w")) == QLatin1String(kNsW)
+        && boundUri(scope, QStringLiteral("r")) == QLatin1String(kNsR);
+}
 
 QByteArray declareOnRoot(const DocxNamespaceBindings &rootScope, DocxNamespaceBindings &scope)
 {

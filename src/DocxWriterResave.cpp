@@ -95,9 +95,11 @@ struct ResaveCounts
     int written = 0;
 };
 
-// Writes every converted paragraph back from its blocks.
+// Writes every converted paragraph back from its blocks: as a tree, or, with
+// `insertions`, as text each paragraph marks its place for.
 void writeBack(DocxDocument &doc, const QTextDocument &qd, const QList<DocxBlockSource> &sources,
-               ResaveCounts &counts)
+               ResaveCounts &counts, const DocxNamespaceBindings &scope = {},
+               QList<QByteArray> *insertions = nullptr)
 {
     for (const DocxBlockSource &source : sources) {
         QDomElement p = source.paragraph;
@@ -108,7 +110,13 @@ void writeBack(DocxDocument &doc, const QTextDocument &qd, const QList<DocxBlock
         QList<QTextBlock> blocks;
         for (int n = source.firstBlock; n <= source.lastBlock; ++n)
             blocks.append(qd.findBlockByNumber(n));
-        writeParagraphBlocks(doc, p, blocks);
+        if (!insertions) {
+            writeParagraphBlocks(doc, p, blocks);
+            continue;
+        }
+        insertions->append(paragraphRunsXml(doc, p, blocks, scope));
+        p.appendChild(p.ownerDocument().createProcessingInstruction(QString::fromLatin1(kXmlInsertionTarget),
+                                                                    QString::number(insertions->size() - 1)));
     }
 }
 
@@ -123,9 +131,29 @@ const DocxSectionRange &wholeBody()
     return all;
 }
 
-// The body as bytes: each top-level element is parsed alone, converted,
-// written back and written out, so neither the whole tree nor the whole rich
-// text ever exists.
+// Top-level elements are parsed together, this many bytes of them at a time.
+constexpr qsizetype kBatchBytes = 256 * 1024;
+
+// The elements of children [first, last) of the body, parsed together as one
+// tree; empty when their bytes do not parse.
+QList<QDomElement> parseBatch(const QByteArray &bytes, const DocxBodyLayout &layout, qsizetype first, qsizetype last,
+                              QDomDocument &scratch)
+{
+    const qsizetype start = layout.children[first].start;
+    QDomElement el;
+    QString err;
+    if (!parseFragment(bytes.mid(start, layout.children[last - 1].end - start), layout.bodyScope, scratch, el, err))
+        return {};
+    QList<QDomElement> elements;
+    for (; !el.isNull(); el = el.nextSiblingElement())
+        elements.append(el);
+    return elements.size() == last - first ? elements : QList<QDomElement>();
+}
+
+// The body as bytes: its top-level elements are parsed a batch at a time,
+// converted one by one, written back and written out, so neither the whole
+// tree nor the whole rich text ever exists. Elements none of whose paragraphs
+// was written back keep their bytes, as does everything between elements.
 bool resaveBytes(DocxDocument &doc, const DocxBodyLayout &layout, ResaveCounts &counts)
 {
     const QByteArray bytes = doc.entries.value(QString::fromLatin1(kPartDocument));
@@ -143,27 +171,36 @@ bool resaveBytes(DocxDocument &doc, const DocxBodyLayout &layout, ResaveCounts &
     const QTextFrameFormat pageFrame = qd.rootFrame()->frameFormat();
     QList<DocxBlockSource> sources;
     DocxBodyWalk walk(doc, wholeBody(), qd, &sources);
-    for (const DocxBodyChild &c : layout.children) {
-        out += bytes.mid(pos, c.start - pos);
-        pos = c.end;
-        const QByteArray original = bytes.mid(c.start, c.end - c.start);
+    const QList<DocxBodyChild> &children = layout.children;
+    const bool asText = bindsRunPrefixes(scope);
+    for (qsizetype first = 0; first < children.size();) {
+        qsizetype last = first + 1;
+        while (last < children.size() && children[last].end - children[first].start < kBatchBytes)
+            ++last;
         QDomDocument scratch;
-        QDomElement el;
-        QString err;
-        if (!isConverted(c) || !parseFragment(original, layout.bodyScope, scratch, el, err)) {
-            out += original;
-            continue;
+        const QList<QDomElement> elements = parseBatch(bytes, layout, first, last, scratch);
+        for (qsizetype k = first; k < last; ++k) {
+            const DocxBodyChild &c = children[k];
+            out += bytes.mid(pos, c.start - pos);
+            pos = c.end;
+            const QByteArray original = bytes.mid(c.start, c.end - c.start);
+            if (!isConverted(c) || elements.isEmpty()) {
+                out += original;
+                continue;
+            }
+            qd.clear();
+            qd.setPageSize(pageSize);
+            qd.rootFrame()->setFrameFormat(pageFrame);
+            walk.restart();
+            sources.clear();
+            walk.element(elements[k - first]);
+            const int writtenBefore = counts.written;
+            QList<QByteArray> insertions;
+            writeBack(doc, qd, sources, counts, scope, asText ? &insertions : nullptr);
+            out += counts.written == writtenBefore ? original
+                                                   : serializeXmlElement(elements[k - first], scope, {}, insertions);
         }
-        qd.clear();
-        qd.setPageSize(pageSize);
-        qd.rootFrame()->setFrameFormat(pageFrame);
-        walk.restart();
-        sources.clear();
-        walk.element(el);
-        const int writtenBefore = counts.written;
-        writeBack(doc, qd, sources, counts);
-        // An element none of whose paragraphs was written back keeps its bytes.
-        out += counts.written == writtenBefore ? original : serializeXmlElement(el, scope);
+        first = last;
     }
     out += bytes.mid(pos);
     doc.setBodyBytes(out);
