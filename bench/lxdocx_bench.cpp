@@ -11,11 +11,6 @@
 //
 // Exit status: 0 done, 1 the task failed (reason on stderr), 2 usage error.
 // Nothing is printed on success unless the task has figures to show.
-#include "DocxDocument.h"
-#include "DocxNamespaces.h"
-#include "DocxReader.h"
-#include "DocxWriter.h"
-
 #include <lorvexdocx.h>
 
 #include <QTextDocument>
@@ -60,40 +55,44 @@ int runOpenSaveAs(const std::vector<std::string> &args)
 
 // ---- open-edit-saveas -----------------------------------------------------------
 
-// The one body edit the task makes: the text of the first w:t of the body gets
-// a suffix. Reaching the body through DocxDocument::dom() (the non-const form)
-// builds the body tree and marks the body changed, so the save writes the part
-// back from the tree: the cost any body edit pays today.
-//
-// The C interface has no body-editing function yet, so this task works on the
-// document model directly; DocxReader::open and DocxWriter::saveVersion are
-// what lxDocx_open and lxDocx_save_as call. When lxDocx_set_body_html exists,
-// this function and the open and save below become lxDocx_open,
-// lxDocx_set_body_html and lxDocx_save_as.
-bool editBodyOnce(DocxDocument &doc)
-{
-    QDomDocument &dom = doc.dom();
-    const QDomElement body = firstElementNS(dom, "body", kNsW);
-    const QDomElement text = body.isNull() ? QDomElement() : firstElementNS(body, "t", kNsW);
-    if (text.isNull())
-        return false;
-    const QString edited = text.text() + QStringLiteral(" (edited)");
-    QDomElement target = text;
-    while (target.hasChildNodes())
-        target.removeChild(target.firstChild());
-    target.appendChild(dom.createTextNode(edited));
-    return true;
-}
-
+// One edit of the body through the C interface: the first paragraph replaced
+// by a short HTML paragraph.
 int runOpenEditSaveAs(const std::vector<std::string> &args)
 {
-    const std::unique_ptr<DocxDocument> doc(DocxReader::open(QString::fromStdString(args[0])));
-    if (!doc->isValid())
-        return fail("cannot open " + args[0], doc->errorString().toUtf8().constData());
-    if (!editBodyOnce(*doc))
-        return fail("no w:t in the body of " + args[0]);
-    if (!DocxWriter::saveVersion(*doc, QString::fromStdString(args[1])))
-        return fail("cannot save " + args[1]);
+    lxDocx_init();
+    DocxHandle *h = lxDocx_open(args[0].c_str());
+    if (!h)
+        return fail("cannot open " + args[0], lxDocx_error(nullptr));
+    const bool done = lxDocx_set_body_html(h, "<p>An <b>edited</b> first paragraph.</p>") == 1
+        && lxDocx_save_as(h, args[1].c_str()) == 1;
+    const std::string error = done ? std::string() : lxDocx_error(h);
+    lxDocx_close(h);
+    return done ? 0 : fail("cannot edit and save " + args[0], error.c_str());
+}
+
+// ---- open-page-props-saveas ----------------------------------------------------
+
+// Page setup and a property, as a host changes them: margins of the last
+// section and the title.
+int runOpenPagePropsSaveAs(const std::vector<std::string> &args)
+{
+    DocxHandle *h = lxDocx_open(args[0].c_str());
+    if (!h)
+        return fail("cannot open " + args[0], lxDocx_error(nullptr));
+    const bool done = lxDocx_set_margins(h, 1134, 1134, 1418, 1418, 709, 709, 0, 0) == 1
+        && lxDocx_set_doc_property(h, "title", "Benchmarked") == 1 && lxDocx_save_as(h, args[1].c_str()) == 1;
+    const std::string error = done ? std::string() : lxDocx_error(h);
+    lxDocx_close(h);
+    return done ? 0 : fail("cannot set up and save " + args[0], error.c_str());
+}
+
+// ---- resave -------------------------------------------------------------------------
+
+int runResave(const std::vector<std::string> &args)
+{
+    lxDocx_init();
+    if (!lxDocx_resave_full(args[0].c_str(), args[1].c_str()))
+        return fail("cannot re-save " + args[0], lxDocx_error(nullptr));
     return 0;
 }
 
@@ -278,6 +277,8 @@ struct Task
 const Task kTasks[] = {
     {"open-saveas", "IN OUT", 2, runOpenSaveAs},
     {"open-edit-saveas", "IN OUT", 2, runOpenEditSaveAs},
+    {"open-page-props-saveas", "IN OUT", 2, runOpenPagePropsSaveAs},
+    {"resave", "IN OUT", 2, runResave},
     {"zlib-floor", "IN", 1, runZlibFloor},
     {"write-html", "IN.html OUT", 2, runWriteHtml},
     {"qt-sethtml", "IN.html", 1, runQtSetHtml},

@@ -41,6 +41,12 @@ DEFAULT_MANUAL = os.path.join(SHARED, "manual8.docx")
 DEFAULT_MANUAL_HTML = os.path.join(SHARED, "manual8.html")
 PEER_PYTHON = "/usr/bin/python3"
 PEER_OPEN_SAVE = "import docx, sys; docx.Document(sys.argv[1]).save(sys.argv[2])"
+PEER_PAGE_PROPS = ("import docx, sys\n"
+                   "from docx.shared import Twips\n"
+                   "d = docx.Document(sys.argv[1]); s = d.sections[0]\n"
+                   "s.top_margin = s.bottom_margin = Twips(1134); s.left_margin = s.right_margin = Twips(1418)\n"
+                   "s.header_distance = s.footer_distance = Twips(709); s.gutter = Twips(0)\n"
+                   "d.core_properties.title = 'Benchmarked'; d.save(sys.argv[2])")
 
 
 class Context:
@@ -81,9 +87,19 @@ TASKS = [
          lambda c: [c.driver, "open-saveas", c.input, c.out],
          compare=(Compare("zlib-floor", max_wall=3.0),
                   Compare("python-docx", max_wall=0.5, max_rss=1.0))),
-    Task("open-edit-saveas", "lxdocx: open + one body edit + save-as",
+    Task("open-edit-saveas", "lxdocx: open + one body edit (set_body_html) + save-as",
          lambda c: [c.driver, "open-edit-saveas", c.input, c.out],
          compare=(Compare("open-saveas"), Compare("python-docx"))),
+    Task("python-docx-page-props", "python-docx: open + margins + title + save",
+         lambda c: [c.peer_python, "-c", PEER_PAGE_PROPS, c.input, c.out], needs=("python-docx",)),
+    Task("open-page-props-saveas", "lxdocx: open + margins + title + save-as",
+         lambda c: [c.driver, "open-page-props-saveas", c.input, c.out],
+         compare=(Compare("python-docx-page-props", max_wall=1.0, max_rss=1.0),)),
+    Task("pandoc-docx", "pandoc -f docx -t docx",
+         lambda c: [c.pandoc, "-f", "docx", "-t", "docx", "-o", c.out, c.input], needs=("pandoc",)),
+    Task("resave", "lxdocx: lxDocx_resave_full",
+         lambda c: [c.driver, "resave", c.input, c.out],
+         compare=(Compare("pandoc-docx", max_wall=0.2, max_rss=1 / 3), Compare("open-saveas"))),
     Task("qt-sethtml", "Qt alone: QTextDocument::setHtml",
          lambda c: [c.driver, "qt-sethtml", c.input], writes=False, kind="html"),
     Task("pandoc-html", "pandoc -f html -t docx",
