@@ -179,6 +179,9 @@ bool DocxDocument::setHFPart(bool isHeader, HFType type, const QByteArray &xml)
             return false;
         setHFReference(isHeader, type, rId);
     }
+    // A part the relationship names but the package lacks needs its content type too.
+    if (!entries.contains(partPath))
+        ensureContentType(isHeader, partPath);
     entries.insert(partPath, xml);
     return true;
 }
