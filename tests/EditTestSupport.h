@@ -1,7 +1,6 @@
 #pragma once
-// Helpers of the page-setup, header/footer, property and style tests: handles
-// through the C interface, XML inspection, the command line, and python-docx's
-// reading of saved packages.
+// Helpers of the page-setup, header/footer, property and style tests.
+#include "DocxDocument.h"
 #include "DocxDocumentXml.h"
 #include "DocxHandle.h"
 #include "DocxNamespaces.h"
@@ -9,40 +8,31 @@
 
 #include <lorvexdocx.h>
 
-#include <QJsonDocument>
-#include <QJsonObject>
-
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <vector>
 
 namespace edit_support {
-
+using namespace testing_support;
 using Handle = std::unique_ptr<DocxHandle, void (*)(DocxHandle *)>;
+using Ints = std::vector<int>;
+const QString kRels = QStringLiteral("word/_rels/document.xml.rels"), kTypes = QStringLiteral("[Content_Types].xml");
 
-inline Handle openFile(const QString &path) { return Handle(lxDocx_open(path.toUtf8().constData()), lxDocx_close); }
-// Writes `package` to `path` and opens it through the C interface.
-inline Handle openPackage(const QString &path, const QByteArray &package)
+// Writes `package`, when given, to `path` and opens `path` through the C interface.
+inline Handle openPackage(const QString &path, const QByteArray &package = {})
 {
-    EXPECT_TRUE(testing_support::writeFile(path, package));
-    return openFile(path);
+    EXPECT_TRUE(package.isEmpty() || writeFile(path, package));
+    return Handle(lxDocx_open(path.toUtf8().constData()), lxDocx_close);
 }
-inline Handle createBlank(const QString &path)
-{
-    return Handle(lxDocx_create_blank(path.toUtf8().constData()), lxDocx_close);
-}
-inline bool saveAs(DocxHandle *h, const QString &path) { return lxDocx_save_as(h, path.toUtf8().constData()) == 1; }
 
-// top, bottom, left, right, header, footer, gutter, mirror as the C interface reads them.
-inline std::vector<int> margins(DocxHandle *h)
+// top, bottom, left, right, header, footer, gutter, mirror.
+inline Ints margins(DocxHandle *h)
 {
-    std::vector<int> m(8, -7);
+    Ints m(8, -7);
     EXPECT_EQ(lxDocx_get_margins(h, &m[0], &m[1], &m[2], &m[3], &m[4], &m[5], &m[6], &m[7]), 1);
     return m;
 }
 
-// The DOM of `xml`; fails the test when it is not well-formed.
 inline QDomDocument parsed(const QByteArray &xml)
 {
     QDomDocument dom;
@@ -51,59 +41,34 @@ inline QDomDocument parsed(const QByteArray &xml)
     return dom;
 }
 
-// Every element of `xml` in `ns` named `localName`, in document order.
-inline QList<QDomElement> elements(const QByteArray &xml, const char *ns, const char *localName)
-{
-    const QDomNodeList list = parsed(xml).elementsByTagNameNS(QString::fromLatin1(ns), QString::fromLatin1(localName));
-    QList<QDomElement> out;
-    for (int i = 0; i < list.size(); ++i)
-        out << list.at(i).toElement();
-    return out;
-}
-
-// Local names of the element children of `el`, in order.
-inline QStringList childNames(const QDomElement &el)
+inline QString childNames(const QDomElement &el)
 {
     QStringList names;
     for (QDomElement c = el.firstChildElement(); !c.isNull(); c = c.nextSiblingElement())
         names << c.localName();
-    return names;
+    return names.join(' ');
 }
 
-// "Id type Target" of each relationship, the type shortened to its last segment.
-inline QStringList relations(const QByteArray &rels)
+// Per element `ns`:`localName` of `xml`, the values of `attributes` ("w:" and "r:" bound) joined
+// by spaces, each cut after its last '/' (a content type after its last '.').
+inline QStringList attrs(const QByteArray &xml, const char *ns, const char *localName, const QStringList &attributes)
 {
     QStringList out;
-    for (const QDomElement &r : elements(rels, kNsPackageRels, "Relationship"))
-        out << r.attribute("Id") + " " + r.attribute("Type").section('/', -1) + " " + r.attribute("Target");
+    const QDomNodeList list = parsed(xml).elementsByTagNameNS(ns, localName);
+    for (int i = 0; i < list.size(); ++i) {
+        QStringList values;
+        for (const QString &a : attributes) {
+            const char *aNs = a.startsWith("w:") ? kNsW : a.startsWith("r:") ? kNsR : nullptr;
+            const QDomElement el = list.at(i).toElement();
+            const QString v = (aNs ? el.attributeNS(aNs, a.mid(2)) : el.attribute(a)).section('/', -1);
+            values << (v.endsWith("+xml") ? v.section('.', -1) : v);
+        }
+        out << values.join(' ');
+    }
     return out;
 }
-
-// "PartName type" of each content-type override, the type shortened after its last '.'.
-inline QStringList overrides(const QByteArray &types)
-{
-    QStringList out;
-    for (const QDomElement &o : elements(types, kNsContentTypes, "Override"))
-        out << o.attribute("PartName") + " " + o.attribute("ContentType").section('.', -1);
-    return out;
-}
-
-// Runs the lxdocx command line.
-inline int cli(const QStringList &args, QString *out, QString *err)
-{
-    return testing_support::run(QStringLiteral(LXDOCX_CLI), args, out, err, 60000);
-}
-
-// What python-docx reads of each file (tools/docx_sections.py), in one run.
-inline QJsonObject pythonRead(const QStringList &paths)
-{
-    QString out, err;
-    const int rc = testing_support::run(testing_support::systemPython(),
-                                        QStringList{testing_support::toolScript("docx_sections.py")} + paths, &out, &err);
-    EXPECT_EQ(rc, 0) << err.toStdString();
-    const QJsonObject all = QJsonDocument::fromJson(out.toUtf8()).object();
-    EXPECT_EQ(all.size(), paths.size()) << out.toStdString() << err.toStdString();
-    return all;
-}
+// The relationships ("Id Type Target") and content-type overrides ("PartName ContentType") of a part.
+inline QStringList relations(const QByteArray &xml) { return attrs(xml, kNsPackageRels, "Relationship", {"Id", "Type", "Target"}); }
+inline QStringList overrides(const QByteArray &xml) { return attrs(xml, kNsContentTypes, "Override", {"PartName", "ContentType"}); }
 
 }  // namespace edit_support
