@@ -22,4 +22,4 @@ UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
   ctest --test-dir build-asan -j"$jobs" --output-on-failure --timeout 1800
 
 echo "== fuzzing the package reader"
-scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
+scripts/fuzz.sh "${FUZZ_SECONDS:-120}"
