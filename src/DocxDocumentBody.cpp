@@ -16,14 +16,7 @@ struct SectionScan
     DocxNamespaceBindings scope;
 };
 
-// An element as the stream reader saw it: where the token before its start tag
-// ended and where its end tag ended, in UTF-16 units.
-struct ElementSpan
-{
-    qint64 startChar = 0;
-    qint64 endChar = 0;
-    QByteArray qualifiedName;
-};
+using ElementSpan = DocxElementSpan;
 
 DocxNamespaceBindings flatten(const QList<DocxNamespaceBindings> &stack)
 {
@@ -85,11 +78,12 @@ bool pinElement(const QByteArray &bytes, ByteOffsets &offsets, const ElementSpan
     // the very start of a document without a declaration), or before
     // whitespace that precedes it.
     const QByteArray open = '<' + span.qualifiedName;
+    const QByteArrayView all(bytes);
     qsizetype afterSpace = a;
     while (afterSpace < b && QChar::isSpace(uchar(bytes.at(afterSpace))))
         ++afterSpace;
     auto opensHere = [&](qsizetype at) {
-        if (at < 0 || at + open.size() >= b || bytes.mid(at, open.size()) != open)
+        if (at < 0 || at + open.size() >= b || all.sliced(at, open.size()) != open)
             return false;
         const char next = bytes.at(at + open.size());
         return next == '>' || next == '/' || QChar::isSpace(uchar(next));
@@ -169,18 +163,20 @@ bool pinLayout(const QByteArray &bytes, ByteOffsets &offsets, const ElementSpan 
 
 // One pass of the stream reader over the part: checks that it is well-formed,
 // finds the last top-level w:sectPr and lays out the body's top-level elements.
-bool scanBody(const QByteArray &bytes, SectionScan &scan, DocxBodyLayout &layout, bool &laidOut, QString &err)
+bool scanBody(const QByteArray &bytes, SectionScan &scan, DocxBodySpans &spans, QString &err)
 {
     QXmlStreamReader r(bytes);
     const QString w = QString::fromLatin1(kNsW);
     QList<DocxNamespaceBindings> declared;
-    ElementSpan open, last, root, body, child;
-    QList<ElementSpan> childSpans;
+    ElementSpan open, last, child;
+    spans = DocxBodySpans();
+    ElementSpan &root = spans.root, &body = spans.body;
+    QList<ElementSpan> &childSpans = spans.children;
+    DocxBodyLayout &layout = spans.layout;
     DocxNamespaceBindings openScope;
     bool found = false, bodyDone = false;
     int sectionDepth = -1, bodyDepth = -1;
     qint64 previousEnd = 0;
-    layout = DocxBodyLayout();
     while (!r.atEnd()) {
         switch (r.readNext()) {
         case QXmlStreamReader::DTD:
@@ -238,7 +234,7 @@ bool scanBody(const QByteArray &bytes, SectionScan &scan, DocxBodyLayout &layout
     ByteOffsets offsets(bytes);
     scan.found = found;
     scan.located = utf8 && (!found || pinElement(bytes, offsets, last, scan.start, scan.end));
-    laidOut = utf8 && bodyDone && pinLayout(bytes, offsets, root, body, childSpans, layout);
+    spans.seen = utf8 && bodyDone;
     return true;
 }
 
@@ -304,7 +300,8 @@ bool DocxDocument::Body::scanSection(const QByteArray &bytes, QString &err)
 {
     SectionScan scan;
     sectionScanned = true;
-    if (!scanBody(bytes, scan, layout, laidOut, err))
+    layoutStale = layoutPinned = laidOut = false;
+    if (!scanBody(bytes, scan, spans, err))
         return false;
     sectionLocated = scan.located;
     sectionFound = scan.found;
@@ -348,11 +345,17 @@ bool DocxDocument::bodyLayout(DocxBodyLayout &layout)
     if (body_->domBuilt)
         return false;
     storeBody();
+    const QByteArray bytes = entries.value(QString::fromLatin1(kPartDocument));
     QString err;
-    if ((!body_->sectionScanned || !body_->laidOut)
-        && !body_->scanSection(entries.value(QString::fromLatin1(kPartDocument)), err))
+    if ((!body_->sectionScanned || body_->layoutStale) && !body_->scanSection(bytes, err))
         return false;
-    layout = body_->layout;
+    if (!body_->layoutPinned) {
+        ByteOffsets offsets(bytes);
+        body_->layoutPinned = true;
+        DocxBodySpans &spans = body_->spans;
+        body_->laidOut = spans.seen && pinLayout(bytes, offsets, spans.root, spans.body, spans.children, spans.layout);
+    }
+    layout = body_->spans.layout;
     return body_->laidOut;
 }
 
@@ -408,6 +411,6 @@ void DocxDocument::storeBody()
     bytes.replace(body_->sectionStart, body_->sectionEnd - body_->sectionStart, element);
     body_->sectionEnd = body_->sectionStart + element.size();
     body_->sectionChanged = false;
-    body_->laidOut = false;  // what follows the section has moved
+    body_->layoutStale = true;  // what follows the section has moved
     entries.insert(name, bytes);
 }

@@ -4,6 +4,24 @@
 // small tree of its own and spliced back into the bytes.
 #include "DocxDocument.h"
 
+// An element as the stream reader saw it, in UTF-16 units.
+struct DocxElementSpan
+{
+    qint64 startChar = 0;  // where the token before the start tag ended
+    qint64 endChar = 0;    // just after the end tag
+    QByteArray qualifiedName;
+};
+
+// The root, w:body and the body's top-level elements as a scan saw them; the
+// layout's byte positions are filled in when first asked for.
+struct DocxBodySpans
+{
+    DocxElementSpan root, body;
+    QList<DocxElementSpan> children;
+    DocxBodyLayout layout;
+    bool seen = false;  // the scan found a body it can place in the bytes
+};
+
 struct DocxDocument::Body
 {
     // The whole body, parsed on first use.
@@ -21,7 +39,9 @@ struct DocxDocument::Body
     qsizetype sectionEnd = 0;
     DocxNamespaceBindings sectionScope;
     // The body's top-level elements as the same scan found them.
-    DocxBodyLayout layout;
+    DocxBodySpans spans;
+    bool layoutStale = false;  // the bytes moved since the scan
+    bool layoutPinned = false;
     bool laidOut = false;
     // That section parsed alone, and whether it was edited.
     QDomDocument sectionDom;

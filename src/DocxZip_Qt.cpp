@@ -64,15 +64,19 @@ QByteArray inflateRaw(const char *data, quint32 size, quint32 declaredSize, bool
     std::memset(&zs, 0, sizeof zs);
     if (inflateInit2(&zs, -MAX_WBITS) != Z_OK)
         return {};
-    QByteArray out(qsizetype(declaredSize), '\0');
+    QByteArray out(qsizetype(declaredSize), Qt::Uninitialized);
     zs.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data));
     zs.avail_in = size;
     zs.next_out = reinterpret_cast<Bytef *>(out.data());
     zs.avail_out = declaredSize;
     const int rc = inflate(&zs, Z_FINISH);
-    exact = rc == Z_STREAM_END && zs.total_out == declaredSize && zs.avail_in == 0;
+    const uLong produced = zs.total_out;
+    exact = rc == Z_STREAM_END && produced == declaredSize && zs.avail_in == 0;
     inflateEnd(&zs);
-    return rc == Z_STREAM_END ? out : QByteArray();
+    if (rc != Z_STREAM_END)
+        return {};
+    std::memset(out.data() + produced, 0, declaredSize - produced);  // a stream that ended early
+    return out;
 }
 
 // One deflate call into a buffer large enough for incompressible data; empty

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Re-saves every DOCX of a folder with `lxdocx resave` and compares the text of
-every body paragraph before and after, as python-docx reads it (the runs of the
-paragraph, field results aside).
+"""Re-saves every DOCX of a folder with `lxdocx resave`, checks each result with
+Python's zipfile and `unzip -t`, and compares the text of every body paragraph
+before and after, as python-docx reads it (the runs of the paragraph, field
+results aside).
 
   resave_tally.py LXDOCX CORPUS_DIR OUT_DIR
 
@@ -56,6 +57,9 @@ def main(lxdocx, corpus, out_dir):
             if z.testzip() is not None:
                 failures.append((name, "bad CRC in the re-saved package"))
                 continue
+        if subprocess.run(["unzip", "-tqq", dst], capture_output=True).returncode != 0:
+            failures.append((name, "unzip -t refuses the re-saved package"))
+            continue
         try:
             before = body_texts(src)
         except Exception as e:  # python-docx cannot read the source either
