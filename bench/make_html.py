@@ -19,20 +19,12 @@ import html
 import random
 import sys
 
+import make_package  # the same words as the generated package
+
 DEFAULT_SIZE = 3_000_000
 DEFAULT_SEED = 20240101
 
-WORDS = (
-    "the of and to in is that for it as with was on be by this are or from at an "
-    "which have not but all were when there can been one more some would their "
-    "document paragraph section heading table column row cell style font margin "
-    "page header footer image picture caption figure chapter appendix summary "
-    "report quarterly revenue analysis results method sample measure value growth "
-    "library package archive member deflate index element attribute namespace "
-    "Ärger über größer naïve café résumé Straße façade Ωmega Δelta λambda "
-    "alpha beta gamma delta epsilon zeta theta kappa omicron sigma upsilon omega "
-    "Lorvex quick brown fox jumps over lazy dog pack my box with five dozen jugs"
-).split()
+WORDS = make_package.WORDS
 COLOURS = ("#1f4e79", "#c00000", "#2e7d32", "#7030a0", "#ed7d31")
 
 

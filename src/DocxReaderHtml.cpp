@@ -139,14 +139,8 @@ QString renderSectionHtml(const DocxDocument &doc, const QString &title)
 
 QString paragraphToHtml(const QDomElement &p, const DocxDocument &doc)
 {
-    const DirectProperties direct = readDirectProperties(p);
-    StyleProps style = doc.resolveStyle(direct.styleId);
-    if (!direct.justification.isEmpty())
-        style.jc = direct.justification;
-    if (direct.before > 0)
-        style.spaceBefore = direct.before;
-    if (direct.after > 0)
-        style.spaceAfter = direct.after;
+    DirectProperties direct = readDirectProperties(p);
+    const StyleProps style = mergedProperties(doc, direct);
     int level = style.outlineLvl;
     if (level < 0 && !direct.styleId.isEmpty())
         level = headingLevelFromStyleId(direct.styleId);

@@ -76,6 +76,11 @@ struct DirectProperties
 };
 
 DirectProperties readDirectProperties(const QDomElement &p);
+// The effective properties of a paragraph: direct properties win over the
+// style's, except that a direct spacing of 0 does not cancel the style's and
+// the line rule always comes from the style; a list of the style fills in a
+// paragraph that names none.
+StyleProps mergedProperties(const DocxDocument &doc, DirectProperties &d);
 
 void convertParagraph(QTextCursor &cursor, const QDomElement &p, const DocxDocument &doc, bool useCurrentBlock,
                       DocxListCounters &listCounters, const DocxImageRels &imageRels, bool inTableCell,

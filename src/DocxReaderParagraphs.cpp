@@ -113,32 +113,6 @@ void readNumbering(const QDomElement &numPr, DirectProperties &d)
 
 
 
-// Direct properties win over the style's, except that a direct spacing of 0
-// does not cancel the style's and the line rule always comes from the style.
-StyleProps mergedProperties(const DocxDocument &doc, DirectProperties &d)
-{
-    StyleProps s = doc.resolveStyle(d.styleId);
-    if (!d.justification.isEmpty())
-        s.jc = d.justification;
-    if (d.before > 0)
-        s.spaceBefore = d.before;
-    if (d.after > 0)
-        s.spaceAfter = d.after;
-    if (d.line > 0)
-        s.line = d.line;
-    if (d.left.given)
-        s.indLeft = d.left.value;
-    if (d.right.given)
-        s.indRight = d.right.value;
-    if (d.firstLine.given)
-        s.indFirstLine = d.firstLine.value;
-    s.pageBreakBefore = d.pageBreakBefore || (s.hasPageBreakBefore && s.pageBreakBefore);
-    if (d.numId == -1 && s.numId >= 1) {
-        d.numId = s.numId;
-        d.ilvl = s.ilvl;
-    }
-    return s;
-}
 
 Qt::Alignment alignmentOf(const QString &jc)
 {
@@ -369,6 +343,31 @@ void insertListLabel(QTextCursor &cursor, const QString &label, QTextCharFormat 
 }
 
 }  // namespace
+
+StyleProps mergedProperties(const DocxDocument &doc, DirectProperties &d)
+{
+    StyleProps s = doc.resolveStyle(d.styleId);
+    if (!d.justification.isEmpty())
+        s.jc = d.justification;
+    if (d.before > 0)
+        s.spaceBefore = d.before;
+    if (d.after > 0)
+        s.spaceAfter = d.after;
+    if (d.line > 0)
+        s.line = d.line;
+    if (d.left.given)
+        s.indLeft = d.left.value;
+    if (d.right.given)
+        s.indRight = d.right.value;
+    if (d.firstLine.given)
+        s.indFirstLine = d.firstLine.value;
+    s.pageBreakBefore = d.pageBreakBefore || (s.hasPageBreakBefore && s.pageBreakBefore);
+    if (d.numId == -1 && s.numId >= 1) {
+        d.numId = s.numId;
+        d.ilvl = s.ilvl;
+    }
+    return s;
+}
 
 DirectProperties readDirectProperties(const QDomElement &p)
 {
