@@ -1,5 +1,6 @@
 #include "DocxDocumentBody.h"
 
+#include "DocxDocumentXml.h"
 #include "DocxLog.h"
 #include "DocxNamespaces.h"
 
@@ -123,14 +124,6 @@ bool isUtf8(const QXmlStreamReader &r, const QByteArray &bytes)
         && !bytes.startsWith("\xFE\xFF") && !bytes.startsWith("\xFF\xFE");
 }
 
-QString streamError(const QXmlStreamReader &r)
-{
-    return QStringLiteral("XML parse error at line %1 col %2: %3")
-        .arg(r.lineNumber())
-        .arg(r.columnNumber())
-        .arg(r.errorString());
-}
-
 DocxNamespaceBindings declarationsOf(const QXmlStreamReader &r)
 {
     DocxNamespaceBindings here;
@@ -178,10 +171,7 @@ bool scanBody(const QByteArray &bytes, SectionScan &scan, DocxBodySpans &spans, 
     int sectionDepth = -1, bodyDepth = -1;
     qint64 previousEnd = 0;
     while (!r.atEnd()) {
-        switch (r.readNext()) {
-        case QXmlStreamReader::DTD:
-            r.raiseError(QStringLiteral("Document type declarations are not allowed"));
-            break;
+        switch (readNextChecked(r)) {
         case QXmlStreamReader::StartElement: {
             const int depth = int(declared.size());
             if (sectionDepth < 0 && r.name() == QLatin1String("sectPr") && r.namespaceUri() == w) {
@@ -227,7 +217,7 @@ bool scanBody(const QByteArray &bytes, SectionScan &scan, DocxBodySpans &spans, 
         previousEnd = r.characterOffset();
     }
     if (r.hasError()) {
-        err = streamError(r);
+        err = xmlErrorText(r);
         return false;
     }
     const bool utf8 = isUtf8(r, bytes);

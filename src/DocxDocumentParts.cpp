@@ -90,9 +90,7 @@ bool DocxRelsIndex::sync(const QByteArray &bytes, QString &err)
     bool rootSpliceable = false;
     bool atRoot = true;
     while (!r.atEnd()) {
-        if (r.readNext() == QXmlStreamReader::DTD)
-            r.raiseError(QStringLiteral("Document type declarations are not allowed"));
-        if (!r.isStartElement())
+        if (readNextChecked(r) != QXmlStreamReader::StartElement)
             continue;
         if (atRoot) {
             atRoot = false;

@@ -23,19 +23,82 @@ const QString &xmlUri()
     return uri;
 }
 
-QString parseErrorText(const QXmlStreamReader &r)
+// The stream reader takes some names XML does not allow (control characters,
+// "w:" with no local part, "a:b:c") and a prefix declared twice on one
+// element; written back, such a part no longer parses.
+bool isNameStartChar(char32_t c)
 {
-    return QStringLiteral("XML parse error at line %1 col %2: %3")
-        .arg(r.lineNumber())
-        .arg(r.columnNumber())
-        .arg(r.errorString());
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || (c >= 0xC0 && c <= 0xD6)
+        || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) || (c >= 0x370 && c <= 0x37D)
+        || (c >= 0x37F && c <= 0x1FFF) || (c >= 0x200C && c <= 0x200D) || (c >= 0x2070 && c <= 0x218F)
+        || (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) || (c >= 0xF900 && c <= 0xFDCF)
+        || (c >= 0xFDF0 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0xEFFFF);
 }
 
-// A DTD could declare entities that expand without bound; parts of a package
-// never carry one.
-void refuseDtd(QXmlStreamReader &r)
+bool isNameChar(char32_t c)
 {
-    r.raiseError(QStringLiteral("Document type declarations are not allowed"));
+    return isNameStartChar(c) || c == '-' || c == '.' || (c >= '0' && c <= '9') || c == 0xB7
+        || (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
+}
+
+// A name without colons, as namespaces allow for a prefix or a local part.
+bool isNcName(QStringView name)
+{
+    if (name.isEmpty())
+        return false;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const bool first = i == 0;
+        char32_t c = name[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
+            ++i;
+            c = QChar::surrogateToUcs4(name[i - 1].unicode(), name[i].unicode());
+        }
+        if (!(first ? isNameStartChar(c) : isNameChar(c)))
+            return false;
+    }
+    return true;
+}
+
+bool isQualifiedName(QStringView name)
+{
+    const qsizetype colon = name.indexOf(QLatin1Char(':'));
+    if (colon < 0)
+        return isNcName(name);
+    return isNcName(name.left(colon)) && isNcName(name.mid(colon + 1));
+}
+
+// A name as an error message shows it: characters that do not print appear as
+// their code, so the message stays one readable C string.
+QString printableName(QStringView name)
+{
+    QString shown;
+    for (const QChar c : name)
+        shown += c.isPrint() ? QString(c) : QStringLiteral("\\x{%1}").arg(c.unicode(), 0, 16);
+    return shown;
+}
+
+void refuseBadNames(QXmlStreamReader &r)
+{
+    auto refuse = [&r](QStringView name) {
+        r.raiseError(QStringLiteral("'%1' is not a valid XML name").arg(printableName(name)));
+    };
+    if (!isQualifiedName(r.qualifiedName()))
+        return refuse(r.qualifiedName());
+    const QXmlStreamAttributes attrs = r.attributes();
+    for (const QXmlStreamAttribute &a : attrs) {
+        if (!isQualifiedName(a.qualifiedName()))
+            return refuse(a.qualifiedName());
+    }
+    const QXmlStreamNamespaceDeclarations decls = r.namespaceDeclarations();
+    for (qsizetype i = 0; i < decls.size(); ++i) {
+        const QStringView prefix = decls[i].prefix();
+        if (!prefix.isEmpty() && !isNcName(prefix))
+            return refuse(prefix);
+        for (qsizetype j = 0; j < i; ++j) {
+            if (decls[j].prefix() == prefix)
+                return r.raiseError(QStringLiteral("Namespace prefix '%1' declared twice").arg(printableName(prefix)));
+        }
+    }
 }
 
 // Names repeat endlessly in a part; one shared string per distinct name keeps
@@ -410,6 +473,24 @@ void collectText(const QDomNode &node, QString &out)
 
 }  // namespace
 
+QXmlStreamReader::TokenType readNextChecked(QXmlStreamReader &r)
+{
+    const QXmlStreamReader::TokenType token = r.readNext();
+    if (token == QXmlStreamReader::DTD)
+        r.raiseError(QStringLiteral("Document type declarations are not allowed"));  // entities could expand without bound
+    else if (token == QXmlStreamReader::StartElement)
+        refuseBadNames(r);
+    return r.tokenType();
+}
+
+QString xmlErrorText(const QXmlStreamReader &r)
+{
+    return QStringLiteral("XML parse error at line %1 col %2: %3")
+        .arg(r.lineNumber())
+        .arg(r.columnNumber())
+        .arg(r.errorString());
+}
+
 bool parseXml(const QByteArray &bytes, QDomDocument &dom, QString &err)
 {
     dom = QDomDocument();
@@ -418,13 +499,10 @@ bool parseXml(const QByteArray &bytes, QDomDocument &dom, QString &err)
     QDomNode current;  // null at document level: the document has no node before its first child exists
     const QString xmlns = QStringLiteral("xmlns");
     while (!r.atEnd()) {
-        switch (r.readNext()) {
+        switch (readNextChecked(r)) {
         case QXmlStreamReader::StartDocument:
             if (!r.documentVersion().isEmpty())
                 dom.appendChild(dom.createProcessingInstruction(QStringLiteral("xml"), declarationData(r)));
-            break;
-        case QXmlStreamReader::DTD:
-            refuseDtd(r);
             break;
         case QXmlStreamReader::StartElement: {
             QDomElement e = dom.createElementNS(names(r.namespaceUri()), names(r.qualifiedName()));
@@ -468,7 +546,7 @@ bool parseXml(const QByteArray &bytes, QDomDocument &dom, QString &err)
         }
     }
     if (r.hasError()) {
-        err = parseErrorText(r);
+        err = xmlErrorText(r);
         dom = QDomDocument();
         return false;
     }
@@ -494,12 +572,10 @@ bool parseFragment(const QByteArray &element, const DocxNamespaceBindings &inSco
 bool checkXml(const QByteArray &bytes, QString &err)
 {
     QXmlStreamReader r(bytes);
-    while (!r.atEnd()) {
-        if (r.readNext() == QXmlStreamReader::DTD)
-            refuseDtd(r);
-    }
+    while (!r.atEnd())
+        readNextChecked(r);
     if (r.hasError()) {
-        err = parseErrorText(r);
+        err = xmlErrorText(r);
         return false;
     }
     return true;

@@ -8,9 +8,18 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QXmlStreamReader>
 
 // Prefix to namespace URI bindings in force at some point of a document.
 using DocxNamespaceBindings = QList<QPair<QString, QString>>;
+
+// The next token of `r`, refusing (as a reader error) what a part must not hold
+// and the stream reader lets through: a document type declaration, an element
+// or attribute name that is not a qualified XML name, a prefix declared twice
+// on one element. Every pass over a part reads through it.
+QXmlStreamReader::TokenType readNextChecked(QXmlStreamReader &r);
+// The reader's error as "XML parse error at line %1 col %2: %3".
+QString xmlErrorText(const QXmlStreamReader &r);
 
 // Namespace-aware parse. Unlike QDomDocument::setContent it keeps whitespace-only
 // text (a space between two runs is content) and keeps every namespace

@@ -152,6 +152,9 @@ TEST_F(Doc, BadAndDegenerateBodiesAndUntouchedSaves)
                     "2006/main\"><body>\n<p></q></body></document>");
     EXPECT_FALSE(doc->isValid());
     EXPECT_TRUE(doc->errorString().startsWith("XML parse error at line 3 col 7: ")) << doc->errorString().toStdString();
+    doc = open(documentXml("<w:p><w:pPr><w:spacing w:li\x1bne=\"1\" w:line=\"2\"/></w:pPr></w:p>"));
+    EXPECT_FALSE(doc->isValid());
+    EXPECT_TRUE(doc->errorString().endsWith("'w:li\\x{1b}ne' is not a valid XML name")) << doc->errorString().toStdString();
     EXPECT_EQ(open(documentXml(""))->paragraphCount(), 0);
     const QByteArray noBody = kWordRoot + para("stray") + "</w:document>";
     doc = open(noBody);

@@ -111,6 +111,35 @@ TEST(Xml, RefusesDocumentTypeDeclarations)
     EXPECT_FALSE(checkXml(laughs, err));
 }
 
+// Names the stream reader takes but XML does not allow; written back they would
+// make a part no reader opens (found by fuzzing the re-save path).
+TEST(Xml, RefusesNamesTheStreamReaderLetsThrough)
+{
+    static const char withNul[] = "<a xmlns:w='urn:w' w:lin\0e='1'/>";
+    const QByteArray bad[] = {
+        QByteArray("<a xmlns:w='urn:w' w: ='1'/>"),
+        QByteArray("<a xmlns:w='urn:w' w:li\x01ne='1' w:line='2'/>"),
+        QByteArray(withNul, sizeof withNul - 1),
+        QByteArray("<a:b:c xmlns:a='urn:a'/>"),
+        QByteArray("<a xmlns:w='urn:w' xmlns:w='urn:v'/>"),
+        QByteArray("<a x~y='1'/>"),
+    };
+    for (const QByteArray &xml : bad) {
+        QDomDocument dom;
+        QString err;
+        EXPECT_FALSE(parseXml(xml, dom, err)) << xml.toStdString();
+        EXPECT_TRUE(err.startsWith("XML parse error at line 1 col ")) << err.toStdString();
+        EXPECT_FALSE(checkXml(xml, err)) << xml.toStdString();
+        EXPECT_FALSE(err.contains(QChar(0)) || err.contains(QChar(1))) << "control characters in the message";
+    }
+    QDomDocument dom;
+    QString err;
+    EXPECT_TRUE(parseXml("<\xC3\xBC:\xC3\xA4 xmlns:\xC3\xBC='urn:x' \xC3\xBC:o\xC2\xB7-.9='1' "
+                         "\xF0\x90\x80\x80x='2'/>", dom, err)) << err.toStdString();
+    EXPECT_EQ(dom.documentElement().attributeNS("urn:x", "o\u00B7-.9"), "1");
+    EXPECT_TRUE(checkXml("<a xmlns='urn:a' xmlns:b='urn:b'><b:c/></a>", err)) << err.toStdString();
+}
+
 TEST(Xml, ElementLookups)
 {
     const QDomDocument dom = parsed(
