@@ -8,6 +8,7 @@
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <array>
 #include <utility>
 
 namespace {
@@ -26,45 +27,59 @@ const QString &xmlUri()
 // The stream reader takes some names XML does not allow (control characters,
 // "w:" with no local part, "a:b:c") and a prefix declared twice on one
 // element; written back, such a part no longer parses.
+enum NameCharClass : unsigned char { kNameChar = 1, kNameStartChar = 2 };
+
+constexpr std::array<unsigned char, 128> asciiNameClasses()
+{
+    std::array<unsigned char, 128> classes{};
+    for (int c = 0; c < 128; ++c) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_')
+            classes[c] = kNameChar | kNameStartChar;
+        else if ((c >= '0' && c <= '9') || c == '-' || c == '.')
+            classes[c] = kNameChar;
+    }
+    return classes;
+}
+constexpr std::array<unsigned char, 128> kAsciiNameClasses = asciiNameClasses();
+
 bool isNameStartChar(char32_t c)
 {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || (c >= 0xC0 && c <= 0xD6)
-        || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) || (c >= 0x370 && c <= 0x37D)
-        || (c >= 0x37F && c <= 0x1FFF) || (c >= 0x200C && c <= 0x200D) || (c >= 0x2070 && c <= 0x218F)
-        || (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) || (c >= 0xF900 && c <= 0xFDCF)
-        || (c >= 0xFDF0 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0xEFFFF);
+    if (c < 0x80)
+        return kAsciiNameClasses[c] & kNameStartChar;
+    return (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF)
+        || (c >= 0x370 && c <= 0x37D) || (c >= 0x37F && c <= 0x1FFF) || (c >= 0x200C && c <= 0x200D)
+        || (c >= 0x2070 && c <= 0x218F) || (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF)
+        || (c >= 0xF900 && c <= 0xFDCF) || (c >= 0xFDF0 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0xEFFFF);
 }
 
 bool isNameChar(char32_t c)
 {
-    return isNameStartChar(c) || c == '-' || c == '.' || (c >= '0' && c <= '9') || c == 0xB7
-        || (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
+    if (c < 0x80)
+        return kAsciiNameClasses[c] & kNameChar;
+    return isNameStartChar(c) || c == 0xB7 || (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
 }
 
-// A name without colons, as namespaces allow for a prefix or a local part.
-bool isNcName(QStringView name)
+// A name, or two joined by one colon (prefix and local part).
+bool isQualifiedName(QStringView name)
 {
-    if (name.isEmpty())
-        return false;
+    bool partStart = true, colonSeen = false;
     for (qsizetype i = 0; i < name.size(); ++i) {
-        const bool first = i == 0;
         char32_t c = name[i].unicode();
+        if (c == ':') {
+            if (partStart || colonSeen)
+                return false;
+            colonSeen = partStart = true;
+            continue;
+        }
         if (QChar::isHighSurrogate(c) && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
             ++i;
             c = QChar::surrogateToUcs4(name[i - 1].unicode(), name[i].unicode());
         }
-        if (!(first ? isNameStartChar(c) : isNameChar(c)))
+        if (!(partStart ? isNameStartChar(c) : isNameChar(c)))
             return false;
+        partStart = false;
     }
-    return true;
-}
-
-bool isQualifiedName(QStringView name)
-{
-    const qsizetype colon = name.indexOf(QLatin1Char(':'));
-    if (colon < 0)
-        return isNcName(name);
-    return isNcName(name.left(colon)) && isNcName(name.mid(colon + 1));
+    return !partStart;
 }
 
 // A name as an error message shows it: characters that do not print appear as
@@ -92,7 +107,7 @@ void refuseBadNames(QXmlStreamReader &r)
     const QXmlStreamNamespaceDeclarations decls = r.namespaceDeclarations();
     for (qsizetype i = 0; i < decls.size(); ++i) {
         const QStringView prefix = decls[i].prefix();
-        if (!prefix.isEmpty() && !isNcName(prefix))
+        if (!prefix.isEmpty() && (prefix.contains(QLatin1Char(':')) || !isQualifiedName(prefix)))
             return refuse(prefix);
         for (qsizetype j = 0; j < i; ++j) {
             if (decls[j].prefix() == prefix)
