@@ -2,6 +2,8 @@
 # Builds the libFuzzer targets with clang and runs each for a bounded time,
 # seeded with the corpus of real documents (whole packages for the package
 # reader, their body parts for the rich-text path). Usage: scripts/fuzz.sh [SECONDS]
+# The seed is fixed (FUZZ_SEED, default 1) so that a run can be repeated;
+# FUZZ_SEED=0 lets each run pick its own and explore further.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
@@ -28,7 +30,7 @@ for target in fuzz_package:packages fuzz_richtext:bodies; do
   name="${target%%:*}"; seeds="$work/${target##*:}"
   echo "== $name for ${half}s"
   status=0
-  (cd "$work" && "$OLDPWD/build-fuzz/fuzz/$name" -max_total_time="$half" -timeout=20 -rss_limit_mb=3072 \
+  (cd "$work" && "$OLDPWD/build-fuzz/fuzz/$name" -max_total_time="$half" -seed="${FUZZ_SEED:-1}" -timeout=20 -rss_limit_mb=3072 \
     -print_final_stats=1 "$seeds" >"$work/$name.log" 2>&1) || status=$?
   grep -E "^stat::number_of_executed_units|^Done" "$work/$name.log" || true
   if [ "$status" != 0 ]; then
