@@ -4,8 +4,6 @@
 #include "DocxReader.h"
 #include "DocxWriter.h"
 
-#include <QTextDocument>
-
 #include <memory>
 
 extern "C" {
@@ -14,9 +12,7 @@ LXDOCX_API int lxDocx_set_body_html(DocxHandle *h, const char *html)
 {
     if (!usable(h) || !html)
         return 0;
-    DocxHtmlDocument qd;
-    qd.setHtml(QString::fromUtf8(html));
-    if (DocxWriter::buildFullDocumentDom(*h->doc, &qd))
+    if (DocxWriter::buildFromHtml(*h->doc, QString::fromUtf8(html)))
         return 1;
     h->lastError = QStringLiteral("lxDocx_set_body_html: buildFullDocumentDom failed");
     return 0;
@@ -30,9 +26,7 @@ LXDOCX_API int lxDocx_write_html(const char *path, const char *html)
         validOrReport(DocxReader::createBlank(QString::fromUtf8(path)), "createBlank returned null"));
     if (!doc)
         return 0;
-    DocxHtmlDocument qd;
-    qd.setHtml(QString::fromUtf8(html));
-    if (DocxWriter::buildAndSave(*doc, &qd))
+    if (DocxWriter::buildAndSave(*doc, QString::fromUtf8(html)))
         return 1;
     setLibraryError(QStringLiteral("lxDocx_write_html: build or save failed"));
     return 0;

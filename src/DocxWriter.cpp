@@ -11,6 +11,7 @@
 #include <QTextTable>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -63,13 +64,36 @@ struct ParagraphTemplate
     }
 };
 
-// Walks the tables and blocks of the source's root frame as the full build
-// writes them: other frames are left out, and so is the trailing empty block.
-// Returns the number of elements handed on.
-template <typename OnParagraph, typename OnTable>
-int walkSource(const QTextDocument *source, OnParagraph onParagraph, OnTable onTable)
+using BlockWriter = std::function<void(const QTextBlock &)>;
+using TableWriter = std::function<void(QTextTable *)>;
+// Hands the content to write, in order, to the two writers; returns the number
+// of elements handed on.
+using SourceWalk = std::function<int(const BlockWriter &, const TableWriter &)>;
+
+// A page read in pieces (see htmlCuts): every piece but the first opens with a
+// paragraph of this text and every piece but the last closes with one, so that
+// the blocks between read as they do with more of the page before and after
+// them (a table that opens a piece would otherwise get an empty paragraph
+// before it). The edge paragraphs themselves are not written.
+const QString &pieceEdgeText()
 {
+    static const QString text = QStringLiteral("lxdocx-piece-edge");
+    return text;
+}
+
+enum PieceEdges { kNoEdges = 0, kOpeningEdge = 1, kClosingEdge = 2 };
+
+// Walks the tables and blocks of the source's root frame as the full build
+// writes them: other frames are left out, and so are the trailing empty block
+// and the edge paragraphs of a piece. Returns the number of elements handed on.
+int walkSource(const QTextDocument *source, const BlockWriter &onParagraph, const TableWriter &onTable,
+               int edges = kNoEdges)
+{
+    const QTextBlock firstBlock = source->firstBlock();
     const QTextBlock lastBlock = source->lastBlock();
+    const bool skipFirst = (edges & kOpeningEdge) && firstBlock.text() == pieceEdgeText();
+    const bool skipLast = ((edges & kClosingEdge) && lastBlock.text() == pieceEdgeText())
+        || (lastBlock.text().isEmpty() && !lastBlock.textList());
     int n = 0;
     for (auto it = source->rootFrame()->begin(); !it.atEnd(); ++it) {
         if (QTextFrame *frame = it.currentFrame()) {
@@ -80,12 +104,48 @@ int walkSource(const QTextDocument *source, OnParagraph onParagraph, OnTable onT
             continue;
         }
         const QTextBlock block = it.currentBlock();
-        if (!block.isValid() || (block == lastBlock && block.text().isEmpty() && !block.textList()))
+        if (!block.isValid() || (block == lastBlock && skipLast) || (block == firstBlock && skipFirst))
             continue;
         onParagraph(block);
         ++n;
     }
     return n;
+}
+
+SourceWalk documentWalk(const QTextDocument *source)
+{
+    return [source](const BlockWriter &onParagraph, const TableWriter &onTable) {
+        return walkSource(source, onParagraph, onTable);
+    };
+}
+
+// The page read one piece at a time, each piece in a text document of its own
+// that lives only while its content is written.
+SourceWalk pageWalk(const QString &html, const DocxHtmlCuts &cuts)
+{
+    return [&html, &cuts](const BlockWriter &onParagraph, const TableWriter &onTable) {
+        const QStringView head = QStringView(html).left(cuts.bodyStart);
+        const QString edge = QStringLiteral("<p>%1</p>").arg(pieceEdgeText());
+        int n = 0;
+        qsizetype from = cuts.bodyStart;
+        for (qsizetype i = 0; i <= cuts.cuts.size(); ++i) {
+            const int edges = (i > 0 ? kOpeningEdge : kNoEdges) | (i < cuts.cuts.size() ? kClosingEdge : kNoEdges);
+            const qsizetype to = edges & kClosingEdge ? cuts.cuts[i] : html.size();
+            QString text;
+            text.reserve(head.size() + (to - from) + 2 * edge.size());
+            text += head;
+            if (edges & kOpeningEdge)
+                text += edge;
+            text += QStringView(html).mid(from, to - from);
+            if (edges & kClosingEdge)
+                text += edge;
+            DocxHtmlDocument piece;
+            piece.setHtml(text);
+            n += walkSource(&piece, onParagraph, onTable, edges);
+            from = to;
+        }
+        return n;
+    };
 }
 
 QDomElement bodyOf(const QDomDocument &dom)
@@ -104,7 +164,7 @@ QDomElement topLevelAncestor(const QDomElement &body, QDomElement el)
 bool isLocal(const QDomNode &n, const char *name) { return n.localName() == QLatin1String(name); }
 
 // The full build on the body tree.
-bool buildIntoTree(DocxDocument &doc, const QTextDocument *source)
+bool buildIntoTree(DocxDocument &doc, const SourceWalk &walk)
 {
     QDomDocument &dom = doc.dom();
     QDomElement body = bodyOf(dom);
@@ -127,8 +187,7 @@ bool buildIntoTree(DocxDocument &doc, const QTextDocument *source)
         body.insertBefore(el, anchor);
         last = el;
     };
-    const int n = walkSource(
-        source,
+    const int n = walk(
         [&](const QTextBlock &block) {
             QDomElement p = templ.newParagraph();
             writeParagraph(doc, p, block);
@@ -153,7 +212,7 @@ bool buildIntoTree(DocxDocument &doc, const QTextDocument *source)
 // The full build on the body's bytes, for a body whose first paragraph is a
 // top-level w:p: the new elements are written out one by one and spliced in
 // its place, so the body is never parsed whole.
-bool buildIntoBytes(DocxDocument &doc, const QTextDocument *source, const DocxBodyLayout &layout, bool &handled)
+bool buildIntoBytes(DocxDocument &doc, const SourceWalk &walk, const DocxBodyLayout &layout, bool &handled)
 {
     handled = false;
     const DocxBodyChild *first = nullptr;
@@ -180,10 +239,12 @@ bool buildIntoBytes(DocxDocument &doc, const QTextDocument *source, const DocxBo
         return false;  // a body with other prefixes is rebuilt as a tree
     handled = true;
     const ParagraphTemplate templ(templatePara);
-    QByteArray out;
+    // The new body is written after the bytes before the template, whose root
+    // start tag gets the writer's declarations; the bytes after it follow.
+    QByteArray out = bytes.left(first->start);
+    out.insert(layout.rootTagEnd - 1, rootDeclarations);
     bool lastIsTable = false;
-    const int n = walkSource(
-        source,
+    const int n = walk(
         [&](const QTextBlock &block) {
             QDomElement p = templ.newParagraph();
             out += newParagraphXml(doc, p, block, scope);
@@ -200,9 +261,8 @@ bool buildIntoBytes(DocxDocument &doc, const QTextDocument *source, const DocxBo
         } else if (lastIsTable) {
             out += serializeXmlElement(createW(scratch, "p"), scope);
         }
-        bytes.replace(first->start, first->end - first->start, out);
-        bytes.insert(layout.rootTagEnd - 1, rootDeclarations);
-        doc.setBodyBytes(bytes);
+        out.append(bytes.constData() + first->end, bytes.size() - first->end);
+        doc.setBodyBytes(out);
     }
     doc.buildIndex();
     return true;
@@ -261,23 +321,40 @@ bool DocxWriter::save(DocxDocument &doc)
     return saveVersion(doc, doc.path);
 }
 
+namespace {
+
+bool buildFull(DocxDocument &doc, const SourceWalk &walk)
+{
+    DocxBodyLayout layout;
+    if (doc.bodyLayout(layout)) {
+        bool handled = false;
+        const bool built = buildIntoBytes(doc, walk, layout, handled);
+        if (handled)
+            return built;
+    }
+    return buildIntoTree(doc, walk);
+}
+
+}  // namespace
+
 bool DocxWriter::buildFullDocumentDom(DocxDocument &doc, const QTextDocument *source)
 {
     if (!doc.isValid() || !source)
         return false;
-    DocxBodyLayout layout;
-    if (doc.bodyLayout(layout)) {
-        bool handled = false;
-        const bool built = buildIntoBytes(doc, source, layout, handled);
-        if (handled)
-            return built;
-    }
-    return buildIntoTree(doc, source);
+    return buildFull(doc, documentWalk(source));
 }
 
-bool DocxWriter::buildAndSave(DocxDocument &doc, const QTextDocument *source)
+bool DocxWriter::buildFromHtml(DocxDocument &doc, const QString &html, qsizetype pieceChars)
 {
-    return buildFullDocumentDom(doc, source) && save(doc);
+    if (!doc.isValid())
+        return false;
+    const DocxHtmlCuts cuts = htmlCuts(html, pieceChars);
+    return buildFull(doc, pageWalk(html, cuts));
+}
+
+bool DocxWriter::buildAndSave(DocxDocument &doc, const QString &html)
+{
+    return buildFromHtml(doc, html) && save(doc);
 }
 
 namespace {

@@ -22,6 +22,27 @@ protected:
     QVariant loadResource(int type, const QUrl &name) override;
 };
 
+// Where a large HTML page is cut to be read a piece at a time, each piece in
+// a text document of its own: reading the whole page at once takes memory
+// many times its size. `bodyStart` is the length of the page's text up to and
+// including its body start tag, which every piece starts with; `cuts` are the
+// positions where pieces end, each between two top-level blocks of the body
+// and at least `pieceChars` after the previous one. A fragment (a page whose
+// first tag is a block) has an empty head. A page that is small, has no body
+// start tag and is no fragment, or whose structure or style sheet could read
+// differently in pieces gets no cuts.
+struct DocxHtmlCuts
+{
+    qsizetype bodyStart = 0;
+    QList<qsizetype> cuts;
+};
+DocxHtmlCuts htmlCuts(const QString &html, qsizetype pieceChars);
+
+// The size of the pieces a page is read in: large enough that the pieces of
+// a page add nothing measurable to the time, small enough that one piece's
+// text document weighs little.
+inline constexpr qsizetype kHtmlPieceChars = 256 * 1024;
+
 class DocxWriter
 {
 public:
@@ -35,8 +56,11 @@ public:
     // Puts the content of `source` (paragraphs and tables of its root frame)
     // in the place of the body's first paragraph.
     static bool buildFullDocumentDom(DocxDocument &doc, const QTextDocument *source);
-    // buildFullDocumentDom, then save.
-    static bool buildAndSave(DocxDocument &doc, const QTextDocument *source);
+    // buildFullDocumentDom with the content of an HTML page, read in pieces
+    // where it is large (see htmlCuts), with the images of DocxHtmlDocument.
+    static bool buildFromHtml(DocxDocument &doc, const QString &html, qsizetype pieceChars = kHtmlPieceChars);
+    // buildFromHtml, then save.
+    static bool buildAndSave(DocxDocument &doc, const QString &html);
     // Rewrites the paragraphs of `range` from the blocks of `editor` from block
     // `editorStart` on, pairing them by position.
     static bool saveSection(DocxDocument &doc, const QTextDocument *editor, const DocxSectionRange &range,

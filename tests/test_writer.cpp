@@ -24,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
 
 using namespace testing_support;
@@ -557,6 +558,96 @@ TEST(WriterHtml, HostileHtmlGivesValidDocuments)
     EXPECT_EQ(d[2]["body"].toStringList(), QStringList({"Normal: deep"}));
     EXPECT_EQ(d[7]["body"].toStringList().last(), "Normal: text");
     EXPECT_EQ(d[7]["images"].toStringList(), QStringList());
+}
+
+// A page with every kind of top-level block the reader knows, and what may sit
+// between them: empty paragraphs, loose text, comments, scripts.
+QString variedPage(int sections, bool withHead)
+{
+    const QString picture = "data:image/png;base64," + QString::fromLatin1(png(4, 2, Qt::blue).toBase64());
+    QString page = withHead ? "<!DOCTYPE html><html><head><title>t</title><style>p.note { color: #336699 } "
+                              "td { background-color: #eeeeee }</style></head><body>"
+                            : "";
+    for (int i = 0; i < sections; ++i) {
+        page += QString("<h%1>Heading %2</h%1>\n<p>text <b>b</b> <i>i</i> <u>u</u> <span style=\"color:#c00\">red"
+                        "</span> H<sub>2</sub>O x<sup>3</sup> <a href=\"https://example.org/%3\">link</a></p><p></p>"
+                        "<p class=\"note\">note<br>second line</p>\n")
+                    .arg(1 + i % 6).arg(i).arg(i % 7);
+        if (i % 3 == 0)
+            page += "<table border=\"1\"><tr><td colspan=\"2\">merged</td></tr><tr><td style=\"background-color:"
+                    "#ffff00\">shaded</td><td>x</td></tr></table>";
+        if (i % 4 == 1)
+            page += "<ul><li>one<ul><li>nested</li></ul></li><li>two</ul>";
+        if (i % 4 == 2)
+            page += "<ol start=\"3\"><li>first</li><li>second</li></ol>";
+        if (i % 5 == 0)
+            page += "<pre>code  line\n  two</pre><blockquote>quoted</blockquote>";
+        if (i % 7 == 0)
+            page += "<div><table><tr><td>in a div</td></tr></table></div><div>loose <p>in div</div>";
+        if (i % 6 == 0)
+            page += "<p><img src=\"" + picture + "\" width=\"20\" height=\"10\"></p>";
+        if (i % 8 == 0)
+            page += "<!-- <p>not a block</p> --> loose text <b>inline</b> <p>after loose text</p>";
+        if (i % 9 == 0)
+            page += "<script>var s = \"<p>\";</script><p>after a script</p>";
+    }
+    return page + (withHead ? "</body></html>" : "");
+}
+
+DocxEntryMap builtFromHtml(const QString &html, qsizetype pieceChars)
+{
+    const std::unique_ptr<DocxDocument> doc(DocxReader::createBlank(QStringLiteral("unused.docx")));
+    EXPECT_TRUE(DocxWriter::buildFromHtml(*doc, html, pieceChars));
+    DocxWriter::storeDocumentXml(*doc);
+    return doc->entries;
+}
+
+// A large page is read in pieces; the pieces must write exactly what the
+// whole page writes, wherever they are cut.
+TEST(WriterHtml, PagesReadInPiecesWriteWhatTheWholePageWrites)
+{
+    const QString sample = QString::fromUtf8(readFile(QDir::cleanPath(LXDOCX_TEST_DATA_DIR "/../../samples/sample.html")));
+    ASSERT_FALSE(sample.isEmpty());
+    const QString pages[] = {sample, variedPage(40, true), variedPage(40, false)};
+    for (const QString &page : pages) {
+        const qsizetype cuts = htmlCuts(page, 1).cuts.size();
+        EXPECT_GT(cuts, page == sample ? 10 : 200);
+        const DocxEntryMap whole = builtFromHtml(page, std::numeric_limits<qsizetype>::max());
+        for (const qsizetype pieceChars : {qsizetype(1), qsizetype(3000)}) {
+            const DocxEntryMap pieces = builtFromHtml(page, pieceChars);
+            EXPECT_EQ(pieces.keys(), whole.keys());
+            for (auto it = whole.cbegin(); it != whole.cend(); ++it)
+                EXPECT_TRUE(pieces.value(it.key()) == it.value()) << it.key().toStdString() << ", pieces of "
+                                                                  << pieceChars << " of a page of " << page.size();
+        }
+    }
+}
+
+TEST(WriterHtml, PagesAreCutOnlyBetweenTopLevelBlocks)
+{
+    auto cutsAt = [](const QString &page) {
+        QStringList at;
+        const DocxHtmlCuts c = htmlCuts(page, 1);
+        for (const qsizetype cut : c.cuts)
+            at << page.mid(cut, 6);
+        return QString::number(c.bodyStart) + ": " + at.join(' ');
+    };
+    const QString head = "<html><head><style>td { color: red }</style></head><body>";
+    EXPECT_EQ(cutsAt(head + "<h1>a</h1> <P>b</P><table><tr><td>c</table><ul><li>d<li>e</ul><p>f</p>"),
+              QString::number(head.size()) + ": <P>b</ <table <ul><l <p>f</");
+    // Text or an inline element between two blocks is one block with them.
+    EXPECT_EQ(cutsAt("<p>a</p> loose <p>b</p><b>c</b><p>d</p><br><p>e</p><p>f</p>"), "0: <p>f</");
+    // Cutting stops at what the tags cannot account for.
+    EXPECT_EQ(cutsAt("<p>a</p><p>b</p></div><p>c</p><p>d</p>"), "0: <p>b</");
+    EXPECT_EQ(cutsAt("<p>a</p><p>b</p><style>p { color: red }</style><p>c</p><p>d</p>"), "0: <p>b</");
+    EXPECT_EQ(cutsAt("<p>a</p><p>b</p><div/><p>c</p><p>d</p>"), "0: <p>b</ <div/>");
+    EXPECT_EQ(cutsAt("<p>a</p><div><p>b</p><p>c</p>"), "0: <div><");
+    EXPECT_EQ(cutsAt("<p>a</p><!-- <p>b</p><p>c</p>"), "0: ");
+    // Style sheets that look at the element before, content without a body,
+    // and small pages are not cut at all.
+    EXPECT_EQ(cutsAt("<style>p + p { color: red }</style><body><p>a</p><p>b</p>"), "0: ");
+    EXPECT_EQ(cutsAt("<html><p>a</p><p>b</p>"), "0: ");
+    EXPECT_TRUE(htmlCuts(head + "<p>a</p><p>b</p>", 1000).cuts.isEmpty());
 }
 
 TEST(WriterHtml, CommandLine)
