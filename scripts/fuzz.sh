@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for a bounded time,
 # seeded with the corpus of real documents (whole packages for the package
-# reader, their body parts for the rich-text path). Usage: scripts/fuzz.sh [SECONDS]
+# reader, their body parts for the rich-text path) and with HTML pages (the
+# bundled sample and small generated pages) for the HTML writer.
+# Usage: scripts/fuzz.sh [TOTAL_SECONDS], shared evenly by the targets.
 # The seed is fixed (FUZZ_SEED, default 1) so that a run can be repeated;
 # FUZZ_SEED=0 lets each run pick its own and explore further.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds="${1:-60}"
+seconds="${1:-180}"
 corpus="${LXDOCX_CORPUS_DIR:-}"
 for c in "$corpus" ../shared/corpus /work/shared/corpus; do
   if [ -n "$c" ] && [ -d "$c" ]; then corpus="$c"; break; fi
@@ -15,22 +17,27 @@ done
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLXDOCX_FUZZ=ON \
   -DLXDOCX_TESTS=OFF -DLXDOCX_BENCH=OFF >/dev/null
-cmake --build build-fuzz -j"$(nproc)" --target fuzz_package fuzz_richtext >/dev/null
+cmake --build build-fuzz -j"$(nproc)" --target fuzz_package fuzz_richtext fuzz_html >/dev/null
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/packages" "$work/bodies"
+mkdir -p "$work/packages" "$work/bodies" "$work/pages"
 cp "$corpus"/*.docx "$work/packages/"
 for f in "$corpus"/*.docx; do
   unzip -p "$f" word/document.xml > "$work/bodies/$(basename "$f" .docx).xml" 2>/dev/null || true
 done
+cp samples/sample.html "$work/pages/"
+for seed in 1 2 3 4; do
+  python3 bench/make_html.py --size 20000 --seed "$seed" "$work/pages/generated$seed.html" >/dev/null
+done
 export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1" UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
-half=$(( seconds / 2 > 0 ? seconds / 2 : 1 ))
-for target in fuzz_package:packages fuzz_richtext:bodies; do
+targets="fuzz_package:packages fuzz_richtext:bodies fuzz_html:pages"
+each=$(( seconds / 3 > 0 ? seconds / 3 : 1 ))
+for target in $targets; do
   name="${target%%:*}"; seeds="$work/${target##*:}"
-  echo "== $name for ${half}s"
+  echo "== $name for ${each}s"
   status=0
-  (cd "$work" && "$OLDPWD/build-fuzz/fuzz/$name" -max_total_time="$half" -seed="${FUZZ_SEED:-1}" -timeout=20 -rss_limit_mb=3072 \
+  (cd "$work" && "$OLDPWD/build-fuzz/fuzz/$name" -max_total_time="$each" -seed="${FUZZ_SEED:-1}" -timeout=20 -rss_limit_mb=3072 \
     -print_final_stats=1 "$seeds" >"$work/$name.log" 2>&1) || status=$?
   grep -E "^stat::number_of_executed_units|^Done" "$work/$name.log" || true
   if [ "$status" != 0 ]; then

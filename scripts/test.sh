@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs the whole test suite twice (a
 # normal build and an AddressSanitizer + UndefinedBehaviorSanitizer build), then
-# fuzzes the package reader for a bounded time.
+# runs the fuzzers for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh build-essential cmake qt6-base-dev libqt6gui6 zlib1g-dev libgtest-dev \
@@ -21,5 +21,5 @@ ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" LSAN_OPTIONS="suppressions=$PWD/t
 UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
   ctest --test-dir build-asan -j"$jobs" --output-on-failure --timeout 1800
 
-echo "== fuzzing the package reader"
-scripts/fuzz.sh "${FUZZ_SECONDS:-120}"
+echo "== fuzzing"
+scripts/fuzz.sh "${FUZZ_SECONDS:-180}"

@@ -3,15 +3,18 @@
 //
 // A cut goes only where the rich-text reader is back at the top of the body:
 // after the end tag of a top-level block and before the start tag of the next
-// one, with nothing but white space between them. The tags are followed with
-// a stack; anything the stack cannot account for (an end tag that closes
-// nothing open, a body style sheet, a comment without end) ends the cutting,
-// and the rest of the page is one piece.
+// one, with nothing but white space between them. Only plain, well-nested
+// markup is followed: at the first thing a reader could take in more than one
+// way (a tag or comment of unusual form, an end tag that closes an element
+// left open, a block inside a paragraph, a style sheet or script in the body)
+// the cutting ends, and the rest of the page is one piece.
 #include "DocxWriter.h"
 
 #include <QSet>
 
 namespace {
+
+bool isOneOf(QStringView name, const QSet<QString> &names) { return names.contains(name.toString()); }
 
 // Blocks a cut may follow or precede.
 bool isCutBlock(QStringView name)
@@ -22,7 +25,23 @@ bool isCutBlock(QStringView name)
         QStringLiteral("ol"), QStringLiteral("dl"), QStringLiteral("table"), QStringLiteral("div"),
         QStringLiteral("pre"), QStringLiteral("blockquote"),
     };
-    return blocks.contains(name.toString());
+    return isOneOf(name, blocks);
+}
+
+// Elements that may stand inside a paragraph.
+bool isInline(QStringView name)
+{
+    static const QSet<QString> inlines = {
+        QStringLiteral("a"),      QStringLiteral("b"),     QStringLiteral("i"),    QStringLiteral("u"),
+        QStringLiteral("s"),      QStringLiteral("em"),    QStringLiteral("strong"), QStringLiteral("span"),
+        QStringLiteral("code"),   QStringLiteral("sub"),   QStringLiteral("sup"),  QStringLiteral("small"),
+        QStringLiteral("big"),    QStringLiteral("font"),  QStringLiteral("br"),   QStringLiteral("img"),
+        QStringLiteral("tt"),     QStringLiteral("kbd"),   QStringLiteral("var"),  QStringLiteral("samp"),
+        QStringLiteral("cite"),   QStringLiteral("q"),     QStringLiteral("abbr"), QStringLiteral("strike"),
+        QStringLiteral("del"),    QStringLiteral("ins"),   QStringLiteral("mark"), QStringLiteral("dfn"),
+        QStringLiteral("nobr"),
+    };
+    return isOneOf(name, inlines);
 }
 
 // Elements without content: never on the stack.
@@ -34,18 +53,19 @@ bool isVoid(QStringView name)
         QStringLiteral("base"), QStringLiteral("embed"), QStringLiteral("param"), QStringLiteral("source"),
         QStringLiteral("track"), QStringLiteral("wbr"),
     };
-    return voids.contains(name.toString());
+    return isOneOf(name, voids);
 }
 
-// Elements whose end tag may be left out: an end tag further out closes them.
+// Elements of lists and tables whose end tag may be left out: the end tag of
+// the list or table closes them.
 bool hasOptionalEnd(QStringView name)
 {
     static const QSet<QString> optional = {
-        QStringLiteral("p"),     QStringLiteral("li"),    QStringLiteral("dt"),    QStringLiteral("dd"),
-        QStringLiteral("td"),    QStringLiteral("th"),    QStringLiteral("tr"),    QStringLiteral("thead"),
-        QStringLiteral("tbody"), QStringLiteral("tfoot"), QStringLiteral("option"), QStringLiteral("colgroup"),
+        QStringLiteral("li"), QStringLiteral("dt"),    QStringLiteral("dd"),    QStringLiteral("td"),
+        QStringLiteral("th"), QStringLiteral("tr"),    QStringLiteral("thead"), QStringLiteral("tbody"),
+        QStringLiteral("tfoot"), QStringLiteral("colgroup"),
     };
-    return optional.contains(name.toString());
+    return isOneOf(name, optional);
 }
 
 // Elements whose content is text up to their end tag.
@@ -55,7 +75,31 @@ bool hasRawText(QStringView name)
         || name == QLatin1String("title") || name == QLatin1String("xmp");
 }
 
-bool isNameStart(QChar c) { return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z')); }
+// Elements a head holds (and the root).
+bool isHeadElement(QStringView name)
+{
+    static const QSet<QString> head = {
+        QStringLiteral("html"),  QStringLiteral("head"), QStringLiteral("meta"),   QStringLiteral("title"),
+        QStringLiteral("link"),  QStringLiteral("base"), QStringLiteral("style"),  QStringLiteral("script"),
+    };
+    return isOneOf(name, head);
+}
+
+bool isAsciiLetter(QChar c)
+{
+    return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+}
+bool isAsciiDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
+bool isHtmlSpace(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r')
+        || c == QLatin1Char('\f');
+}
+// Characters of an attribute name or an unquoted value.
+bool isPlainAttrChar(QChar c)
+{
+    return c.unicode() > 0x20 && !QStringView(u"\"'<>/=`").contains(c);
+}
 
 struct Tag
 {
@@ -66,87 +110,171 @@ struct Tag
     qsizetype next = 0;  // just past its '>'
 };
 
-// Reads the tag at `at` (which holds '<' followed by a name or "/name");
-// false when it has no '>'.
-bool readTag(const QString &html, qsizetype at, Tag &tag)
+class Scanner
 {
-    tag = Tag();
-    tag.start = at;
-    qsizetype i = at + 1;
-    if (html[i] == QLatin1Char('/')) {
-        tag.end = true;
-        ++i;
-    }
-    const qsizetype nameStart = i;
-    while (i < html.size() && (html[i].isLetterOrNumber() || html[i] == QLatin1Char('-') || html[i] == QLatin1Char(':')))
-        ++i;
-    tag.name = html.mid(nameStart, i - nameStart).toLower();
-    QChar quote;
-    for (; i < html.size(); ++i) {
-        const QChar c = html[i];
-        if (!quote.isNull()) {
-            if (c == quote)
-                quote = QChar();
-        } else if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
-            quote = c;
-        } else if (c == QLatin1Char('>')) {
-            tag.selfClosing = html[i - 1] == QLatin1Char('/');
-            tag.next = i + 1;
-            return true;
+public:
+    explicit Scanner(const QString &html) : html_(html) {}
+
+    qsizetype size() const { return html_.size(); }
+    QChar at(qsizetype i) const { return i < html_.size() ? html_[i] : QChar(); }
+    bool startsWithAt(qsizetype i, QLatin1String s) const { return QStringView(html_).mid(i).startsWith(s); }
+
+    // Reads a tag of the plain forms `<name a="v" b='v' c=v d>`, `<name/>` or
+    // `</name>` at `i`; false for anything else (attribute values holding
+    // '<' or '>' included).
+    bool readTag(qsizetype i, Tag &tag) const
+    {
+        tag = Tag();
+        tag.start = i++;
+        if (at(i) == QLatin1Char('/')) {
+            tag.end = true;
+            ++i;
+        }
+        const qsizetype nameStart = i;
+        if (!isAsciiLetter(at(i)))
+            return false;
+        while (isAsciiLetter(at(i)) || isAsciiDigit(at(i)))
+            ++i;
+        tag.name = html_.mid(nameStart, i - nameStart).toLower();
+        for (;;) {
+            const bool spaced = skipSpace(i);
+            const QChar c = at(i);
+            if (c == QLatin1Char('>')) {
+                tag.next = i + 1;
+                return true;
+            }
+            if (c == QLatin1Char('/')) {
+                tag.selfClosing = true;
+                tag.next = i + 2;
+                return at(i + 1) == QLatin1Char('>') && !tag.end;
+            }
+            if (!spaced || tag.end || !readAttribute(i))
+                return false;
         }
     }
-    return false;
-}
+
+    // The end of the comment starting at `i` ("<!--" ... "-->" with no "--"
+    // inside), or -1.
+    qsizetype commentEnd(qsizetype i) const
+    {
+        const qsizetype close = html_.indexOf(QLatin1String("--"), i + 4);
+        if (close < 0 || close == i + 4 || !startsWithAt(close, QLatin1String("-->")) || at(i + 4) == QLatin1Char('>'))
+            return -1;
+        return close + 3;
+    }
+
+    // The end tag of the raw-text element whose start tag is `tag`; false
+    // when it has none.
+    bool readRawTextEnd(const Tag &tag, Tag &end) const
+    {
+        const qsizetype close = html_.indexOf(QLatin1String("</") + tag.name, tag.next, Qt::CaseInsensitive);
+        return close >= 0 && readTag(close, end) && end.name == tag.name;
+    }
+
+    QStringView text(qsizetype from, qsizetype to) const { return QStringView(html_).mid(from, to - from); }
+
+private:
+    bool skipSpace(qsizetype &i) const
+    {
+        const qsizetype from = i;
+        while (isHtmlSpace(at(i)))
+            ++i;
+        return i > from;
+    }
+
+    bool readAttribute(qsizetype &i) const
+    {
+        const qsizetype nameStart = i;
+        while (isPlainAttrChar(at(i)))
+            ++i;
+        if (i == nameStart)
+            return false;
+        qsizetype j = i;
+        skipSpace(j);
+        if (at(j) != QLatin1Char('='))
+            return true;  // a name alone
+        ++j;
+        skipSpace(j);
+        const QChar quote = at(j);
+        if (quote == QLatin1Char('"') || quote == QLatin1Char('\'')) {
+            const qsizetype close = html_.indexOf(quote, j + 1);
+            if (close < 0 || text(j + 1, close).contains(QLatin1Char('<')) || text(j + 1, close).contains(QLatin1Char('>')))
+                return false;
+            i = close + 1;
+            return true;
+        }
+        const qsizetype valueStart = j;
+        while (isPlainAttrChar(at(j)) || at(j) == QLatin1Char('/'))
+            ++j;
+        i = j;
+        return j > valueStart;
+    }
+
+    const QString &html_;
+};
 
 bool isBlank(QStringView text)
 {
     for (const QChar c : text) {
-        if (!c.isSpace())
+        if (!isHtmlSpace(c))
             return false;
     }
     return true;
 }
 
 // Where the body's content starts: the end of the body start tag; 0 for a
-// fragment, a page whose first tag is a block; -1 when neither is found.
-// Comments and the head's raw-text elements are stepped over; a style sheet
-// with a '+' (a rule that looks at the element before, which a piece may not
-// hold) gives -1 too.
-qsizetype bodyContentStart(const QString &html)
+// fragment, a page whose first tag is a block; -1 when neither is found or
+// the head is not plain: text, elements a head does not hold, raw text that
+// could be read as markup, a style sheet whose rules look at the element
+// before (which a piece may not hold).
+qsizetype bodyContentStart(const Scanner &s)
 {
     bool sawTag = false;
     qsizetype i = 0;
-    while ((i = html.indexOf(QLatin1Char('<'), i)) >= 0) {
-        if (QStringView(html).mid(i).startsWith(QLatin1String("<!--"))) {
-            const qsizetype close = html.indexOf(QLatin1String("-->"), i + 4);
+    for (;;) {
+        const QStringView rest = s.text(i, s.size());
+        const qsizetype lt = rest.indexOf(QLatin1Char('<'));
+        if (lt < 0 || !isBlank(rest.left(lt)))
+            return -1;  // text before the body is content that every piece would repeat
+        i += lt;
+        if (s.startsWithAt(i, QLatin1String("<!--"))) {
+            i = s.commentEnd(i);
+            if (i < 0)
+                return -1;
+            continue;
+        }
+        if (!sawTag && s.text(i, i + 9).compare(QLatin1String("<!DOCTYPE"), Qt::CaseInsensitive) == 0) {
+            const qsizetype close = rest.indexOf(QLatin1Char('>'), lt);
             if (close < 0)
                 return -1;
-            i = close + 3;
+            i += close - lt + 1;
+            sawTag = true;
             continue;
         }
         Tag tag;
-        if (i + 1 >= html.size() || !(isNameStart(html[i + 1]) || html[i + 1] == QLatin1Char('/'))) {
-            ++i;
-            continue;
-        }
-        if (!readTag(html, i, tag))
+        if (!s.readTag(i, tag))
             return -1;
         if (!tag.end && tag.name == QLatin1String("body"))
             return tag.next;
         if (!tag.end && isCutBlock(tag.name))
             return sawTag ? -1 : 0;
+        if (!isHeadElement(tag.name))
+            return -1;
         sawTag = true;
-        if (!tag.end && hasRawText(tag.name)) {
-            const qsizetype close = html.indexOf(QLatin1String("</") + tag.name, tag.next, Qt::CaseInsensitive);
-            if (close < 0 || (tag.name == QLatin1String("style")
-                              && QStringView(html).mid(tag.next, close - tag.next).contains(QLatin1Char('+'))))
-                return -1;
-            i = close;
-            continue;
-        }
         i = tag.next;
+        if (!tag.end && hasRawText(tag.name)) {
+            // Content with a '<' may be read as markup; a style sheet with a
+            // '+' has rules that look at the element before.
+            Tag end;
+            if (!s.readRawTextEnd(tag, end))
+                return -1;
+            const QStringView content = s.text(tag.next, end.start);
+            if (content.contains(QLatin1Char('<'))
+                || (tag.name == QLatin1String("style") && content.contains(QLatin1Char('+'))))
+                return -1;
+            i = end.next;
+        }
     }
-    return -1;
 }
 
 }  // namespace
@@ -154,9 +282,10 @@ qsizetype bodyContentStart(const QString &html)
 DocxHtmlCuts htmlCuts(const QString &html, qsizetype pieceChars)
 {
     DocxHtmlCuts result;
-    if (html.size() <= pieceChars)
+    if (html.size() <= pieceChars || html.contains(QChar(0)))
         return result;
-    const qsizetype bodyStart = bodyContentStart(html);
+    const Scanner s(html);
+    const qsizetype bodyStart = bodyContentStart(s);
     if (bodyStart < 0)
         return result;
     result.bodyStart = bodyStart;
@@ -165,56 +294,30 @@ DocxHtmlCuts htmlCuts(const QString &html, qsizetype pieceChars)
     qsizetype afterBlock = -1;  // just past the last top-level block's end tag
     qsizetype i = bodyStart;
     while ((i = html.indexOf(QLatin1Char('<'), i)) >= 0) {
-        if (QStringView(html).mid(i).startsWith(QLatin1String("<!--"))) {
-            const qsizetype close = html.indexOf(QLatin1String("-->"), i + 4);
-            if (close < 0)
+        if (s.startsWithAt(i, QLatin1String("<!--"))) {
+            i = s.commentEnd(i);
+            if (i < 0)
                 break;
-            i = close + 3;
-            continue;
-        }
-        if (i + 1 >= html.size())
-            break;
-        if (html[i + 1] == QLatin1Char('!') || html[i + 1] == QLatin1Char('?')) {
-            const qsizetype close = html.indexOf(QLatin1Char('>'), i);
-            if (close < 0)
-                break;
-            i = close + 1;
-            continue;
-        }
-        if (!(isNameStart(html[i + 1]) || html[i + 1] == QLatin1Char('/'))) {
-            ++i;  // a '<' in text
             continue;
         }
         Tag tag;
-        if (!readTag(html, i, tag))
+        if (!s.readTag(i, tag) || hasRawText(tag.name))
             break;
         if (tag.end) {
             if (tag.name == QLatin1String("body") || tag.name == QLatin1String("html"))
                 break;
-            const qsizetype at = open.lastIndexOf(tag.name);
-            if (at < 0)
+            while (!open.isEmpty() && open.last() != tag.name && hasOptionalEnd(open.last()))
+                open.removeLast();
+            if (open.isEmpty() || open.last() != tag.name)
                 break;
-            for (qsizetype k = at + 1; k < open.size(); ++k) {
-                if (!hasOptionalEnd(open[k]))
-                    return result;
-            }
-            open.resize(at);
+            open.removeLast();
             if (open.isEmpty() && isCutBlock(tag.name))
                 afterBlock = tag.next;
-        } else if (hasRawText(tag.name)) {
-            if (tag.name == QLatin1String("style"))
-                break;  // a style sheet in the body applies to the whole page
-            const qsizetype close = html.indexOf(QLatin1String("</") + tag.name, tag.next, Qt::CaseInsensitive);
-            Tag end;
-            if (close < 0 || !readTag(html, close, end))
-                break;
-            afterBlock = -1;
-            i = end.next;
-            continue;
         } else {
+            if (!open.isEmpty() && open.last() == QLatin1String("p") && !isInline(tag.name))
+                break;  // a block inside a paragraph closes it, or not, depending on the reader
             const bool cuttable = open.isEmpty() && isCutBlock(tag.name) && afterBlock >= 0
-                && tag.start - pieceStart >= pieceChars
-                && isBlank(QStringView(html).mid(afterBlock, tag.start - afterBlock));
+                && tag.start - pieceStart >= pieceChars && isBlank(s.text(afterBlock, tag.start));
             if (cuttable) {
                 result.cuts.append(tag.start);
                 pieceStart = tag.start;

@@ -583,20 +583,21 @@ QString variedPage(int sections, bool withHead)
         if (i % 5 == 0)
             page += "<pre>code  line\n  two</pre><blockquote>quoted</blockquote>";
         if (i % 7 == 0)
-            page += "<div><table><tr><td>in a div</td></tr></table></div><div>loose <p>in div</div>";
+            page += "<div><table><tr><td>in a div</td></tr></table></div><div>loose <p>in div</p></div>";
         if (i % 6 == 0)
             page += "<p><img src=\"" + picture + "\" width=\"20\" height=\"10\"></p>";
         if (i % 8 == 0)
             page += "<!-- <p>not a block</p> --> loose text <b>inline</b> <p>after loose text</p>";
-        if (i % 9 == 0)
-            page += "<script>var s = \"<p>\";</script><p>after a script</p>";
     }
+    // What ends the cutting: the rest is read as one piece.
+    page += "<script>var s = \"<p>\";</script><p>after a script</p><div>loose <p>in div</div><p>last</p>";
     return page + (withHead ? "</body></html>" : "");
 }
 
 DocxEntryMap builtFromHtml(const QString &html, qsizetype pieceChars)
 {
-    const std::unique_ptr<DocxDocument> doc(DocxReader::createBlank(QStringLiteral("unused.docx")));
+    QTemporaryDir dir;
+    const std::unique_ptr<DocxDocument> doc(DocxReader::createBlank(dir.filePath("blank.docx")));
     EXPECT_TRUE(DocxWriter::buildFromHtml(*doc, html, pieceChars));
     DocxWriter::storeDocumentXml(*doc);
     return doc->entries;
@@ -647,6 +648,7 @@ TEST(WriterHtml, PagesAreCutOnlyBetweenTopLevelBlocks)
     // and small pages are not cut at all.
     EXPECT_EQ(cutsAt("<style>p + p { color: red }</style><body><p>a</p><p>b</p>"), "0: ");
     EXPECT_EQ(cutsAt("<html><p>a</p><p>b</p>"), "0: ");
+    EXPECT_EQ(cutsAt("text<body><p>a</p><p>b</p>"), "0: ");
     EXPECT_TRUE(htmlCuts(head + "<p>a</p><p>b</p>", 1000).cuts.isEmpty());
 }
 

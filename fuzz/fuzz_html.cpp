@@ -1,0 +1,66 @@
+// Arbitrary bytes as an HTML page written into a new document twice: read
+// whole, and read in pieces cut wherever the page allows a cut. Besides
+// crashes, sanitizer reports and hangs, it stops when the two differ.
+#include "DocxDocument.h"
+#include "DocxReader.h"
+#include "DocxWriter.h"
+
+#include <QGuiApplication>
+#include <QTemporaryDir>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+
+namespace {
+
+void dropMessage(QtMsgType, const QMessageLogContext &, const QString &) {}
+
+constexpr size_t kMaxPage = 64 * 1024;  // larger pages only slow the runs down
+
+DocxEntryMap blankEntries;
+
+DocxEntryMap built(const QString &html, qsizetype pieceChars)
+{
+    DocxDocument doc;
+    doc.entries = blankEntries;
+    if (!doc.loadBody())
+        std::abort();
+    doc.buildIndex();
+    doc.valid = true;
+    DocxWriter::buildFromHtml(doc, html, pieceChars);
+    DocxWriter::storeDocumentXml(doc);
+    return doc.entries;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    qInstallMessageHandler(dropMessage);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    new QGuiApplication(*argc, *argv);  // lives as long as the process
+    QTemporaryDir dir;
+    const std::unique_ptr<DocxDocument> blank(DocxReader::createBlank(dir.filePath("blank.docx")));
+    if (!blank)
+        std::abort();
+    blankEntries = blank->entries;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size > kMaxPage)
+        return 0;
+    const QString html = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
+    if (htmlCuts(html, 1).cuts.isEmpty())
+        return 0;
+    if (built(html, std::numeric_limits<qsizetype>::max()) != built(html, 1)) {
+        std::fprintf(stderr, "fuzz_html: the pieces wrote what the whole page does not\n");
+        std::abort();
+    }
+    return 0;
+}
