@@ -127,7 +127,8 @@ bool isUtf8(const QXmlStreamReader &r, const QByteArray &bytes)
 DocxNamespaceBindings declarationsOf(const QXmlStreamReader &r)
 {
     DocxNamespaceBindings here;
-    for (const QXmlStreamNamespaceDeclaration &d : r.namespaceDeclarations())
+    const QXmlStreamNamespaceDeclarations declarations = r.namespaceDeclarations();  // const: no copy made
+    for (const QXmlStreamNamespaceDeclaration &d : declarations)
         here.append({d.prefix().toString(), d.namespaceUri().toString()});
     return here;
 }

@@ -116,22 +116,27 @@ void refuseBadNames(QXmlStreamReader &r)
     }
 }
 
-// Names repeat endlessly in a part; one shared string per distinct name keeps
-// the tree small. Names are handed out as copies: the table may grow (and move
-// its entries) while an earlier name is still in use.
-class NameTable
+// Namespace URIs repeat on every element and attribute of a part, and a part
+// has few of them: one shared string per URI keeps the tree small. Most
+// elements are in the namespace of the one before, which is tried first.
+class UriTable
 {
 public:
-    QString operator()(QStringView v)
+    QString operator()(QStringView uri)
     {
-        auto it = names_.constFind(v.toString());
-        if (it == names_.cend())
-            it = names_.insert(v.toString(), v.toString());
-        return *it;
+        if (last_ < uris_.size() && uris_[last_] == uri)
+            return uris_[last_];
+        for (last_ = 0; last_ < uris_.size(); ++last_) {
+            if (uris_[last_] == uri)
+                return uris_[last_];
+        }
+        uris_.append(uri.toString());
+        return uris_.last();
     }
 
 private:
-    QHash<QString, QString> names_;
+    QList<QString> uris_;
+    qsizetype last_ = 0;
 };
 
 QString declarationData(const QXmlStreamReader &r)
@@ -510,7 +515,7 @@ bool parseXml(const QByteArray &bytes, QDomDocument &dom, QString &err)
 {
     dom = QDomDocument();
     QXmlStreamReader r(bytes);
-    NameTable names;
+    UriTable uris;
     QDomNode current;  // null at document level: the document has no node before its first child exists
     const QString xmlns = QStringLiteral("xmlns");
     while (!r.atEnd()) {
@@ -520,16 +525,19 @@ bool parseXml(const QByteArray &bytes, QDomDocument &dom, QString &err)
                 dom.appendChild(dom.createProcessingInstruction(QStringLiteral("xml"), declarationData(r)));
             break;
         case QXmlStreamReader::StartElement: {
-            QDomElement e = dom.createElementNS(names(r.namespaceUri()), names(r.qualifiedName()));
-            for (const QXmlStreamNamespaceDeclaration &d : r.namespaceDeclarations()) {
+            QDomElement e = dom.createElementNS(uris(r.namespaceUri()), r.qualifiedName().toString());
+            // Held const, the reader's lists are read in place, not copied.
+            const QXmlStreamNamespaceDeclarations declarations = r.namespaceDeclarations();
+            const QXmlStreamAttributes attributes = r.attributes();
+            for (const QXmlStreamNamespaceDeclaration &d : declarations) {
                 const QString qname = d.prefix().isEmpty() ? xmlns : xmlns + QLatin1Char(':') + d.prefix().toString();
-                e.setAttributeNS(xmlnsUri(), names(qname), d.namespaceUri().toString());
+                e.setAttributeNS(xmlnsUri(), qname, d.namespaceUri().toString());
             }
-            for (const QXmlStreamAttribute &a : r.attributes()) {
+            for (const QXmlStreamAttribute &a : attributes) {
                 if (a.namespaceUri().isEmpty())
-                    e.setAttribute(names(a.qualifiedName()), a.value().toString());
+                    e.setAttribute(a.qualifiedName().toString(), a.value().toString());
                 else
-                    e.setAttributeNS(names(a.namespaceUri()), names(a.qualifiedName()), a.value().toString());
+                    e.setAttributeNS(uris(a.namespaceUri()), a.qualifiedName().toString(), a.value().toString());
             }
             appendChildOrTop(dom, current, e);
             current = e;
