@@ -83,6 +83,9 @@ void DocxBodyWalk::run(const QDomElement &body)
 
 void DocxBodyWalk::element(const QDomElement &c)
 {
+    // Inside an edit block the cursors do not lay text out to find their
+    // place on screen after every insertion.
+    cursor_.beginEditBlock();
     const QString name = c.localName();
     if (name == QLatin1String("p")) {
         paragraph(c);
@@ -93,6 +96,7 @@ void DocxBodyWalk::element(const QDomElement &c)
     } else if (name == QLatin1String("sdt")) {
         contentControl(c);
     }
+    cursor_.endEditBlock();
 }
 
 void DocxBodyWalk::restart()
