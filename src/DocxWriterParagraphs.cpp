@@ -137,13 +137,28 @@ QDomElement renderRunProps(QDomDocument &dom, const RunProps &r)
 }
 
 // The same w:rPr as text, as the XML writer would write that tree.
+// Appends <w:`name` w:val="`value`"/>, the value already escaped; piece by
+// piece, as this runs for every run written.
+void appendValElement(QByteArray &out, const char *name, const QByteArray &value)
+{
+    out += "<w:";
+    out += name;
+    out += " w:val=\"";
+    out += value;
+    out += "\"/>";
+}
+
 void appendRunPropsXml(QByteArray &out, const RunProps &r)
 {
     const qsizetype mark = out.size();
     out += "<w:rPr>";
     if (!r.font.isEmpty()) {
         const QByteArray f = escapeXmlAttribute(r.font);
-        out += "<w:rFonts w:ascii=\"" + f + "\" w:cs=\"" + f + "\" w:hAnsi=\"" + f + "\"/>";
+        for (const char *attr : {"<w:rFonts w:ascii=\"", "\" w:cs=\"", "\" w:hAnsi=\""}) {
+            out += attr;
+            out += f;
+        }
+        out += "\"/>";
     }
     if (r.bold)
         out += "<w:b/><w:bCs/>";
@@ -154,11 +169,12 @@ void appendRunPropsXml(QByteArray &out, const RunProps &r)
     for (const auto &[value, name] : {std::pair{&r.underline, "u"}, std::pair{&r.color, "color"},
                                       std::pair{&r.vertAlign, "vertAlign"}}) {
         if (!value->isEmpty())
-            out += QByteArray("<w:") + name + " w:val=\"" + escapeXmlAttribute(*value) + "\"/>";
+            appendValElement(out, name, escapeXmlAttribute(*value));
     }
     if (r.halfPoints > 0) {
         const QByteArray hp = QByteArray::number(r.halfPoints);
-        out += "<w:sz w:val=\"" + hp + "\"/><w:szCs w:val=\"" + hp + "\"/>";
+        appendValElement(out, "sz", hp);
+        appendValElement(out, "szCs", hp);
     }
     if (out.size() == mark + 7)
         out.truncate(mark);  // nothing to say: no w:rPr
