@@ -159,7 +159,7 @@ bool pinLayout(const QByteArray &bytes, ByteOffsets &offsets, const ElementSpan 
 // finds the last top-level w:sectPr and lays out the body's top-level elements.
 bool scanBody(const QByteArray &bytes, SectionScan &scan, DocxBodySpans &spans, QString &err)
 {
-    QXmlStreamReader r(bytes);
+    DocxXmlReader r(bytes);
     const QString w = QString::fromLatin1(kNsW);
     QList<DocxNamespaceBindings> declared;
     ElementSpan open, last, child;

@@ -86,7 +86,7 @@ bool DocxRelsIndex::sync(const QByteArray &bytes, QString &err)
     closeTag_ = -1;
     error_.clear();
     const QString ns = QString::fromLatin1(kNsPackageRels);
-    QXmlStreamReader r(bytes);
+    DocxXmlReader r(bytes);
     bool rootSpliceable = false;
     bool atRoot = true;
     while (!r.atEnd()) {

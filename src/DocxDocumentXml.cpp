@@ -514,7 +514,7 @@ QString xmlErrorText(const QXmlStreamReader &r)
 bool parseXml(const QByteArray &bytes, QDomDocument &dom, QString &err)
 {
     dom = QDomDocument();
-    QXmlStreamReader r(bytes);
+    DocxXmlReader r(bytes);
     UriTable uris;
     QDomNode current;  // null at document level: the document has no node before its first child exists
     const QString xmlns = QStringLiteral("xmlns");
@@ -594,7 +594,7 @@ bool parseFragment(const QByteArray &element, const DocxNamespaceBindings &inSco
 
 bool checkXml(const QByteArray &bytes, QString &err)
 {
-    QXmlStreamReader r(bytes);
+    DocxXmlReader r(bytes);
     while (!r.atEnd())
         readNextChecked(r);
     if (r.hasError()) {

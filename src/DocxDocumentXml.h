@@ -2,6 +2,7 @@
 // XML access shared by the package model: parsing parts into a DOM that keeps
 // every text node and namespace declaration, writing a DOM back, and the small
 // element lookups the model uses everywhere.
+#include <QBuffer>
 #include <QByteArray>
 #include <QDomDocument>
 #include <QDomElement>
@@ -12,6 +13,23 @@
 
 // Prefix to namespace URI bindings in force at some point of a document.
 using DocxNamespaceBindings = QList<QPair<QString, QString>>;
+
+// A stream reader over bytes in memory that decodes them a block at a time.
+// Handed the whole array at once, the reader decodes all of it first: for a
+// large part that is twice its size again in memory, and slower.
+class DocxXmlReader : public QXmlStreamReader
+{
+public:
+    explicit DocxXmlReader(const QByteArray &bytes)
+    {
+        buffer_.setData(bytes);
+        buffer_.open(QIODevice::ReadOnly);
+        setDevice(&buffer_);
+    }
+
+private:
+    QBuffer buffer_;
+};
 
 // The next token of `r`, refusing (as a reader error) what a part must not hold
 // and the stream reader lets through: a document type declaration, an element
