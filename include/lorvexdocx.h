@@ -188,8 +188,9 @@ LXDOCX_API int lxDocx_set_doc_property(DocxHandle *h, const char *key, const cha
  * application). HTML is anything QTextDocument::setHtml accepts: headings h1-h6
  * become the paragraph styles Heading1-Heading6 (added to the style sheet when
  * missing), lists become numbered or bulleted paragraphs, tables become tables
- * with the "TableGrid" style, images the page can reach (resources of the HTML
- * or data URLs) become pictures, links become hyperlinks. */
+ * with the "TableGrid" style, images given as data URLs become pictures (paths
+ * and file: URLs are not read), links become hyperlinks. A large page is read
+ * a piece at a time, to the same result, so memory stays small. */
 
 /* Puts the content of `html` in the place of the body's first paragraph; the
  * rest of the body and the page setup stay. The document is not saved. Returns
