@@ -285,28 +285,27 @@ def main(argv=None):
                 sys.exit("run_bench: generating the %s failed" % what)
             generated_notes.append(gen.stdout.strip())
 
-        if "docx" in kinds:
-            generated = os.path.join(workdir, "generated.docx")
-            gen_cmd = [sys.executable, GENERATOR, generated]
-            if args.paragraphs:
-                gen_cmd += ["--paragraphs", str(args.paragraphs)]
-            generate(gen_cmd, "package")
-            inputs.append(("generated", generated, "docx"))
-            if args.manual and os.path.isfile(args.manual):
-                inputs.append(("manual8", args.manual, "docx"))
-            for i, extra in enumerate(args.input):
-                inputs.append(("input%d" % (i + 1), extra, "docx"))
-        if "html" in kinds:
-            page = os.path.join(workdir, "generated.html")
-            page_cmd = [sys.executable, PAGE_GENERATOR, page]
-            if args.page_size:
-                page_cmd += ["--size", str(args.page_size)]
-            generate(page_cmd, "page")
-            inputs.append(("generated-html", page, "html"))
-            if args.manual_html and os.path.isfile(args.manual_html):
-                inputs.append(("manual8-html", args.manual_html, "html"))
-            for i, extra in enumerate(args.input_html):
-                inputs.append(("page%d" % (i + 1), extra, "html"))
+        # Per kind: the generator and its size option, then the real-world
+        # input and the extra ones given on the command line.
+        sources = [
+            ("docx", "package", GENERATOR, "--paragraphs", args.paragraphs, "generated",
+             "manual8", args.manual, args.input, "input"),
+            ("html", "page", PAGE_GENERATOR, "--size", args.page_size, "generated-html",
+             "manual8-html", args.manual_html, args.input_html, "page"),
+        ]
+        for kind, what, generator, size_option, size, generated_name, manual_name, manual, extras, prefix in sources:
+            if kind not in kinds:
+                continue
+            generated = os.path.join(workdir, "generated." + kind)
+            gen_cmd = [sys.executable, generator, generated]
+            if size:
+                gen_cmd += [size_option, str(size)]
+            generate(gen_cmd, what)
+            inputs.append((generated_name, generated, kind))
+            if manual and os.path.isfile(manual):
+                inputs.append((manual_name, manual, kind))
+            for i, extra in enumerate(extras):
+                inputs.append(("%s%d" % (prefix, i + 1), extra, kind))
 
         print("LorvexDocx benchmark: %s, %s, %d CPUs, Python %s"
               % (platform.node(), platform.machine(), os.cpu_count() or 0, platform.python_version()))

@@ -14,10 +14,10 @@
 
 namespace {
 
-bool isOneOf(QStringView name, const QSet<QString> &names) { return names.contains(name.toString()); }
+bool isOneOf(const QString &name, const QSet<QString> &names) { return names.contains(name); }
 
 // Blocks a cut may follow or precede.
-bool isCutBlock(QStringView name)
+bool isCutBlock(const QString &name)
 {
     static const QSet<QString> blocks = {
         QStringLiteral("p"),  QStringLiteral("h1"), QStringLiteral("h2"),    QStringLiteral("h3"),
@@ -29,7 +29,7 @@ bool isCutBlock(QStringView name)
 }
 
 // Elements that may stand inside a paragraph.
-bool isInline(QStringView name)
+bool isInline(const QString &name)
 {
     static const QSet<QString> inlines = {
         QStringLiteral("a"),      QStringLiteral("b"),     QStringLiteral("i"),    QStringLiteral("u"),
@@ -45,7 +45,7 @@ bool isInline(QStringView name)
 }
 
 // Elements without content: never on the stack.
-bool isVoid(QStringView name)
+bool isVoid(const QString &name)
 {
     static const QSet<QString> voids = {
         QStringLiteral("br"),   QStringLiteral("img"),   QStringLiteral("hr"),    QStringLiteral("meta"),
@@ -58,7 +58,7 @@ bool isVoid(QStringView name)
 
 // Elements of lists and tables whose end tag may be left out: the end tag of
 // the list or table closes them.
-bool hasOptionalEnd(QStringView name)
+bool hasOptionalEnd(const QString &name)
 {
     static const QSet<QString> optional = {
         QStringLiteral("li"), QStringLiteral("dt"),    QStringLiteral("dd"),    QStringLiteral("td"),
@@ -76,7 +76,7 @@ bool hasRawText(QStringView name)
 }
 
 // Elements a head holds (and the root).
-bool isHeadElement(QStringView name)
+bool isHeadElement(const QString &name)
 {
     static const QSet<QString> head = {
         QStringLiteral("html"),  QStringLiteral("head"), QStringLiteral("meta"),   QStringLiteral("title"),
