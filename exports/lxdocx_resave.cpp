@@ -2,6 +2,7 @@
 #include "DocxDocument.h"
 #include "DocxHandle.h"
 #include "DocxReader.h"
+#include "DocxResave.h"
 #include "DocxWriter.h"
 
 #include <memory>
@@ -15,7 +16,7 @@ LXDOCX_API int lxDocx_resave_full(const char *srcPath, const char *dstPath)
     const std::unique_ptr<DocxDocument> doc(validOrReport(DocxReader::open(QString::fromUtf8(srcPath)), nullptr));
     if (!doc)
         return 0;
-    if (DocxWriter::resaveDocument(*doc) && DocxWriter::saveVersion(*doc, QString::fromUtf8(dstPath)))
+    if (docxResave(*doc) && DocxWriter::saveVersion(*doc, QString::fromUtf8(dstPath)))
         return 1;
     setLibraryError(QStringLiteral("lxDocx_resave_full: populate/saveSection/save failed"));
     return 0;

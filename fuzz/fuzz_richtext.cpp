@@ -8,6 +8,7 @@
 #include "DocxDocument.h"
 #include "DocxReader.h"
 #include "DocxReaderInternal.h"
+#include "DocxResave.h"
 #include "DocxWriter.h"
 
 #include <QGuiApplication>
@@ -93,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     renderSectionHtml(doc, QString());
 
     const int paragraphs = doc.paragraphCount();
-    if (!DocxWriter::resaveDocument(doc))
+    if (!docxResave(doc))
         broken("re-save failed on a body that opened");
     doc.storeBody();
     DocxDocument again;

@@ -94,6 +94,12 @@ struct DocxBodyLayout
     DocxNamespaceBindings bodyScope;  // bindings in force inside w:body
 };
 
+// Packs an entry map in the fixed DOCX part order (content types, package
+// relationships, document relationships, document, styles, settings, then the
+// rest) and replaces `path` with it.
+bool packZip(const DocxEntryMap &entries, const QString &path, QString &err,
+             const DocxZipSource *source = nullptr);
+
 // A range of the paragraph index: startPara inclusive, endPara exclusive.
 struct DocxSectionRange
 {

@@ -47,13 +47,6 @@ bool any(int) { return true; }
 bool atLeastOne(int v) { return v >= 1; }
 bool notNegative(int v) { return v >= 0; }
 
-// An on/off property: present without a value, or with anything but "0" and "false", is on.
-bool onOffValue(const QDomElement &el)
-{
-    const QString v = wVal(el);
-    return v != QLatin1String("0") && v != QLatin1String("false");
-}
-
 // A hanging indentation, stored negated (the one int that has no negation is
 // kept as the largest first-line indentation).
 int negatedHanging(int hanging)

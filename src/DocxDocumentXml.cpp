@@ -694,6 +694,12 @@ QString wVal(const QDomElement &el)
     return el.attributeNS(QString::fromLatin1(kNsW), QStringLiteral("val"));
 }
 
+bool onOffValue(const QDomElement &property)
+{
+    const QString v = wVal(property);
+    return v != QLatin1String("0") && v != QLatin1String("false") && v != QLatin1String("off");
+}
+
 QString paragraphText(const QDomElement &el)
 {
     QString text;

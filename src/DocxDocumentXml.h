@@ -86,6 +86,9 @@ QDomElement childElementNS(const QDomNode &parent, const char *localName, const 
 QDomElement firstElementNS(const QDomNode &root, const char *localName, const char *namespaceUri);
 // The w:val attribute; empty when absent.
 QString wVal(const QDomElement &el);
+// An on/off property element: on unless its w:val is "0", "false" or "off"
+// (no value means on). Callers decide what an absent element means.
+bool onOffValue(const QDomElement &property);
 // The text of every descendant w:t in document order, joined without separators.
 QString paragraphText(const QDomElement &el);
 // The WordprocessingML namespace URI.

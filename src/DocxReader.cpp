@@ -2,7 +2,6 @@
 
 #include "DocxLog.h"
 #include "DocxNamespaces.h"
-#include "DocxWriter.h"
 
 namespace {
 

@@ -27,8 +27,6 @@ QSizeF readPageSizePx(const DocxDocument &doc);
 // Relationship id -> part path of every relationship of the main document part
 // whose type `accept` takes; empty when the relationships part is missing or broken.
 QHash<QString, QString> documentRelParts(const DocxDocument &doc, bool (*accept)(const QString &type));
-// False when an on/off property says "0" or "false"; a missing value means on.
-bool onOffValue(const QDomElement &property);
 // The font family of a w:rFonts: w:ascii, else w:hAnsi.
 QString runFontFamily(const QDomElement &rFonts);
 

@@ -200,12 +200,6 @@ void convertHyperlink(QTextCursor &cursor, const QDomElement &link, const QTextC
 
 double boundedPointSize(double pointSize) { return qMin(pointSize, kMaxPointSize); }
 
-bool onOffValue(const QDomElement &property)
-{
-    const QString val = wVal(property);
-    return val != QLatin1String("0") && val != QLatin1String("false");
-}
-
 QString runFontFamily(const QDomElement &rFonts)
 {
     const QString ascii = wAttr(rFonts, QStringLiteral("ascii"));

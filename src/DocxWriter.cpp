@@ -290,16 +290,6 @@ QByteArray declareOnRoot(const DocxNamespaceBindings &rootScope, DocxNamespaceBi
     return declarations;
 }
 
-bool packZip(const DocxEntryMap &entries, const QString &path, QString &err, const DocxZipSource *source)
-{
-    static const QStringList order = {
-        QString::fromLatin1(kPartContentTypes), QString::fromLatin1(kPartRootRels),
-        QString::fromLatin1(kPartDocumentRels), QString::fromLatin1(kPartDocument),
-        QString::fromLatin1(kPartStyles),       QString::fromLatin1(kPartSettings),
-    };
-    return docxZipWrite(entries, order, path, err, source);
-}
-
 void DocxWriter::storeDocumentXml(DocxDocument &doc)
 {
     doc.storeBody();

@@ -6,10 +6,6 @@
 
 #include <QTextDocument>
 
-// Packs an entry map in the fixed DOCX part order and replaces `path` with it.
-bool packZip(const DocxEntryMap &entries, const QString &path, QString &err,
-             const DocxZipSource *source = nullptr);
-
 // A text document for HTML from outside: its images come from data URLs
 // only. A path or file URL in the HTML would otherwise put any image file the
 // process can read into the document; such images are left out.
@@ -65,7 +61,4 @@ public:
     // `editorStart` on, pairing them by position.
     static bool saveSection(DocxDocument &doc, const QTextDocument *editor, const DocxSectionRange &range,
                             int editorStart);
-    // Converts every body paragraph to rich text and writes it back from that
-    // rich text, keeping each paragraph's text in that paragraph.
-    static bool resaveDocument(DocxDocument &doc);
 };

@@ -1,6 +1,6 @@
 // Pictures of rich text: image parts and inline drawing markup.
 #include "DocxNamespaces.h"
-#include "DocxReader.h"
+#include "DocxDocumentRichText.h"
 #include "DocxWriter.h"
 #include "DocxWriterInternal.h"
 

@@ -2,7 +2,7 @@
 // pictures and page-number fields.
 #include "DocxDocumentParts.h"
 #include "DocxNamespaces.h"
-#include "DocxReader.h"
+#include "DocxDocumentRichText.h"
 #include "DocxWriterInternal.h"
 
 #include <QTextBlock>

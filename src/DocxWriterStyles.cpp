@@ -1,7 +1,7 @@
 // Paragraph styles for headings and numbering for list items.
 #include "DocxDocumentParts.h"
 #include "DocxNamespaces.h"
-#include "DocxReader.h"
+#include "DocxDocumentRichText.h"
 #include "DocxWriterInternal.h"
 
 #include <QTextBlock>

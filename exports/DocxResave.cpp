@@ -1,9 +1,10 @@
 // The whole-document re-save: every body paragraph is converted to rich text
 // and written back from it, each into the very paragraph it was read from.
+#include "DocxResave.h"
+
 #include "DocxLog.h"
 #include "DocxNamespaces.h"
 #include "DocxReaderInternal.h"
-#include "DocxWriter.h"
 #include "DocxWriterInternal.h"
 
 #include <QSignalBlocker>
@@ -225,7 +226,7 @@ bool resaveTree(DocxDocument &doc, ResaveCounts &counts)
 
 }  // namespace
 
-bool DocxWriter::resaveDocument(DocxDocument &doc)
+bool docxResave(DocxDocument &doc)
 {
     if (!doc.isValid())
         return false;
