@@ -7,6 +7,7 @@
 
 #include <QDomDocument>
 #include <QDomElement>
+#include <QHash>
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -277,6 +278,11 @@ private:
     // Adds the built-in style `styleId` to the style sheet unless it defines it;
     // false when the sheet does not parse.
     bool addParagraphStyle(const QString &styleId);
+
+    // Run properties of styles resolved so far, by style id; emptied whenever
+    // the style sheet is read again.
+    mutable QHash<QString, DocxPropertyList> paragraphRunMemo_;
+    mutable QHash<QString, DocxPropertyList> characterRunMemo_;
 
     void ensureIndexed() const;
     void indexParagraphs() const;

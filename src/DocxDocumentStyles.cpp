@@ -196,6 +196,8 @@ void DocxDocument::parseStyles()
 {
     styleMap.clear();
     defaultParagraphStyle.clear();
+    paragraphRunMemo_.clear();
+    characterRunMemo_.clear();
     const QString name = QString::fromLatin1(kPartStyles);
     if (!entries.contains(name))
         return;
@@ -364,19 +366,25 @@ bool DocxDocument::isToggleProperty(const QString &name)
 
 DocxPropertyList DocxDocument::paragraphRunProperties(const QString &styleId) const
 {
+    const auto known = paragraphRunMemo_.constFind(styleId);
+    if (known != paragraphRunMemo_.cend())
+        return *known;
     RunPropertyMerge merge;
     merge.add(styleMap.value(QString::fromLatin1(kDocDefaultsKey)).runProperties, true);
     for (const QString &id : styleChain(styleMap, styleId.isEmpty() ? defaultParagraphStyle : styleId))
         merge.add(styleMap.value(id).runProperties, false);
-    return merge.result(true);
+    return paragraphRunMemo_[styleId] = merge.result(true);
 }
 
 DocxPropertyList DocxDocument::characterRunProperties(const QString &styleId) const
 {
+    const auto known = characterRunMemo_.constFind(styleId);
+    if (known != characterRunMemo_.cend())
+        return *known;
     RunPropertyMerge merge;
     for (const QString &id : styleChain(styleMap, styleId))
         merge.add(styleMap.value(id).runProperties, false);
-    return merge.result(false);
+    return characterRunMemo_[styleId] = merge.result(false);
 }
 
 StyleProps DocxDocument::resolveStyle(const QString &styleId) const

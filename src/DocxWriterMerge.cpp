@@ -360,21 +360,30 @@ private:
     void leaves(const QString &text)
     {
         QDomElement r = newRun();
+        for (const QDomElement &leaf : textLeaves(dom_, text))
+            r.appendChild(leaf);
+    }
+
+public:
+    // The content elements of a run holding `text`: w:t, w:tab, w:br and the like.
+    static QList<QDomElement> textLeaves(QDomDocument dom, const QString &text)
+    {
+        QList<QDomElement> out;
         QString t;
         auto flush = [&] {
             if (t.isEmpty())
                 return;
-            QDomElement el = createW(dom_, "t");
+            QDomElement el = createW(dom, "t");
             if (t.front().isSpace() || t.back().isSpace())
                 preserveSpace(el);
-            el.appendChild(dom_.createTextNode(t));
-            r.appendChild(el);
+            el.appendChild(dom.createTextNode(t));
+            out.append(el);
             t.clear();
         };
         auto leaf = [&](const char *name) {
             flush();
-            QDomElement el = createW(dom_, name);
-            r.appendChild(el);
+            QDomElement el = createW(dom, name);
+            out.append(el);
             return el;
         };
         for (const QChar c : text) {
@@ -392,8 +401,10 @@ private:
                 t += c;
         }
         flush();
+        return out;
     }
 
+private:
     void fieldRuns(const QString &instruction, QChar placeholder)
     {
         auto run = [&](const char *name) {
@@ -500,12 +511,28 @@ private:
         return href != wasHref ? linked(doc_, dom_, runs, href) : runs;
     }
 
+    // True when the piece's new text can take the place of its element inside
+    // its run: one piece of plain text (no picture, no field), read as it is now.
+    bool onlyTextChanged(int k, const QList<Segment> &mine) const
+    {
+        const DocxSourcePiece &p = piece(k);
+        return mine.size() == 1 && mine.first().format == p.format && isLocal(p.element, "t")
+            && !p.format.hasProperty(FieldInstructionProperty);
+    }
+
     // Replaces piece k's element by the text the rich text holds for it.
     void rewritePiece(int k, const QList<Segment> &mine)
     {
         const RunPlace place = placeOf(piece(k).element);
         if (place.run.isNull())
             return;
+        if (onlyTextChanged(k, mine)) {
+            QDomElement run = place.run;
+            for (const QDomElement &leaf : RunWriter::textLeaves(dom_, mine.first().text))
+                run.insertBefore(leaf, place.child);
+            run.removeChild(place.child);
+            return;
+        }
         QList<QDomElement> fresh;
         for (const Segment &s : mine)
             fresh += runsFor(s, place.run, piece(k).format, hrefOf(piece(k).format));
@@ -632,8 +659,17 @@ void setAlignment(QDomElement p, int alignment)
     insertInOrder(pPr, e, paragraphPropertyOrder());
 }
 
+void removeChildrenNamed(QDomElement parent, std::initializer_list<const char *> names)
+{
+    for (const char *name : names) {
+        for (const QDomElement &e : childElementsByLocalName(parent, QString::fromLatin1(name)))
+            parent.removeChild(e);
+    }
+}
+
 // A new paragraph like `p`: its attributes less the ids that must stay
-// unique, and its properties less any section break.
+// unique, and its properties less a section break and the tracked changes
+// of `p` itself (its mark's insertion or deletion, its property changes).
 QDomElement paragraphLike(const QDomElement &p)
 {
     QDomElement fresh = p.cloneNode(false).toElement();
@@ -642,8 +678,8 @@ QDomElement paragraphLike(const QDomElement &p)
     const QDomElement pPr = childElementNS(p, "pPr", kNsW);
     if (!pPr.isNull()) {
         QDomElement copy = pPr.cloneNode(true).toElement();
-        for (const QDomElement &sectPr : childElementsByLocalName(copy, QStringLiteral("sectPr")))
-            copy.removeChild(sectPr);
+        removeChildrenNamed(copy, {"sectPr", "pPrChange"});
+        removeChildrenNamed(childElementNS(copy, "rPr", kNsW), {"ins", "del", "moveFrom", "moveTo", "rPrChange"});
         fresh.appendChild(copy);
     }
     return fresh;
@@ -711,9 +747,8 @@ QDomElement addParagraph(DocxDocument &doc, QDomElement previous, const DocxPara
         const DocxSourcePiece *piece = s.piece >= 0 ? &model.pieces[s.piece] : nullptr;
         const QDomElement templ = piece ? placeOf(piece->element).run : QDomElement();
         const QTextCharFormat was = piece ? piece->format : QTextCharFormat();
-        const QString wasHref = piece ? hrefOf(piece->format) : QString();
-        const QList<QDomElement> runs = writer.runs(s, templ, was);
-        for (const QDomElement &r : hrefOf(s.format) != wasHref ? linked(doc, p.ownerDocument(), runs, hrefOf(s.format)) : runs)
+        // A new paragraph's runs sit in no hyperlink of the source: a link is made for them.
+        for (const QDomElement &r : linked(doc, p.ownerDocument(), writer.runs(s, templ, was), hrefOf(s.format)))
             p.appendChild(r);
     }
     if (int(block.blockFormat().alignment()) != model.alignment)
