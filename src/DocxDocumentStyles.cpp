@@ -350,7 +350,7 @@ void DocxDocument::ensureParagraphStyle(const QString &styleId)
     if (!known && !addParagraphStyle(styleId))
         return;
     ensureOverride(QStringLiteral("/word/styles.xml"), QString::fromLatin1(kStylesContentType));
-    ensureRelOfType(QString::fromLatin1(kPartDocumentRels), QString::fromLatin1(kStylesRelType),
+    ensureRelOfType(mainRelsPart(), QString::fromLatin1(kStylesRelType),
                     QStringLiteral("styles.xml"));
 }
 
