@@ -228,7 +228,7 @@ TEST(ReaderPipeline, PageOfTheLastSectionRangesAndTablesOverlappingTheRange)
               QList<double>({48, 72, 72, 192, 0}));
     const DocxReader::DocxMargins m = DocxReader::readMarginsPx(p.doc());
     EXPECT_EQ(QList<double>({m.header, m.gutter}), QList<double>({24, 48}));
-    EXPECT_TRUE(m.mirror);  // any mention in the settings counts
+    EXPECT_FALSE(m.mirror);  // w:val="false" in the settings reads off
 
     ASSERT_TRUE(p.populate(straddled, 7, 8));  // only the last cell's paragraph: the whole table
     ASSERT_NE(firstTable(straddled), nullptr);
