@@ -12,7 +12,7 @@ LXDOCX_API int lxDocx_set_body_html(DocxHandle *h, const char *html)
 {
     if (!usable(h) || !html)
         return 0;
-    if (DocxWriter::buildFromHtml(*h->doc, QString::fromUtf8(html)))
+    if (DocxWriter::buildFromHtml(*h->doc, decodeHtml(html)))
         return 1;
     h->lastError = QStringLiteral("lxDocx_set_body_html: buildFullDocumentDom failed");
     return 0;
@@ -26,7 +26,7 @@ LXDOCX_API int lxDocx_write_html(const char *path, const char *html)
         validOrReport(DocxReader::createBlank(QString::fromUtf8(path)), "createBlank returned null"));
     if (!doc)
         return 0;
-    if (DocxWriter::buildAndSave(*doc, QString::fromUtf8(html)))
+    if (DocxWriter::buildAndSave(*doc, decodeHtml(html)))
         return 1;
     setLibraryError(QStringLiteral("lxDocx_write_html: build or save failed"));
     return 0;

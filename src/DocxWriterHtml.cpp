@@ -104,6 +104,7 @@ bool isPlainAttrChar(QChar c)
 struct Tag
 {
     QString name;  // lower case
+    int rowSpan = 1;  // of a table cell
     bool end = false;
     bool selfClosing = false;
     qsizetype start = 0;
@@ -148,7 +149,7 @@ public:
                 tag.next = i + 2;
                 return at(i + 1) == QLatin1Char('>') && !tag.end;
             }
-            if (!spaced || tag.end || !readAttribute(i))
+            if (!spaced || tag.end || !readAttribute(i, tag))
                 return false;
         }
     }
@@ -182,13 +183,14 @@ private:
         return i > from;
     }
 
-    bool readAttribute(qsizetype &i) const
+    bool readAttribute(qsizetype &i, Tag &tag) const
     {
         const qsizetype nameStart = i;
         while (isPlainAttrChar(at(i)))
             ++i;
         if (i == nameStart)
             return false;
+        const bool rowSpan = text(nameStart, i).compare(QLatin1String("rowspan"), Qt::CaseInsensitive) == 0;
         qsizetype j = i;
         skipSpace(j);
         if (at(j) != QLatin1Char('='))
@@ -200,12 +202,16 @@ private:
             const qsizetype close = html_.indexOf(quote, j + 1);
             if (close < 0 || text(j + 1, close).contains(QLatin1Char('<')) || text(j + 1, close).contains(QLatin1Char('>')))
                 return false;
+            if (rowSpan)
+                tag.rowSpan = qMax(1, text(j + 1, close).trimmed().toInt());
             i = close + 1;
             return true;
         }
         const qsizetype valueStart = j;
         while (isPlainAttrChar(at(j)) || at(j) == QLatin1Char('/'))
             ++j;
+        if (rowSpan)
+            tag.rowSpan = qMax(1, text(valueStart, j).toInt());
         i = j;
         return j > valueStart;
     }
@@ -277,6 +283,65 @@ qsizetype bodyContentStart(const Scanner &s)
     }
 }
 
+// A top-level table, cut between two of its rows when it is large: only
+// where the body rows read alone (no row of a cell spanning rows is left
+// behind, no footer rows that the reader moves to the end).
+struct TopTable
+{
+    QString startTag;      // of the table
+    QString groupTag;      // of the tbody that holds the rows, when explicit
+    int rows = 0;          // read so far
+    int reach = 0;         // rows that cells spanning rows cover
+    bool footer = false;
+    bool irregular = false;  // a row that closes the one before: rows are not followed
+    qsizetype afterRow = -1;  // just past the end tag of the last row
+
+    // True when `open` (the elements open around a tag) are the table, or the
+    // table and its tbody.
+    static bool holdsRows(const QStringList &open)
+    {
+        return !open.isEmpty() && open.first() == QLatin1String("table")
+            && (open.size() == 1 || (open.size() == 2 && open[1] == QLatin1String("tbody")));
+    }
+
+    bool cuttableAt(const Scanner &s, const Tag &tag, const QStringList &open, qsizetype pieceStart,
+                    qsizetype pieceChars) const
+    {
+        return !tag.end && tag.name == QLatin1String("tr") && holdsRows(open) && afterRow >= 0 && !footer
+            && !irregular && reach <= rows && tag.start - pieceStart >= pieceChars && isBlank(s.text(afterRow, tag.start));
+    }
+
+    DocxHtmlTableCut cut(const QStringList &open) const
+    {
+        const bool inGroup = open.size() == 2;
+        return {startTag + (inGroup ? groupTag : QString()),
+                (inGroup ? QStringLiteral("</tbody>") : QString()) + QStringLiteral("</table>")};
+    }
+
+    // Follows a start tag.
+    void read(const Scanner &s, const Tag &tag, const QStringList &open)
+    {
+        afterRow = -1;
+        if (open.isEmpty() && tag.name == QLatin1String("table")) {
+            *this = TopTable();
+            startTag = s.text(tag.start, tag.next).toString();
+        } else if (open.size() == 1 && open.first() == QLatin1String("table")) {
+            if (tag.name == QLatin1String("tbody"))
+                groupTag = s.text(tag.start, tag.next).toString();
+            footer = footer || tag.name == QLatin1String("tfoot");
+        }
+        if (open.isEmpty() || open.first() != QLatin1String("table"))
+            return;
+        if (tag.name == QLatin1String("tr") && open.size() <= 2)
+            ++rows;
+        else if (tag.name == QLatin1String("tr") && open.last() != QLatin1String("table"))
+            irregular = irregular || open.size() <= 4;
+        else if ((tag.name == QLatin1String("td") || tag.name == QLatin1String("th")) && open.size() <= 3
+                 && open.last() == QLatin1String("tr"))
+            reach = qMax(reach, rows - 1 + tag.rowSpan);
+    }
+};
+
 }  // namespace
 
 DocxHtmlCuts htmlCuts(const QString &html, qsizetype pieceChars)
@@ -292,6 +357,7 @@ DocxHtmlCuts htmlCuts(const QString &html, qsizetype pieceChars)
     QStringList open;
     qsizetype pieceStart = bodyStart;
     qsizetype afterBlock = -1;  // just past the last top-level block's end tag
+    TopTable table;
     qsizetype i = bodyStart;
     while ((i = html.indexOf(QLatin1Char('<'), i)) >= 0) {
         if (s.startsWithAt(i, QLatin1String("<!--"))) {
@@ -313,6 +379,8 @@ DocxHtmlCuts htmlCuts(const QString &html, qsizetype pieceChars)
             open.removeLast();
             if (open.isEmpty() && isCutBlock(tag.name))
                 afterBlock = tag.next;
+            if (tag.name == QLatin1String("tr") && table.holdsRows(open))
+                table.afterRow = tag.next;
         } else {
             if (!open.isEmpty() && open.last() == QLatin1String("p") && !isInline(tag.name))
                 break;  // a block inside a paragraph closes it, or not, depending on the reader
@@ -320,8 +388,15 @@ DocxHtmlCuts htmlCuts(const QString &html, qsizetype pieceChars)
                 && tag.start - pieceStart >= pieceChars && isBlank(s.text(afterBlock, tag.start));
             if (cuttable) {
                 result.cuts.append(tag.start);
+                result.tables.append(DocxHtmlTableCut());
                 pieceStart = tag.start;
             }
+            if (table.cuttableAt(s, tag, open, pieceStart, pieceChars)) {
+                result.cuts.append(tag.start);
+                result.tables.append(table.cut(open));
+                pieceStart = tag.start;
+            }
+            table.read(s, tag, open);
             if (open.isEmpty())
                 afterBlock = -1;
             if (!isVoid(tag.name)) {
