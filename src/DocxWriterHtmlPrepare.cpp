@@ -521,11 +521,12 @@ private:
 
 struct TableShape
 {
-    int rows = 0;
+    QList<int> rowCells;   // the cells of each row
     int widest = 0;        // the most cells of one row
-    int cells = 0;         // of the row being read
     bool firstRowHeader = false;  // the first row stands alone and holds header cells only
     bool sawHead = false;
+
+    int rows() const { return int(rowCells.size()); }
 };
 
 // Elements are counted in order: for each table start tag, its shape.
@@ -553,8 +554,6 @@ QList<TableShape> tableShapes(QStringView s)
                 groupDepth.append(0);
                 shapes.append(TableShape());
             } else if (tag.end && !open.isEmpty()) {
-                TableShape &t = shapes[open.last()];
-                t.widest = qMax(t.widest, t.cells);
                 open.removeLast();
                 groupDepth.removeLast();
             }
@@ -568,29 +567,25 @@ QList<TableShape> tableShapes(QStringView s)
         } else if (tag.is("tbody")) {
             ++groupDepth.last();
         } else if (tag.is("tr")) {
-            if (t.rows == 1 && t.cells == 0)
-                t.firstRowHeader = false;
-            t.widest = qMax(t.widest, t.cells);
-            t.cells = 0;
-            if (t.rows == 0 && !t.sawHead && groupDepth.last() == 0)
+            if (t.rows() == 0 && !t.sawHead && groupDepth.last() == 0)
                 t.firstRowHeader = true;
-            ++t.rows;
+            t.rowCells.append(0);
         } else if (tag.is("td") || tag.is("th")) {
-            if (t.rows == 0)
-                ++t.rows;  // a cell outside any row opens one
-            ++t.cells;
-            if (t.rows == 1 && tag.is("td"))
+            if (t.rowCells.isEmpty())
+                t.rowCells.append(0);  // a cell outside any row opens one
+            t.widest = qMax(t.widest, ++t.rowCells.last());
+            if (t.rows() == 1 && tag.is("td"))
                 t.firstRowHeader = false;
         }
     }
     for (TableShape &t : shapes)
-        t.firstRowHeader = t.firstRowHeader && t.rows > 1;
+        t.firstRowHeader = t.firstRowHeader && t.rows() > 1 && t.rowCells.first() > 0;
     return shapes;
 }
 
-// Spans clamped to the table: a cell spans no more columns than the widest
-// row has cells, no more rows than are left, and never more than kMaxHtmlSpan;
-// a first row of header cells is marked as the table's head.
+// Spans clamped to the table: a row spans no more columns than the widest
+// row has cells, a cell no more rows than are left, and never more than
+// kMaxHtmlSpan; a first row of header cells is marked as the table's head.
 class SpanPass
 {
 public:
@@ -638,7 +633,8 @@ private:
     {
         qsizetype shape;
         int row = -1;
-        int width = 0;       // columns the cells of the row take so far
+        int cell = 0;        // cells of the row so far
+        int width = 0;       // columns they take
         bool inHead = false;  // inside the head this pass made
     };
 
@@ -668,7 +664,7 @@ private:
         if (tag.is("tr") && !tag.end) {
             closeHead(t, before);
             ++t.row;
-            t.width = 0;
+            t.cell = t.width = 0;
             if (t.row == 0 && shape.firstRowHeader) {
                 before += QStringLiteral("<thead>");
                 t.inHead = true;
@@ -681,12 +677,16 @@ private:
         } else if ((tag.is("tbody") || tag.is("tfoot")) && !tag.end) {
             closeHead(t, before);
         } else if ((tag.is("td") || tag.is("th")) && !tag.end) {
-            const int row = qMax(0, t.row);
-            const int widest = qMax(1, shape.widest);
-            clamp(tag, edit, "colspan", qMin(kMaxHtmlSpan, qMax(1, widest - t.width)));
+            t.row = qMax(0, t.row);
+            // Room for this cell: the widest row less what the cells before
+            // took and one column for each cell after.
+            const int after = qMax(0, shape.rowCells.value(t.row) - t.cell - 1);
+            const int room = qBound(1, shape.widest - t.width - after, kMaxHtmlSpan);
+            clamp(tag, edit, "colspan", room);
             const Attribute *colspan = tag.attribute("colspan");
-            t.width += colspan ? qBound(1, colspan->value.trimmed().toInt(), qMax(1, widest - t.width)) : 1;
-            clamp(tag, edit, "rowspan", qMin(kMaxHtmlSpan, qMax(1, shape.rows - row)));
+            t.width += colspan ? qBound(1, colspan->value.trimmed().toInt(), room) : 1;
+            ++t.cell;
+            clamp(tag, edit, "rowspan", qBound(1, shape.rows() - t.row, kMaxHtmlSpan));
         }
     }
 
@@ -741,13 +741,6 @@ bool isUtf8Name(const QByteArray &charset)
     return name == "utf-8" || name == "utf8";
 }
 
-bool isUtf8(QByteArrayView bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)decoder.decode(bytes);
-    return !decoder.hasError();
-}
-
 // ---- local pictures ----
 
 // The data URL of a picture file inside `root` named by `src`; empty when the
@@ -791,16 +784,18 @@ QString decodeHtml(QByteArrayView bytes)
     } else if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
         QStringDecoder decoder(bytes[0] == '\xFF' ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
         text = decoder.decode(bytes.sliced(2));
-    } else if (isUtf8(bytes)) {
-        text = QString::fromUtf8(bytes);
     } else {
-        // Not UTF-8 whatever the page says: the encoding it declares, or the
-        // one most pages in an 8-bit encoding are in.
-        QByteArray declared = declaredCharset(bytes);
-        if (declared.isEmpty() || isUtf8Name(declared) || !QStringDecoder(declared.constData()).isValid())
-            declared = "windows-1252";
-        QStringDecoder decoder(declared.constData());
-        text = decoder.decode(bytes);
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        text = utf8.decode(bytes);
+        if (utf8.hasError()) {
+            // Not UTF-8 whatever the page says: the encoding it declares, or
+            // the one most pages in an 8-bit encoding are in.
+            QByteArray declared = declaredCharset(bytes);
+            if (declared.isEmpty() || isUtf8Name(declared) || !QStringDecoder(declared.constData()).isValid())
+                declared = "windows-1252";
+            QStringDecoder decoder(declared.constData());
+            text = decoder.decode(bytes);
+        }
     }
     text.remove(QChar(0));
     return text;
