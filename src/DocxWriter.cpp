@@ -254,6 +254,7 @@ bool buildIntoTree(DocxDocument &doc, const SourceWalk &walk, bool fromHtml)
     DocxBuildContext ctx(doc, firstFreeAnnotationId(doc.entries.value(QString::fromLatin1(kPartDocument))));
     ctx.fromHtml = fromHtml;
     DocxTableWriter tables(ctx);
+    QByteArray pendingTable;  // a table read in parts, until its last one
     QDomElement last;
     auto insert = [&](const QByteArray &xml) {
         QDomDocument parsed;
@@ -269,11 +270,17 @@ bool buildIntoTree(DocxDocument &doc, const SourceWalk &walk, bool fromHtml)
     const int n = walk({[&] { ctx.lists.newSource(); },
                         [&](const QTextBlock &block) { insert(newParagraphXml(ctx, templ.text, block)); },
                         [&](QTextTable *table, bool opens, bool closes) {
-                            const QByteArray xml = tables.write(table, opens, closes);
-                            if (closes)
-                                insert(xml);
+                            if (opens && !pendingTable.isEmpty())
+                                insert(pendingTable + tables.finish());  // one still open ends here
+                            pendingTable = (opens ? QByteArray() : pendingTable) + tables.write(table, opens, closes);
+                            if (closes) {
+                                insert(pendingTable);
+                                pendingTable.clear();
+                            }
                             ctx.previousSpaceAfter = 0;
                         }});
+    if (!pendingTable.isEmpty())
+        insert(pendingTable + tables.finish());
     ctx.lists.store();
     if (n >= 1) {
         const bool keepTemplate = anchor != templatePara || templ.sectionBreak;
@@ -337,6 +344,7 @@ bool buildIntoBytes(DocxDocument &doc, const SourceWalk &walk, bool fromHtml, co
                             lastIsTable = true;
                             ctx.previousSpaceAfter = 0;
                         }});
+    out += tables.finish();
     ctx.lists.store();
     if (n >= 1) {
         if (templ.sectionBreak) {

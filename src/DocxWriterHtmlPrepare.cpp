@@ -3,6 +3,7 @@
 // the text that rewrite single tags and leave all else as it is.
 #include "DocxWriter.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>

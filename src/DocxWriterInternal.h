@@ -223,19 +223,21 @@ void setListNumbering(DocxBuildContext &ctx, DocxParagraphProperties &props, con
 // ---- tables ----
 // Writes a table as text, one piece after another: a table that a large page
 // holds across pieces comes in several parts, the first opening it and the
-// last closing it. The complete w:tbl is handed to `done`.
+// last closing it. The table is written as it comes, its grid from its first
+// part (the page is cut only in tables whose parts have the same columns).
 class DocxTableWriter
 {
 public:
     explicit DocxTableWriter(DocxBuildContext &ctx) : ctx_(ctx) {}
-    // Writes the rows of `table`; `opens` when it is the table's first part,
-    // `closes` when its last. Returns the complete w:tbl when closing.
+    // The XML of `table`'s rows, after the table's start when `opens` and
+    // before its end when `closes`.
     QByteArray write(QTextTable *table, bool opens, bool closes);
+    // The end of a table whose last part never came; empty when none is open.
+    QByteArray finish();
 
 private:
     DocxBuildContext &ctx_;
-    QByteArray rows_;       // the rows so far
-    QByteArray properties_; // w:tblPr of the first part
-    QList<int> grid_;       // column widths, twips
+    bool open_ = false;
+    QList<int> grid_;  // column widths, twips
     int headerRows_ = 0;
 };

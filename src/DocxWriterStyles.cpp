@@ -1,15 +1,13 @@
 // Paragraph styles for headings, and numbering for list items: every list of
 // the rich text a numbering instance of its own, starting at its first number,
 // in its own label format.
-#include "DocxDocumentParts.h"
-#include "DocxNamespaces.h"
 #include "DocxDocumentRichText.h"
+#include "DocxDocumentXml.h"
 #include "DocxWriterInternal.h"
 
+#include <QRegularExpression>
 #include <QTextBlock>
 #include <QTextList>
-
-#include <QRegularExpression>
 
 namespace {
 

@@ -296,22 +296,24 @@ QByteArray CellWriter::tableXmlWithin(QTextTable *table, int available)
 
 QByteArray DocxTableWriter::write(QTextTable *table, bool opens, bool closes)
 {
-    ++ctx_.tableDepth;
-    if (opens) {
-        properties_ = tableProperties(table->format());
+    QByteArray xml;
+    if (opens || !open_) {
+        xml = finish();  // a table still open ends here
         grid_ = gridOf(table, kTextWidthTwips);
-        headerRows_ = table->format().headerRowCount();
-        rows_.clear();
+        headerRows_ = opens ? table->format().headerRowCount() : 0;
+        xml += "<w:tbl>" + tableProperties(table->format()) + gridXml(grid_);
+        open_ = true;
     }
-    // A part with more columns than the first widens the grid by columns as
-    // wide as the last.
-    while (grid_.size() < table->columns())
-        grid_.append(grid_.isEmpty() ? kTextWidthTwips : grid_.last());
-    rows_ += rowsXml(ctx_, table, grid_, opens ? headerRows_ : 0);
+    ++ctx_.tableDepth;
+    xml += rowsXml(ctx_, table, grid_, opens ? headerRows_ : 0);
     --ctx_.tableDepth;
-    if (!closes)
+    return closes ? xml + finish() : xml;
+}
+
+QByteArray DocxTableWriter::finish()
+{
+    if (!open_)
         return {};
-    QByteArray xml = "<w:tbl>" + properties_ + gridXml(grid_) + rows_ + "</w:tbl>";
-    rows_.clear();
-    return xml;
+    open_ = false;
+    return "</w:tbl>";
 }
