@@ -1032,7 +1032,9 @@ TEST(WriterHtml, CommandLine)
                                 "src=\"../outside.png\" alt=\"up\"><img src=\"img/link.png\" alt=\"linked\"><img src=\""
                                     + outside.toUtf8() + "\" alt=\"absolute\"></p>"));
     const QString utf16 = dir.filePath("utf16.html");
-    ASSERT_TRUE(writeFile(utf16, "\xFF\xFE" + QByteArray(reinterpret_cast<const char *>(u"<p>\u00fcber</p>"), 26)));
+    const char16_t wideText[] = u"<p>\u00fcber</p>";
+    ASSERT_TRUE(writeFile(utf16, "\xFF\xFE" + QByteArray(reinterpret_cast<const char *>(wideText),
+                                                         sizeof wideText - sizeof(char16_t))));
     const QString pictures = dir.filePath("pictures.docx"), wide = dir.filePath("wide.docx");
     ASSERT_EQ(run(LXDOCX_CLI, {"from-html", html, pictures, "--resources", folder}, &out, &err), 0) << err.toStdString();
     ASSERT_EQ(run(LXDOCX_CLI, {"from-html", utf16, wide}, &out, &err), 0) << err.toStdString();
