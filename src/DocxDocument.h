@@ -1,12 +1,15 @@
 #pragma once
 // DocxDocument: the in-memory package. Every part lives as bytes in the entry
-// map; "word/document.xml" is parsed into a DOM only when an operation needs the
-// body, and written back only when that DOM was changed.
+// map; the main document part ("word/document.xml" in most packages) is parsed
+// into a DOM only when an operation needs the body, and written back only when
+// that DOM was changed.
 #include "DocxDocumentXml.h"
+#include "DocxNamespaces.h"
 #include "DocxZip_Qt.h"
 
 #include <QDomDocument>
 #include <QDomElement>
+#include <QHash>
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -23,6 +26,17 @@ struct DocxParaInfo
     int headingLevel = -1;  // 0-based outline level; -1: not a heading
     QString text;
 };
+
+// A run-property element (a child of w:rPr) as read: its local name and its
+// WordprocessingML attributes, kept apart from any tree.
+struct DocxPropertyElement
+{
+    QString name;
+    QList<QPair<QString, QString>> attributes;  // local name, value
+
+    QString attribute(QLatin1String localName) const;
+};
+using DocxPropertyList = QList<DocxPropertyElement>;
 
 // Effective paragraph and character properties of a style.
 struct StyleProps
@@ -46,6 +60,7 @@ struct StyleProps
     QString basedOn;
     int numId = -1;
     int ilvl = 0;
+    DocxPropertyList runProperties;  // the style's own w:rPr children
 };
 
 // One level of an abstract numbering.
@@ -82,7 +97,7 @@ struct DocxMargins
 
 enum HFType { HFDefault = 0, HFEven = 1, HFFirst = 2 };
 
-// The body's top-level elements located in the bytes of "word/document.xml",
+// The body's top-level elements located in the bytes of the main part,
 // so that one element at a time can be parsed, changed and spliced back.
 struct DocxBodyChild
 {
@@ -101,11 +116,22 @@ struct DocxBodyLayout
     DocxNamespaceBindings bodyScope;  // bindings in force inside w:body
 };
 
-// Packs an entry map in the fixed DOCX part order (content types, package
-// relationships, document relationships, document, styles, settings, then the
-// rest) and replaces `path` with it.
-bool packZip(const DocxEntryMap &entries, const QString &path, QString &err,
-             const DocxZipSource *source = nullptr);
+class DocxDocument;
+// Packs the document's entry map in the fixed DOCX part order (content types,
+// package relationships, document relationships, document, styles, settings,
+// then the rest) and replaces `path` with it; members read from the archive
+// and not changed since are copied as they were.
+bool packZip(const DocxDocument &doc, const QString &path, QString &err);
+
+// The part a relationship target of `sourcePart` names: relative to the source
+// part's folder (the package root for package relationships, whose source is
+// empty), or package-absolute with a leading "/"; "." and ".." segments
+// resolved. Empty when it names nothing inside the package: it climbs out of
+// it, holds a backslash or is a URL.
+QString resolvePartTarget(const QString &sourcePart, const QString &target);
+// The target naming `partName` from `sourcePart`: relative when the part lies
+// in the source part's folder or below, else package-absolute.
+QString relativeTarget(const QString &sourcePart, const QString &partName);
 
 // A range of the paragraph index: startPara inclusive, endPara exclusive.
 struct DocxSectionRange
@@ -147,9 +173,12 @@ public:
 
     bool valid = false;
     QString path;
-    QString error;
+    QString error;  // why the open, or the last save, failed
     DocxEntryMap entries;
     DocxZipSource source;  // the archive as read: unchanged parts are copied from it
+    // The main document part, as the package relationship of type
+    // officeDocument names it.
+    QString mainPart = QString::fromLatin1(kPartDocument);
 
     // Style table, numbering tables and theme fonts, as of the last index build.
     QMap<QString, StyleProps> styleMap;
@@ -158,12 +187,21 @@ public:
     QMap<int, QMap<int, int>> startOverrides;
     QString themeMajorFont;
     QString themeMinorFont;
+    QString defaultParagraphStyle;  // the paragraph style marked w:default, used where a paragraph names none
 
     bool isValid() const { return valid; }
     QString errorString() const { return error; }
 
+    // The main part's relationships part ("word/_rels/document.xml.rels") and
+    // its folder with a trailing slash ("word/").
+    QString mainRelsPart() const;
+    QString mainFolder() const;
+    // Takes the main part the package relationships name, or else
+    // "word/document.xml"; false with `error` set when the package has neither.
+    bool locateMainPart();
+
     // ---- body and paragraph index --------------------------------------
-    // Takes "word/document.xml" as the body: checks that it is well-formed and
+    // Takes the main part as the body: checks that it is well-formed and
     // finds its last section without building a tree. False with `error` set.
     bool loadBody();
     // The body DOM, built on first use. The non-const form is for editing: the
@@ -175,6 +213,9 @@ public:
     // part's bytes at the next save. The non-const form is for editing.
     QDomElement lastSection();
     QDomElement lastSection() const;
+    // The last section for an edit: when the body has none, an empty w:sectPr
+    // is added at the body's end. Null when there is no body.
+    QDomElement ensureLastSection();
     // Writes pending body edits into `entries`.
     void storeBody();
     // Locates the body's top-level elements in the part's bytes, for operations
@@ -211,6 +252,18 @@ public:
     QString themeFont(const QString &name) const;
     StyleProps parseStyleElement(const QDomElement &el) const;
     StyleProps resolveStyle(const QString &styleId) const;
+    // The run properties text of a paragraph gets from the document defaults
+    // and its paragraph style (the default paragraph style when `styleId` is
+    // empty), down the basedOn chain: a later element of a name replaces an
+    // earlier one, and toggle properties (bold, italic, caps and the like)
+    // are given as on or off after toggling along the chain.
+    DocxPropertyList paragraphRunProperties(const QString &styleId) const;
+    // The run properties of a character style down its chain alone. A toggle
+    // property is present (on) only when the chain turns it on an odd number
+    // of times: it then toggles what the paragraph gives.
+    DocxPropertyList characterRunProperties(const QString &styleId) const;
+    // True for the run properties that toggle along a style chain.
+    static bool isToggleProperty(const QString &name);
     void ensureParagraphStyle(const QString &styleId);
     // The character style `styleId` (the built-in "Hyperlink") in the style
     // sheet, added when the sheet lacks it.
@@ -270,6 +323,11 @@ private:
     bool addParagraphStyle(const QString &styleId);
     // ensureParagraphStyle and ensureCharacterStyle: the built-in style `styleId`.
     void ensureStyle(const QString &styleId);
+
+    // Run properties of styles resolved so far, by style id; emptied whenever
+    // the style sheet is read again.
+    mutable QHash<QString, DocxPropertyList> paragraphRunMemo_;
+    mutable QHash<QString, DocxPropertyList> characterRunMemo_;
 
     void ensureIndexed() const;
     void indexParagraphs() const;

@@ -251,7 +251,7 @@ bool buildIntoTree(DocxDocument &doc, const SourceWalk &walk, bool fromHtml)
     // content goes before the body element that holds it, so nothing is lost
     // and no cell is left without a paragraph.
     const QDomElement anchor = topLevelAncestor(body, templatePara);
-    DocxBuildContext ctx(doc, firstFreeAnnotationId(doc.entries.value(QString::fromLatin1(kPartDocument))));
+    DocxBuildContext ctx(doc, firstFreeAnnotationId(doc.entries.value(doc.mainPart)));
     ctx.fromHtml = fromHtml;
     DocxTableWriter tables(ctx);
     QByteArray pendingTable;  // a table read in parts, until its last one
@@ -312,7 +312,7 @@ bool buildIntoBytes(DocxDocument &doc, const SourceWalk &walk, bool fromHtml, co
     }
     if (!first || first->localName != QLatin1String("p"))
         return false;
-    QByteArray bytes = doc.entries.value(QString::fromLatin1(kPartDocument));
+    QByteArray bytes = doc.entries.value(doc.mainPart);
     QDomDocument scratch;
     QDomElement templatePara;  // the tree of that paragraph alone
     QString err;
@@ -403,8 +403,9 @@ bool DocxWriter::saveVersion(DocxDocument &doc, const QString &path)
 {
     storeDocumentXml(doc);
     QString err;
-    if (!packZip(doc.entries, path, err, &doc.source)) {
-        writerWarning() << "DocxWriter::saveVersion failed:" << err;
+    if (!packZip(doc, path, err)) {
+        writerWarning() << "saveVersion:" << err;
+        doc.error = err;
         return false;
     }
     return true;

@@ -469,17 +469,6 @@ QByteArray DocxParagraphProperties::xml() const
     return out + "</w:pPr>";
 }
 
-QByteArray paragraphRunsXml(DocxDocument &doc, QDomElement &p, const QList<QTextBlock> &blocks,
-                            const DocxNamespaceBindings &scope)
-{
-    QDomDocument dom = p.ownerDocument();
-    setAlignment(dom, p, blocks.isEmpty() ? QString() : alignmentJc(blocks.first()));
-    removeRunContent(p);
-    TextRuns runs(dom, scope);
-    emitBlocks(doc, runs, blocks, RunFormatting());
-    return runs.xml();
-}
-
 void removeRunContent(QDomElement &p)
 {
     removeChildren(p, isRunContent);

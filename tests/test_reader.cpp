@@ -228,7 +228,7 @@ TEST(ReaderPipeline, PageOfTheLastSectionRangesAndTablesOverlappingTheRange)
               QList<double>({48, 72, 72, 192, 0}));
     const DocxReader::DocxMargins m = DocxReader::readMarginsPx(p.doc());
     EXPECT_EQ(QList<double>({m.header, m.gutter}), QList<double>({24, 48}));
-    EXPECT_TRUE(m.mirror);  // any mention in the settings counts
+    EXPECT_FALSE(m.mirror);  // w:val="false" in the settings reads off
 
     ASSERT_TRUE(p.populate(straddled, 7, 8));  // only the last cell's paragraph: the whole table
     ASSERT_NE(firstTable(straddled), nullptr);
@@ -242,8 +242,9 @@ TEST(ReaderPipeline, PageOfTheLastSectionRangesAndTablesOverlappingTheRange)
     EXPECT_EQ(untouched.toPlainText(), "keep");
 }
 
-// The re-save pairs paragraphs with blocks through the source records.
-TEST(ReaderPipeline, SourceRecordsContentsControlsAndContentsLines)
+// Every block names the paragraph it was read from and every piece of text
+// the element it came from, which the re-save writes back into.
+TEST(ReaderPipeline, BlocksNameTheirParagraphsAndPiecesTheirElements)
 {
     auto control = [](const QByteArray &sdtPr, const QByteArray &content) {
         return "<w:sdt><w:sdtPr>" + sdtPr + "</w:sdtPr><w:sdtContent>" + content + "</w:sdtContent></w:sdt>";
@@ -262,28 +263,48 @@ TEST(ReaderPipeline, SourceRecordsContentsControlsAndContentsLines)
                           "<w:tabs><w:tab w:val=\"left\" w:leader=\"middleDot\" w:pos=\"9360\"/></w:tabs>")
               + para("end"));
     QTextDocument qd;
-    QList<DocxBlockSource> sources;
-    ASSERT_TRUE(p.populate(qd, 1, 11, &sources));
+    ASSERT_TRUE(p.populate(qd, 1, 11));
     const QStringList texts = blockTexts(qd);
-    EXPECT_TRUE(texts[0].startsWith("Introduction . . . . ") && texts[0].endsWith("\t" + kPagePh)) << texts[0].toStdString();
-    EXPECT_GT(texts[0].count(". "), 10);  // the dot leader fills the gap up to the right tab
-    // Contents controls are skipped but counted, a table in another control comes out flat, and a contents line
-    // without a right tab gets three leader pairs.
-    EXPECT_EQ(texts.mid(1), QStringList({"one", "two", "three", "s1", "s2", "top", "", "Short . . . \t9"}));
+    // A contents line shows its page reference's own result after a dot leader that fills the gap up to the
+    // right tab; the leader is marked as shown only.
+    EXPECT_TRUE(texts[0].startsWith("Introduction . . . . ") && texts[0].endsWith("\t4")) << texts[0].toStdString();
+    EXPECT_GT(texts[0].count(". "), 10);
+    EXPECT_TRUE(formatOf(qd, ". . . ").boolProperty(GeneratedTextProperty));
+    EXPECT_EQ(formatOf(qd, "Introduction").anchorHref(), "#_Toc1");
+    // Content controls show their paragraphs (contents too) and tables, a line break stays in its block, and a
+    // leader also fills the gap up to a left tab.
+    const QString lineBreak(QChar::LineSeparator);
+    EXPECT_EQ(texts.mid(1, 9), QStringList({"toc1", "toc2", "toc3", "one" + lineBreak + "two", "three", "s1", "s2", "",
+                                            "top"}));
+    EXPECT_TRUE(texts.last().startsWith("Short . . . . ") && texts.last().endsWith("\t9")) << texts.last().toStdString();
     const QList<QTextOption::Tab> tabs = blockFormat(qd, 0).tabPositions();
     ASSERT_EQ(tabs.size(), 1);  // the cleared stop is dropped
     EXPECT_DOUBLE_EQ(tabs[0].position, 624.0);
     EXPECT_TRUE(tabs[0].type == QTextOption::RightTab && tabs[0].delimiter == QChar('.'));
-    // Skipped, out-of-range and continuation-cell paragraphs have no record.
+    // Out-of-range and continuation-cell paragraphs have no origin; the page break's block belongs to its
+    // paragraph; the empty blocks around tables stand for nothing.
     QList<QDomElement> named;
-    QList<int> blocks;  // first, last, contents line
-    for (const DocxBlockSource &s : sources) {
-        named << s.paragraph;
-        blocks << s.firstBlock << s.lastBlock << s.tocLine;
+    QList<int> breaks;
+    for (QTextBlock b = qd.begin(); b.isValid(); b = b.next()) {
+        const DocxBlockOrigin *origin = blockOrigin(b.userData());
+        ASSERT_TRUE(origin) << b.blockNumber();
+        if (!origin->source)
+            continue;
+        if (named.isEmpty() || named.last() != origin->source->paragraph)
+            named << origin->source->paragraph;
+        breaks << origin->breakPiece;
     }
     const QList<QDomElement> &ps = p.doc().paragraphs();
-    EXPECT_TRUE(named == QList<QDomElement>({ps[1], ps[5], ps[6], ps[7], ps[8], ps[10]}));
-    EXPECT_EQ(blocks, QList<int>({0, 0, 1, 1, 3, 0, 4, 4, 0, 5, 5, 0, 6, 6, 0, 8, 8, 1}));
+    EXPECT_TRUE(named == QList<QDomElement>({ps[1], ps[2], ps[3], ps[4], ps[5], ps[6], ps[7], ps[8], ps[10]}));
+    EXPECT_EQ(breaks, QList<int>({-1, -1, -1, -1, -1, 3, -1, -1, -1, -1}));
+    // Each piece names its element and holds the text and format it was read as.
+    const DocxParagraphSource &broken = *blockOrigin(qd.findBlockByNumber(4).userData())->source;
+    QStringList pieces;
+    for (const DocxSourcePiece &piece : broken.pieces)
+        pieces << piece.element.localName() + "=" + piece.text;
+    EXPECT_EQ(pieces, QStringList({"t=one", "br=" + lineBreak, "t=two", "br=" + QString(QChar::ParagraphSeparator),
+                                   "t=three"}));
+    EXPECT_EQ(formatOf(qd, "three").intProperty(SourcePieceProperty), 4);
 }
 
 TEST(ReaderParagraphs, DirectPropertiesOfBlocksAndRunsMergeWithTheStyle)
@@ -328,9 +349,9 @@ TEST(ReaderParagraphs, DirectPropertiesOfBlocksAndRunsMergeWithTheStyle)
               QList<int>({700, 400, 700}));
     EXPECT_EQ(QList<double>({heading.fontPointSize(), sub.fontPointSize()}), QList<double>({14, 15}));
     EXPECT_EQ(heading.fontFamilies().toStringList() + sub.fontFamilies().toStringList(), QStringList({"Courier", "Mono"}));
-    // "auto", an unknown highlight and a bare w:u set nothing.
-    EXPECT_FALSE(heavy.hasProperty(QTextFormat::ForegroundBrush) || heavy.hasProperty(QTextFormat::BackgroundBrush)
-                 || heavy.fontUnderline());
+    // "auto" and a bare w:u set nothing; every highlight name has its colour.
+    EXPECT_FALSE(heavy.hasProperty(QTextFormat::ForegroundBrush) || heavy.fontUnderline());
+    EXPECT_EQ(heavy.background().color(), QColor(Qt::darkGreen));
     EXPECT_EQ(QList<QColor>({red.foreground().color(), red.background().color()}), QList<QColor>({Qt::red, Qt::yellow}));
     EXPECT_TRUE(red.fontItalic() && red.fontStrikeOut() && formatOf(*qd, "sup").fontUnderline());
     EXPECT_EQ(formatOf(*qd, "sup").verticalAlignment(), QTextCharFormat::AlignSuperScript);
@@ -418,6 +439,46 @@ TEST(ReaderRuns, FieldsGivePlaceholdersAndComputedResults)
     EXPECT_EQ(formatOf(*qd, kCountPh).stringProperty(FieldInstructionProperty), "numpages  \\* arabic");
 }
 
+// Text a reader sees wherever the runs sit: tracked insertions and moves
+// (deletions stay out), smart tags, custom XML, content controls, simple and
+// complex fields' results, symbols, hyphens, note references, links with
+// their fragments and bookmarks; hidden text and field codes stay out.
+TEST(ReaderRuns, EveryVisibleTextIsRead)
+{
+    auto fld = [](const QByteArray &instr, const QByteArray &result) { return fieldRuns(instr, result); };
+    const QByteArray body =
+        paragraph(run("kept ") + "<w:ins w:id=\"1\">" + run("inserted") + "</w:ins><w:del w:id=\"2\"><w:r>"
+                  "<w:delText>gone</w:delText></w:r></w:del><w:moveFrom w:id=\"3\">" + run("old") + "</w:moveFrom>"
+                  "<w:moveTo w:id=\"4\">" + run(" moved") + "</w:moveTo>" + run(" hidden", "<w:vanish/>"))
+        + paragraph("<w:smartTag w:element=\"x\">" + run("smart") + "</w:smartTag><w:customXml w:element=\"y\">"
+                    + run(" custom") + "</w:customXml><w:sdt><w:sdtContent>" + run(" control") + "</w:sdtContent></w:sdt>")
+        + paragraph(run("Figure ") + "<w:fldSimple w:instr=\" SEQ Figure \\* ARABIC \">" + run("1") + "</w:fldSimple>"
+                    + run(", ") + fld(" MERGEFIELD Name ", "\xc2\xabName\xc2\xbb") + run(", ")
+                    + fld(" DOCPROPERTY Company ", "Acme"))
+        + paragraph("<w:r><w:t>a</w:t><w:sym w:font=\"Wingdings\" w:char=\"F0E0\"/><w:noBreakHyphen/><w:softHyphen/>"
+                    "<w:t>b</w:t><w:footnoteReference w:id=\"3\"/><w:endnoteReference w:id=\"2\"/></w:r>")
+        + paragraph("<w:hyperlink r:id=\"rId3\" w:anchor=\"frag\">" + run("external") + "</w:hyperlink>"
+                    "<w:hyperlink w:anchor=\"intro\">" + run(" internal") + "</w:hyperlink>"
+                    + fld(" HYPERLINK \"https://example.com/x\" \\l \"sec\" ", " field"))
+        + "<w:sdt><w:sdtPr><w:alias w:val=\"Table of Contents\"/></w:sdtPr><w:sdtContent>" + para("toc line")
+        + tbl(tr(tc(para("in a table"))), 1) + "</w:sdtContent></w:sdt>"
+        + paragraph("<mc:AlternateContent><mc:Choice Requires=\"wps\">" + run("chosen") + "</mc:Choice><mc:Fallback>"
+                    + run("fallback") + "</mc:Fallback></mc:AlternateContent>");
+    Package p(body, rels({{"rId3", "hyperlink", "https://example.org/page"}}));
+    const auto qd = p.rich();
+    const QStringList texts = blockTexts(*qd);
+    EXPECT_EQ(texts.mid(0, 5), QStringList({"kept inserted moved", "smart custom control", "Figure 1, \u00abName\u00bb, Acme",
+                                            "a" + QString(QChar(0xF0E0)) + QChar(0x2011) + QChar(0x00AD) + "b3ii",
+                                            "external internal field"}));
+    EXPECT_TRUE(texts.contains("toc line") && texts.contains("chosen") && !texts.contains("fallback"));
+    ASSERT_TRUE(firstTable(*qd));
+    EXPECT_EQ(cellText(firstTable(*qd), 0, 0), "in a table");
+    EXPECT_EQ(formatOf(*qd, "3").verticalAlignment(), QTextCharFormat::AlignSuperScript);
+    EXPECT_EQ(formatOf(*qd, "external").anchorHref(), "https://example.org/page#frag");
+    EXPECT_EQ(formatOf(*qd, "internal").anchorHref(), "#intro");
+    EXPECT_EQ(formatOf(*qd, "field").anchorHref(), "https://example.com/x#sec");
+}
+
 TEST(ReaderRuns, BreaksAndHyperlinks)
 {
     Package p(paragraph("<w:r><w:t>a</w:t><w:br/><w:t>b</w:t><w:br w:type=\"page\"/><w:t>c</w:t></w:r>",
@@ -426,14 +487,14 @@ TEST(ReaderRuns, BreaksAndHyperlinks)
                               + "</w:hyperlink><w:hyperlink r:id=\"rId99\">" + run("dangling") + "</w:hyperlink>"),
               rels({{"rId3", "hyperlink", "https://example.org/x"}}));
     const auto qd = p.rich();
-    EXPECT_EQ(blockTexts(*qd), QStringList({"a", "b", "c", "linkdangling"}));
-    EXPECT_EQ(blockFormat(*qd, 1).alignment(), Qt::AlignHCenter);  // same format after w:br
-    EXPECT_EQ(blockFormat(*qd, 2).pageBreakPolicy(), QTextFormat::PageBreak_AlwaysBefore);
-    EXPECT_NE(blockFormat(*qd, 2).alignment(), Qt::AlignHCenter);  // the break's block carries nothing else
+    EXPECT_EQ(blockTexts(*qd), QStringList({"a" + QString(QChar::LineSeparator) + "b", "c", "linkdangling"}));
+    EXPECT_EQ(blockFormat(*qd, 0).alignment(), Qt::AlignHCenter);
+    EXPECT_EQ(blockFormat(*qd, 1).pageBreakPolicy(), QTextFormat::PageBreak_AlwaysBefore);
+    EXPECT_NE(blockFormat(*qd, 1).alignment(), Qt::AlignHCenter);  // the break's block carries nothing else
     const QTextCharFormat link = formatOf(*qd, "link");
-    EXPECT_TRUE(link.isAnchor() && link.fontUnderline());
+    EXPECT_TRUE(link.isAnchor());
     EXPECT_EQ(link.anchorHref(), "https://example.org/x");
-    EXPECT_EQ(link.foreground().color(), QColor("#0563C1"));  // the run's own colour is not taken
+    EXPECT_EQ(link.foreground().color(), QColor("#00FF00"));  // link text looks as its run says
     EXPECT_FALSE(formatOf(*qd, "dangling").isAnchor());
 }
 
@@ -607,7 +668,7 @@ TEST(ReaderHostile, FieldsWithoutEndMissingNumberingAndHugeValues)
     // The counter does not overflow, nor is its numeral megabytes long; the leader and the size are bounded.
     EXPECT_EQ(texts.mid(6, 2), QStringList({"2147483647 big", "2147483647 bigger"}));
     EXPECT_LE(texts[8].count(". "), 1000);
-    EXPECT_DOUBLE_EQ(formatOf(*qd, "T . ").fontPointSize(), kMaxPointSize);
+    EXPECT_DOUBLE_EQ(formatOf(*qd, "T").fontPointSize(), kMaxPointSize);
 }
 
 TEST(ReaderCorpus, EveryFilePopulatesWithConsistentSourceRecords)
