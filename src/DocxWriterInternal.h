@@ -89,6 +89,10 @@ void appendRunPropsXml(QByteArray &out, const DocxRunProps &props, DocxRunProper
 // The same as a w:rPr element of `dom` (empty when nothing is said).
 QDomElement runPropsElement(QDomDocument &dom, const DocxRunProps &props,
                             DocxRunPropertySet which = kAllRunProperties);
+// The same children one by one, each with its local name, in order: to go
+// into an existing w:rPr in the places runPropertyOrder gives them.
+QList<QPair<QString, QByteArray>> runPropChildren(const DocxRunProps &props,
+                                                  DocxRunPropertySet which = kAllRunProperties);
 QString underlineVal(const QTextCharFormat &fmt);
 
 // ---- lists (DocxWriterStyles.cpp) ----

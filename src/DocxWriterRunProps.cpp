@@ -152,6 +152,23 @@ private:
     QByteArray &out_;
 };
 
+// Each child as text of its own, with its local name.
+class ChildSink
+{
+public:
+    explicit ChildSink(QList<QPair<QString, QByteArray>> &out) : out_(out) {}
+    void open(const char *name)
+    {
+        out_.append({QString::fromLatin1(name), QByteArray()});
+        TextSink(out_.last().second).open(name);
+    }
+    void attr(const char *name, const QString &value) { TextSink(out_.last().second).attr(name, value); }
+    void close() { TextSink(out_.last().second).close(); }
+
+private:
+    QList<QPair<QString, QByteArray>> &out_;
+};
+
 class TreeSink
 {
 public:
@@ -266,6 +283,14 @@ void appendRunPropsXml(QByteArray &out, const DocxRunProps &props, DocxRunProper
     TextSink sink(out);
     visitRunProps(props, which, sink);
     out += "</w:rPr>";
+}
+
+QList<QPair<QString, QByteArray>> runPropChildren(const DocxRunProps &props, DocxRunPropertySet which)
+{
+    QList<QPair<QString, QByteArray>> children;
+    ChildSink sink(children);
+    visitRunProps(props, which, sink);
+    return children;
 }
 
 QDomElement runPropsElement(QDomDocument &dom, const DocxRunProps &props, DocxRunPropertySet which)

@@ -18,7 +18,7 @@ constexpr double kTwipsPerPixel = 15.0;
 constexpr int kEighthsPerPixel = 6;     // border widths: 0.75 pt to the pixel, in eighths of a point
 constexpr int kMaxBorderEighths = 96;   // the widest border a word processor draws
 constexpr int kFiftiethsPerPercent = 50;
-constexpr int kMinColumnTwips = 60;
+constexpr int kMinColumnTwips = 15;  // one pixel: many columns still share the width of the page
 // Tables inside tables are written to this depth; the content of deeper ones
 // goes into the cell that holds them, paragraph after paragraph.
 constexpr int kMaxTableDepth = 16;

@@ -450,10 +450,15 @@ TEST(WriterRunProps, OneRecordWrittenAsTextOrTreeInTheOrderRunsWant)
         EXPECT_GT(runPropertyOrder().indexOf(c.localName()), rank) << c.localName().toStdString();
         rank = runPropertyOrder().indexOf(c.localName());
     }
-    // A chosen few; nothing when none says anything.
+    // A chosen few, together or one by one; nothing when none says anything.
     text.clear();
     appendRunPropsXml(text, props, RunBold | RunSize);
     EXPECT_EQ(text, "<w:rPr><w:b/><w:bCs/><w:sz w:val=\"21\"/><w:szCs w:val=\"21\"/></w:rPr>");
+    QStringList children;
+    for (const auto &[name, xml] : runPropChildren(props, RunFonts | RunUnderline))
+        children << name + '=' + xml;
+    EXPECT_EQ(children, QStringList({"rFonts=<w:rFonts w:ascii=\"Arial\" w:hAnsi=\"Arial\" w:cs=\"Arial\"/>",
+                                     "u=<w:u w:val=\"dotted\"/>"}));
     text.clear();
     appendRunPropsXml(text, props, RunCaps);
     appendRunPropsXml(text, DocxRunProps());
