@@ -2,166 +2,21 @@
 // or take too long over is made plain in its markup, in linear passes over
 // the text that rewrite single tags and leave all else as it is.
 #include "DocxWriter.h"
+#include "DocxWriterHtmlTokens.h"
 
-#include <QBuffer>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QImageReader>
 #include <QList>
-#include <QStringDecoder>
-#include <QUrl>
-#include <QVarLengthArray>
 
 #include <cmath>
 
 namespace {
 
 constexpr char16_t kStartMark = 0xE000;  // brackets a list's first number in its label prefix
-constexpr qsizetype kCharsetScanBytes = 1024;
 constexpr int kEndTagSearchDepth = 64;  // open elements an end tag is matched against
 constexpr double kPixelsPerEm = 16.0;
 
-// ---- tokens ----
-
-bool isSpace(QChar c)
-{
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r')
-        || c == QLatin1Char('\f');
-}
-bool isLetter(QChar c)
-{
-    return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
-}
-
-struct Attribute
-{
-    QStringView name;
-    QStringView value;
-    qsizetype start = 0;  // of the name
-    qsizetype end = 0;    // past the value (and its quote)
-    bool hasValue = false;
-};
-
-struct Tag
-{
-    QStringView name;
-    bool end = false;
-    bool selfClosing = false;
-    qsizetype start = 0;
-    qsizetype nameEnd = 0;
-    qsizetype close = 0;  // where "/>" or ">" starts
-    qsizetype next = 0;   // past '>'
-    QVarLengthArray<Attribute, 8> attributes;
-
-    bool is(const char *n) const { return name.compare(QLatin1String(n), Qt::CaseInsensitive) == 0; }
-    const Attribute *attribute(const char *n) const
-    {
-        for (const Attribute &a : attributes) {
-            if (a.name.compare(QLatin1String(n), Qt::CaseInsensitive) == 0)
-                return &a;
-        }
-        return nullptr;
-    }
-};
-
-enum class Token { Text, Tag, Other, Incomplete };
-
-// Reads the markup at `i` (a '<') as an HTML tokenizer would: a start or end
-// tag with its attributes, a comment or declaration (Other), or a '<' that
-// opens nothing (Text). `next` is where reading goes on.
-Token readToken(QStringView s, qsizetype i, Tag &tag, qsizetype &next)
-{
-    const qsizetype n = s.size();
-    auto at = [&](qsizetype k) { return k < n ? s[k] : QChar(); };
-    if (s.mid(i).startsWith(QLatin1String("<!--"))) {
-        qsizetype close = s.indexOf(QLatin1String("-->"), i + 2);
-        next = close < 0 ? n : close + 3;
-        return Token::Other;
-    }
-    if (at(i + 1) == QLatin1Char('!') || at(i + 1) == QLatin1Char('?')) {
-        const qsizetype close = s.indexOf(QLatin1Char('>'), i);
-        next = close < 0 ? n : close + 1;
-        return Token::Other;
-    }
-    tag.end = at(i + 1) == QLatin1Char('/');
-    qsizetype k = i + (tag.end ? 2 : 1);
-    if (!isLetter(at(k))) {
-        next = i + 1;
-        return Token::Text;
-    }
-    tag.start = i;
-    tag.selfClosing = false;
-    tag.attributes.clear();
-    const qsizetype nameStart = k;
-    while (k < n && !isSpace(s[k]) && s[k] != QLatin1Char('/') && s[k] != QLatin1Char('>'))
-        ++k;
-    tag.name = s.mid(nameStart, k - nameStart);
-    tag.nameEnd = k;
-    for (;;) {
-        while (k < n && (isSpace(s[k]) || (s[k] == QLatin1Char('/') && at(k + 1) != QLatin1Char('>'))))
-            ++k;
-        if (k >= n) {
-            next = n;
-            return Token::Incomplete;
-        }
-        if (s[k] == QLatin1Char('>') || (s[k] == QLatin1Char('/') && at(k + 1) == QLatin1Char('>'))) {
-            tag.selfClosing = s[k] == QLatin1Char('/');
-            tag.close = k;
-            tag.next = next = k + (tag.selfClosing ? 2 : 1);
-            return Token::Tag;
-        }
-        Attribute a;
-        a.start = k;
-        ++k;  // a first '=' belongs to the name
-        while (k < n && !isSpace(s[k]) && s[k] != QLatin1Char('/') && s[k] != QLatin1Char('>') && s[k] != QLatin1Char('='))
-            ++k;
-        a.name = s.mid(a.start, k - a.start);
-        qsizetype j = k;
-        while (j < n && isSpace(s[j]))
-            ++j;
-        if (at(j) == QLatin1Char('=')) {
-            ++j;
-            while (j < n && isSpace(s[j]))
-                ++j;
-            a.hasValue = true;
-            const QChar quote = at(j);
-            if (quote == QLatin1Char('"') || quote == QLatin1Char('\'')) {
-                const qsizetype close = s.indexOf(quote, j + 1);
-                if (close < 0) {
-                    next = n;
-                    return Token::Incomplete;
-                }
-                a.value = s.mid(j + 1, close - j - 1);
-                k = close + 1;
-            } else {
-                const qsizetype from = j;
-                while (j < n && !isSpace(s[j]) && s[j] != QLatin1Char('>'))
-                    ++j;
-                a.value = s.mid(from, j - from);
-                k = j;
-            }
-        }
-        a.end = k;
-        tag.attributes.append(a);
-    }
-}
-
-// Elements whose content is text up to their end tag.
-bool hasRawText(const Tag &t)
-{
-    return t.is("script") || t.is("style") || t.is("title") || t.is("textarea") || t.is("xmp");
-}
-
-bool isVoid(const Tag &t)
-{
-    for (const char *v : {"br", "img", "hr", "meta", "link", "input", "col", "area", "base", "embed", "param", "source",
-                          "track", "wbr"}) {
-        if (t.is(v))
-            return true;
-    }
-    return false;
-}
+using Tag = DocxHtmlTag;
+using Attribute = DocxHtmlAttribute;
+using TagEdit = DocxHtmlTagEdit;
 
 // Elements whose end tag may be left out, or that hold the page: they do not
 // count towards nesting.
@@ -173,16 +28,6 @@ bool isLooselyClosed(const Tag &t)
             return true;
     }
     return false;
-}
-
-// Where the raw text of `tag` ends: the start of its end tag, or the end.
-qsizetype rawTextEnd(QStringView s, const Tag &tag)
-{
-    for (qsizetype i = s.indexOf(QLatin1String("</"), tag.next); i >= 0; i = s.indexOf(QLatin1String("</"), i + 2)) {
-        if (s.mid(i + 2, tag.name.size()).compare(tag.name, Qt::CaseInsensitive) == 0)
-            return i;
-    }
-    return s.size();
 }
 
 // ---- style attributes ----
@@ -265,68 +110,6 @@ void cssBorder(QStringView style, QString *width, QString *color)
 }
 
 // ---- rewriting one tag ----
-
-// Edits to the text of one tag: the tag is copied with these applied.
-class TagEdit
-{
-public:
-    TagEdit(QStringView page, const Tag &tag) : page_(page), tag_(tag) {}
-
-    void rename(const char *name) { renamed_ = QLatin1String(name); }
-    // Adds `declaration` to the tag's style attribute (which is made when missing).
-    void addStyle(const QString &declaration) { styles_ += declaration; }
-    // The same, for a declaration the tag's own declarations take precedence over.
-    void addDefaultStyle(const QString &declaration) { defaults_ += declaration; }
-    void addAttribute(const char *name, const QString &value)
-    {
-        added_ += QLatin1Char(' ') + QLatin1String(name) + QStringLiteral("=\"") + value.toHtmlEscaped() + QLatin1Char('"');
-    }
-    void replaceValue(const Attribute &a, const QString &value) { replaced_.append({&a, value}); }
-    bool changed() const
-    {
-        return !renamed_.isEmpty() || !styles_.isEmpty() || !defaults_.isEmpty() || !added_.isEmpty()
-            || !replaced_.isEmpty();
-    }
-
-    void appendTo(QString &out) const
-    {
-        out += QLatin1Char('<');
-        if (tag_.end)
-            out += QLatin1Char('/');
-        out += renamed_.isEmpty() ? tag_.name : QStringView(renamed_);
-        const Attribute *style = tag_.attribute("style");
-        for (const Attribute &a : tag_.attributes) {
-            out += QLatin1Char(' ');
-            const QString *replacement = nullptr;
-            for (const auto &r : replaced_) {
-                if (r.first == &a)
-                    replacement = &r.second;
-            }
-            if (&a == style && !(styles_.isEmpty() && defaults_.isEmpty())) {
-                out += QStringLiteral("style=\"") + (QStringList(defaults_) << a.value.toString() << styles_)
-                                                         .join(QLatin1Char(';')).toHtmlEscaped() + QLatin1Char('"');
-            } else if (replacement) {
-                out += a.name;
-                out += QStringLiteral("=\"") + replacement->toHtmlEscaped() + QLatin1Char('"');
-            } else {
-                out += page_.mid(a.start, a.end - a.start);
-            }
-        }
-        if (!style && !(styles_.isEmpty() && defaults_.isEmpty()))
-            out += QStringLiteral(" style=\"") + (defaults_ + styles_).join(QLatin1Char(';')).toHtmlEscaped() + QLatin1Char('"');
-        out += added_;
-        out += tag_.selfClosing ? QLatin1String("/>") : QLatin1String(">");
-    }
-
-private:
-    QStringView page_;
-    const Tag &tag_;
-    QString renamed_;
-    QStringList styles_;
-    QStringList defaults_;
-    QString added_;
-    QList<QPair<const Attribute *, QString>> replaced_;
-};
 
 // What the reader does not know: <del>, <strike> and <ins>, <mark>.
 void renameUnknown(const Tag &tag, TagEdit &edit)
@@ -427,7 +210,7 @@ private:
             text(i, lt);
             Tag tag;
             qsizetype next = lt + 1;
-            if (readToken(s_, lt, tag, next) == Token::Tag)
+            if (readHtmlToken(s_, lt, tag, next) == DocxHtmlToken::Tag)
                 next = onTag(tag);
             else
                 text(lt, next);
@@ -473,7 +256,7 @@ private:
         if (tag.end)
             return onEndTag(tag, edit);
         if (!hidingOff_ && hides(tag)) {
-            if (isVoid(tag) || tag.selfClosing)
+            if (isVoidElement(tag) || tag.selfClosing)
                 return tag.next;
             hiding_ = true;
             hideTag_ = tag;
@@ -484,7 +267,7 @@ private:
         }
         renameUnknown(tag, edit);
         rewriteStartTag(tag, edit);
-        if (isVoid(tag) || tag.selfClosing || isLooselyClosed(tag) || hasRawText(tag))
+        if (isVoidElement(tag) || tag.selfClosing || isLooselyClosed(tag) || hasRawText(tag))
             return copyTag(tag, edit);
         const bool drop = stack_.size() >= kMaxHtmlDepth;
         stack_.append({tag.name, drop});
@@ -540,7 +323,7 @@ QList<TableShape> tableShapes(QStringView s)
     while ((i = s.indexOf(QLatin1Char('<'), i)) >= 0) {
         Tag tag;
         qsizetype next = i + 1;
-        if (readToken(s, i, tag, next) != Token::Tag) {
+        if (readHtmlToken(s, i, tag, next) != DocxHtmlToken::Tag) {
             i = next;
             continue;
         }
@@ -602,7 +385,7 @@ public:
         while ((i = s_.indexOf(QLatin1Char('<'), i)) >= 0) {
             Tag tag;
             qsizetype next = i + 1;
-            if (readToken(s_, i, tag, next) != Token::Tag) {
+            if (readHtmlToken(s_, i, tag, next) != DocxHtmlToken::Tag) {
                 i = next;
                 continue;
             }
@@ -709,98 +492,7 @@ private:
     QString out_;
 };
 
-// ---- encodings ----
-
-// The charset a page declares in its first bytes: <meta charset=X> or
-// <meta http-equiv="Content-Type" content="...; charset=X">.
-QByteArray declaredCharset(QByteArrayView bytes)
-{
-    const QString head = QString::fromLatin1(bytes.first(qMin(bytes.size(), kCharsetScanBytes)));
-    qsizetype i = 0;
-    while ((i = head.indexOf(QLatin1Char('<'), i)) >= 0) {
-        Tag tag;
-        qsizetype next = i + 1;
-        if (readToken(head, i, tag, next) == Token::Tag && !tag.end && tag.is("meta")) {
-            if (const Attribute *charset = tag.attribute("charset"))
-                return charset->value.trimmed().toLatin1();
-            const Attribute *content = tag.attribute("content");
-            const qsizetype at = content ? content->value.indexOf(QLatin1String("charset="), 0, Qt::CaseInsensitive) : -1;
-            if (at >= 0) {
-                QStringView v = content->value.mid(at + 8).trimmed();
-                const qsizetype end = v.indexOf(QLatin1Char(';'));
-                return (end < 0 ? v : v.left(end)).trimmed().toLatin1();
-            }
-        }
-        i = next;
-    }
-    return {};
-}
-
-bool isUtf8Name(const QByteArray &charset)
-{
-    const QByteArray name = charset.toLower();
-    return name == "utf-8" || name == "utf8";
-}
-
-// ---- local pictures ----
-
-// The data URL of a picture file inside `root` named by `src`; empty when the
-// name leaves the folder, is no file or holds no picture.
-QString pictureDataUrl(const QString &src, const QDir &root)
-{
-    QString path = src;
-    const QUrl url(src);
-    if (url.isLocalFile())
-        path = url.toLocalFile();
-    else if (!url.scheme().isEmpty() && url.scheme().size() > 1)
-        return {};  // another scheme, data URLs included
-    path = QUrl::fromPercentEncoding(path.toUtf8());
-    if (path.isEmpty() || QDir::isAbsolutePath(path))
-        return {};
-    const QString canonical = QFileInfo(root.filePath(path)).canonicalFilePath();
-    const QString base = root.canonicalPath();
-    if (canonical.isEmpty() || !canonical.startsWith(base + QLatin1Char('/')))
-        return {};
-    QFile f(canonical);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = f.readAll();
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    const QByteArray format = QImageReader::imageFormat(&buffer);
-    if (format.isEmpty())
-        return {};
-    const QString type = format == "svg" ? QStringLiteral("image/svg+xml") : QStringLiteral("image/") + QString::fromLatin1(format);
-    return QStringLiteral("data:") + type + QStringLiteral(";base64,") + QString::fromLatin1(bytes.toBase64());
-}
-
 }  // namespace
-
-QString decodeHtml(QByteArrayView bytes)
-{
-    QString text;
-    if (bytes.startsWith("\xEF\xBB\xBF")) {
-        text = QString::fromUtf8(bytes.sliced(3));
-    } else if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
-        QStringDecoder decoder(bytes[0] == '\xFF' ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
-        text = decoder.decode(bytes.sliced(2));
-    } else {
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        text = utf8.decode(bytes);
-        if (utf8.hasError()) {
-            // Not UTF-8 whatever the page says: the encoding it declares, or
-            // the one most pages in an 8-bit encoding are in.
-            QByteArray declared = declaredCharset(bytes);
-            if (declared.isEmpty() || isUtf8Name(declared) || !QStringDecoder(declared.constData()).isValid())
-                declared = "windows-1252";
-            QStringDecoder decoder(declared.constData());
-            text = decoder.decode(bytes);
-        }
-    }
-    text.remove(QChar(0));
-    return text;
-}
 
 QString prepareHtml(const QString &html)
 {
@@ -810,33 +502,3 @@ QString prepareHtml(const QString &html)
     return SpanPass(first, tableShapes(first)).run();
 }
 
-QString inlineLocalImages(const QString &html, const QString &folder)
-{
-    const QDir root(folder);
-    if (!root.exists())
-        return html;
-    QString out;
-    qsizetype copied = 0;
-    qsizetype i = 0;
-    while ((i = html.indexOf(QLatin1Char('<'), i)) >= 0) {
-        Tag tag;
-        qsizetype next = i + 1;
-        if (readToken(html, i, tag, next) == Token::Tag && !tag.end && tag.is("img")) {
-            if (const Attribute *src = tag.attribute("src")) {
-                const QString url = pictureDataUrl(src->value.trimmed().toString(), root);
-                if (!url.isEmpty()) {
-                    TagEdit edit(html, tag);
-                    edit.replaceValue(*src, url);
-                    out += QStringView(html).mid(copied, tag.start - copied);
-                    edit.appendTo(out);
-                    copied = tag.next;
-                }
-            }
-        }
-        i = next;
-    }
-    if (copied == 0)
-        return html;
-    out += QStringView(html).mid(copied);
-    return out;
-}
