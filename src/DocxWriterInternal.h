@@ -89,10 +89,12 @@ void appendRunPropsXml(QByteArray &out, const DocxRunProps &props, DocxRunProper
 // The same as a w:rPr element of `dom` (empty when nothing is said).
 QDomElement runPropsElement(QDomDocument &dom, const DocxRunProps &props,
                             DocxRunPropertySet which = kAllRunProperties);
-// The same children one by one, each with its local name, in order: to go
-// into an existing w:rPr in the places runPropertyOrder gives them.
-QList<QPair<QString, QByteArray>> runPropChildren(const DocxRunProps &props,
-                                                  DocxRunPropertySet which = kAllRunProperties);
+// The properties whose values differ between two records.
+DocxRunPropertySet runPropsDiffer(const DocxRunProps &a, const DocxRunProps &b);
+// Writes the chosen properties into the w:rPr of an existing run (made when
+// it has none): each replaces what the run said of it, a property that is
+// off is said to be off, and every other child of w:rPr stays.
+void setRunProperties(QDomElement run, const DocxRunProps &props, DocxRunPropertySet which);
 QString underlineVal(const QTextCharFormat &fmt);
 
 // ---- lists (DocxWriterStyles.cpp) ----

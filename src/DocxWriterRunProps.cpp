@@ -1,6 +1,7 @@
 // Run properties: what a character format says, worked out once into a
 // record, and that record written as the children of w:rPr, in the order the
 // format wants them, as text or as a tree from the same code.
+#include "DocxDocumentParts.h"
 #include "DocxNamespaces.h"
 #include "DocxWriterInternal.h"
 
@@ -63,9 +64,11 @@ int halfPointsOf(const QTextCharFormat &fmt, bool *relative)
 }
 
 // Writes the children of w:rPr chosen by `which` into `sink`, which offers
-// open(name), attr(name, value) and close() for each child element.
+// open(name), attr(name, value) and close() for each child element. With
+// `sayOff`, a chosen property that is off is written as off (a style may
+// say on), where the format has a way to say it.
 template <typename Sink>
-void visitRunProps(const DocxRunProps &r, DocxRunPropertySet which, Sink &sink)
+void visitRunProps(const DocxRunProps &r, DocxRunPropertySet which, Sink &sink, bool sayOff = false)
 {
     auto on = [&](DocxRunProperty p) { return (which & p) != 0; };
     auto flag = [&](const char *name) {
@@ -77,8 +80,17 @@ void visitRunProps(const DocxRunProps &r, DocxRunPropertySet which, Sink &sink)
         sink.attr("val", v);
         sink.close();
     };
-    if (on(RunStyle) && !r.style.isEmpty())
-        value("rStyle", r.style);
+    auto toggle = [&](DocxRunProperty p, bool set, std::initializer_list<const char *> names) {
+        if (!on(p) || !(set || sayOff))
+            return;
+        for (const char *name : names)
+            set ? flag(name) : value(name, QStringLiteral("0"));
+    };
+    auto text = [&](DocxRunProperty p, const char *name, const QString &v, const char *off) {
+        if (on(p) && (!v.isEmpty() || (sayOff && off)))
+            value(name, v.isEmpty() ? QString::fromLatin1(off) : v);
+    };
+    text(RunStyle, "rStyle", r.style, nullptr);
     if (on(RunFonts) && !(r.font.isEmpty() && r.eastAsiaFont.isEmpty() && r.complexFont.isEmpty())) {
         sink.open("rFonts");
         if (!r.font.isEmpty()) {
@@ -91,42 +103,28 @@ void visitRunProps(const DocxRunProps &r, DocxRunPropertySet which, Sink &sink)
             sink.attr("cs", r.complexFont);
         sink.close();
     }
-    if (on(RunBold) && r.bold) {
-        flag("b");
-        flag("bCs");
-    }
-    if (on(RunItalic) && r.italic) {
-        flag("i");
-        flag("iCs");
-    }
-    if (on(RunCaps) && r.caps)
-        flag("caps");
-    if (on(RunSmallCaps) && r.smallCaps)
-        flag("smallCaps");
-    if (on(RunStrike) && r.strike)
-        flag("strike");
-    if (on(RunColor) && !r.color.isEmpty())
-        value("color", r.color);
+    toggle(RunBold, r.bold, {"b", "bCs"});
+    toggle(RunItalic, r.italic, {"i", "iCs"});
+    toggle(RunCaps, r.caps, {"caps"});
+    toggle(RunSmallCaps, r.smallCaps, {"smallCaps"});
+    toggle(RunStrike, r.strike, {"strike"});
+    text(RunColor, "color", r.color, "auto");
     if (on(RunSize) && r.halfPoints > 0) {
         const QString hp = QString::number(r.halfPoints);
         value("sz", hp);
         value("szCs", hp);
     }
-    if (on(RunHighlight) && !r.highlight.isEmpty())
-        value("highlight", r.highlight);
-    if (on(RunUnderline) && !r.underline.isEmpty())
-        value("u", r.underline);
-    if (on(RunShading) && !r.shading.isEmpty()) {
+    text(RunHighlight, "highlight", r.highlight, "none");
+    text(RunUnderline, "u", r.underline, "none");
+    if (on(RunShading) && (!r.shading.isEmpty() || sayOff)) {
         sink.open("shd");
         sink.attr("val", QStringLiteral("clear"));
         sink.attr("color", QStringLiteral("auto"));
-        sink.attr("fill", r.shading);
+        sink.attr("fill", r.shading.isEmpty() ? QStringLiteral("auto") : r.shading);
         sink.close();
     }
-    if (on(RunVertAlign) && !r.vertAlign.isEmpty())
-        value("vertAlign", r.vertAlign);
-    if (on(RunRtl) && r.rtl)
-        flag("rtl");
+    text(RunVertAlign, "vertAlign", r.vertAlign, "baseline");
+    toggle(RunRtl, r.rtl, {"rtl"});
 }
 
 class TextSink
@@ -152,21 +150,47 @@ private:
     QByteArray &out_;
 };
 
-// Each child as text of its own, with its local name.
-class ChildSink
+// Into the w:rPr of an existing run: each child replaces the children of its
+// name, in the place the order gives it; the fonts of w:rFonts are set on the
+// element there (keeping the fonts of other scripts).
+class EditSink
 {
 public:
-    explicit ChildSink(QList<QPair<QString, QByteArray>> &out) : out_(out) {}
+    explicit EditSink(QDomElement run) : run_(run) {}
     void open(const char *name)
     {
-        out_.append({QString::fromLatin1(name), QByteArray()});
-        TextSink(out_.last().second).open(name);
+        QDomElement props = rPr();
+        const QList<QDomElement> old = childElementsByLocalName(props, QString::fromLatin1(name));
+        if (qstrcmp(name, "rFonts") == 0 && !old.isEmpty()) {
+            current_ = old.first();
+            return;
+        }
+        for (const QDomElement &e : old)
+            props.removeChild(e);
+        current_ = createW(run_.ownerDocument(), name);
+        insertInOrder(props, current_, runPropertyOrder());
     }
-    void attr(const char *name, const QString &value) { TextSink(out_.last().second).attr(name, value); }
-    void close() { TextSink(out_.last().second).close(); }
+    void attr(const char *name, const QString &value)
+    {
+        // a font named outright replaces the theme's font for those scripts
+        current_.removeAttributeNS(QString::fromLatin1(kNsW), QString::fromLatin1(name) + QLatin1String("Theme"));
+        setWAttr(current_, name, value);
+    }
+    void close() {}
 
 private:
-    QList<QPair<QString, QByteArray>> &out_;
+    QDomElement rPr()
+    {
+        QDomElement props = childElementNS(run_, "rPr", kNsW);
+        if (props.isNull()) {
+            props = createW(run_.ownerDocument(), "rPr");
+            run_.insertBefore(props, run_.firstChild());
+        }
+        return props;
+    }
+
+    QDomElement run_;
+    QDomElement current_;
 };
 
 class TreeSink
@@ -285,12 +309,34 @@ void appendRunPropsXml(QByteArray &out, const DocxRunProps &props, DocxRunProper
     out += "</w:rPr>";
 }
 
-QList<QPair<QString, QByteArray>> runPropChildren(const DocxRunProps &props, DocxRunPropertySet which)
+DocxRunPropertySet runPropsDiffer(const DocxRunProps &a, const DocxRunProps &b)
 {
-    QList<QPair<QString, QByteArray>> children;
-    ChildSink sink(children);
-    visitRunProps(props, which, sink);
-    return children;
+    DocxRunPropertySet s = 0;
+    auto mark = [&](bool differ, DocxRunProperty p) {
+        if (differ)
+            s |= p;
+    };
+    mark(a.style != b.style, RunStyle);
+    mark(a.font != b.font || a.eastAsiaFont != b.eastAsiaFont || a.complexFont != b.complexFont, RunFonts);
+    mark(a.bold != b.bold, RunBold);
+    mark(a.italic != b.italic, RunItalic);
+    mark(a.caps != b.caps, RunCaps);
+    mark(a.smallCaps != b.smallCaps, RunSmallCaps);
+    mark(a.strike != b.strike, RunStrike);
+    mark(a.color != b.color, RunColor);
+    mark(a.halfPoints != b.halfPoints, RunSize);
+    mark(a.highlight != b.highlight, RunHighlight);
+    mark(a.underline != b.underline, RunUnderline);
+    mark(a.shading != b.shading, RunShading);
+    mark(a.vertAlign != b.vertAlign, RunVertAlign);
+    mark(a.rtl != b.rtl, RunRtl);
+    return s;
+}
+
+void setRunProperties(QDomElement run, const DocxRunProps &props, DocxRunPropertySet which)
+{
+    EditSink sink(run);
+    visitRunProps(props, which, sink, true);
 }
 
 QDomElement runPropsElement(QDomDocument &dom, const DocxRunProps &props, DocxRunPropertySet which)

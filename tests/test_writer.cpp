@@ -454,11 +454,18 @@ TEST(WriterRunProps, OneRecordWrittenAsTextOrTreeInTheOrderRunsWant)
     text.clear();
     appendRunPropsXml(text, props, RunBold | RunSize);
     EXPECT_EQ(text, "<w:rPr><w:b/><w:bCs/><w:sz w:val=\"21\"/><w:szCs w:val=\"21\"/></w:rPr>");
-    QStringList children;
-    for (const auto &[name, xml] : runPropChildren(props, RunFonts | RunUnderline))
-        children << name + '=' + xml;
-    EXPECT_EQ(children, QStringList({"rFonts=<w:rFonts w:ascii=\"Arial\" w:hAnsi=\"Arial\" w:cs=\"Arial\"/>",
-                                     "u=<w:u w:val=\"dotted\"/>"}));
+    // Into an existing run: chosen children replace theirs in order, fonts of
+    // other scripts and other children stay, what is off is said to be off.
+    QDomDocument edited;
+    QDomElement run;
+    ASSERT_TRUE(parseFragment("<w:r><w:rPr><w:rStyle w:val=\"Strong\"/><w:rFonts w:asciiTheme=\"minorHAnsi\" "
+                              "w:eastAsia=\"SimSun\"/><w:b/><w:lang w:val=\"fr-FR\"/></w:rPr><w:t>x</w:t></w:r>",
+                              {{"w", kNsW}}, edited, run, err));
+    DocxRunProps now = props;
+    now.bold = false;
+    setRunProperties(run, now, RunFonts | RunBold | RunUnderline);
+    EXPECT_EQ(shape(run.firstChildElement()), "rPr(rStyle[val=Strong] rFonts[ascii=Arial cs=Arial eastAsia=SimSun "
+                                              "hAnsi=Arial] b[val=0] bCs[val=0] u[val=dotted] lang[val=fr-FR])");
     text.clear();
     appendRunPropsXml(text, props, RunCaps);
     appendRunPropsXml(text, DocxRunProps());
