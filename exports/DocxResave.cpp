@@ -22,7 +22,7 @@ namespace {
 struct ResaveCounts
 {
     int converted = 0;
-    int changed = 0;
+    int written = 0;
 };
 
 bool isConverted(const DocxBodyChild &c)
@@ -58,9 +58,8 @@ QList<QDomElement> parseBatch(const QByteArray &bytes, const DocxBodyLayout &lay
 
 // The body as bytes: its top-level elements are parsed a batch at a time,
 // converted one by one, written back and written out, so neither the whole
-// tree nor the whole rich text ever exists. Elements that hold no paragraph,
-// or whose paragraphs the round trip leaves as they were, keep their bytes, as
-// does everything between elements.
+// tree nor the whole rich text ever exists. Elements that hold no paragraph
+// keep their bytes, as does everything between elements.
 bool resaveBytes(DocxDocument &doc, const DocxBodyLayout &layout, ResaveCounts &counts)
 {
     const QByteArray bytes = doc.entries.value(doc.mainPart);
@@ -68,8 +67,8 @@ bool resaveBytes(DocxDocument &doc, const DocxBodyLayout &layout, ResaveCounts &
     const QByteArray rootDeclarations = declareOnRoot(layout.rootScope, scope);
     QByteArray out;
     out.reserve(bytes.size() + bytes.size() / 4);
+    out += bytes.left(layout.rootTagEnd - 1) + rootDeclarations;
     qsizetype pos = layout.rootTagEnd - 1;
-    out += bytes.left(pos);
 
     QTextDocument qd;
     const QSignalBlocker blocker(&qd);
@@ -88,29 +87,27 @@ bool resaveBytes(DocxDocument &doc, const DocxBodyLayout &layout, ResaveCounts &
             const DocxBodyChild &c = children[k];
             out += bytes.mid(pos, c.start - pos);
             pos = c.end;
-            int changed = 0;
-            if (isConverted(c) && !elements.isEmpty()) {
-                qd.clear();
-                qd.setPageSize(pageSize);
-                qd.rootFrame()->setFrameFormat(pageFrame);
-                walk.restart();
-                walk.element(elements[k - first]);
-                const DocxSourceList converted = DocxWriter::sourceParagraphs(qd);
-                counts.converted += int(converted.size());
-                changed = converted.isEmpty() ? 0 : DocxWriter::writeBack(doc, qd, converted);
-                counts.changed += changed;
+            if (!isConverted(c) || elements.isEmpty()) {
+                out += bytes.mid(c.start, c.end - c.start);
+                continue;
             }
-            if (changed)
-                out += serializeXmlElement(elements[k - first], scope);
-            else  // an element the round trip leaves as it was keeps its bytes
-                out.append(bytes.constData() + c.start, c.end - c.start);
+            qd.clear();
+            qd.setPageSize(pageSize);
+            qd.rootFrame()->setFrameFormat(pageFrame);
+            walk.restart();
+            walk.element(elements[k - first]);
+            const DocxSourceList converted = DocxWriter::sourceParagraphs(qd);
+            if (converted.isEmpty()) {
+                out += bytes.mid(c.start, c.end - c.start);
+                continue;
+            }
+            counts.converted += int(converted.size());
+            counts.written += DocxWriter::writeBack(doc, qd, converted);
+            out += serializeXmlElement(elements[k - first], scope);
         }
         first = last;
     }
-    if (counts.changed == 0)
-        return true;  // the part stays as it was, byte for byte
     out += bytes.mid(pos);
-    out.insert(layout.rootTagEnd - 1, rootDeclarations);  // what rewritten elements may need
     doc.setBodyBytes(out);
     return true;
 }
@@ -128,7 +125,7 @@ bool resaveTree(DocxDocument &doc, ResaveCounts &counts)
         return false;
     const DocxSourceList converted = DocxWriter::sourceParagraphs(qd);
     counts.converted = int(converted.size());
-    counts.changed = DocxWriter::writeBack(doc, qd, converted);
+    counts.written = DocxWriter::writeBack(doc, qd, converted);
     return true;
 }
 
@@ -143,6 +140,6 @@ bool docxResave(DocxDocument &doc)
     const bool done = doc.bodyLayout(layout) ? resaveBytes(doc, layout, counts) : resaveTree(doc, counts);
     if (done)
         doc.buildIndex();
-    writerDebug() << "resaveDocument: paragraphs converted" << counts.converted << "changed" << counts.changed;
+    writerDebug() << "resaveDocument: paragraphs converted" << counts.converted << "written back" << counts.written;
     return done;
 }

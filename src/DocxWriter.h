@@ -103,6 +103,6 @@ public:
     // takes what an edit changed; a block read from no paragraph becomes a new
     // paragraph after the one before it; a paragraph of `converted` (taken with
     // sourceParagraphs before editing) that no block comes from any more is
-    // removed. Returns the number of paragraphs changed (0: the tree is as it was).
+    // removed. Returns the number of paragraphs written back.
     static int writeBack(DocxDocument &doc, const QTextDocument &editor, const DocxSourceList &converted);
 };

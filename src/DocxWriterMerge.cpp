@@ -599,27 +599,22 @@ int DocxWriter::writeBack(DocxDocument &doc, const QTextDocument &editor, const 
 {
     const QList<BlockGroup> groups = groupBlocks(editor);
     QSet<const DocxParagraphSource *> kept;
-    int changed = 0;
     for (const BlockGroup &g : groups) {
         const DocxParagraphSource &source = *g.source;
         const QList<Segment> segments = segmentsOf(g.blocks, source.pieces.size());
-        const int alignment = int(g.blocks.first().blockFormat().alignment());
-        const bool merged = !unchanged(segments, source);
-        if (merged)
+        if (!unchanged(segments, source))
             ParagraphMerge(doc, source, &editor).merge(segments);
+        const int alignment = int(g.blocks.first().blockFormat().alignment());
         if (alignment != source.alignment)
             setAlignment(source.paragraph, alignment);
         QDomElement previous = source.paragraph;
         for (const QTextBlock &b : g.added)
             previous = addParagraph(doc, previous, source, b);
-        changed += merged || alignment != source.alignment || !g.added.isEmpty();
         kept.insert(&source);
     }
     for (const auto &source : converted) {
-        if (!kept.contains(source.get())) {
+        if (!kept.contains(source.get()))
             removeParagraph(source->paragraph);
-            ++changed;
-        }
     }
-    return changed;
+    return int(groups.size());
 }
