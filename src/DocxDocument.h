@@ -239,6 +239,9 @@ public:
     QString addImagePart(const QByteArray &data, const QString &ext);
     QString addHyperlinkRel(const QString &url);
     QString relPartPath(const QString &rId) const;
+    // The parts the main part's relationships of the types `accept` takes name
+    // inside the package, by relationship id (the first of an id counts).
+    QHash<QString, QString> relatedParts(bool (*accept)(const QString &type)) const;
     QString relTarget(const QString &rId) const;
     void ensureContentType(bool isHeader, const QString &partPath);
     void ensureImageDefault(const QString &ext);

@@ -195,6 +195,23 @@ QString DocxDocument::relTarget(const QString &rId) const
     return rel ? rel->target : QString();
 }
 
+QHash<QString, QString> DocxDocument::relatedParts(bool (*accept)(const QString &type)) const
+{
+    QHash<QString, QString> parts;
+    QString err;
+    const DocxRelsIndex *index = relsIndex(mainRelsPart(), err);
+    if (!index)
+        return parts;
+    for (const DocxRelationship &rel : index->all()) {
+        if (!accept(rel.type) || rel.targetMode == QLatin1String("External") || parts.contains(rel.id))
+            continue;
+        const QString part = resolvePartTarget(mainPart, rel.target);
+        if (!part.isEmpty())
+            parts.insert(rel.id, part);
+    }
+    return parts;
+}
+
 QString DocxDocument::relPartPath(const QString &rId) const
 {
     QString err;

@@ -71,25 +71,3 @@ DocxReader::DocxMargins DocxReader::readMarginsPx(const DocxDocument &doc)
                   << " mirror=" << m.mirror << " hdrDist=" << m.header << " ftrDist=" << m.footer;
     return m;
 }
-
-QHash<QString, QString> documentRelParts(const DocxDocument &doc, bool (*accept)(const QString &type))
-{
-    QHash<QString, QString> parts;
-    const QByteArray bytes = doc.entries.value(doc.mainRelsPart());
-    if (bytes.isEmpty())
-        return parts;
-    QDomDocument rels;
-    QString err;
-    if (!parseXml(bytes, rels, err))
-        return parts;
-    const QDomNodeList list = rels.elementsByTagNameNS(QString::fromLatin1(kNsPackageRels), QStringLiteral("Relationship"));
-    for (int i = 0; i < list.size(); ++i) {
-        const QDomElement rel = list.at(i).toElement();
-        if (!accept(rel.attribute(QStringLiteral("Type"))) || rel.attribute(QStringLiteral("TargetMode")) == QLatin1String("External"))
-            continue;
-        const QString part = resolvePartTarget(doc.mainPart, rel.attribute(QStringLiteral("Target")));
-        if (!part.isEmpty())
-            parts.insert(rel.attribute(QStringLiteral("Id")), part);
-    }
-    return parts;
-}

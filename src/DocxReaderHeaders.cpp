@@ -59,7 +59,7 @@ DocxReader::DocxHFSet DocxReader::readHeadersFooters(const DocxDocument &doc)
     const QString settings = QString::fromLatin1(kPartSettings);
     if (doc.entries.contains(settings))
         set.evenAndOdd = doc.entries.value(settings).contains("evenAndOddHeaders");
-    const QHash<QString, QString> rIdToPath = documentRelParts(doc, isHeaderOrFooterRel);
+    const QHash<QString, QString> rIdToPath = doc.relatedParts(isHeaderOrFooterRel);
     const QDomElement sp = doc.lastSection();
     if (sp.isNull())
         return set;

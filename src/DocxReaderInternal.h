@@ -26,7 +26,6 @@ void twipsAttrToPx(const QDomElement &el, const char *localName, double *out);
 QSizeF readPageSizePx(const DocxDocument &doc);
 // Relationship id -> part path of every relationship of the main document part
 // whose type `accept` takes; empty when the relationships part is missing or broken.
-QHash<QString, QString> documentRelParts(const DocxDocument &doc, bool (*accept)(const QString &type));
 // The font family of a w:rFonts: w:ascii, else w:hAnsi.
 QString runFontFamily(const QDomElement &rFonts);
 

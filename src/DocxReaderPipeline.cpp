@@ -45,7 +45,7 @@ void prepareDocument(QTextDocument &qd, const DocxDocument &doc)
 
 DocxBodyWalk::DocxBodyWalk(const DocxDocument &doc, const DocxSectionRange &range, QTextDocument &qd,
                            QList<DocxBlockSource> *sources)
-    : doc_(doc), range_(range), cursor_(&qd), sources_(sources), imageRels_(documentRelParts(doc, isImageRel))
+    : doc_(doc), range_(range), cursor_(&qd), sources_(sources), imageRels_(doc.relatedParts(isImageRel))
 {
 }
 
