@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDate>
 #include <QImage>
 #include <QLocale>
@@ -20,6 +21,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <iostream>
 #include <memory>
 
 static void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
@@ -633,6 +635,25 @@ TEST(ReaderCorpus, EveryFilePopulatesWithConsistentSourceRecords)
         }
     }
     EXPECT_GT(populated, files.size() / 2);
+}
+
+// The reading of the corpus against LibreOffice's (tests/tools/reading_tally.py
+// prints the tally); fails on a crash or when a rate falls below where it stood.
+TEST(ReaderCorpus, ReadingAgreesWithLibreOffice)
+{
+    using namespace testing_support;
+    // LibreOffice's readings are kept beside the test program: only a first run converts.
+    const QString cache = QCoreApplication::applicationDirPath() + "/reading-tally-cache";
+    const QStringList minimums = {"paragraphs=94", "labels=70", "tables=90", "pictures=55", "pages=90"};
+    QStringList args = {toolScript("reading_tally.py"), LXDOCX_CLI, LXDOCX_CORPUS_DIR, cache};
+    for (const QString &m : minimums)
+        args << "--min" << m;
+    QString out, err;
+    const int rc = run(systemPython(), args, &out, &err);
+    std::cout << out.toStdString();
+    if (rc == 77)
+        GTEST_SKIP() << out.toStdString();
+    EXPECT_EQ(rc, 0) << err.toStdString();
 }
 
 TEST(ReaderHeaders, ReferencesOfTheLastSectionAreRenderedByKind)

@@ -3,6 +3,8 @@
 
 #include <lorvexdocx.h>
 
+#include <limits>
+
 int runInfo(const Args &);
 int runNew(const Args &);
 int runCopy(const Args &);
@@ -15,6 +17,7 @@ int runSetBody(const Args &);
 int runResave(const Args &);
 int runToHtml(const Args &);
 int runPreview(const Args &);
+int runText(const Args &);
 
 OpenDocument::~OpenDocument()
 {
@@ -57,6 +60,10 @@ const std::vector<Command> &commands()
         {"to-html", "FILE [--section TITLE]",
          "Prints the section under the heading TITLE (or the whole document) as a small HTML page.",
          {{"--section", true}}, 1, 1, runToHtml},
+        {"text", "FILE... [--json [--pages]]",
+         "Prints what the library reads of each FILE block by block (list labels, table cells, [picture] where a "
+         "picture stands); --json gives one object per file, --pages adds the preview's page count.",
+         {{"--json", false}, {"--pages", false}}, 1, std::numeric_limits<int>::max(), runText},
         {"preview", "FILE OUT.pdf|OUT.png",
          "Lays out what the library reads of FILE (pages, margins, headers and footers) as a PDF, or a PNG of "
          "page one.",

@@ -1,6 +1,7 @@
 // preview: lays out what the library read of a document, page by page, with
 // its headers and footers, as a PDF or a PNG of the first page.
 #include "Cli.h"
+#include "Preview.h"
 
 #include "DocxReader.h"
 
@@ -140,6 +141,13 @@ bool writePng(const Pages &pages, const QString &path)
 }
 
 }  // namespace
+
+int previewPageCount(const DocxDocument &doc, const QString &path)
+{
+    QTextDocument body;
+    DocxReader::populate(doc, {path, 0, std::numeric_limits<int>::max()}, &body);
+    return Pages(doc, body).count();
+}
 
 int runPreview(const Args &args)
 {
