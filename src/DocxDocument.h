@@ -44,8 +44,9 @@ struct StyleProps
     bool keepNext = false, keepLines = false;
     int outlineLvl = -1;
     QString basedOn;
-    int numId = -1;
+    int numId = -1;  // -1: not set; 0: no list
     int ilvl = 0;
+    bool hasIlvl = false;  // the style names a level of its own
 };
 
 // One level of an abstract numbering.
@@ -58,6 +59,9 @@ struct NumLevel
     int start = 1;
     QString font;
     double sizePt = 0.0;
+    bool isLgl = false;      // every level's number shown in decimal digits
+    int restartAfter = -1;   // w:lvlRestart: restarts after an item of level 1..n; 0 never; -1 after any shallower one
+    QString suffix = QStringLiteral("tab");  // what follows the label: tab, space or nothing
 };
 
 // Section margins in twips.
@@ -148,6 +152,8 @@ public:
     QMap<int, QMap<int, NumLevel>> abstractNums;
     QMap<int, int> numToAbstract;
     QMap<int, QMap<int, int>> startOverrides;
+    QMap<int, QMap<int, NumLevel>> levelOverrides;  // w:num -> level -> the w:lvl of a w:lvlOverride
+    QMap<QString, int> numberingStyles;             // numbering style id -> the w:num it names
     QString themeMajorFont;
     QString themeMinorFont;
 
@@ -207,6 +213,8 @@ public:
 
     // ---- numbering --------------------------------------------------------
     void parseNumbering();
+    // Reads one w:lvlOverride of instance `numId`: a start value, a level, or both.
+    void readLevelOverride(int numId, const QDomElement &override);
     const NumLevel *numLevel(int numId, int ilvl) const;
     int levelStart(int numId, int ilvl) const;
     void ensureNumberingPart();

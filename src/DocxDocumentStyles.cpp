@@ -34,14 +34,16 @@ QString wAttribute(const QDomElement &el, const char *localName)
     return el.attributeNS(QString::fromLatin1(kNsW), QString::fromLatin1(localName));
 }
 
-// Stores the attribute's decimal value in `field` when it converts and passes `accept`.
+// Stores the attribute's decimal value in `field` when it converts and passes
+// `accept`; true when it did.
 template <typename Accept>
-void readInt(const QDomElement &el, const char *localName, int &field, Accept accept)
+bool readInt(const QDomElement &el, const char *localName, int &field, Accept accept)
 {
     bool ok = false;
     const int v = wAttribute(el, localName).toInt(&ok);
     if (ok && accept(v))
         field = v;
+    return ok && accept(v);
 }
 bool any(int) { return true; }
 bool atLeastOne(int v) { return v >= 1; }
@@ -177,6 +179,7 @@ StyleProps parseDocDefaults(const DocxDocument &doc, const QDomElement &docDefau
 void DocxDocument::parseStyles()
 {
     styleMap.clear();
+    numberingStyles.clear();
     const QString name = QString::fromLatin1(kPartStyles);
     if (!entries.contains(name))
         return;
@@ -195,9 +198,15 @@ void DocxDocument::parseStyles()
             continue;
         const QString type = wAttribute(s, "type");
         const QString id = wAttribute(s, "styleId");
-        if (id.isEmpty() || (type != QLatin1String("paragraph") && type != QLatin1String("character")))
+        if (id.isEmpty())
             continue;
-        styleMap.insert(id, parseStyleElement(s));
+        if (type == QLatin1String("numbering")) {
+            const int numId = parseStyleElement(s).numId;
+            if (numId > 0)
+                numberingStyles.insert(id, numId);
+        } else if (type == QLatin1String("paragraph") || type == QLatin1String("character")) {
+            styleMap.insert(id, parseStyleElement(s));
+        }
     }
 }
 
@@ -217,7 +226,7 @@ StyleProps DocxDocument::parseStyleElement(const QDomElement &el) const
         const QDomElement numPr = wChild(pPr, "numPr");
         if (!numPr.isNull()) {
             readInt(wChild(numPr, "numId"), "val", s.numId, any);
-            readInt(wChild(numPr, "ilvl"), "val", s.ilvl, any);
+            s.hasIlvl = readInt(wChild(numPr, "ilvl"), "val", s.ilvl, any);
         }
         const QDomElement pageBreak = wChild(pPr, "pageBreakBefore");
         if (!pageBreak.isNull()) {
@@ -328,9 +337,12 @@ StyleProps DocxDocument::resolveStyle(const QString &styleId) const
         result.keepLines = result.keepLines || s.keepLines;
         if (s.outlineLvl >= 0)
             result.outlineLvl = s.outlineLvl;
-        if (s.numId >= 0) {
+        // The list and its level may come from different styles of the chain.
+        if (s.numId >= 0)
             result.numId = s.numId;
+        if (s.hasIlvl) {
             result.ilvl = s.ilvl;
+            result.hasIlvl = true;
         }
     }
     result.bold = bold;

@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QMap>
+#include <QSet>
 #include <QSizeF>
 #include <QString>
 
@@ -20,8 +21,14 @@ struct DocxBlockSource
     bool tocLine = false;   // shown as a table-of-contents line: a display form, not the content
 };
 
-// Per-list, per-level numbers given so far: numId -> (ilvl -> number).
-using DocxListCounters = QMap<int, QMap<int, int>>;
+// The list numbers given so far. Every instance (w:numId) of one abstract list
+// numbers on the same counters; an instance that restarts levels does so at
+// its first item.
+struct DocxListCounters
+{
+    QMap<int, QMap<int, int>> numbers;  // abstract list -> (level -> the number last given)
+    QSet<int> started;                  // instances that have numbered an item
+};
 // Relationship id -> part path of every image relationship of the body.
 using DocxImageRels = QHash<QString, QString>;
 
@@ -73,5 +80,8 @@ public:
     static void insertDrawingImage(QTextCursor &cursor, const QDomElement &drawing, const DocxDocument &doc,
                                    const DocxImageRels &imageRels);
     static DocxHFSet readHeadersFooters(const DocxDocument &doc);
-    static QTextDocument *renderHFPart(const QByteArray &xml, const DocxDocument &doc);
+    // A header or footer part as rich text; `partPath` names the part, whose
+    // relationships give its pictures.
+    static QTextDocument *renderHFPart(const QByteArray &xml, const DocxDocument &doc,
+                                       const QString &partPath = QString());
 };

@@ -9,10 +9,10 @@ namespace {
 const QSizeF kDefaultPageSizePx(816.0, 1056.0);  // 8.5 x 11 inches
 
 // A leading "/" makes a relationship target package-absolute; anything else is
-// relative to the folder of the main document part.
-QString partPathOfTarget(const QString &target)
+// relative to `folder`, the folder of the part the relationship belongs to.
+QString partPathOfTarget(const QString &target, const QString &folder)
 {
-    return target.startsWith(QLatin1Char('/')) ? target.mid(1) : QStringLiteral("word/") + target;
+    return target.startsWith(QLatin1Char('/')) ? target.mid(1) : folder + target;
 }
 
 }  // namespace
@@ -84,8 +84,17 @@ DocxReader::DocxMargins DocxReader::readMarginsPx(const DocxDocument &doc)
 
 QHash<QString, QString> documentRelParts(const DocxDocument &doc, bool (*accept)(const QString &type))
 {
+    return partRelParts(doc, QString::fromLatin1(kPartDocument), accept);
+}
+
+QHash<QString, QString> partRelParts(const DocxDocument &doc, const QString &partPath,
+                                     bool (*accept)(const QString &type))
+{
     QHash<QString, QString> parts;
-    const QByteArray bytes = doc.entries.value(QString::fromLatin1(kPartDocumentRels));
+    const qsizetype slash = partPath.lastIndexOf(QLatin1Char('/'));
+    const QString folder = partPath.left(slash + 1);
+    const QByteArray bytes =
+        doc.entries.value(folder + QStringLiteral("_rels/") + partPath.mid(slash + 1) + QStringLiteral(".rels"));
     if (bytes.isEmpty())
         return parts;
     QDomDocument rels;
@@ -96,7 +105,7 @@ QHash<QString, QString> documentRelParts(const DocxDocument &doc, bool (*accept)
     for (int i = 0; i < list.size(); ++i) {
         const QDomElement rel = list.at(i).toElement();
         if (accept(rel.attribute(QStringLiteral("Type"))))
-            parts.insert(rel.attribute(QStringLiteral("Id")), partPathOfTarget(rel.attribute(QStringLiteral("Target"))));
+            parts.insert(rel.attribute(QStringLiteral("Id")), partPathOfTarget(rel.attribute(QStringLiteral("Target")), folder));
     }
     return parts;
 }

@@ -7,6 +7,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <limits>
+
 namespace {
 
 bool isHeaderOrFooterRel(const QString &type)
@@ -32,7 +34,7 @@ void readReference(DocxReader::DocxHFSet &set, const QDomElement &ref, const QHa
     const QString path = rIdToPath.value(ref.attributeNS(QString::fromLatin1(kNsR), QStringLiteral("id")));
     if (path.isEmpty() || !doc.entries.contains(path))
         return;
-    QTextDocument *rendered = DocxReader::renderHFPart(doc.entries.value(path), doc);
+    QTextDocument *rendered = DocxReader::renderHFPart(doc.entries.value(path), doc, path);
     if (!rendered)
         return;
     QTextDocument **slot = slotFor(set, ref.localName() == QLatin1String("headerReference"),
@@ -78,7 +80,7 @@ DocxReader::DocxHFSet DocxReader::readHeadersFooters(const DocxDocument &doc)
     return set;
 }
 
-QTextDocument *DocxReader::renderHFPart(const QByteArray &xml, const DocxDocument &doc)
+QTextDocument *DocxReader::renderHFPart(const QByteArray &xml, const DocxDocument &doc, const QString &partPath)
 {
     QDomDocument part;
     QString err;
@@ -91,22 +93,9 @@ QTextDocument *DocxReader::renderHFPart(const QByteArray &xml, const DocxDocumen
         return nullptr;
     auto *qd = new QTextDocument;
     qd->setDocumentMargin(0);
-    QTextCursor cursor(qd);
-    bool firstBlock = true;
-    DocxListCounters listCounters;
-    const DocxImageRels noImages;  // pictures of header parts are not read
-    auto convert = [&](const QDomElement &p) {
-        convertParagraph(cursor, p, doc, firstBlock, listCounters, noImages, false);
-        firstBlock = false;
-    };
-    for (QDomElement c = root.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
-        if (c.localName() == QLatin1String("p")) {
-            convert(c);
-        } else if (c.localName() == QLatin1String("sdt")) {
-            for (const QDomElement &p : childElementsByLocalName(firstChildByLocalName(c, QStringLiteral("sdtContent")),
-                                                                 QStringLiteral("p")))
-                convert(p);
-        }
-    }
+    // Paragraphs, tables and content controls, as in the body; pictures
+    // through the part's own relationships.
+    const DocxSectionRange whole{QString(), 0, std::numeric_limits<int>::max()};
+    DocxBodyWalk(doc, whole, *qd, nullptr, partRelParts(doc, partPath, isImageRel)).run(root);
     return qd;
 }

@@ -27,6 +27,11 @@ QSizeF readPageSizePx(const DocxDocument &doc);
 // Relationship id -> part path of every relationship of the main document part
 // whose type `accept` takes; empty when the relationships part is missing or broken.
 QHash<QString, QString> documentRelParts(const DocxDocument &doc, bool (*accept)(const QString &type));
+// The same for the relationships of any part (a header's, say).
+QHash<QString, QString> partRelParts(const DocxDocument &doc, const QString &partPath,
+                                     bool (*accept)(const QString &type));
+// True for the type of image relationships.
+bool isImageRel(const QString &type);
 // The font family of a w:rFonts: w:ascii, else w:hAnsi.
 QString runFontFamily(const QDomElement &rFonts);
 
@@ -38,8 +43,9 @@ QString toLetters(int n, bool upper);
 QString toRoman(int n, bool upper);
 QString bulletGlyph(const QString &lvlText, const QString &font);
 // Numbers the item at `ilvl` of list `numId` in `listCounters`, indents and marks
-// `bf` like the level and sets the level's font on `labelFmt`; returns the label.
-// Nothing is changed and the label is empty when the list has no such level.
+// `bf` like the level and sets the level's font on `labelFmt`; returns the label
+// with what separates it from the text. Nothing is changed and the label is
+// empty when the list has no such level.
 QString applyListLevel(const DocxDocument &doc, int numId, int ilvl, DocxListCounters &listCounters,
                        QTextBlockFormat &bf, QTextCharFormat &labelFmt);
 
@@ -51,6 +57,16 @@ QChar pagePlaceholderFor(const QString &instr);
 // Inserts the runs and hyperlinks of `p` at the cursor, each run's format based on `bcf`.
 void convertRuns(QTextCursor &cursor, const QDomElement &p, const QTextCharFormat &bcf, const DocxDocument &doc,
                  const DocxImageRels &imageRels);
+
+// ---- pictures ----
+// The picture of a VML w:pict or w:object (v:imagedata), sized by its shape's
+// style (or the object's recorded size), at the cursor. DocxReader::insertDrawingImage
+// does the same for a w:drawing. Neither shows what a text box holds: its
+// paragraphs are converted with their own runs, pictures included. A picture
+// that cannot be decoded (a metafile, a linked or missing part) keeps its
+// place and size as a placeholder box.
+void insertVmlPicture(QTextCursor &cursor, const QDomElement &pictOrObject, const DocxDocument &doc,
+                      const DocxImageRels &imageRels);
 
 // ---- paragraphs and tables ----
 struct OptionalTwips
@@ -67,8 +83,9 @@ struct DirectProperties
     int before = 0, after = 0, line = 0;
     OptionalTwips left, right, firstLine;
     bool pageBreakBefore = false;
-    int numId = -1;
+    int numId = -1;  // -1: not given; 0: no list, whatever the style says
     int ilvl = 0;
+    bool hasIlvl = false;
     QList<QTextOption::Tab> tabStops;
     QStringList tabLeaders;  // leader name of each tab stop, same order
 };
@@ -76,15 +93,18 @@ struct DirectProperties
 DirectProperties readDirectProperties(const QDomElement &p);
 // The effective properties of a paragraph: direct properties win over the
 // style's, except that a direct spacing of 0 does not cancel the style's and
-// the line rule always comes from the style; a list of the style fills in a
-// paragraph that names none.
+// the line rule always comes from the style. The list and the level each come
+// from the paragraph when it names them, else from its style (a w:numId of 0
+// takes the paragraph out of its style's list).
 StyleProps mergedProperties(const DocxDocument &doc, DirectProperties &d);
 
 void convertParagraph(QTextCursor &cursor, const QDomElement &p, const DocxDocument &doc, bool useCurrentBlock,
                       DocxListCounters &listCounters, const DocxImageRels &imageRels, bool inTableCell,
                       QList<DocxBlockSource> *sources = nullptr);
+// Lists in the table's cells number on `listCounters`, continuing the body's.
 void convertTable(QTextCursor &cursor, const QDomElement &tbl, const DocxDocument &doc,
-                  const DocxImageRels &imageRels, QList<DocxBlockSource> *sources = nullptr);
+                  DocxListCounters &listCounters, const DocxImageRels &imageRels,
+                  QList<DocxBlockSource> *sources = nullptr);
 
 // ---- the pipeline ----
 // Sizes `qd` like the document's page and clears it.
@@ -92,13 +112,16 @@ void prepareDocument(QTextDocument &qd, const DocxDocument &doc);
 
 // One walk over top-level body elements, converting those the range covers:
 // paragraphs, tables (whole, when they overlap the range) and content controls
-// (their paragraphs one by one; a table of contents is skipped). The index of
-// body paragraphs and the list numbers run on across elements.
+// (their paragraphs one by one). The index of body paragraphs and the list
+// numbers run on across elements.
 class DocxBodyWalk
 {
 public:
     DocxBodyWalk(const DocxDocument &doc, const DocxSectionRange &range, QTextDocument &qd,
                  QList<DocxBlockSource> *sources);
+    // A walk over another part than the body, whose pictures `imageRels` names.
+    DocxBodyWalk(const DocxDocument &doc, const DocxSectionRange &range, QTextDocument &qd,
+                 QList<DocxBlockSource> *sources, const DocxImageRels &imageRels);
     // Every child of `body`, in order.
     void run(const QDomElement &body);
     // One top-level body element.

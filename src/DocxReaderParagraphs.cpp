@@ -106,13 +106,8 @@ void readSpacing(const QDomElement &spacing, DirectProperties &d)
 void readNumbering(const QDomElement &numPr, DirectProperties &d)
 {
     parseDecimal(wVal(firstChildByLocalName(numPr, QStringLiteral("numId"))), &d.numId);
-    parseDecimal(wVal(firstChildByLocalName(numPr, QStringLiteral("ilvl"))), &d.ilvl);
-    if (d.numId == 0)
-        d.numId = -1;
+    d.hasIlvl = parseDecimal(wVal(firstChildByLocalName(numPr, QStringLiteral("ilvl"))), &d.ilvl);
 }
-
-
-
 
 Qt::Alignment alignmentOf(const QString &jc)
 {
@@ -246,7 +241,8 @@ private:
             skip_ = false;
             placeholderDone_ = false;
         } else if (type == QLatin1String("separate")) {
-            skip_ = isPageField(instr_);
+            // A page reference keeps its result: the page of its bookmark, not this one.
+            skip_ = isPageField(instr_) && !instr_.simplified().startsWith(QLatin1String("PAGEREF"), Qt::CaseInsensitive);
         } else if (type == QLatin1String("end")) {
             inField_ = false;
             skip_ = false;
@@ -339,7 +335,7 @@ void insertListLabel(QTextCursor &cursor, const QString &label, QTextCharFormat 
     if (label.isEmpty())
         return;
     labelFmt.setProperty(ListLabelProperty, true);
-    cursor.insertText(label + QLatin1Char(' '), labelFmt);
+    cursor.insertText(label, labelFmt);
 }
 
 }  // namespace
@@ -362,10 +358,10 @@ StyleProps mergedProperties(const DocxDocument &doc, DirectProperties &d)
     if (d.firstLine.given)
         s.indFirstLine = d.firstLine.value;
     s.pageBreakBefore = d.pageBreakBefore || (s.hasPageBreakBefore && s.pageBreakBefore);
-    if (d.numId == -1 && s.numId >= 1) {
+    if (d.numId == -1)
         d.numId = s.numId;
-        d.ilvl = s.ilvl;
-    }
+    if (!d.hasIlvl)
+        d.ilvl = s.hasIlvl ? s.ilvl : 0;
     return s;
 }
 

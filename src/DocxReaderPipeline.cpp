@@ -16,36 +16,6 @@ namespace {
 // The host's event loop runs (user input excluded) after this many top-level paragraphs.
 constexpr int kParagraphsPerEventBreak = 128;
 
-const char kImageRelType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/image";
-
-bool isImageRel(const QString &type) { return type == QLatin1String(kImageRelType); }
-
-bool mentionsTableOfContents(const QString &value)
-{
-    const QString v = value.toLower();
-    return v.contains(QLatin1String("contents")) || v.contains(QLatin1String("toc"))
-        || v.contains(QLatin1String("table of"));
-}
-
-// A block content control is a table of contents when its gallery, tag or alias says so.
-bool isTableOfContents(const QDomElement &sdt)
-{
-    const QDomElement sdtPr = firstChildByLocalName(sdt, QStringLiteral("sdtPr"));
-    if (sdtPr.isNull())
-        return false;
-    const QDomNodeList galleries = sdtPr.elementsByTagNameNS(QString::fromLatin1(kNsW), QStringLiteral("docPartGallery"));
-    for (int i = 0; i < galleries.size(); ++i) {
-        if (mentionsTableOfContents(wVal(galleries.at(i).toElement())))
-            return true;
-    }
-    for (const QString &name : {QStringLiteral("tag"), QStringLiteral("alias")}) {
-        const QDomElement el = firstChildByLocalName(sdtPr, name);
-        if (!el.isNull() && mentionsTableOfContents(wVal(el)))
-            return true;
-    }
-    return false;
-}
-
 void letEventsRun()
 {
     if (QCoreApplication::instance())
@@ -71,7 +41,13 @@ void prepareDocument(QTextDocument &qd, const DocxDocument &doc)
 
 DocxBodyWalk::DocxBodyWalk(const DocxDocument &doc, const DocxSectionRange &range, QTextDocument &qd,
                            QList<DocxBlockSource> *sources)
-    : doc_(doc), range_(range), cursor_(&qd), sources_(sources), imageRels_(documentRelParts(doc, isImageRel))
+    : DocxBodyWalk(doc, range, qd, sources, documentRelParts(doc, isImageRel))
+{
+}
+
+DocxBodyWalk::DocxBodyWalk(const DocxDocument &doc, const DocxSectionRange &range, QTextDocument &qd,
+                           QList<DocxBlockSource> *sources, const DocxImageRels &imageRels)
+    : doc_(doc), range_(range), cursor_(&qd), sources_(sources), imageRels_(imageRels)
 {
 }
 
@@ -118,7 +94,7 @@ void DocxBodyWalk::table(const QDomElement &tbl)
 {
     const int n = paragraphCountOf(tbl);
     if (index_ + n > range_.startPara && index_ < range_.endPara) {
-        convertTable(cursor_, tbl, doc_, imageRels_, sources_);
+        convertTable(cursor_, tbl, doc_, listCounters_, imageRels_, sources_);
         first_ = false;
     }
     index_ += n;
@@ -128,10 +104,6 @@ void DocxBodyWalk::contentControl(const QDomElement &sdt)
 {
     QList<QDomElement> paragraphs;
     DocxDocument::collectParagraphs(sdt, paragraphs);
-    if (isTableOfContents(sdt)) {
-        index_ += int(paragraphs.size());
-        return;
-    }
     for (const QDomElement &p : paragraphs)
         paragraph(p);
 }

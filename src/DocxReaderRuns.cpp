@@ -173,6 +173,8 @@ void convertRun(QTextCursor &cursor, const QDomElement &run, const QTextCharForm
             field.instr += c.text();
         } else if (name == QLatin1String("drawing")) {
             DocxReader::insertDrawingImage(cursor, c, doc, imageRels);
+        } else if (name == QLatin1String("pict") || name == QLatin1String("object")) {
+            insertVmlPicture(cursor, c, doc, imageRels);
         }
     }
 }

@@ -52,7 +52,10 @@ QByteArray style(const QByteArray &id, const QByteArray &props)
 std::pair<QByteArray, QByteArray> part(const QByteArray &name, const char *root, const QByteArray &content)
 {
     return {name, QByteArray("<w:") + root + " xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\""
-                      " xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">" + content
+                      " xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\""
+                      " xmlns:wp=\"http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing\""
+                      " xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\""
+                      " xmlns:pic=\"http://schemas.openxmlformats.org/drawingml/2006/picture\">" + content
                       + "</w:" + root + ">"};
 }
 // The document's relationships, each {Id, last segment of the type, Target}, then `more` parts.
@@ -255,8 +258,7 @@ TEST(ReaderPipeline, SourceRecordsContentsControlsAndContentsLines)
     Package p(para("skipped")
               + paragraph(link, "<w:tabs><w:tab w:val=\"right\" w:leader=\"dot\" w:pos=\"9360\"/>"
                                 "<w:tab w:val=\"clear\" w:pos=\"100\"/></w:tabs>")
-              + control("<w:alias w:val=\"TABLE OF Contents\"/>", para("toc1") + para("toc2"))
-              + control("<w:docPartObj><w:docPartGallery w:val=\"Table of Contents\"/></w:docPartObj>", para("toc3"))
+              + control("<w:docPartObj><w:docPartGallery w:val=\"Table of Contents\"/></w:docPartObj>", para("toc1"))
               + paragraph("<w:r><w:t>one</w:t><w:br/><w:t>two</w:t><w:br w:type=\"page\"/><w:t>three</w:t></w:r>")
               + control("<w:tag w:val=\"Summary\"/>", para("s1") + tbl(tr(tc(para("s2"))), 1))
               + tbl(tr(tc(para("top"), "<w:vMerge w:val=\"restart\"/>")) + tr(tc(para("gone"), "<w:vMerge/>")), 1)
@@ -265,18 +267,19 @@ TEST(ReaderPipeline, SourceRecordsContentsControlsAndContentsLines)
               + para("end"));
     QTextDocument qd;
     QList<DocxBlockSource> sources;
-    ASSERT_TRUE(p.populate(qd, 1, 11, &sources));
+    ASSERT_TRUE(p.populate(qd, 1, 9, &sources));
     const QStringList texts = blockTexts(qd);
-    EXPECT_TRUE(texts[0].startsWith("Introduction . . . . ") && texts[0].endsWith("\t" + kPagePh)) << texts[0].toStdString();
+    // A page reference keeps its result: the page of its bookmark.
+    EXPECT_TRUE(texts[0].startsWith("Introduction . . . . ") && texts[0].endsWith("\t4")) << texts[0].toStdString();
     EXPECT_GT(texts[0].count(". "), 10);  // the dot leader fills the gap up to the right tab
-    // Contents controls are skipped but counted, a table in another control comes out flat, and a contents line
+    // A contents control is read like any other, a table in a control comes out flat, and a contents line
     // without a right tab gets three leader pairs.
-    EXPECT_EQ(texts.mid(1), QStringList({"one", "two", "three", "s1", "s2", "top", "", "Short . . . \t9"}));
+    EXPECT_EQ(texts.mid(1), QStringList({"toc1", "one", "two", "three", "s1", "s2", "top", "", "Short . . . \t9"}));
     const QList<QTextOption::Tab> tabs = blockFormat(qd, 0).tabPositions();
     ASSERT_EQ(tabs.size(), 1);  // the cleared stop is dropped
     EXPECT_DOUBLE_EQ(tabs[0].position, 624.0);
     EXPECT_TRUE(tabs[0].type == QTextOption::RightTab && tabs[0].delimiter == QChar('.'));
-    // Skipped, out-of-range and continuation-cell paragraphs have no record.
+    // Out-of-range and continuation-cell paragraphs have no record.
     QList<QDomElement> named;
     QList<int> blocks;  // first, last, contents line
     for (const DocxBlockSource &s : sources) {
@@ -284,8 +287,8 @@ TEST(ReaderPipeline, SourceRecordsContentsControlsAndContentsLines)
         blocks << s.firstBlock << s.lastBlock << s.tocLine;
     }
     const QList<QDomElement> &ps = p.doc().paragraphs();
-    EXPECT_TRUE(named == QList<QDomElement>({ps[1], ps[5], ps[6], ps[7], ps[8], ps[10]}));
-    EXPECT_EQ(blocks, QList<int>({0, 0, 1, 1, 3, 0, 4, 4, 0, 5, 5, 0, 6, 6, 0, 8, 8, 1}));
+    EXPECT_TRUE(named == QList<QDomElement>({ps[1], ps[2], ps[3], ps[4], ps[5], ps[6], ps[8]}));
+    EXPECT_EQ(blocks, QList<int>({0, 0, 1, 1, 1, 0, 2, 4, 0, 5, 5, 0, 6, 6, 0, 7, 7, 0, 9, 9, 1}));
 }
 
 TEST(ReaderParagraphs, DirectPropertiesOfBlocksAndRunsMergeWithTheStyle)
@@ -348,8 +351,9 @@ TEST(ReaderLists, CountersRestartDeeperLevelsAndHonourStarts)
                   + item("g", 3, 1) + item("h", 9) + item("i", 9) + item("j", 42) + item("k", 1),
               numbering(list(1, 0, level(0, "decimal", "%1.") + level(1, "lowerLetter", "(%2)")) + more));
     const auto qd = p.rich();
+    // Instance 3 shares list 0 with instance 1: it restarts at its override, and 1 continues from there.
     EXPECT_EQ(blockTexts(*qd), QStringList({"1. a", "(a) b", "(b) c", "2. d", "(a) e", "5. f", "(a) g", "0) h", "1) i",
-                                            "j", "3. k"}));
+                                            "j", "6. k"}));
     const QTextBlockFormat sub = blockFormat(*qd, 1);
     EXPECT_EQ(QList<int>({sub.intProperty(ListNumIdProperty), sub.intProperty(ListLevelProperty)}), QList<int>({1, 1}));
     EXPECT_FALSE(sub.boolProperty(ListBulletProperty));
@@ -365,7 +369,7 @@ TEST(ReaderLists, OuterLevelMarkersShowTheOuterCounters)
                   + item("g", 1, 4),
               numbering(list(1, 0, levels)));
     EXPECT_EQ(blockTexts(*p.rich()),
-              QStringList({"I. a", "II. b", "II.1. c", "II.1.a d", "%4 item e", "Step f", "Step g"}));
+              QStringList({"I. a", "II. b", "II.1. c", "II.1.a d", "1st item e", "Step f", "Step g"}));
     // An outer level that has given no number yet shows its start.
     Package skipped(item("deep", 1, 1), numbering(list(1, 0, level(0, "decimal", "%1", 3) + level(1, "decimal", "%1.%2"))));
     EXPECT_EQ(blockTexts(*skipped.rich()), QStringList({"3.1 deep"}));
@@ -382,7 +386,8 @@ TEST(ReaderLists, BulletsLabelFormatCellsAndSpacingBetweenItems)
               numbering(list(1, 0, level(0, "bullet", QString(QChar(0xF0B7)).toUtf8(), 1, symbol) + level(1, "none", "%2."))
                         + list(2, 1, level(0, "decimal", "%1.")) + list(4, 1)));
     const auto qd = p.rich();
-    EXPECT_EQ(blockTexts(*qd).mid(0, 6), QStringList({kBullet + " dot", "plain", kBullet + " ", "1. 1", "2. 2", "1. 3"}));
+    // "none" keeps the level text around an empty number; instance 4 continues list 1 of instance 2.
+    EXPECT_EQ(blockTexts(*qd).mid(0, 6), QStringList({kBullet + " dot", ". plain", kBullet + " ", "1. 1", "2. 2", "3. 3"}));
     EXPECT_EQ(QStringList({bulletGlyph(QString(QChar(0xF0FC)), "Wingdings"), bulletGlyph("o", "Arial")}),
               QStringList({QString(QChar(0x2713)), "o"}));
     const QTextBlockFormat bullet = blockFormat(*qd, 0);
@@ -397,10 +402,78 @@ TEST(ReaderLists, BulletsLabelFormatCellsAndSpacingBetweenItems)
     EXPECT_EQ(QList<double>({blockFormat(*qd, 3).bottomMargin(), blockFormat(*qd, 4).topMargin(),
                              blockFormat(*qd, 4).bottomMargin(), blockFormat(*qd, 5).topMargin()}),
               QList<double>({0, 0, 8, 8}));
-    QTextTable *t = firstTable(*qd);  // cells number on their own
+    QTextTable *t = firstTable(*qd);  // the list runs on through the cells and after the table
     ASSERT_NE(t, nullptr);
-    EXPECT_EQ(cellText(t, 0, 0) + "|" + cellText(t, 0, 1), QString("1. x|1. y") + QChar::ParagraphSeparator + "2. z");
-    EXPECT_EQ(blockTexts(*qd).last(), "3. 4");
+    EXPECT_EQ(cellText(t, 0, 0) + "|" + cellText(t, 0, 1), QString("4. x|5. y") + QChar::ParagraphSeparator + "6. z");
+    EXPECT_EQ(blockTexts(*qd).last(), "7. 4");
+}
+
+TEST(ReaderLists, InstancesShareTheirListOverridesRestartAndLegalNumbering)
+{
+    const QByteArray decimal = level(0, "decimal", "%1.") + level(1, "lowerLetter", "%1.%2)");
+    const QByteArray legal = level(0, "upperRoman", "%1.") + level(1, "decimal", "%1.%2", 1, "<w:isLgl/>")
+        + level(2, "lowerLetter", "%3", 1, "<w:lvlRestart w:val=\"1\"/>")
+        + level(3, "decimal", "(%4)", 1, "<w:lvlRestart w:val=\"0\"/>");
+    const QByteArray restart = "<w:lvlOverride w:ilvl=\"0\"><w:startOverride w:val=\"1\"/></w:lvlOverride>";
+    const QByteArray ownLevel = "<w:lvlOverride w:ilvl=\"0\">" + level(0, "upperLetter", "%1:", 9) + "</w:lvlOverride>";
+    Package p(item("a", 1) + item("b", 2) + item("c", 1) + item("d", 3) + item("e", 1) + item("f", 3) + item("g", 4)
+                  + item("i", 5) + item("lgl", 5, 1) + item("x", 5, 2) + item("y", 5, 3) + item("lgl2", 5, 1)
+                  + item("x2", 5, 2) + item("y2", 5, 3) + item("ii", 5) + item("x3", 5, 2) + item("y3", 5, 3)
+                  + item("z", 6),
+              numbering(list(1, 0, decimal) + list(2, 0) + list(3, 0, {}, restart) + list(4, 0, {}, ownLevel)
+                        + list(5, 1, legal) + list(6, 2, level(0, "decimal", "#%1", 1, "<w:suff w:val=\"nothing\"/>"))));
+    // Instances of one list count on together; an instance with a start override restarts at its first item
+    // only; a level of an override changes the look, not the count. Legal numbering writes the outer levels in
+    // digits; a level restarts after the level it names, or never.
+    EXPECT_EQ(blockTexts(*p.rich()),
+              QStringList({"1. a", "2. b", "3. c", "1. d", "2. e", "3. f", "D: g", "I. i", "1.1 lgl", "a x", "(1) y",
+                           "1.2 lgl2", "b x2", "(2) y2", "II. ii", "a x3", "(3) y3", "#1z"}));
+}
+
+TEST(ReaderLists, NumberFormatsInWordsSymbolsAndFallbacks)
+{
+    const std::pair<const char *, int> formats[] = {
+        {"decimalZero", 7},   {"ordinal", 12},         {"ordinal", 22},       {"cardinalText", 1001},
+        {"cardinalText", 21}, {"ordinalText", 112},    {"ordinalText", 20},   {"chicago", 6},
+        {"decimalEnclosedCircle", 3}, {"hex", 255},    {"none", 4},
+    };
+    QByteArray lists, body;
+    for (int i = 0; i < int(std::size(formats)); ++i) {
+        lists += list(i + 1, i, level(0, formats[i].first, "[%1]", formats[i].second));
+        body += item("x", i + 1);
+    }
+    EXPECT_EQ(blockTexts(*Package(body, numbering(lists)).rich()),
+              QStringList({"[07] x", "[12th] x", "[22nd] x", "[One thousand and one] x", "[Twenty-one] x",
+                           "[One hundred twelfth] x", "[Twentieth] x", QString("[††] x"), QString("[③] x"), "[255] x",
+                           "[] x"}));
+}
+
+TEST(ReaderLists, StylesGiveTheListAndTheLevelEachOnItsOwn)
+{
+    auto styled = [](const QByteArray &id, const QByteArray &numPr, const QByteArray &basedOn = {}) {
+        return style(id, (basedOn.isEmpty() ? QByteArray() : "<w:basedOn w:val=\"" + basedOn + "\"/>")
+                             + "<w:pPr><w:numPr>" + numPr + "</w:numPr></w:pPr>");
+    };
+    const QByteArray styles = styled("ListA", "<w:numId w:val=\"5\"/>")
+        + styled("ListA2", "<w:ilvl w:val=\"1\"/>", "ListA") + styled("LvlB", "<w:ilvl w:val=\"2\"/>")
+        + styled("LvlB2", "<w:numId w:val=\"5\"/>", "LvlB")
+        + "<w:style w:type=\"numbering\" w:styleId=\"Linked\"><w:pPr><w:numPr><w:numId w:val=\"6\"/></w:numPr></w:pPr>"
+          "</w:style>";
+    const QByteArray levels = level(0, "decimal", "%1.") + level(1, "decimal", "%1.%2") + level(2, "decimal", "%1.%2.%3");
+    auto styledPara = [](const QByteArray &text, const QByteArray &id, const QByteArray &more = {}) {
+        return para(text, "<w:pStyle w:val=\"" + id + "\"/>" + more);
+    };
+    Package p(styledPara("a", "ListA") + styledPara("b", "ListA2") + styledPara("c", "LvlB2")
+                  + styledPara("d", "ListA", "<w:numPr><w:numId w:val=\"0\"/></w:numPr>")
+                  + styledPara("e", "ListA", "<w:numPr><w:ilvl w:val=\"1\"/></w:numPr>") + item("f", 7),
+              {part("word/styles.xml", "styles", styles),
+               part("word/numbering.xml", "numbering",
+                    list(5, 1, levels) + list(6, 4, level(0, "decimal", "(%1)"))
+                        + "<w:abstractNum w:abstractNumId=\"3\"><w:numStyleLink w:val=\"Linked\"/></w:abstractNum>"
+                        + list(7, 3))});
+    // The list from a base style and the level from the derived one, or the other way round; a w:numId of 0
+    // takes a paragraph out of its style's list; a list that names a numbering style takes that style's levels.
+    EXPECT_EQ(blockTexts(*p.rich()), QStringList({"1. a", "1.1 b", "1.1.1 c", "d", "1.2 e", "(1) f"}));
 }
 
 TEST(ReaderRuns, FieldsGivePlaceholdersAndComputedResults)
@@ -468,6 +541,41 @@ TEST(ReaderImages, SizesDataUrlsAndRelationshipIds)
     }
 }
 
+TEST(ReaderImages, PicturesThatCannotBeDecodedKeepTheirPlaceAndVmlPicturesShow)
+{
+    const QByteArray vml = "xmlns:v=\"urn:schemas-microsoft-com:vml\"";
+    auto graphic = [](const char *uri, const QByteArray &inner) {
+        return "<w:p><w:r><w:drawing><wp:anchor><wp:extent cx=\"952500\" cy=\"476250\"/><a:graphic><a:graphicData uri=\""
+            + QByteArray(uri) + "\">" + inner + "</a:graphicData></a:graphic></wp:anchor></w:drawing></w:r></w:p>";
+    };
+    const QByteArray textBox = graphic("http://schemas.microsoft.com/office/word/2010/wordprocessingShape",
+                                       "<w:txbxContent>" + picture("rId8") + "</w:txbxContent>");
+    Package p(picture("rId7", 952500, 476250)  // a metafile: a placeholder of the declared size
+                  + "<w:p><w:r><w:pict><v:shape " + vml + " style=\"width:75pt;height:1in\"><v:imagedata r:id=\"rId8\"/>"
+                  + "</v:shape></w:pict></w:r></w:p>"
+                  + "<w:p><w:r><w:object w:dxaOrig=\"1440\" w:dyaOrig=\"720\"><v:shape " + vml + "><v:imagedata "
+                  + "r:id=\"rId7\"/></v:shape></w:object></w:r></w:p>"
+                  + graphic("http://schemas.openxmlformats.org/drawingml/2006/picture", "<a:blip r:link=\"rId9\"/>")
+                  + graphic("http://schemas.openxmlformats.org/drawingml/2006/diagram", QByteArray()) + textBox,
+              rels({{"rId7", "image", "media/e.emf"}, {"rId8", "image", "media/p.png"}},
+                   {{"word/media/e.emf", "\x01\x00\x00\x00 not a picture Qt decodes"},
+                    {"word/media/p.png", imageBytes(8, 6, "PNG")}}));
+    Warnings log;
+    const auto qd = p.rich();
+    const QList<QTextImageFormat> found = images(*qd);
+    ASSERT_EQ(found.size(), 5);  // the picture in the text box is its paragraph's, not the drawing's
+    const QList<QSizeF> sizes = {{100, 50}, {100, 96}, {96, 48}, {100, 50}, {100, 50}};
+    for (int i = 0; i < found.size(); ++i)
+        EXPECT_EQ(QSizeF(found[i].width(), found[i].height()), sizes[i]) << i;
+    const QImage box = qd->resource(QTextDocument::ImageResource, QUrl(found[0].name())).value<QImage>();
+    ASSERT_EQ(box.size(), QSize(100, 50));
+    EXPECT_NE(box.pixel(0, 0), box.pixel(50, 25));  // a thin border around a light box
+    EXPECT_EQ(qGray(box.pixel(50, 25)), qGray(box.pixel(60, 30)));
+    EXPECT_EQ(found[0].stringProperty(ImageRelIdProperty), "rId7");  // the re-save keeps the metafile's part
+    EXPECT_EQ(qd->resource(QTextDocument::ImageResource, QUrl(found[1].name())).value<QImage>().size(), QSize(8, 6));
+    EXPECT_TRUE(log.contains("failed to decode image") && !log.contains("no blip found"));
+}
+
 TEST(ReaderTables, SpansMergesShadingNestingAndBorders)
 {
     const QByteArray rows = tr(tc(para("wide"), "<w:gridSpan w:val=\"2\"/>") + tc(para("c2")))
@@ -504,6 +612,25 @@ TEST(ReaderTables, SpansMergesShadingNestingAndBorders)
     for (QTextBlock b = outer.firstCursorPosition().block(); b.position() <= outer.lastPosition(); b = b.next())
         inCell << b.text();
     EXPECT_EQ(inCell, QStringList({"before", "inner", "", "after"}));
+}
+
+TEST(ReaderTables, RowsThatSkipGridColumnsKeepTheirCellsInPlace)
+{
+    auto trWith = [](const QByteArray &trPr, const QByteArray &cells) {
+        return "<w:tr><w:trPr>" + trPr + "</w:trPr>" + cells + "</w:tr>";
+    };
+    const QByteArray rows = tr(tc(para("a")) + tc(para("b")) + tc(para("c")) + tc(para("d")))
+        + trWith("<w:gridBefore w:val=\"1\"/><w:gridAfter w:val=\"1\"/>", tc(para("x")) + tc(para("y")))
+        + trWith("<w:wBefore w:w=\"2000\" w:type=\"dxa\"/>", tc(para("z")))
+        + trWith("<w:gridBefore w:val=\"9\"/>", tc(para("w1")) + tc(para("w2")));
+    const auto qd = Package(tbl(rows, 4)).rich();
+    QTextTable *t = firstTable(*qd);
+    ASSERT_NE(t, nullptr);
+    // The skipped columns stay empty; a row that skips more than the grid holds widens the table.
+    EXPECT_EQ(QList<int>({t->rows(), t->columns()}), QList<int>({4, 11}));
+    EXPECT_EQ(QStringList({cellText(t, 1, 0), cellText(t, 1, 1), cellText(t, 1, 2), cellText(t, 2, 2)}),
+              QStringList({"", "x", "y", "z"}));
+    EXPECT_EQ(cellText(t, 3, 9) + cellText(t, 3, 10), "w1w2");
 }
 
 TEST(ReaderHostile, PicturesThatCannotBeShownAreDroppedWithTheirWarning)
@@ -662,7 +789,10 @@ TEST(ReaderHeaders, ReferencesOfTheLastSectionAreRenderedByKind)
         {{"rId1", "header", "header1.xml"}, {"rId2", "footer", "/word/footer1.xml"}, {"rId3", "header", "header2.xml"},
          {"rId4", "footer", "missing.xml"}},
         {part("word/header1.xml", "hdr", para("Head") + "<w:sdt><w:sdtContent>" + para("in control")
-                                             + "</w:sdtContent></w:sdt>" + tbl(tr(tc(para("cell"))), 1)),
+                                             + "</w:sdtContent></w:sdt>" + tbl(tr(tc(para("cell"))), 1) + picture("rId9")),
+         // the header's pictures come through its own relationships
+         {"word/_rels/header1.xml.rels", rels({{"rId9", "image", "media/h.png"}})[0].second},
+         {"word/media/h.png", imageBytes(3, 2, "PNG")},
          part("word/footer1.xml", "ftr", paragraph(run("Page ") + fieldRuns("PAGE", "1"))),
          part("word/header2.xml", "hdr", para("Second")),
          part("word/settings.xml", "settings", "<w:evenAndOddHeaders w:val=\"false\"/>")});
@@ -682,7 +812,9 @@ TEST(ReaderHeaders, ReferencesOfTheLastSectionAreRenderedByKind)
     EXPECT_TRUE(set.evenAndOdd);  // the settings are searched as bytes: the value is not read
     EXPECT_EQ(QList<double>({set.hdrDist, set.ftrDist}), QList<double>({24, 48}));  // a negative one keeps the default
     ASSERT_NE(set.defaultHdr, nullptr);  // the later reference of a kind wins; a relative target
-    EXPECT_EQ(blockTexts(*set.defaultHdr), QStringList({"Head", "in control"}));  // tables are not read
+    EXPECT_EQ(blockTexts(*set.defaultHdr), QStringList({"Head", "in control", "cell", "", QString(QChar(0xFFFC))}));
+    EXPECT_NE(firstTable(*set.defaultHdr), nullptr);
+    EXPECT_EQ(images(*set.defaultHdr).size(), 1);
     EXPECT_DOUBLE_EQ(set.defaultHdr->documentMargin(), 0.0);
     ASSERT_NE(set.defaultFtr, nullptr);  // a package-absolute target
     EXPECT_EQ(set.defaultFtr->toPlainText(), "Page " + kPagePh);

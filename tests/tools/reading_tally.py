@@ -44,7 +44,10 @@ NS = {
 }
 PAGE_PLACEHOLDERS = "\ufffe\ufffd"
 LO_READING_VERSION = 1  # bump when what is kept of LibreOffice's reading changes
-MAX_LABEL = 24  # characters a list label may add in front of a paragraph's text
+MAX_LABEL = 24  # characters a list label of an empty item may hold
+# LibreOffice's text export writes every bullet as one of these, chosen by the
+# item's level, whatever character the list shows: a bullet label agrees with any.
+LO_TEXT_BULLETS = "\u2022\u25e6\u25aa"
 
 
 def q(prefix, name):
@@ -262,14 +265,24 @@ def placeholder_pattern(text_key):
     return re.compile("^" + r"\d+".join(re.escape(p) for p in parts) + "$") if len(parts) > 1 else None
 
 
+# A label LibreOffice shows that the library may not: a number, letter or
+# roman numeral with its punctuation, or a bullet.
+LABEL_LIKE = re.compile(r"^(\(?[0-9A-Za-z]{1,8}[.)]?)+$|^[%s\u2013*\-]$" % LO_TEXT_BULLETS)
+# Contents lines show the dots of their leader tab; LibreOffice's text writes the tab.
+LEADER = re.compile(r"( \.)+ ?\t")
+
+
 class Line:
-    def __init__(self, label, text):
-        self.label, self.text = label, text
+    def __init__(self, label, text, bullet=False):
+        text = LEADER.sub("\t", text)
+        self.label, self.text, self.bullet = label, text, bullet
         self.full = key(label + text)
         self.text_key = key(text)
         self.pattern = placeholder_pattern(self.full)
 
     def same(self, lo):
+        if self.bullet and lo[:1] in LO_TEXT_BULLETS and lo[1:] == self.text_key:
+            return True
         return lo == self.full or bool(self.pattern and self.pattern.match(lo))
 
     def same_text(self, lo):
@@ -278,7 +291,8 @@ class Line:
             return True
         if not self.text_key:
             return len(lo) <= MAX_LABEL and bool(self.label)
-        return lo.endswith(self.text_key) and len(lo) - len(self.text_key) <= MAX_LABEL
+        prefix = lo[:len(lo) - len(self.text_key)]
+        return lo.endswith(self.text_key) and (bool(self.label) or bool(LABEL_LIKE.match(prefix)))
 
 
 def align(ours, theirs, match):
@@ -302,16 +316,28 @@ def align(ours, theirs, match):
 
 def our_lines(reading):
     lines = []
-    for label, text, _, _ in reading["blocks"]:
+    for label, text, _, _, bullet in reading["blocks"]:
         for k, piece in enumerate(text.split("\n")):  # a line separator inside a block
-            line = Line(label if k == 0 else "", piece)
+            line = Line(label if k == 0 else "", piece, bullet and k == 0)
             if line.full:
                 lines.append(line)
     return lines
 
 
 def table_key(cells):
-    return sorted((r, c, key(t)) for r, c, t in cells if key(t))
+    """The text of each row's cells in order, empty cells included (they keep
+    the others in their columns), trailing empty cells left out; column spans
+    are not compared, as LibreOffice merges grid columns narrower than a line."""
+    rows = {}
+    for r, c, t in cells:
+        rows.setdefault(r, []).append((c, key(t)))
+    out = []
+    for r in sorted(rows):
+        texts = [t for _, t in sorted(rows[r])]
+        while texts and not texts[-1]:
+            texts.pop()
+        out.append(texts)
+    return out
 
 
 def our_tables(reading):
@@ -319,7 +345,7 @@ def our_tables(reading):
 
 
 def our_pictures(reading):
-    return [key(text) for _, text, n, _ in reading["blocks"] for _ in range(n)]
+    return [key(text) for _, text, n, _, _ in reading["blocks"] for _ in range(n)]
 
 
 def picture_place(ours, theirs):

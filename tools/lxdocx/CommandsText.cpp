@@ -30,11 +30,13 @@ struct BlockText
     QString label;
     QString text;  // pictures left out
     int pictures = 0;
+    bool bullet = false;  // the label is a bullet
 };
 
 BlockText blockText(const QTextBlock &block)
 {
     BlockText out;
+    out.bullet = block.blockFormat().boolProperty(ListBulletProperty);
     for (auto it = block.begin(); !it.atEnd(); ++it) {
         const QTextFragment f = it.fragment();
         if (f.charFormat().boolProperty(ListLabelProperty)) {
@@ -90,7 +92,7 @@ QJsonObject describe(const DocxDocument &doc, const QString &path, const QTextDo
     QJsonArray blocks;
     for (QTextBlock b = qd.begin(); b.isValid(); b = b.next()) {
         const BlockText t = blockText(b);
-        blocks.append(QJsonArray{t.label, t.text, t.pictures, tableDepth(b)});
+        blocks.append(QJsonArray{t.label, t.text, t.pictures, tableDepth(b), t.bullet});
     }
     QJsonArray tables;
     collectTables(qd.rootFrame(), tables);
