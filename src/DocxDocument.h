@@ -36,6 +36,8 @@ struct StyleProps
     QString color;
     QString jc;
     int spaceBefore = 0, spaceAfter = 0;
+    bool hasSpaceBefore = false, hasSpaceAfter = false;  // given, 0 included
+    bool contextualSpacing = false, hasContextualSpacing = false;
     int line = 0;
     QString lineRule;
     int indLeft = 0, indRight = 0;
@@ -149,6 +151,7 @@ public:
 
     // Style table, numbering tables and theme fonts, as of the last index build.
     QMap<QString, StyleProps> styleMap;
+    QString defaultParagraphStyle;  // the paragraph style marked w:default, for paragraphs that name none
     QMap<int, QMap<int, NumLevel>> abstractNums;
     QMap<int, int> numToAbstract;
     QMap<int, QMap<int, int>> startOverrides;

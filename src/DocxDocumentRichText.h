@@ -11,6 +11,10 @@ enum DocxTextProperty {
     ListLabelProperty = QTextFormat::UserProperty + 4,   // char: generated list-label text, bool
     ImageRelIdProperty = QTextFormat::UserProperty + 5,  // image: relationship id of the source picture, QString
     FieldInstructionProperty = QTextFormat::UserProperty + 6,  // char: instruction of a page-number placeholder, QString
+    KeepWithNextProperty = QTextFormat::UserProperty + 7,      // block: kept on the page of the next paragraph, bool
+    KeepLinesTogetherProperty = QTextFormat::UserProperty + 8, // block: not split between pages, bool
+    ParagraphStyleProperty = QTextFormat::UserProperty + 9,    // block: the paragraph's style id, QString
+    ContextualSpacingProperty = QTextFormat::UserProperty + 10,  // block: no spacing next to its own style, bool
 };
 
 // Left in the rich text where a page-number or page-count field result stood;

@@ -10,6 +10,7 @@ namespace {
 
 constexpr char kDocDefaultsKey[] = "__docDefaults__";
 constexpr int kMaxStyleChain = 12;
+constexpr int kAutoSpacingTwips = 280;  // 14 points
 constexpr char kStylesRelType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles";
 constexpr char kStylesContentType[] = "application/vnd.openxmlformats-officedocument.wordprocessingml.styles+xml";
 constexpr char kStyleSheetTemplate[] =
@@ -46,6 +47,12 @@ bool readInt(const QDomElement &el, const char *localName, int &field, Accept ac
     return ok && accept(v);
 }
 bool any(int) { return true; }
+// An on/off attribute ("1", "true", "on"); false when absent.
+bool onOffAttribute(const QDomElement &el, const char *localName)
+{
+    const QString v = wAttribute(el, localName);
+    return v == QLatin1String("1") || v == QLatin1String("true") || v == QLatin1String("on");
+}
 bool atLeastOne(int v) { return v >= 1; }
 bool notNegative(int v) { return v >= 0; }
 
@@ -133,10 +140,20 @@ void readParagraphLayout(const QDomElement &pPr, StyleProps &s, bool docDefaults
         s.jc = wVal(jc);
     const QDomElement spacing = wChild(pPr, "spacing");
     if (!spacing.isNull()) {
-        readInt(spacing, "before", s.spaceBefore, docDefaults ? atLeastOne : notNegative);
-        readInt(spacing, "after", s.spaceAfter, docDefaults ? atLeastOne : notNegative);
+        s.hasSpaceBefore = readInt(spacing, "before", s.spaceBefore, docDefaults ? atLeastOne : notNegative);
+        s.hasSpaceAfter = readInt(spacing, "after", s.spaceAfter, docDefaults ? atLeastOne : notNegative);
+        // Automatic spacing is the spacing web pages put around paragraphs.
+        if (onOffAttribute(spacing, "beforeAutospacing"))
+            s.spaceBefore = kAutoSpacingTwips, s.hasSpaceBefore = true;
+        if (onOffAttribute(spacing, "afterAutospacing"))
+            s.spaceAfter = kAutoSpacingTwips, s.hasSpaceAfter = true;
         readInt(spacing, "line", s.line, atLeastOne);
         s.lineRule = wAttribute(spacing, "lineRule");
+    }
+    const QDomElement contextual = wChild(pPr, "contextualSpacing");
+    if (!contextual.isNull()) {
+        s.hasContextualSpacing = true;
+        s.contextualSpacing = onOffValue(contextual);
     }
     const QDomElement ind = wChild(pPr, "ind");
     if (ind.isNull())
@@ -180,6 +197,7 @@ void DocxDocument::parseStyles()
 {
     styleMap.clear();
     numberingStyles.clear();
+    defaultParagraphStyle.clear();
     const QString name = QString::fromLatin1(kPartStyles);
     if (!entries.contains(name))
         return;
@@ -200,6 +218,8 @@ void DocxDocument::parseStyles()
         const QString id = wAttribute(s, "styleId");
         if (id.isEmpty())
             continue;
+        if (type == QLatin1String("paragraph") && onOffAttribute(s, "default") && defaultParagraphStyle.isEmpty())
+            defaultParagraphStyle = id;
         if (type == QLatin1String("numbering")) {
             const int numId = parseStyleElement(s).numId;
             if (numId > 0)
@@ -305,8 +325,13 @@ StyleProps DocxDocument::resolveStyle(const QString &styleId) const
                 field = v;
         };
         takePositive(result.sizeHalfPts, s.sizeHalfPts);
-        takePositive(result.spaceBefore, s.spaceBefore);
-        takePositive(result.spaceAfter, s.spaceAfter);
+        // Spacing a style gives, 0 included, replaces what it is based on.
+        if (s.hasSpaceBefore)
+            result.spaceBefore = s.spaceBefore, result.hasSpaceBefore = true;
+        if (s.hasSpaceAfter)
+            result.spaceAfter = s.spaceAfter, result.hasSpaceAfter = true;
+        if (s.hasContextualSpacing)
+            result.contextualSpacing = s.contextualSpacing, result.hasContextualSpacing = true;
         takePositive(result.line, s.line);
         auto takeNonZero = [](int &field, int v) {
             if (v != 0)

@@ -9,6 +9,8 @@
 #include <QSizeF>
 #include <QString>
 
+#include <memory>
+
 class QTextCursor;
 class QTextDocument;
 
@@ -35,13 +37,13 @@ using DocxImageRels = QHash<QString, QString>;
 class DocxReader
 {
 public:
-    // Page margins in pixels (96 per inch).
+    // Page margins in pixels (96 per inch); one inch where a section gives none.
     struct DocxMargins
     {
-        double left = 72.0;
-        double top = 72.0;
-        double right = 72.0;
-        double bottom = 72.0;
+        double left = 96.0;
+        double top = 96.0;
+        double right = 96.0;
+        double bottom = 96.0;
         double gutter = 0.0;
         double header = 48.0;
         double footer = 48.0;
@@ -64,6 +66,31 @@ public:
         bool evenAndOdd = false;
     };
 
+    // One section of the body as pages show it: its text laid out without
+    // pages at the width of one column, its page, and the headers and footers
+    // in force (a kind the section does not name is carried over from the
+    // section before). Documents are shared between sections that show the same part.
+    struct DocxPageSection
+    {
+        std::shared_ptr<QTextDocument> body;
+        QSizeF pageSize;
+        DocxMargins margins;
+        QString start = QStringLiteral("nextPage");  // nextPage, oddPage, evenPage, continuous, nextColumn
+        int columns = 1;
+        double columnGap = 48.0;    // pixels between columns
+        int firstPageNumber = -1;   // -1: numbering continues from the section before
+        QString pageNumberFormat = QStringLiteral("decimal");  // how its page numbers are written (w:numFmt values)
+        bool titlePage = false;
+        bool bounded = false;       // the page had to be brought within printable sizes
+        std::shared_ptr<QTextDocument> headers[3];  // by HFType
+        std::shared_ptr<QTextDocument> footers[3];
+    };
+    struct DocxPageLayout
+    {
+        QList<DocxPageSection> sections;
+        bool evenAndOdd = false;
+    };
+
     // Reads the package at `path`. Never null: the document is valid or carries
     // its error text.
     static DocxDocument *open(const QString &path);
@@ -80,6 +107,9 @@ public:
     static void insertDrawingImage(QTextCursor &cursor, const QDomElement &drawing, const DocxDocument &doc,
                                    const DocxImageRels &imageRels);
     static DocxHFSet readHeadersFooters(const DocxDocument &doc);
+    // The whole body, section by section, for laying out pages; the list
+    // numbers run on across sections.
+    static DocxPageLayout readPageLayout(const DocxDocument &doc);
     // A header or footer part as rich text; `partPath` names the part, whose
     // relationships give its pictures.
     static QTextDocument *renderHFPart(const QByteArray &xml, const DocxDocument &doc,

@@ -7,6 +7,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -47,6 +48,18 @@ void readReference(DocxReader::DocxHFSet &set, const QDomElement &ref, const QHa
     *slot = rendered;
 }
 
+// The field of a section a reference of this kind fills; null for an unknown kind.
+std::shared_ptr<QTextDocument> *sectionSlotFor(DocxReader::DocxPageSection &section, bool isHeader, const QString &kind)
+{
+    const int index = kind == QLatin1String("default") ? HFDefault
+        : kind == QLatin1String("even")                ? HFEven
+        : kind == QLatin1String("first")               ? HFFirst
+                                                       : -1;
+    if (index < 0)
+        return nullptr;
+    return isHeader ? &section.headers[index] : &section.footers[index];
+}
+
 QDomElement headerOrFooterRoot(const QDomDocument &part)
 {
     const QDomElement hdr = firstElementNS(part, "hdr", kNsW);
@@ -79,6 +92,33 @@ DocxReader::DocxHFSet DocxReader::readHeadersFooters(const DocxDocument &doc)
                   << " defaultFtr=" << (set.defaultFtr ? "yes" : "no");
     return set;
 }
+
+void readSectionHeadersFooters(const DocxDocument &doc, const QDomElement &sectPr, DocxReader::DocxPageSection &section,
+                               const DocxReader::DocxPageSection *previous, DocxRenderedParts &rendered)
+{
+    if (previous) {
+        std::copy(std::begin(previous->headers), std::end(previous->headers), std::begin(section.headers));
+        std::copy(std::begin(previous->footers), std::end(previous->footers), std::begin(section.footers));
+    }
+    section.titlePage = !firstChildByLocalName(sectPr, QStringLiteral("titlePg")).isNull();
+    for (QDomElement c = sectPr.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
+        const bool isHeader = c.localName() == QLatin1String("headerReference");
+        if (!isHeader && c.localName() != QLatin1String("footerReference"))
+            continue;
+        std::shared_ptr<QTextDocument> *slot = sectionSlotFor(section, isHeader, wAttr(c, QStringLiteral("type")));
+        const QString path = rendered.paths.value(c.attributeNS(QString::fromLatin1(kNsR), QStringLiteral("id")));
+        if (!slot || path.isEmpty() || !doc.entries.contains(path))
+            continue;
+        auto it = rendered.parts.find(path);
+        if (it == rendered.parts.end())
+            it = rendered.parts.insert(path, std::shared_ptr<QTextDocument>(
+                                                 DocxReader::renderHFPart(doc.entries.value(path), doc, path)));
+        if (*it)
+            *slot = *it;
+    }
+}
+
+DocxRenderedParts::DocxRenderedParts(const DocxDocument &doc) : paths(documentRelParts(doc, isHeaderOrFooterRel)) {}
 
 QTextDocument *DocxReader::renderHFPart(const QByteArray &xml, const DocxDocument &doc, const QString &partPath)
 {

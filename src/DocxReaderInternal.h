@@ -24,6 +24,12 @@ QDomElement firstChildByLocalName(const QDomElement &parent, const QString &loca
 QString wAttr(const QDomElement &el, const QString &localName);
 void twipsAttrToPx(const QDomElement &el, const char *localName, double *out);
 QSizeF readPageSizePx(const DocxDocument &doc);
+// Page size and margins of one section (a w:sectPr); defaults where it says nothing.
+QSizeF sectionPageSizePx(const QDomElement &sectPr);
+DocxReader::DocxMargins sectionMarginsPx(const DocxDocument &doc, const QDomElement &sectPr);
+// Brings a page to what a printer could hold (1 to 22 inches a side, margins
+// leaving half an inch); true when anything had to change.
+bool boundPageGeometry(QSizeF &page, DocxReader::DocxMargins &margins);
 // Relationship id -> part path of every relationship of the main document part
 // whose type `accept` takes; empty when the relationships part is missing or broken.
 QHash<QString, QString> documentRelParts(const DocxDocument &doc, bool (*accept)(const QString &type));
@@ -39,6 +45,9 @@ QString runFontFamily(const QDomElement &rFonts);
 // The label of an item at level `ilvl` of list `numId`; `numbers` holds the
 // current number of each level of that list (ilvl's included).
 QString formatListLabel(const DocxDocument &doc, int numId, int ilvl, const QMap<int, int> &numbers);
+// `n` in a number format of lists and page numbers (w:numFmt); formats without
+// a rendering of their own, and numbers a format cannot write, in decimal digits.
+QString numberText(int n, const QString &numFmt);
 QString toLetters(int n, bool upper);
 QString toRoman(int n, bool upper);
 QString bulletGlyph(const QString &lvlText, const QString &font);
@@ -74,14 +83,22 @@ struct OptionalTwips
     int value = 0;
     bool given = false;
 };
+struct OptionalFlag
+{
+    bool value = false;
+    bool given = false;
+};
 
 // What a paragraph's own w:pPr says.
 struct DirectProperties
 {
     QString styleId;
     QString justification;
-    int before = 0, after = 0, line = 0;
+    OptionalTwips before, after;
+    int line = 0;
+    QString lineRule;
     OptionalTwips left, right, firstLine;
+    OptionalFlag keepNext, keepLines, contextualSpacing;
     bool pageBreakBefore = false;
     int numId = -1;  // -1: not given; 0: no list, whatever the style says
     int ilvl = 0;
@@ -91,15 +108,17 @@ struct DirectProperties
 };
 
 DirectProperties readDirectProperties(const QDomElement &p);
-// The effective properties of a paragraph: direct properties win over the
-// style's, except that a direct spacing of 0 does not cancel the style's and
-// the line rule always comes from the style. The list and the level each come
-// from the paragraph when it names them, else from its style (a w:numId of 0
-// takes the paragraph out of its style's list).
+// The style a paragraph shows: the one it names, else the document's default
+// paragraph style.
+QString effectiveStyleId(const DocxDocument &doc, const QString &styleId);
+// The effective properties of a paragraph: direct properties win over those
+// of its style (a line spacing brings its own rule). The list and the level
+// each come from the paragraph when it names them, else from its style (a
+// w:numId of 0 takes the paragraph out of its style's list).
 StyleProps mergedProperties(const DocxDocument &doc, DirectProperties &d);
 
 void convertParagraph(QTextCursor &cursor, const QDomElement &p, const DocxDocument &doc, bool useCurrentBlock,
-                      DocxListCounters &listCounters, const DocxImageRels &imageRels, bool inTableCell,
+                      DocxListCounters &listCounters, const DocxImageRels &imageRels,
                       QList<DocxBlockSource> *sources = nullptr);
 // Lists in the table's cells number on `listCounters`, continuing the body's.
 void convertTable(QTextCursor &cursor, const QDomElement &tbl, const DocxDocument &doc,
@@ -128,6 +147,8 @@ public:
     void element(const QDomElement &c);
     // The target document was cleared: the next paragraph fills its first block.
     void restart();
+    // From now on into `qd`, starting with its first block.
+    void retarget(QTextDocument &qd);
 
 private:
     bool inRange(int index) const { return index >= range_.startPara && index < range_.endPara; }
@@ -145,6 +166,20 @@ private:
     bool first_ = true;
     int index_ = 0;
 };
+
+// ---- sections laid out as pages ----
+// Header and footer parts of a document, each rendered once however many
+// sections show it.
+struct DocxRenderedParts
+{
+    explicit DocxRenderedParts(const DocxDocument &doc);
+    QHash<QString, QString> paths;  // relationship id -> part of every header and footer
+    QHash<QString, std::shared_ptr<QTextDocument>> parts;
+};
+// Fills the headers and footers of `section` from its w:sectPr, carrying over
+// from `previous` the kinds it does not name.
+void readSectionHeadersFooters(const DocxDocument &doc, const QDomElement &sectPr, DocxReader::DocxPageSection &section,
+                               const DocxReader::DocxPageSection *previous, DocxRenderedParts &rendered);
 
 // ---- HTML rendering of one section ----
 DocxSectionRange findSectionByHeading(const DocxDocument &doc, const QString &title);

@@ -123,8 +123,8 @@ QString enclosedCircle(int n)
 
 // ---- labels -----------------------------------------------------------------
 
-// `n` in the number format `numFmt`; formats without a rendering of their own
-// (and numbers a format cannot write) are written in decimal digits.
+}  // namespace
+
 QString numberText(int n, const QString &numFmt)
 {
     if (numFmt == QLatin1String("none") || numFmt == QLatin1String("bullet"))
@@ -151,6 +151,8 @@ QString numberText(int n, const QString &numFmt)
         return QString::number(n) + QLatin1Char('.');
     return QString::number(n);
 }
+
+namespace {
 
 // The text of the marker "%k" in the label of an item at level `ilvl`: the
 // current number of level k - 1 in that level's format (in decimal digits when

@@ -8,6 +8,7 @@
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTextOption>
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 namespace {
 
 constexpr int kSingleLineSpacing = 240;  // w:spacing w:line of single spacing
+constexpr int kAutoSpacingTwips = 280;   // 14 points
 constexpr double kDefaultTocPointSize = 11.0;
 constexpr int kMinLeaderPairs = 3;
 // A dot leader is never longer than this many ". " pairs, whatever tab position
@@ -94,14 +96,34 @@ void readTabStops(const QDomElement &tabs, DirectProperties &d)
     }
 }
 
+bool onOffAttribute(const QDomElement &el, const QString &name)
+{
+    const QString v = wAttr(el, name);
+    return v == QLatin1String("1") || v == QLatin1String("true") || v == QLatin1String("on");
+}
+
+// Spacing before or after: automatic spacing (what web pages put around
+// paragraphs) wins over a length.
+OptionalTwips spacingOf(const QDomElement &spacing, const QString &side)
+{
+    if (onOffAttribute(spacing, side + QLatin1String("Autospacing")))
+        return {kAutoSpacingTwips, true};
+    OptionalTwips t = optionalTwips(wAttr(spacing, side));
+    t.given = t.given && t.value >= 0;
+    return t;
+}
+
 void readSpacing(const QDomElement &spacing, DirectProperties &d)
 {
-    parseDecimal(wAttr(spacing, QStringLiteral("before")), &d.before);
-    parseDecimal(wAttr(spacing, QStringLiteral("after")), &d.after);
+    d.before = spacingOf(spacing, QStringLiteral("before"));
+    d.after = spacingOf(spacing, QStringLiteral("after"));
     int line = 0;
     if (parseDecimal(wAttr(spacing, QStringLiteral("line")), &line) && line >= 1)
         d.line = line;
+    d.lineRule = wAttr(spacing, QStringLiteral("lineRule"));
 }
+
+OptionalFlag flagOf(const QDomElement &property) { return {onOffValue(property), true}; }
 
 void readNumbering(const QDomElement &numPr, DirectProperties &d)
 {
@@ -132,13 +154,13 @@ void setLineHeight(QTextBlockFormat &bf, int line, const QString &rule)
         bf.setLineHeight(line * 100.0 / kSingleLineSpacing, QTextBlockFormat::ProportionalHeight);
 }
 
-QTextBlockFormat blockFormat(const StyleProps &s, const DirectProperties &d, bool inTableCell)
+QTextBlockFormat blockFormat(const StyleProps &s, const DirectProperties &d, const QString &styleId)
 {
     QTextBlockFormat bf;
     bf.setAlignment(alignmentOf(s.jc));
-    if (!inTableCell && s.spaceBefore >= 1)
+    if (s.spaceBefore >= 1)
         bf.setTopMargin(s.spaceBefore * kPxPerTwip);
-    if (!inTableCell && s.spaceAfter >= 1)
+    if (s.spaceAfter >= 1)
         bf.setBottomMargin(s.spaceAfter * kPxPerTwip);
     setLineHeight(bf, s.line, s.lineRule);
     if (s.indLeft != 0)
@@ -151,7 +173,31 @@ QTextBlockFormat blockFormat(const StyleProps &s, const DirectProperties &d, boo
         bf.setTabPositions(d.tabStops);
     if (s.pageBreakBefore)
         bf.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    if (s.keepNext)
+        bf.setProperty(KeepWithNextProperty, true);
+    if (s.keepLines)
+        bf.setProperty(KeepLinesTogetherProperty, true);
+    bf.setProperty(ParagraphStyleProperty, styleId);
+    if (s.contextualSpacing)
+        bf.setProperty(ContextualSpacingProperty, true);
     return bf;
+}
+
+// Paragraphs of one style that ask for contextual spacing drop the spacing
+// between them: the previous block's after, this one's before.
+void applyContextualSpacing(QTextCursor &cursor, QTextBlockFormat &bf)
+{
+    const QTextBlock previous = cursor.block();
+    QTextBlockFormat before = previous.blockFormat();
+    if (!before.hasProperty(ParagraphStyleProperty)
+        || before.stringProperty(ParagraphStyleProperty) != bf.stringProperty(ParagraphStyleProperty))
+        return;
+    if (bf.boolProperty(ContextualSpacingProperty))
+        bf.setTopMargin(0);
+    if (before.boolProperty(ContextualSpacingProperty)) {
+        before.setBottomMargin(0);
+        QTextCursor(previous).setBlockFormat(before);
+    }
 }
 
 // Only the style's size, font, bold and italic reach the paragraph's text.
@@ -330,6 +376,25 @@ void writeBlock(QTextCursor &cursor, bool useCurrentBlock, const QTextBlockForma
     }
 }
 
+// A line break inside a paragraph continues it in a block of its own: the
+// paragraph's spacing stays around the whole paragraph and its first-line
+// indent on its first line.
+void joinContinuationBlocks(QTextDocument *qd, int firstBlock, int lastBlock)
+{
+    for (int n = firstBlock; n <= lastBlock; ++n) {
+        const QTextBlock block = qd->findBlockByNumber(n);
+        QTextBlockFormat fmt = block.blockFormat();
+        if (n > firstBlock) {
+            fmt.setTopMargin(0);
+            fmt.setTextIndent(0);
+        }
+        if (n < lastBlock)
+            fmt.setBottomMargin(0);
+        if (fmt != block.blockFormat())
+            QTextCursor(block).setBlockFormat(fmt);
+    }
+}
+
 void insertListLabel(QTextCursor &cursor, const QString &label, QTextCharFormat labelFmt)
 {
     if (label.isEmpty())
@@ -340,17 +405,32 @@ void insertListLabel(QTextCursor &cursor, const QString &label, QTextCharFormat 
 
 }  // namespace
 
+QString effectiveStyleId(const DocxDocument &doc, const QString &styleId)
+{
+    return styleId.isEmpty() || !doc.styleMap.contains(styleId) ? doc.defaultParagraphStyle : styleId;
+}
+
 StyleProps mergedProperties(const DocxDocument &doc, DirectProperties &d)
 {
-    StyleProps s = doc.resolveStyle(d.styleId);
+    StyleProps s = doc.resolveStyle(effectiveStyleId(doc, d.styleId));
     if (!d.justification.isEmpty())
         s.jc = d.justification;
-    if (d.before > 0)
-        s.spaceBefore = d.before;
-    if (d.after > 0)
-        s.spaceAfter = d.after;
-    if (d.line > 0)
+    if (d.before.given)
+        s.spaceBefore = d.before.value;
+    if (d.after.given)
+        s.spaceAfter = d.after.value;
+    if (d.line > 0) {
         s.line = d.line;
+        s.lineRule = d.lineRule;
+    } else if (!d.lineRule.isEmpty()) {
+        s.lineRule = d.lineRule;
+    }
+    if (d.keepNext.given)
+        s.keepNext = d.keepNext.value;
+    if (d.keepLines.given)
+        s.keepLines = d.keepLines.value;
+    if (d.contextualSpacing.given)
+        s.contextualSpacing = d.contextualSpacing.value;
     if (d.left.given)
         s.indLeft = d.left.value;
     if (d.right.given)
@@ -383,6 +463,12 @@ DirectProperties readDirectProperties(const QDomElement &p)
             d.firstLine = firstLineIndent(c);
         } else if (name == QLatin1String("pageBreakBefore")) {
             d.pageBreakBefore = true;
+        } else if (name == QLatin1String("keepNext")) {
+            d.keepNext = flagOf(c);
+        } else if (name == QLatin1String("keepLines")) {
+            d.keepLines = flagOf(c);
+        } else if (name == QLatin1String("contextualSpacing")) {
+            d.contextualSpacing = flagOf(c);
         } else if (name == QLatin1String("numPr")) {
             readNumbering(c, d);
         } else if (name == QLatin1String("tabs")) {
@@ -394,12 +480,13 @@ DirectProperties readDirectProperties(const QDomElement &p)
 
 
 void convertParagraph(QTextCursor &cursor, const QDomElement &p, const DocxDocument &doc, bool useCurrentBlock,
-                      DocxListCounters &listCounters, const DocxImageRels &imageRels, bool inTableCell,
-                      QList<DocxBlockSource> *sources)
+                      DocxListCounters &listCounters, const DocxImageRels &imageRels, QList<DocxBlockSource> *sources)
 {
     DirectProperties direct = readDirectProperties(p);
     const StyleProps style = mergedProperties(doc, direct);
-    QTextBlockFormat bf = blockFormat(style, direct, inTableCell);
+    QTextBlockFormat bf = blockFormat(style, direct, effectiveStyleId(doc, direct.styleId));
+    if (!useCurrentBlock)
+        applyContextualSpacing(cursor, bf);
     const QTextCharFormat bcf = baseCharFormat(style);
     QTextCharFormat labelFmt = bcf;
     QString label;
@@ -418,6 +505,9 @@ void convertParagraph(QTextCursor &cursor, const QDomElement &p, const DocxDocum
     } else {
         convertRuns(cursor, p, bcf, doc, imageRels);
     }
+    const int lastBlock = cursor.block().blockNumber();
+    if (lastBlock > firstBlock)
+        joinContinuationBlocks(cursor.document(), firstBlock, lastBlock);
     if (sources)
-        sources->append({p, firstBlock, cursor.block().blockNumber(), tocLine});
+        sources->append({p, firstBlock, lastBlock, tocLine});
 }

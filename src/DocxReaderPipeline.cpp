@@ -1,6 +1,5 @@
-// The Reader's driver: sizes the rich-text document like the page, walks the
-// top-level children of the body over the requested paragraph range and closes
-// up the spacing between items of one list.
+// The Reader's driver: sizes the rich-text document like the page and walks
+// the top-level children of the body over the requested paragraph range.
 #include "DocxNamespaces.h"
 #include "DocxReaderInternal.h"
 
@@ -81,10 +80,16 @@ void DocxBodyWalk::restart()
     first_ = true;
 }
 
+void DocxBodyWalk::retarget(QTextDocument &qd)
+{
+    cursor_ = QTextCursor(&qd);
+    first_ = true;
+}
+
 void DocxBodyWalk::paragraph(const QDomElement &p)
 {
     if (inRange(index_)) {
-        convertParagraph(cursor_, p, doc_, first_, listCounters_, imageRels_, false, sources_);
+        convertParagraph(cursor_, p, doc_, first_, listCounters_, imageRels_, sources_);
         first_ = false;
     }
     ++index_;
@@ -115,41 +120,6 @@ int DocxBodyWalk::paragraphCountOf(const QDomElement &container)
     return int(paragraphs.size());
 }
 
-namespace {
-
-bool isListItemOf(const QTextBlock &block, int numId, int level)
-{
-    const QTextBlockFormat fmt = block.blockFormat();
-    return fmt.intProperty(ListNumIdProperty) == numId && fmt.intProperty(ListLevelProperty) == level;
-}
-
-void setBlockMargin(const QTextBlock &block, bool top)
-{
-    QTextBlockFormat fmt = block.blockFormat();
-    if (top)
-        fmt.setTopMargin(0);
-    else
-        fmt.setBottomMargin(0);
-    QTextCursor(block).setBlockFormat(fmt);
-}
-
-// Items of one list at one level sit without paragraph spacing between them.
-void tightenListSpacing(QTextDocument &qd)
-{
-    for (QTextBlock cur = qd.begin(); cur.isValid(); cur = cur.next()) {
-        const QTextBlock nxt = cur.next();
-        if (!nxt.isValid())
-            break;
-        const int numId = cur.blockFormat().intProperty(ListNumIdProperty);
-        if (numId >= 1 && isListItemOf(nxt, numId, cur.blockFormat().intProperty(ListLevelProperty))) {
-            setBlockMargin(cur, false);
-            setBlockMargin(nxt, true);
-        }
-    }
-}
-
-}  // namespace
-
 bool DocxReader::populate(const DocxDocument &doc, const DocxSectionRange &range, QTextDocument *qd,
                           QList<DocxBlockSource> *sources)
 {
@@ -163,6 +133,5 @@ bool DocxReader::populate(const DocxDocument &doc, const DocxSectionRange &range
     if (body.isNull())
         return false;
     DocxBodyWalk(doc, range, *qd, sources).run(body);
-    tightenListSpacing(*qd);
     return true;
 }

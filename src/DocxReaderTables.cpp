@@ -247,7 +247,7 @@ void convertAsParagraphs(QTextCursor &cursor, const QDomElement &tbl, const Tabl
     QList<QDomElement> paragraphs;
     DocxDocument::collectParagraphs(tbl, paragraphs);
     for (const QDomElement &p : paragraphs)
-        convertParagraph(cursor, p, ctx.doc, false, ctx.listCounters, ctx.imageRels, true, ctx.sources);
+        convertParagraph(cursor, p, ctx.doc, false, ctx.listCounters, ctx.imageRels, ctx.sources);
 }
 
 void fillCell(QTextTableCell &qtCell, const CellInfo &cell, const TableContext &ctx, int depth)
@@ -256,7 +256,7 @@ void fillCell(QTextTableCell &qtCell, const CellInfo &cell, const TableContext &
     bool first = true;
     for (QDomElement c = cell.element.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
         if (c.localName() == QLatin1String("p")) {
-            convertParagraph(cc, c, ctx.doc, first, ctx.listCounters, ctx.imageRels, true, ctx.sources);
+            convertParagraph(cc, c, ctx.doc, first, ctx.listCounters, ctx.imageRels, ctx.sources);
             first = false;
         } else if (c.localName() == QLatin1String("tbl")) {
             convertTableAt(cc, c, ctx, depth + 1);

@@ -228,9 +228,9 @@ TEST(ReaderPipeline, PageOfTheLastSectionRangesAndTablesOverlappingTheRange)
     ASSERT_TRUE(p.populate(qd, 1, 2));
     EXPECT_EQ(blockTexts(qd), QStringList({"B"}));
     EXPECT_EQ(qd.pageSize(), QSizeF(816, 1056));  // a zero height keeps the default
-    const QTextFrameFormat f = qd.rootFrame()->frameFormat();  // 0 and negative margins keep the default
+    const QTextFrameFormat f = qd.rootFrame()->frameFormat();  // 0 and negative margins keep the default inch
     EXPECT_EQ(QList<double>({f.leftMargin(), f.rightMargin(), f.topMargin(), f.bottomMargin(), qd.documentMargin()}),
-              QList<double>({48, 72, 72, 192, 0}));
+              QList<double>({48, 96, 96, 192, 0}));
     const DocxReader::DocxMargins m = DocxReader::readMarginsPx(p.doc());
     EXPECT_EQ(QList<double>({m.header, m.gutter}), QList<double>({24, 48}));
     EXPECT_TRUE(m.mirror);  // any mention in the settings counts
@@ -314,9 +314,9 @@ TEST(ReaderParagraphs, DirectPropertiesOfBlocksAndRunsMergeWithTheStyle)
         {Qt::AlignJustify, {48, 0, 8, 16}, QTextBlockFormat::SingleHeight, 0},
         {Qt::AlignHCenter, {0, 20, 0, 0}, QTextBlockFormat::SingleHeight, 0},  // centred: no first-line indent
         {Qt::AlignLeft, {-24, 0, 0, 0}, QTextBlockFormat::SingleHeight, 0},    // single spacing sets nothing
-        {Qt::AlignLeft, {0, 0, 0, 0}, QTextBlockFormat::ProportionalHeight, 150},  // the line rule is the style's
-        {Qt::AlignLeft, {0, 0, 0, 13}, QTextBlockFormat::FixedHeight, 20},  // a direct 0 keeps the style's spacing
-        {Qt::AlignLeft, {0, 0, 0, 0}, QTextBlockFormat::SingleHeight, 0},   // cells drop paragraph spacing
+        {Qt::AlignLeft, {0, 0, 0, 0}, QTextBlockFormat::FixedHeight, 24},  // a line brings its own rule...
+        {Qt::AlignLeft, {0, 0, 0, 0}, QTextBlockFormat::ProportionalHeight, 125},  // ...automatic when it names none;
+        {Qt::AlignLeft, {0, 0, 8, 16}, QTextBlockFormat::SingleHeight, 0},  // a direct 0 replaces the style's spacing
     };
     for (int i = 0; i < 6; ++i) {
         const QTextBlockFormat f = blockFormat(*qd, i);
@@ -375,13 +375,42 @@ TEST(ReaderLists, OuterLevelMarkersShowTheOuterCounters)
     EXPECT_EQ(blockTexts(*skipped.rich()), QStringList({"3.1 deep"}));
 }
 
+TEST(ReaderParagraphs, SpacingFollowsDefaultsTheDefaultStyleAndContextualSpacing)
+{
+    const QByteArray styles =
+        "<w:docDefaults><w:pPrDefault><w:pPr><w:spacing w:after=\"160\" w:line=\"259\" w:lineRule=\"auto\"/>"
+        "</w:pPr></w:pPrDefault></w:docDefaults>"
+        "<w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\"><w:pPr><w:jc w:val=\"center\"/>"
+        "</w:pPr></w:style>"
+        + style("List", "<w:basedOn w:val=\"Normal\"/><w:pPr><w:contextualSpacing/><w:spacing w:before=\"120\" "
+                        "w:after=\"120\"/></w:pPr>")
+        + style("Tight", "<w:basedOn w:val=\"Normal\"/><w:pPr><w:spacing w:after=\"0\"/></w:pPr>");
+    auto styled = [](const QByteArray &text, const QByteArray &id) { return para(text, "<w:pStyle w:val=\"" + id + "\"/>"); };
+    Package p(para("plain") + styled("l1", "List") + styled("l2", "List") + styled("tight", "Tight")
+                  + para("auto", "<w:spacing w:beforeAutospacing=\"1\" w:afterAutospacing=\"1\" w:after=\"5\"/>")
+                  + para("keep", "<w:keepNext/><w:keepLines w:val=\"1\"/>") + para("loose", "<w:keepNext w:val=\"0\"/>"),
+              {part("word/styles.xml", "styles", styles)});
+    const auto qd = p.rich();
+    auto margins = [&](int i) { return QList<double>({blockFormat(*qd, i).topMargin(), blockFormat(*qd, i).bottomMargin()}); };
+    // A paragraph without a style shows the default one over the document defaults.
+    EXPECT_EQ(blockFormat(*qd, 0).alignment(), Qt::AlignHCenter);
+    EXPECT_NEAR(blockFormat(*qd, 0).bottomMargin(), 160 / 15.0, 1e-9);
+    EXPECT_NEAR(blockFormat(*qd, 0).lineHeight(), 259 / 2.4, 1e-9);
+    // Paragraphs of one style with contextual spacing drop the spacing between them, not towards another style;
+    // a style's 0 replaces the spacing it is based on; automatic spacing is 14 points.
+    EXPECT_EQ(QList<QList<double>>({margins(1), margins(2), margins(3)}),
+              QList<QList<double>>({{8, 0}, {0, 8}, {0, 0}}));
+    EXPECT_NEAR(margins(4)[0] + margins(4)[1], 2 * 280 / 15.0, 1e-9);
+    EXPECT_TRUE(blockFormat(*qd, 5).boolProperty(KeepWithNextProperty) && blockFormat(*qd, 5).boolProperty(KeepLinesTogetherProperty));
+    EXPECT_FALSE(blockFormat(*qd, 6).boolProperty(KeepWithNextProperty));
+}
+
 TEST(ReaderLists, BulletsLabelFormatCellsAndSpacingBetweenItems)
 {
     const QByteArray symbol = "<w:rPr><w:rFonts w:ascii=\"Symbol\"/><w:sz w:val=\"20\"/></w:rPr><w:pPr><w:ind "
                               "w:left=\"1080\" w:hanging=\"360\"/></w:pPr>";
-    const QByteArray spaced = "<w:spacing w:before=\"120\" w:after=\"120\"/>";
-    Package p(item("dot", 1) + item("plain", 1, 1) + item("", 1) + item("1", 2, 0, spaced) + item("2", 2, 0, spaced)
-                  + item("3", 4, 0, spaced) + tbl(tr(tc(item("x", 2)) + tc(item("y", 2) + item("z", 2))), 2)
+    Package p(item("dot", 1) + item("plain", 1, 1) + item("", 1) + item("1", 2) + item("2", 2)
+                  + item("3", 4) + tbl(tr(tc(item("x", 2)) + tc(item("y", 2) + item("z", 2))), 2)
                   + item("4", 2),
               numbering(list(1, 0, level(0, "bullet", QString(QChar(0xF0B7)).toUtf8(), 1, symbol) + level(1, "none", "%2."))
                         + list(2, 1, level(0, "decimal", "%1.")) + list(4, 1)));
@@ -398,10 +427,6 @@ TEST(ReaderLists, BulletsLabelFormatCellsAndSpacingBetweenItems)
     EXPECT_EQ(label.fontFamilies().toStringList(), QStringList({"Symbol"}));
     EXPECT_DOUBLE_EQ(label.fontPointSize(), 10.0);
     EXPECT_EQ(blockFormat(*qd, 1).intProperty(ListLevelProperty), 1);  // "none" still marks the level
-    // Items of one list at one level lose the spacing between them; another list keeps it.
-    EXPECT_EQ(QList<double>({blockFormat(*qd, 3).bottomMargin(), blockFormat(*qd, 4).topMargin(),
-                             blockFormat(*qd, 4).bottomMargin(), blockFormat(*qd, 5).topMargin()}),
-              QList<double>({0, 0, 8, 8}));
     QTextTable *t = firstTable(*qd);  // the list runs on through the cells and after the table
     ASSERT_NE(t, nullptr);
     EXPECT_EQ(cellText(t, 0, 0) + "|" + cellText(t, 0, 1), QString("4. x|5. y") + QChar::ParagraphSeparator + "6. z");

@@ -43,7 +43,7 @@ NS = {
     "office": "urn:oasis:names:tc:opendocument:xmlns:office:1.0",
 }
 PAGE_PLACEHOLDERS = "\ufffe\ufffd"
-LO_READING_VERSION = 1  # bump when what is kept of LibreOffice's reading changes
+LO_READING_VERSION = 2  # bump when what is kept of LibreOffice's reading changes
 MAX_LABEL = 24  # characters a list label of an empty item may hold
 # LibreOffice's text export writes every bullet as one of these, chosen by the
 # item's level, whatever character the list shows: a bullet label agrees with any.
@@ -185,7 +185,9 @@ def convert_all(files, work):
     """The three exports of every file, each export one soffice run with a
     profile of its own, the three side by side."""
     runs = []
-    for target, sub in (("txt:Text", "txt"), ("fodt", "fodt"), ("pdf", "pdf")):
+    # The PDF keeps the blank pages that odd- and even-page section breaks insert.
+    pdf = 'pdf:writer_pdf_Export:{"IsSkipEmptyPages":{"type":"boolean","value":"false"}}'
+    for target, sub in (("txt:Text", "txt"), ("fodt", "fodt"), (pdf, "pdf")):
         profile = "file://" + os.path.join(work, "profile-" + sub)
         runs.append(subprocess.Popen(["soffice", "-env:UserInstallation=" + profile, "--headless", "--convert-to",
                                       target, "--outdir", os.path.join(work, sub)] + files,
