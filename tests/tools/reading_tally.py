@@ -237,7 +237,7 @@ def our_readings(lxdocx, corpus, names):
     readings, crashed = {}, []
 
     def take(output):
-        for line in output.splitlines():
+        for line in output.split("\n"):  # not splitlines: texts hold line separators
             try:
                 obj = json.loads(line)
             except ValueError:
@@ -319,7 +319,7 @@ def align(ours, theirs, match):
 def our_lines(reading):
     lines = []
     for label, text, _, _, bullet in reading["blocks"]:
-        for k, piece in enumerate(text.split("\n")):  # a line separator inside a block
+        for k, piece in enumerate(re.split("[\n\u2028]", text)):  # a line break inside a block
             line = Line(label if k == 0 else "", piece, bullet and k == 0)
             if line.full:
                 lines.append(line)
@@ -351,7 +351,9 @@ def our_pictures(reading):
 
 
 def picture_place(ours, theirs):
-    return ours == theirs or (theirs and theirs in ours) or (ours and ours in theirs)
+    """The paragraphs holding a picture on either side are the same, or one
+    holds the other's text (text-box lines the library shows around it)."""
+    return theirs in ours or bool(ours and ours in theirs)
 
 
 class Tally:
