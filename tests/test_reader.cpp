@@ -8,7 +8,9 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDate>
+#include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <QLocale>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -23,6 +25,7 @@
 
 #include <iostream>
 #include <memory>
+#include <tuple>
 
 static void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
@@ -875,6 +878,130 @@ TEST(ReaderHeaders, ReferencesOfTheLastSectionAreRenderedByKind)
     EXPECT_EQ(DocxReader::renderHFPart("<w:hdr><w:p>", none.doc()), nullptr);
     EXPECT_TRUE(log.contains("renderHFPart: XML parse error:"));
     EXPECT_EQ(DocxReader::renderHFPart(part({}, "body", para("x")).second, none.doc()), nullptr);
+}
+
+// ---- sections laid out as pages (the preview) ----
+
+namespace {
+
+QByteArray sectionBreak(const QByteArray &inner) { return "<w:p><w:pPr>" + sectPr(inner) + "</w:pPr></w:p>"; }
+
+// The preview's page count of a body, as `lxdocx text --pages` reports it.
+int previewPages(const QByteArray &body, const Parts &parts = {})
+{
+    using namespace testing_support;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("pages.docx");
+    EXPECT_TRUE(writeFile(path, makePackage(documentXml(body), parts)));
+    QString out, err;
+    EXPECT_EQ(testing_support::run(LXDOCX_CLI, {"text", "--json", "--pages", path}, &out, &err, 60000), 0) << err.toStdString();
+    const qsizetype at = out.indexOf("\"pages\":");
+    return at < 0 ? -1 : out.mid(at + 8).section(QLatin1Char(','), 0, 0).section(QLatin1Char('}'), 0, 0).toInt();
+}
+
+}  // namespace
+
+TEST(ReaderPages, SectionsStartPagesByTheirTypeAndBreaksFollowTheDocument)
+{
+    const QByteArray landscape = "<w:pgSz w:w=\"15840\" w:h=\"12240\"/>";
+    // A landscape page, an odd-page section on page 3 (page 2 left blank), a continuous one on the same page,
+    // a paragraph that starts a page, a page break inside a run, and a keep-with-next heading that moves with
+    // the paragraph after it.
+    const QByteArray body = para("one") + sectionBreak(landscape) + para("two")
+        + sectionBreak("<w:type w:val=\"oddPage\"/>") + para("three")
+        + sectionBreak("<w:type w:val=\"continuous\"/>") + para("four", "<w:pageBreakBefore/>")
+        + "<w:p><w:r><w:t>five</w:t><w:br w:type=\"page\"/><w:t>six</w:t></w:r></w:p>"
+        + sectPr("<w:type w:val=\"continuous\"/>");
+    EXPECT_EQ(previewPages(body), 5);
+    // 27 lines of 470 twips fit on a page: 26, a heading and its paragraph, 26 more take two pages, or three
+    // when the heading keeps with its paragraph (both go to the second page).
+    const QByteArray exact = "<w:spacing w:line=\"470\" w:lineRule=\"exact\"/>";
+    QByteArray filler;
+    for (int i = 0; i < 26; ++i)
+        filler += para("line", exact);
+    EXPECT_EQ(previewPages(filler + para("heading", exact) + para("body", exact) + filler), 2);
+    EXPECT_EQ(previewPages(filler + para("heading", exact + "<w:keepNext/>") + para("body", exact) + filler), 3);
+
+    // Each section keeps its own page size in the PDF.
+    using namespace testing_support;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("sizes.docx"), pdf = dir.filePath("sizes.pdf");
+    ASSERT_TRUE(writeFile(path, makePackage(documentXml(body))));
+    QString out, err;
+    ASSERT_EQ(testing_support::run(LXDOCX_CLI, {"preview", path, pdf}, &out, &err, 60000), 0) << err.toStdString();
+    EXPECT_TRUE(out.contains("(5 pages)")) << out.toStdString();
+    const QByteArray bytes = readFile(pdf);
+    EXPECT_EQ(bytes.count("MediaBox [0 0 792.000000 612.000000]"), 1);
+    EXPECT_EQ(bytes.count("MediaBox [0 0 612.000000 792.000000]"), 4);
+}
+
+TEST(ReaderPages, HeadersCarryForwardAndEachSectionHasItsPage)
+{
+    const Parts parts = rels({{"rId1", "header", "header1.xml"}, {"rId2", "header", "header2.xml"},
+                              {"rId3", "footer", "footer1.xml"}},
+                             {part("word/header1.xml", "hdr", tbl(tr(tc(para("left")) + tc(para("right"))), 2)),
+                              part("word/header2.xml", "hdr", para("first page")),
+                              part("word/footer1.xml", "ftr", para("foot"))});
+    auto ref = [](const char *element, const char *kind, const char *rId) {
+        return QByteArray("<w:") + element + "Reference w:type=\"" + kind + "\" r:id=\"" + rId + "\"/>";
+    };
+    Package p(para("a") + sectionBreak(ref("header", "default", "rId1") + ref("footer", "default", "rId3")
+                                       + "<w:pgSz w:w=\"12240\" w:h=\"15840\"/><w:pgMar w:left=\"720\"/>")
+                  + para("b") + sectionBreak("<w:titlePg/><w:cols w:num=\"2\" w:space=\"360\"/>" + ref("header", "first", "rId2"))
+                  + para("c") + sectPr("<w:pgSz w:w=\"1\" w:h=\"1\"/><w:pgMar w:top=\"0\"/>"),
+              parts);
+    const DocxReader::DocxPageLayout layout = DocxReader::readPageLayout(p.doc());
+    ASSERT_EQ(layout.sections.size(), 3);
+    const auto &[first, second, third] = std::tie(layout.sections[0], layout.sections[1], layout.sections[2]);
+    EXPECT_EQ(QStringList({blockTexts(*first.body).join('|'), blockTexts(*second.body).join('|'),
+                           blockTexts(*third.body).join('|')}),
+              QStringList({"a|", "b|", "c"}));
+    // A header made of a table is read; kinds a section does not name come from the section before.
+    ASSERT_TRUE(first.headers[HFDefault]);
+    EXPECT_NE(firstTable(*first.headers[HFDefault]), nullptr);
+    EXPECT_EQ(second.headers[HFDefault], first.headers[HFDefault]);
+    EXPECT_EQ(second.footers[HFDefault], first.footers[HFDefault]);
+    EXPECT_TRUE(second.titlePage && second.headers[HFFirst] && !first.headers[HFFirst]);
+    EXPECT_EQ(third.headers[HFFirst], second.headers[HFFirst]);
+    // Columns make the text as wide as one of them.
+    EXPECT_EQ(second.columns, 2);
+    EXPECT_DOUBLE_EQ(second.body->textWidth(), (816 - 96 - 96 - 24) / 2.0);
+    EXPECT_DOUBLE_EQ(first.margins.left, 48.0);
+    // A page no printer holds is brought to one inch, its margins leaving room for text.
+    EXPECT_TRUE(third.bounded && !first.bounded);
+    EXPECT_EQ(third.pageSize, QSizeF(96, 96));
+    EXPECT_GE(third.pageSize.height() - third.margins.top - third.margins.bottom, 48.0);
+}
+
+TEST(ReaderPages, HostilePageGeometryAndPageCountsAreBounded)
+{
+    using namespace testing_support;
+    QTemporaryDir dir;
+    QByteArray text;
+    for (int i = 0; i < 300; ++i)
+        text += para("a line of text that wraps on a tiny page");
+    // A page of 1 x 1 twips lays out on a page of one inch, not on hundreds of thousands of pages.
+    const QString tiny = dir.filePath("tiny.docx"), tinyPdf = dir.filePath("tiny.pdf");
+    ASSERT_TRUE(writeFile(tiny, makePackage(documentXml(text + sectPr("<w:pgSz w:w=\"1\" w:h=\"1\"/>")))));
+    QString out, err;
+    ASSERT_EQ(testing_support::run(LXDOCX_CLI, {"preview", tiny, tinyPdf}, &out, &err, 60000), 0) << err.toStdString();
+    EXPECT_TRUE(err.contains("page brought within printable sizes")) << err.toStdString();
+    EXPECT_LT(QFileInfo(tinyPdf).size(), 20'000'000);
+    EXPECT_TRUE(out.contains(" pages)") && !err.contains("more than")) << out.toStdString();
+    // A 100-inch page gives a PNG of a 22-inch page at most, within the pixel bound.
+    const QString huge = dir.filePath("huge.docx"), png = dir.filePath("huge.png");
+    ASSERT_TRUE(writeFile(huge, makePackage(documentXml(para("x") + sectPr("<w:pgSz w:w=\"144000\" w:h=\"144000\"/>")))));
+    ASSERT_EQ(testing_support::run(LXDOCX_CLI, {"preview", huge, png}, &out, &err, 60000), 0) << err.toStdString();
+    const QSize pixels = QImageReader(png).size();
+    EXPECT_TRUE(pixels.isValid() && qint64(pixels.width()) * pixels.height() <= 50'000'000) << pixels.width();
+    // More pages than the bound: the preview stops there and says so.
+    QByteArray breaks;
+    for (int i = 0; i < 10'050; ++i)
+        breaks += "<w:p><w:pPr><w:pageBreakBefore/></w:pPr></w:p>";
+    const QString many = dir.filePath("many.docx"), manyPng = dir.filePath("many.png");
+    ASSERT_TRUE(writeFile(many, makePackage(documentXml(breaks))));
+    ASSERT_EQ(testing_support::run(LXDOCX_CLI, {"preview", many, manyPng}, &out, &err, 120000), 0) << err.toStdString();
+    EXPECT_TRUE(err.contains("more than 10000 pages")) << err.toStdString();
 }
 
 TEST(ReaderHtml, SectionsRunToTheNextHeadingOfTheSameOrHigherLevel)

@@ -33,6 +33,8 @@ constexpr double kMaxPngPixels = 50e6;  // ...unless that makes more pixels than
 constexpr int kPdfResolution = 96;   // pixels per inch, as the reader lays out
 constexpr int kMaxPages = 10000;     // a preview shows at most this many pages
 constexpr double kEpsilon = 0.01;
+constexpr double kEdge = 0.5;
+constexpr double kMinTextRoom = 48.0;  // half an inch
 
 using Section = DocxReader::DocxPageSection;
 using Document = std::unique_ptr<QTextDocument>;
@@ -202,7 +204,8 @@ public:
             const Section &s = layout_.sections[slice.section];
             painter.save();
             painter.translate(slice.at.x(), slice.at.y() - slice.from);
-            s.body->drawContents(&painter, QRectF(0, slice.from, columnWidth(s), slice.to - slice.from));
+            // Inside the slice by a hair: lines that end or begin at its edges belong to the slices around it.
+            s.body->drawContents(&painter, QRectF(0, slice.from + kEdge, columnWidth(s), slice.to - slice.from - 2 * kEdge));
             painter.restore();
         }
         if (page.blank)
@@ -274,12 +277,19 @@ private:
         page.section = index;
         page.number = number;
         page.firstOfSection = firstOfSection;
-        const double headerBottom = s.margins.header + partHeight(partOf(s.headers, page));
-        const double footerTop = s.pageSize.height() - s.margins.footer - partHeight(partOf(s.footers, page));
-        page.top = std::max(s.margins.top, headerBottom);
-        page.bottom = std::min(s.pageSize.height() - s.margins.bottom, footerTop);
-        if (page.bottom - page.top < 1.0)
-            page.bottom = page.top + 1.0;
+        // A header or footer taller than its margin pushes the text away,
+        // unless that leaves less room than the margins do at their smallest.
+        page.top = s.margins.top;
+        page.bottom = s.pageSize.height() - s.margins.bottom;
+        const double room = page.bottom - page.top;
+        if (const QTextDocument *header = partOf(s.headers, page))
+            page.top = std::max(page.top, s.margins.header + partHeight(header));
+        if (const QTextDocument *footer = partOf(s.footers, page))
+            page.bottom = std::min(page.bottom, s.pageSize.height() - s.margins.footer - partHeight(footer));
+        if (page.bottom - page.top < std::min(room, kMinTextRoom)) {
+            page.top = s.margins.top;
+            page.bottom = s.pageSize.height() - s.margins.bottom;
+        }
         return addPage(page);
     }
 
@@ -298,7 +308,8 @@ private:
     bool continuesPage(int index) const
     {
         const Section &s = layout_.sections[index];
-        return index > 0 && !pages_.isEmpty()
+        const bool breaksFirst = s.body->begin().blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore;
+        return index > 0 && !pages_.isEmpty() && !breaksFirst
             && (s.start == QLatin1String("continuous") || s.start == QLatin1String("nextColumn"))
             && s.pageSize == layout_.sections[pages_.last().section].pageSize;
     }
