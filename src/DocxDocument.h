@@ -207,6 +207,9 @@ public:
     // Re-reads theme, styles and numbering and rebuilds the paragraph index.
     void buildIndex();
     static void collectParagraphs(const QDomElement &container, QList<QDomElement> &out);
+    // The outline level a paragraph shows (its own w:outlineLvl, its style's,
+    // or what its style id implies), 0-based; -1 when it is no heading.
+    int headingLevel(const QDomElement &p) const;
 
     // ---- relationships, content types, media ---------------------------
     QString addImagePart(const QByteArray &data, const QString &ext);

@@ -9,6 +9,8 @@
 #include <QTextOption>
 #include <QTextCursor>
 
+#include <functional>
+
 class QTextBlockFormat;
 class QTextCharFormat;
 
@@ -135,6 +137,10 @@ void convertTable(QTextCursor &cursor, const QDomElement &tbl, const DocxDocumen
                   QList<DocxBlockSource> *sources = nullptr);
 
 // ---- the pipeline ----
+// Calls `visit` with each top-level element of the body, in order. A body
+// whose elements can be found in the part's bytes is parsed a batch of them at
+// a time, so its whole tree never exists; otherwise its tree is walked.
+void forEachBodyElement(DocxDocument &doc, const std::function<void(const QDomElement &)> &visit);
 // Sizes `qd` like the document's page and clears it.
 void prepareDocument(QTextDocument &qd, const DocxDocument &doc);
 
@@ -193,8 +199,11 @@ struct DocxRenderedParts
 void readSectionHeadersFooters(const DocxDocument &doc, const QDomElement &sectPr, DocxReader::DocxPageSection &section,
                                const DocxReader::DocxPageSection *previous, DocxRenderedParts &rendered);
 
-// ---- HTML rendering of one section ----
-DocxSectionRange findSectionByHeading(const DocxDocument &doc, const QString &title);
-QString sectionToHtml(const DocxDocument &doc, const DocxSectionRange &range);
-QString renderSectionHtml(const DocxDocument &doc, const QString &title);
-QString paragraphToHtml(const QDomElement &p, const DocxDocument &doc);
+// ---- HTML rendering ----
+// The body as a UTF-8 HTML page written from its rich text: the section under
+// the heading `title` (from that heading to the next one of the same or a
+// higher level), or the whole body when `title` is empty or no heading reads
+// it. Empty when the body shows nothing.
+QString renderSectionHtml(DocxDocument &doc, const QString &title);
+// The same page handed to `write` a piece at a time, as it is written.
+void writeSectionHtml(DocxDocument &doc, const QString &title, const std::function<void(const QByteArray &)> &write);

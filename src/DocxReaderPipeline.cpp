@@ -14,6 +14,8 @@ namespace {
 
 // The host's event loop runs (user input excluded) after this many top-level paragraphs.
 constexpr int kParagraphsPerEventBreak = 128;
+// A body read element by element is parsed this many bytes of elements at a time.
+constexpr qsizetype kBodyBatchBytes = 256 * 1024;
 
 void letEventsRun()
 {
@@ -128,6 +130,33 @@ int DocxBodyWalk::paragraphCountOf(const QDomElement &container)
     QList<QDomElement> paragraphs;
     DocxDocument::collectParagraphs(container, paragraphs);
     return int(paragraphs.size());
+}
+
+void forEachBodyElement(DocxDocument &doc, const std::function<void(const QDomElement &)> &visit)
+{
+    DocxBodyLayout layout;
+    if (!doc.bodyLayout(layout)) {
+        const QDomElement body = firstElementNS(std::as_const(doc).dom(), "body", kNsW);
+        for (QDomElement c = body.firstChildElement(); !c.isNull(); c = c.nextSiblingElement())
+            visit(c);
+        return;
+    }
+    const QByteArray bytes = doc.entries.value(QString::fromLatin1(kPartDocument));
+    const QList<DocxBodyChild> &children = layout.children;
+    for (qsizetype first = 0; first < children.size();) {
+        qsizetype last = first + 1;
+        while (last < children.size() && children[last].end - children[first].start < kBodyBatchBytes)
+            ++last;
+        const qsizetype start = children[first].start;
+        QDomDocument batch;
+        QDomElement el;
+        QString err;
+        if (parseFragment(bytes.mid(start, children[last - 1].end - start), layout.bodyScope, batch, el, err)) {
+            for (; !el.isNull(); el = el.nextSiblingElement())
+                visit(el);
+        }
+        first = last;
+    }
 }
 
 bool DocxReader::populate(const DocxDocument &doc, const DocxSectionRange &range, QTextDocument *qd,

@@ -58,7 +58,8 @@ const std::vector<Command> &commands()
          "Converts every body paragraph of SRC to rich text and writes it back from there, saving as DST.", {}, 2,
          2, runResave},
         {"to-html", "FILE [--section TITLE]",
-         "Prints the section under the heading TITLE (or the whole document) as a small HTML page.",
+         "Prints the section under the heading TITLE (or the whole document) as an HTML page in UTF-8: headings, "
+         "list labels, tables, pictures, links, tabs and field results as the library reads them.",
          {{"--section", true}}, 1, 1, runToHtml},
         {"text", "FILE... [--json [--pages]]",
          "Prints what the library reads of each FILE block by block (list labels, table cells, [picture] where a "
