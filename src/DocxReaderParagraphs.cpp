@@ -1,9 +1,7 @@
-// One w:p as one block: direct properties merged with the paragraph style, list
-// labels, and either the paragraph's runs or a table-of-contents line.
+// One w:p as one block: direct properties merged with the paragraph style,
+// block layout (spacing, indents, keeps, page breaks), list labels and content.
 #include "DocxReaderInternal.h"
 
-#include <QFont>
-#include <QFontMetricsF>
 #include <QTextBlock>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
@@ -11,8 +9,8 @@
 #include <QTextDocument>
 #include <QTextOption>
 
-#include <algorithm>
 #include <climits>
+#include <memory>
 
 namespace {
 
@@ -83,17 +81,12 @@ void readTabStops(const QDomElement &tabs, DirectProperties &d)
     }
 }
 
-bool onOffAttribute(const QDomElement &el, const QString &name)
-{
-    const QString v = wAttr(el, name);
-    return !v.isEmpty() && onOffText(v);
-}
-
 // Spacing before or after: automatic spacing (what web pages put around
 // paragraphs) wins over a length.
 OptionalTwips spacingOf(const QDomElement &spacing, const QString &side)
 {
-    if (onOffAttribute(spacing, side + QLatin1String("Autospacing")))
+    const QString automatic = wAttr(spacing, side + QLatin1String("Autospacing"));
+    if (!automatic.isEmpty() && onOffText(automatic))
         return {kAutoSpacingTwips, true};
     OptionalTwips t = optionalTwips(wAttr(spacing, side));
     t.given = t.given && t.value >= 0;

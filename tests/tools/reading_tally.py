@@ -318,7 +318,7 @@ def align(ours, theirs, match):
 
 def our_lines(reading):
     lines = []
-    for label, text, _, _, bullet in reading["blocks"]:
+    for label, text, _, _, bullet in (b + [False] * (5 - len(b)) for b in reading["blocks"]):
         for k, piece in enumerate(re.split("[\n\u2028]", text)):  # a line break inside a block
             line = Line(label if k == 0 else "", piece, bullet and k == 0)
             if line.full:
@@ -347,7 +347,7 @@ def our_tables(reading):
 
 
 def our_pictures(reading):
-    return [key(text) for _, text, n, _, _ in reading["blocks"] for _ in range(n)]
+    return [key(b[1]) for b in reading["blocks"] for _ in range(b[2])]
 
 
 def picture_place(ours, theirs):

@@ -422,7 +422,7 @@ bool writePng(const Pages &pages, const QString &path)
 
 }  // namespace
 
-int previewPageCount(const DocxDocument &doc, const QString &)
+int previewPageCount(const DocxDocument &doc)
 {
     return Pages(doc).count();
 }

@@ -98,7 +98,7 @@ QJsonObject describe(const DocxDocument &doc, const QString &path, const QTextDo
     collectTables(qd.rootFrame(), tables);
     QJsonObject out{{"file", QFileInfo(path).fileName()}, {"blocks", blocks}, {"tables", tables}};
     if (pages)
-        out.insert("pages", previewPageCount(doc, path));
+        out.insert("pages", previewPageCount(doc));
     return out;
 }
 

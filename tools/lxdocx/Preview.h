@@ -1,7 +1,6 @@
 #pragma once
 // The page layout the preview draws, shared with the commands that report on it.
 class DocxDocument;
-class QString;
 
 // The number of pages the preview of `doc` lays out.
-int previewPageCount(const DocxDocument &doc, const QString &path);
+int previewPageCount(const DocxDocument &doc);
