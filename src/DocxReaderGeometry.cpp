@@ -13,13 +13,6 @@ constexpr double kMinPageSidePx = 96.0;
 constexpr double kMaxPageSidePx = 22 * 96.0;
 constexpr double kMinUsablePx = 48.0;
 
-// A leading "/" makes a relationship target package-absolute; anything else is
-// relative to `folder`, the folder of the part the relationship belongs to.
-QString partPathOfTarget(const QString &target, const QString &folder)
-{
-    return target.startsWith(QLatin1Char('/')) ? target.mid(1) : folder + target;
-}
-
 }  // namespace
 
 QDomElement firstChildByLocalName(const QDomElement &parent, const QString &localName)
@@ -88,10 +81,7 @@ DocxReader::DocxMargins sectionMarginsPx(const DocxDocument &doc, const QDomElem
     twipsAttrToPx(pgMar, "right", &m.right);
     twipsAttrToPx(pgMar, "bottom", &m.bottom);
     twipsAttrToPx(pgMar, "gutter", &m.gutter);
-    // The settings part is searched as bytes: any mention of mirrored margins
-    // counts, whatever value it carries.
-    m.mirror = !firstChildByLocalName(sectPr, QStringLiteral("mirrorMargins")).isNull()
-        || doc.entries.value(QString::fromLatin1(kPartSettings)).contains("mirrorMargins");
+    m.mirror = doc.margins().mirror;
     twipsAttrToPx(pgMar, "header", &m.header);
     twipsAttrToPx(pgMar, "footer", &m.footer);
     return m;
@@ -121,7 +111,7 @@ bool boundPageGeometry(QSizeF &page, DocxReader::DocxMargins &m)
 
 QHash<QString, QString> documentRelParts(const DocxDocument &doc, bool (*accept)(const QString &type))
 {
-    return partRelParts(doc, QString::fromLatin1(kPartDocument), accept);
+    return partRelParts(doc, doc.mainPart, accept);
 }
 
 QHash<QString, QString> partRelParts(const DocxDocument &doc, const QString &partPath,
@@ -129,9 +119,8 @@ QHash<QString, QString> partRelParts(const DocxDocument &doc, const QString &par
 {
     QHash<QString, QString> parts;
     const qsizetype slash = partPath.lastIndexOf(QLatin1Char('/'));
-    const QString folder = partPath.left(slash + 1);
-    const QByteArray bytes =
-        doc.entries.value(folder + QStringLiteral("_rels/") + partPath.mid(slash + 1) + QStringLiteral(".rels"));
+    const QByteArray bytes = doc.entries.value(partPath.left(slash + 1) + QStringLiteral("_rels/")
+                                               + partPath.mid(slash + 1) + QStringLiteral(".rels"));
     if (bytes.isEmpty())
         return parts;
     QDomDocument rels;
@@ -141,8 +130,11 @@ QHash<QString, QString> partRelParts(const DocxDocument &doc, const QString &par
     const QDomNodeList list = rels.elementsByTagNameNS(QString::fromLatin1(kNsPackageRels), QStringLiteral("Relationship"));
     for (int i = 0; i < list.size(); ++i) {
         const QDomElement rel = list.at(i).toElement();
-        if (accept(rel.attribute(QStringLiteral("Type"))))
-            parts.insert(rel.attribute(QStringLiteral("Id")), partPathOfTarget(rel.attribute(QStringLiteral("Target")), folder));
+        if (!accept(rel.attribute(QStringLiteral("Type"))) || rel.attribute(QStringLiteral("TargetMode")) == QLatin1String("External"))
+            continue;
+        const QString part = resolvePartTarget(partPath, rel.attribute(QStringLiteral("Target")));
+        if (!part.isEmpty())
+            parts.insert(rel.attribute(QStringLiteral("Id")), part);
     }
     return parts;
 }

@@ -117,12 +117,13 @@ void DocxBodyWalk::table(const QDomElement &tbl)
     index_ += n;
 }
 
+// A block content control (a table of contents often is one) shows its
+// paragraphs and tables as the body would.
 void DocxBodyWalk::contentControl(const QDomElement &sdt)
 {
-    QList<QDomElement> paragraphs;
-    DocxDocument::collectParagraphs(sdt, paragraphs);
-    for (const QDomElement &p : paragraphs)
-        paragraph(p);
+    const QDomElement content = firstChildByLocalName(sdt, QStringLiteral("sdtContent"));
+    for (QDomElement c = content.firstChildElement(); !c.isNull(); c = c.nextSiblingElement())
+        element(c);
 }
 
 int DocxBodyWalk::paragraphCountOf(const QDomElement &container)
@@ -141,7 +142,7 @@ void forEachBodyElement(DocxDocument &doc, const std::function<void(const QDomEl
             visit(c);
         return;
     }
-    const QByteArray bytes = doc.entries.value(QString::fromLatin1(kPartDocument));
+    const QByteArray bytes = doc.entries.value(doc.mainPart);
     const QList<DocxBodyChild> &children = layout.children;
     for (qsizetype first = 0; first < children.size();) {
         qsizetype last = first + 1;

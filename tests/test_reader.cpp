@@ -237,7 +237,7 @@ TEST(ReaderPipeline, PageOfTheLastSectionRangesAndTablesOverlappingTheRange)
               QList<double>({48, 96, 96, 192, 0}));
     const DocxReader::DocxMargins m = DocxReader::readMarginsPx(p.doc());
     EXPECT_EQ(QList<double>({m.header, m.gutter}), QList<double>({24, 48}));
-    EXPECT_TRUE(m.mirror);  // any mention in the settings counts
+    EXPECT_FALSE(m.mirror);  // w:val="false" in the settings reads off
 
     ASSERT_TRUE(p.populate(straddled, 7, 8));  // only the last cell's paragraph: the whole table
     ASSERT_NE(firstTable(straddled), nullptr);
@@ -263,7 +263,8 @@ TEST(ReaderPipeline, BlocksNameTheirParagraphsAndPiecesTheirElements)
     Package p(para("skipped")
               + paragraph(link, "<w:tabs><w:tab w:val=\"right\" w:leader=\"dot\" w:pos=\"9360\"/>"
                                 "<w:tab w:val=\"clear\" w:pos=\"100\"/></w:tabs>")
-              + control("<w:docPartObj><w:docPartGallery w:val=\"Table of Contents\"/></w:docPartObj>", para("toc1"))
+              + control("<w:alias w:val=\"TABLE OF Contents\"/>", para("toc1") + para("toc2"))
+              + control("<w:docPartObj><w:docPartGallery w:val=\"Table of Contents\"/></w:docPartObj>", para("toc3"))
               + paragraph("<w:r><w:t>one</w:t><w:br/><w:t>two</w:t><w:br w:type=\"page\"/><w:t>three</w:t></w:r>")
               + control("<w:tag w:val=\"Summary\"/>", para("s1") + tbl(tr(tc(para("s2"))), 1))
               + tbl(tr(tc(para("top"), "<w:vMerge w:val=\"restart\"/>")) + tr(tc(para("gone"), "<w:vMerge/>")), 1)
@@ -271,7 +272,7 @@ TEST(ReaderPipeline, BlocksNameTheirParagraphsAndPiecesTheirElements)
                           "<w:tabs><w:tab w:val=\"left\" w:leader=\"middleDot\" w:pos=\"9360\"/></w:tabs>")
               + para("end"));
     QTextDocument qd;
-    ASSERT_TRUE(p.populate(qd, 1, 9));
+    ASSERT_TRUE(p.populate(qd, 1, 11));
     const QStringList texts = blockTexts(qd);
     // A contents line shows its page reference's own result after a dot leader that fills the gap up to the
     // right tab; the leader is marked as shown only.
@@ -279,17 +280,18 @@ TEST(ReaderPipeline, BlocksNameTheirParagraphsAndPiecesTheirElements)
     EXPECT_GT(texts[0].count(". "), 10);
     EXPECT_TRUE(formatOf(qd, ". . . ").boolProperty(GeneratedTextProperty));
     EXPECT_EQ(formatOf(qd, "Introduction").anchorHref(), "#_Toc1");
-    // A contents control is read like any other, a table in a control comes out flat, a line break stays in its
-    // block, and a leader also fills the gap up to a left tab.
+    // Content controls show their paragraphs (contents too) and tables, a line break stays in its block, and a
+    // leader also fills the gap up to a left tab.
     const QString lineBreak(QChar::LineSeparator);
-    EXPECT_EQ(texts.mid(1, 7), QStringList({"toc1", "one" + lineBreak + "two", "three", "s1", "s2", "top", ""}));
-    EXPECT_TRUE(texts[8].startsWith("Short . . . . ") && texts[8].endsWith("\t9")) << texts[8].toStdString();
+    EXPECT_EQ(texts.mid(1, 9), QStringList({"toc1", "toc2", "toc3", "one" + lineBreak + "two", "three", "s1", "s2", "",
+                                            "top"}));
+    EXPECT_TRUE(texts.last().startsWith("Short . . . . ") && texts.last().endsWith("\t9")) << texts.last().toStdString();
     const QList<QTextOption::Tab> tabs = blockFormat(qd, 0).tabPositions();
     ASSERT_EQ(tabs.size(), 1);  // the cleared stop is dropped
     EXPECT_DOUBLE_EQ(tabs[0].position, 624.0);
     EXPECT_TRUE(tabs[0].type == QTextOption::RightTab && tabs[0].delimiter == QChar('.'));
     // Out-of-range and continuation-cell paragraphs have no origin; the page break's block belongs to its
-    // paragraph; the empty block a merged cell keeps stands for nothing.
+    // paragraph; the empty blocks around tables stand for nothing.
     QList<QDomElement> named;
     QList<int> breaks;
     for (QTextBlock b = qd.begin(); b.isValid(); b = b.next()) {
@@ -302,10 +304,10 @@ TEST(ReaderPipeline, BlocksNameTheirParagraphsAndPiecesTheirElements)
         breaks << origin->breakPiece;
     }
     const QList<QDomElement> &ps = p.doc().paragraphs();
-    EXPECT_TRUE(named == QList<QDomElement>({ps[1], ps[2], ps[3], ps[4], ps[5], ps[6], ps[8]}));
-    EXPECT_EQ(breaks, QList<int>({-1, -1, -1, 3, -1, -1, -1, -1}));
+    EXPECT_TRUE(named == QList<QDomElement>({ps[1], ps[2], ps[3], ps[4], ps[5], ps[6], ps[7], ps[8], ps[10]}));
+    EXPECT_EQ(breaks, QList<int>({-1, -1, -1, -1, -1, 3, -1, -1, -1, -1}));
     // Each piece names its element and holds the text and format it was read as.
-    const DocxParagraphSource &broken = *blockOrigin(qd.findBlockByNumber(2).userData())->source;
+    const DocxParagraphSource &broken = *blockOrigin(qd.findBlockByNumber(4).userData())->source;
     QStringList pieces;
     for (const DocxSourcePiece &piece : broken.pieces)
         pieces << piece.element.localName() + "=" + piece.text;
@@ -539,6 +541,46 @@ TEST(ReaderRuns, FieldsGivePlaceholdersAndComputedResults)
     EXPECT_EQ(blockTexts(*qd), QStringList({kPagePh, kCountPh, today, "01/02/2020", "The Title", "1"}));
     EXPECT_EQ(formatOf(*qd, kPagePh).stringProperty(FieldInstructionProperty), " PAGE ");
     EXPECT_EQ(formatOf(*qd, kCountPh).stringProperty(FieldInstructionProperty), "numpages  \\* arabic");
+}
+
+// Text a reader sees wherever the runs sit: tracked insertions and moves
+// (deletions stay out), smart tags, custom XML, content controls, simple and
+// complex fields' results, symbols, hyphens, note references, links with
+// their fragments and bookmarks; hidden text and field codes stay out.
+TEST(ReaderRuns, EveryVisibleTextIsRead)
+{
+    auto fld = [](const QByteArray &instr, const QByteArray &result) { return fieldRuns(instr, result); };
+    const QByteArray body =
+        paragraph(run("kept ") + "<w:ins w:id=\"1\">" + run("inserted") + "</w:ins><w:del w:id=\"2\"><w:r>"
+                  "<w:delText>gone</w:delText></w:r></w:del><w:moveFrom w:id=\"3\">" + run("old") + "</w:moveFrom>"
+                  "<w:moveTo w:id=\"4\">" + run(" moved") + "</w:moveTo>" + run(" hidden", "<w:vanish/>"))
+        + paragraph("<w:smartTag w:element=\"x\">" + run("smart") + "</w:smartTag><w:customXml w:element=\"y\">"
+                    + run(" custom") + "</w:customXml><w:sdt><w:sdtContent>" + run(" control") + "</w:sdtContent></w:sdt>")
+        + paragraph(run("Figure ") + "<w:fldSimple w:instr=\" SEQ Figure \\* ARABIC \">" + run("1") + "</w:fldSimple>"
+                    + run(", ") + fld(" MERGEFIELD Name ", "\xc2\xabName\xc2\xbb") + run(", ")
+                    + fld(" DOCPROPERTY Company ", "Acme"))
+        + paragraph("<w:r><w:t>a</w:t><w:sym w:font=\"Wingdings\" w:char=\"F0E0\"/><w:noBreakHyphen/><w:softHyphen/>"
+                    "<w:t>b</w:t><w:footnoteReference w:id=\"3\"/><w:endnoteReference w:id=\"2\"/></w:r>")
+        + paragraph("<w:hyperlink r:id=\"rId3\" w:anchor=\"frag\">" + run("external") + "</w:hyperlink>"
+                    "<w:hyperlink w:anchor=\"intro\">" + run(" internal") + "</w:hyperlink>"
+                    + fld(" HYPERLINK \"https://example.com/x\" \\l \"sec\" ", " field"))
+        + "<w:sdt><w:sdtPr><w:alias w:val=\"Table of Contents\"/></w:sdtPr><w:sdtContent>" + para("toc line")
+        + tbl(tr(tc(para("in a table"))), 1) + "</w:sdtContent></w:sdt>"
+        + paragraph("<mc:AlternateContent><mc:Choice Requires=\"wps\">" + run("chosen") + "</mc:Choice><mc:Fallback>"
+                    + run("fallback") + "</mc:Fallback></mc:AlternateContent>");
+    Package p(body, rels({{"rId3", "hyperlink", "https://example.org/page"}}));
+    const auto qd = p.rich();
+    const QStringList texts = blockTexts(*qd);
+    EXPECT_EQ(texts.mid(0, 5), QStringList({"kept inserted moved", "smart custom control", "Figure 1, \u00abName\u00bb, Acme",
+                                            "a" + QString(QChar(0xF0E0)) + QChar(0x2011) + QChar(0x00AD) + "b3ii",
+                                            "external internal field"}));
+    EXPECT_TRUE(texts.contains("toc line") && texts.contains("chosen") && !texts.contains("fallback"));
+    ASSERT_TRUE(firstTable(*qd));
+    EXPECT_EQ(cellText(firstTable(*qd), 0, 0), "in a table");
+    EXPECT_EQ(formatOf(*qd, "3").verticalAlignment(), QTextCharFormat::AlignSuperScript);
+    EXPECT_EQ(formatOf(*qd, "external").anchorHref(), "https://example.org/page#frag");
+    EXPECT_EQ(formatOf(*qd, "internal").anchorHref(), "#intro");
+    EXPECT_EQ(formatOf(*qd, "field").anchorHref(), "https://example.com/x#sec");
 }
 
 TEST(ReaderRuns, BreaksAndHyperlinks)
