@@ -81,6 +81,13 @@ struct NumLevel
     QString suffix = QStringLiteral("tab");  // what follows the label: tab, space or nothing
 };
 
+// The first ids a new numbering definition and instance may take.
+struct DocxNumberingIds
+{
+    int abstractNumId = 0;
+    int numId = 1;
+};
+
 // Section margins in twips.
 struct DocxMargins
 {
@@ -151,7 +158,8 @@ QDomElement lastSectPr(const QDomDocument &dom);
 QString hfTypeName(HFType type);
 // The MIME type of a lower-case image extension.
 QString mimeForExtension(const QString &ext);
-// The XML of the built-in paragraph styles ("Normal", "Heading1" to "Heading6").
+// The XML of the built-in styles: the paragraph styles "Normal" and "Heading1"
+// to "Heading6", the character style "Hyperlink".
 QString defaultStyleXml(const QString &styleId);
 // Namespace URI and element name holding a core property.
 struct CorePropertyName
@@ -268,6 +276,9 @@ public:
     // True for the run properties that toggle along a style chain.
     static bool isToggleProperty(const QString &name);
     void ensureParagraphStyle(const QString &styleId);
+    // The character style `styleId` (the built-in "Hyperlink") in the style
+    // sheet, added when the sheet lacks it.
+    void ensureCharacterStyle(const QString &styleId);
 
     // ---- numbering --------------------------------------------------------
     void parseNumbering();
@@ -276,6 +287,11 @@ public:
     const NumLevel *numLevel(int numId, int ilvl) const;
     int levelStart(int numId, int ilvl) const;
     void ensureNumberingPart();
+    // The ids past the largest the numbering part uses.
+    DocxNumberingIds freeNumberingIds() const;
+    // Adds w:abstractNum elements (after the part's own) and w:num elements
+    // (at its end), both given as XML with the prefix w, to the numbering part.
+    bool addNumberingDefinitions(const QByteArray &abstractNums, const QByteArray &nums);
 
     // ---- section settings -----------------------------------------------
     DocxMargins margins() const;
@@ -318,6 +334,8 @@ private:
     // Adds the built-in style `styleId` to the style sheet unless it defines it;
     // false when the sheet does not parse.
     bool addParagraphStyle(const QString &styleId);
+    // ensureParagraphStyle and ensureCharacterStyle: the built-in style `styleId`.
+    void ensureStyle(const QString &styleId);
 
     // Run properties of styles resolved so far, by style id; emptied whenever
     // the style sheet is read again.
