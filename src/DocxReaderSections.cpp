@@ -111,7 +111,7 @@ DocxReader::DocxPageSection readSection(const DocxDocument &doc, const QDomEleme
     s.margins = sectionMarginsPx(doc, sectPr);
     s.bounded = boundPageGeometry(s.pageSize, s.margins);
     if (s.bounded)
-        readerWarning() << "readPageLayout: page brought within printable sizes:" << s.pageSize.width() / 96.0 << "x"
+        readerWarning() << "Page brought within printable sizes:" << s.pageSize.width() / 96.0 << "x"
                         << s.pageSize.height() / 96.0 << "in";
     const QString type = wVal(firstChildByLocalName(sectPr, QStringLiteral("type")));
     if (!type.isEmpty())

@@ -21,7 +21,13 @@ Tallied over all documents:
   tables      tables whose non-empty cells hold the same text at the same row
               and column
   pictures    pictures shown in the paragraph LibreOffice shows them in
-  pages       documents whose preview has LibreOffice's page count
+  documents   documents whose paragraphs all match
+  links       links to a place in the document (and external links with a
+              #fragment) LibreOffice shows, with the same target, in order
+  headers     documents with header text on either side whose header lines
+              agree as a set (page numbers stand for any number); footers alike
+  pages       documents whose preview has LibreOffice's page count; long
+              pages: the same over documents of 3 pages or more
 
 Exit status: 0; 1 when a document made lxdocx fail or crash, or a rate falls
 below its --min; 77 when LibreOffice is not installed.
@@ -41,9 +47,11 @@ NS = {
     "table": "urn:oasis:names:tc:opendocument:xmlns:table:1.0",
     "draw": "urn:oasis:names:tc:opendocument:xmlns:drawing:1.0",
     "office": "urn:oasis:names:tc:opendocument:xmlns:office:1.0",
+    "style": "urn:oasis:names:tc:opendocument:xmlns:style:1.0",
+    "xlink": "http://www.w3.org/1999/xlink",
 }
 PAGE_PLACEHOLDERS = "\ufffe\ufffd"
-LO_READING_VERSION = 2  # bump when what is kept of LibreOffice's reading changes
+LO_READING_VERSION = 3  # bump when what is kept of LibreOffice's reading changes
 MAX_LABEL = 24  # characters a list label of an empty item may hold
 # LibreOffice's text export writes every bullet as one of these, chosen by the
 # item's level, whatever character the list shows: a bullet label agrees with any.
@@ -165,6 +173,27 @@ def flatten_tables(tables):
     return out
 
 
+def paragraph_texts(el):
+    """Texts of the paragraphs below `el`, tables' included."""
+    return ["".join(odf_text(p, [])) for p in el.iter() if is_paragraph(p)]
+
+
+def links(el):
+    return [a.get(q("xlink", "href"), "") for a in el.iter(q("text", "a"))]
+
+
+def page_parts(root, kinds):
+    """Lines of the headers (or footers) of the page styles: the parts shown."""
+    lines = []
+    masters = root.find(q("office", "master-styles"))
+    for page in masters if masters is not None else []:
+        for kind in kinds:
+            part = page.find(q("style", kind))
+            if part is not None and part.get(q("style", "display"), "true") != "false":
+                lines.extend(paragraph_texts(part))
+    return lines
+
+
 def lo_reading(txt_path, fodt_path, pdf_path):
     reading = {"version": LO_READING_VERSION}
     with open(txt_path, encoding="utf-8-sig", errors="replace") as f:
@@ -172,9 +201,13 @@ def lo_reading(txt_path, fodt_path, pdf_path):
     tree = ET.parse(fodt_path)
     body = tree.getroot().find(q("office", "body"))
     tables, pictures = [], []
-    walk_odf(body.find(q("office", "text")), tables, pictures)
+    text = body.find(q("office", "text"))
+    walk_odf(text, tables, pictures)
     reading["tables"] = flatten_tables(tables)
     reading["pictures"] = pictures
+    reading["links"] = links(text)
+    reading["headers"] = page_parts(tree.getroot(), ("header", "header-left", "header-first"))
+    reading["footers"] = page_parts(tree.getroot(), ("footer", "footer-left", "footer-first"))
     info = subprocess.run(["pdfinfo", pdf_path], capture_output=True, text=True)
     m = re.search(r"^Pages:\s+(\d+)", info.stdout, re.M)
     reading["pages"] = int(m.group(1)) if m else None
@@ -360,6 +393,7 @@ class Tally:
     def __init__(self):
         self.counts = {}
         self.details = []
+        self.wrong_label_documents = set()
 
     def add(self, name, agreed, total):
         a, t = self.counts.get(name, (0, 0))
@@ -370,11 +404,53 @@ class Tally:
         return 100.0 * a / t if t else 100.0
 
 
+def unmatched_between(pairs, n, m):
+    """(ours, theirs) counts of unmatched lines in each gap between matched pairs."""
+    gaps, i0, j0 = [], 0, 0
+    for i, j in pairs + [(n, m)]:
+        gaps.append((i - i0, j - j0))
+        i0, j0 = i + 1, j + 1
+    return gaps
+
+
+def part_key(text):
+    """A header or footer line compared with page numbers as any number."""
+    return re.sub(r"[\d%s]+" % PAGE_PLACEHOLDERS, "#", key(text).replace("\ufffc", ""))
+
+
+def compare_parts(name, what, ours, theirs, tally):
+    mine = {part_key(t) for t in ours} - {""}
+    lo = {part_key(t) for t in theirs} - {""}
+    if mine or lo:
+        tally.add(what, int(mine == lo), 1)
+        if mine != lo:
+            tally.details.append("%s: %s: only ours %s, only LibreOffice's %s"
+                                 % (name, what, sorted(mine - lo)[:3], sorted(lo - mine)[:3]))
+
+
+def compare_links(name, ours, lo, tally):
+    for what, kept in (("internal links", lambda h: h.startswith("#")),
+                       ("fragment links", lambda h: not h.startswith("#") and "#" in h)):
+        mine, theirs = [h for h in ours if kept(h)], [h for h in lo if kept(h)]
+        pairs = align(mine, theirs, lambda a, b: a == b)
+        tally.add(what, len(pairs), len(theirs))
+        if len(pairs) < len(theirs):
+            tally.details.append("%s: %s: %d of %d, e.g. LibreOffice %r"
+                                 % (name, what, len(pairs), len(theirs), theirs[len(pairs)][:60]))
+
+
 def compare(name, ours, lo, tally):
     mine = our_lines(ours)
     theirs = [key(l) for l in lo["lines"] if key(l)]
     pairs = align(mine, theirs, lambda a, b: a.same_text(b))
     tally.add("paragraphs", len(pairs), max(len(mine), len(theirs)))
+    different = missing = 0
+    for gap_ours, gap_lo in unmatched_between(pairs, len(mine), len(theirs)):
+        different += min(gap_ours, gap_lo)
+        missing += max(0, gap_lo - gap_ours)
+    tally.add("different", different, 0)
+    tally.add("missing", missing, 0)
+    tally.add("documents", int(different + missing == 0), 1)
     matched_ours = {i for i, _ in pairs}
     matched_lo = {j for _, j in pairs}
     for j, line in enumerate(theirs):
@@ -390,6 +466,7 @@ def compare(name, ours, lo, tally):
         ok = a.same(b)
         tally.add("labels", int(ok), 1)
         if not ok:
+            tally.wrong_label_documents.add(name)
             tally.details.append("%s: label %r, LibreOffice reads %r" % (name, (a.label + " " + a.text)[:50], b[:50]))
 
     mine_t, theirs_t = our_tables(ours), [table_key(t) for t in lo["tables"]]
@@ -407,9 +484,15 @@ def compare(name, ours, lo, tally):
         tally.details.append("%s: pictures: %d of LibreOffice's %d in place, %d shown"
                              % (name, len(pairs), len(theirs_p), len(mine_p)))
 
+    compare_links(name, ours.get("links", []), lo["links"], tally)
+    compare_parts(name, "headers", ours.get("headers", []), lo["headers"], tally)
+    compare_parts(name, "footers", ours.get("footers", []), lo["footers"], tally)
+
     if lo.get("pages"):
         same = ours.get("pages") == lo["pages"]
         tally.add("pages", int(same), 1)
+        if lo["pages"] >= 3:
+            tally.add("long pages", int(same), 1)
         if not same:
             tally.details.append("%s: %s pages, LibreOffice %d" % (name, ours.get("pages"), lo["pages"]))
 
@@ -441,9 +524,13 @@ def main(argv):
         compare(name, mine, lo[name], tally)
     print("documents: %d, compared: %d, refused by the library: %d, crashed: %d"
           % (len(names), compared, len(refused), len(crashed)))
-    for what in ("paragraphs", "labels", "tables", "pictures", "pages"):
+    for what in ("paragraphs", "documents", "labels", "tables", "pictures", "internal links", "fragment links",
+                 "headers", "footers", "pages", "long pages"):
         a, t = tally.counts.get(what, (0, 0))
-        print("%-11s %6d of %6d  %6.2f%%" % (what, a, t, tally.rate(what)))
+        print("%-14s %6d of %6d  %6.2f%%" % (what, a, t, tally.rate(what)))
+    print("paragraphs missing: %d, different: %d; wrong labels in %d documents"
+          % (tally.counts.get("missing", (0, 0))[0], tally.counts.get("different", (0, 0))[0],
+             len(tally.wrong_label_documents)))
     for name, why in refused:
         print("refused  %s: %s" % (name, why))
     for name, rc in crashed:

@@ -64,7 +64,8 @@ const std::vector<Command> &commands()
          {{"--section", true}}, 1, 1, runToHtml},
         {"text", "FILE... [--json [--pages]]",
          "Prints what the library reads of each FILE block by block (list labels, table cells, [picture] where a "
-         "picture stands); --json gives one object per file, --pages adds the preview's page count.",
+         "picture stands); --json gives one object per file with its links, --pages adds the preview's page count "
+         "and the lines of the headers and footers of its sections.",
          {{"--json", false}, {"--pages", false}}, 1, std::numeric_limits<int>::max(), runText},
         {"preview", "FILE OUT.pdf|OUT.png",
          "Lays out what the library reads of FILE (pages, margins, headers and footers) as a PDF, or a PNG of "

@@ -15,6 +15,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QSet>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -195,6 +196,31 @@ public:
 
     int count() const { return int(pages_.size()); }
     bool cutShort() const { return cutShort_; }
+
+    // The paragraphs with text of the headers (or footers) the sections have, each part once:
+    // the first page's where a section has a first page, the even pages' where
+    // the document has them.
+    QStringList partLines(bool headers) const
+    {
+        QStringList lines;
+        QSet<const QTextDocument *> seen;
+        for (const Section &s : layout_.sections) {
+            const auto &parts = headers ? s.headers : s.footers;
+            for (const HFType kind : {HFDefault, HFEven, HFFirst}) {
+                const QTextDocument *part = parts[kind].get();
+                if (!part || (kind == HFEven && !layout_.evenAndOdd) || (kind == HFFirst && !s.titlePage)
+                    || seen.contains(part))
+                    continue;
+                seen.insert(part);
+                for (QTextBlock b = part->begin(); b.isValid(); b = b.next()) {
+                    if (!b.text().trimmed().isEmpty())
+                        lines.append(b.text());
+                }
+            }
+        }
+        return lines;
+    }
+
     QSizeF size(int page) const { return layout_.sections[pages_[page].section].pageSize; }
 
     void paint(QPainter &painter, int index) const
@@ -422,9 +448,10 @@ bool writePng(const Pages &pages, const QString &path)
 
 }  // namespace
 
-int previewPageCount(const DocxDocument &doc)
+PreviewSummary previewSummary(const DocxDocument &doc)
 {
-    return Pages(doc).count();
+    const Pages pages(doc);
+    return {pages.count(), pages.partLines(true), pages.partLines(false)};
 }
 
 int runPreview(const Args &args)

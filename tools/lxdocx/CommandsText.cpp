@@ -31,17 +31,29 @@ struct BlockText
     QString text;  // pictures left out
     int pictures = 0;
     bool bullet = false;  // the label is a bullet
+    QStringList links;    // targets of the links it holds, in order
 };
 
 BlockText blockText(const QTextBlock &block)
 {
     BlockText out;
     out.bullet = block.blockFormat().boolProperty(ListBulletProperty);
+    QString previousHref;  // a link's fragments (split by formatting) make one link
     for (auto it = block.begin(); !it.atEnd(); ++it) {
         const QTextFragment f = it.fragment();
-        if (f.charFormat().boolProperty(ListLabelProperty)) {
+        const QTextCharFormat cf = f.charFormat();
+        const QString href = cf.isAnchor() ? cf.anchorHref() : QString();
+        if (!href.isEmpty() && href != previousHref)
+            out.links.append(href);
+        previousHref = href;
+        if (cf.boolProperty(GeneratedTextProperty)) {
+            // Shown for the layout only (a contents line's dots); its line breaks still part lines.
+            out.text += QString(int(f.text().count(QChar::LineSeparator)), QChar::LineSeparator);
+            continue;
+        }
+        if (cf.boolProperty(ListLabelProperty)) {
             out.label += f.text();
-        } else if (f.charFormat().isImageFormat()) {
+        } else if (cf.isImageFormat()) {
             out.pictures += int(f.text().count(kObjectReplacement));
         } else {
             out.text += f.text();
@@ -90,15 +102,24 @@ void collectTables(QTextFrame *frame, QJsonArray &tables)
 QJsonObject describe(const DocxDocument &doc, const QString &path, const QTextDocument &qd, bool pages)
 {
     QJsonArray blocks;
+    QStringList links;
     for (QTextBlock b = qd.begin(); b.isValid(); b = b.next()) {
         const BlockText t = blockText(b);
         blocks.append(QJsonArray{t.label, t.text, t.pictures, tableDepth(b), t.bullet});
+        links += t.links;
     }
     QJsonArray tables;
     collectTables(qd.rootFrame(), tables);
-    QJsonObject out{{"file", QFileInfo(path).fileName()}, {"blocks", blocks}, {"tables", tables}};
-    if (pages)
-        out.insert("pages", previewPageCount(doc));
+    QJsonObject out{{"file", QFileInfo(path).fileName()},
+                    {"blocks", blocks},
+                    {"tables", tables},
+                    {"links", QJsonArray::fromStringList(links)}};
+    if (pages) {
+        const PreviewSummary summary = previewSummary(doc);
+        out.insert("pages", summary.pages);
+        out.insert("headers", QJsonArray::fromStringList(summary.headerLines));
+        out.insert("footers", QJsonArray::fromStringList(summary.footerLines));
+    }
     return out;
 }
 
