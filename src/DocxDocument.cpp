@@ -108,23 +108,25 @@ void DocxDocument::indexParagraphs() const
         const QDomElement &p = paras[i];
         DocxParaInfo info;
         info.index = i;
-        const QDomElement pPr = childElementNS(p, "pPr", kNsW);
-        if (!pPr.isNull()) {
-            const QDomElement pStyle = childElementNS(pPr, "pStyle", kNsW);
-            if (!pStyle.isNull())
-                info.styleId = wVal(pStyle);
-            bool ok = false;
-            const int level = wVal(childElementNS(pPr, "outlineLvl", kNsW)).toInt(&ok);
-            if (ok)
-                info.headingLevel = level;
-        }
-        if (info.headingLevel < 0 && !info.styleId.isEmpty()) {
-            const int styleLevel = resolveStyle(info.styleId).outlineLvl;
-            info.headingLevel = styleLevel >= 0 ? styleLevel : headingLevelFromStyleId(info.styleId);
-        }
+        info.styleId = wVal(childElementNS(childElementNS(p, "pPr", kNsW), "pStyle", kNsW));
+        info.headingLevel = headingLevel(p);
         info.text = paragraphText(p);
         infos.append(info);
     }
+}
+
+int DocxDocument::headingLevel(const QDomElement &p) const
+{
+    const QDomElement pPr = childElementNS(p, "pPr", kNsW);
+    bool ok = false;
+    const int level = wVal(childElementNS(pPr, "outlineLvl", kNsW)).toInt(&ok);
+    if (ok)
+        return level;
+    const QString styleId = wVal(childElementNS(pPr, "pStyle", kNsW));
+    if (styleId.isEmpty())
+        return -1;
+    const int styleLevel = resolveStyle(styleId).outlineLvl;
+    return styleLevel >= 0 ? styleLevel : headingLevelFromStyleId(styleId);
 }
 
 int DocxDocument::paragraphCount() const

@@ -50,6 +50,8 @@ struct StyleProps
     QString color;
     QString jc;
     int spaceBefore = 0, spaceAfter = 0;
+    bool hasSpaceBefore = false, hasSpaceAfter = false;  // given, 0 included
+    bool contextualSpacing = false, hasContextualSpacing = false;
     int line = 0;
     QString lineRule;
     int indLeft = 0, indRight = 0;
@@ -58,8 +60,9 @@ struct StyleProps
     bool keepNext = false, keepLines = false;
     int outlineLvl = -1;
     QString basedOn;
-    int numId = -1;
+    int numId = -1;  // -1: not set; 0: no list
     int ilvl = 0;
+    bool hasIlvl = false;  // the style names a level of its own
     DocxPropertyList runProperties;  // the style's own w:rPr children
 };
 
@@ -73,6 +76,9 @@ struct NumLevel
     int start = 1;
     QString font;
     double sizePt = 0.0;
+    bool isLgl = false;      // every level's number shown in decimal digits
+    int restartAfter = -1;   // w:lvlRestart: restarts after an item of level 1..n; 0 never; -1 after any shallower one
+    QString suffix = QStringLiteral("tab");  // what follows the label: tab, space or nothing
 };
 
 // The first ids a new numbering definition and instance may take.
@@ -185,6 +191,8 @@ public:
     QMap<int, QMap<int, NumLevel>> abstractNums;
     QMap<int, int> numToAbstract;
     QMap<int, QMap<int, int>> startOverrides;
+    QMap<int, QMap<int, NumLevel>> levelOverrides;  // w:num -> level -> the w:lvl of a w:lvlOverride
+    QMap<QString, int> numberingStyles;             // numbering style id -> the w:num it names
     QString themeMajorFont;
     QString themeMinorFont;
     QString defaultParagraphStyle;  // the paragraph style marked w:default, used where a paragraph names none
@@ -234,14 +242,18 @@ public:
     // Re-reads theme, styles and numbering and rebuilds the paragraph index.
     void buildIndex();
     static void collectParagraphs(const QDomElement &container, QList<QDomElement> &out);
+    // The outline level a paragraph shows (its own w:outlineLvl, its style's,
+    // or what its style id implies), 0-based; -1 when it is no heading.
+    int headingLevel(const QDomElement &p) const;
 
     // ---- relationships, content types, media ---------------------------
     QString addImagePart(const QByteArray &data, const QString &ext);
     QString addHyperlinkRel(const QString &url);
     QString relPartPath(const QString &rId) const;
-    // The parts the main part's relationships of the types `accept` takes name
-    // inside the package, by relationship id (the first of an id counts).
-    QHash<QString, QString> relatedParts(bool (*accept)(const QString &type)) const;
+    // The parts inside the package that the relationships of `sourcePart` of
+    // the types `accept` takes name, by relationship id (the first of an id
+    // counts); empty when its relationships part is missing or broken.
+    QHash<QString, QString> relatedParts(const QString &sourcePart, bool (*accept)(const QString &type)) const;
     QString relTarget(const QString &rId) const;
     void ensureContentType(bool isHeader, const QString &partPath);
     void ensureImageDefault(const QString &ext);
@@ -274,6 +286,8 @@ public:
 
     // ---- numbering --------------------------------------------------------
     void parseNumbering();
+    // Reads one w:lvlOverride of instance `numId`: a start value, a level, or both.
+    void readLevelOverride(int numId, const QDomElement &override);
     const NumLevel *numLevel(int numId, int ilvl) const;
     int levelStart(int numId, int ilvl) const;
     void ensureNumberingPart();
