@@ -123,7 +123,7 @@ void writeBack(DocxDocument &doc, const QTextDocument &qd, const QList<DocxBlock
 
 bool isConverted(const DocxBodyChild &c)
 {
-    return c.inW && isAny(c.localName, {"p", "tbl", "sdt"});
+    return c.kind != DocxBodyElement::Other;
 }
 
 const DocxSectionRange &wholeBody()

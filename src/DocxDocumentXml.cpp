@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -118,7 +119,8 @@ void refuseBadNames(QXmlStreamReader &r)
 
 // Namespace URIs repeat on every element and attribute of a part, and a part
 // has few of them: one shared string per URI keeps the tree small. Most
-// elements are in the namespace of the one before, which is tried first.
+// elements are in the namespace of the one before, which is tried first; a
+// part of many namespaces has them looked up by hash.
 class UriTable
 {
 public:
@@ -126,18 +128,35 @@ public:
     {
         if (last_ < uris_.size() && uris_[last_] == uri)
             return uris_[last_];
-        for (last_ = 0; last_ < uris_.size(); ++last_) {
-            if (uris_[last_] == uri)
-                return uris_[last_];
+        if (uris_.size() <= kSearched) {
+            for (last_ = 0; last_ < uris_.size(); ++last_) {
+                if (uris_[last_] == uri)
+                    return uris_[last_];
+            }
+        } else {
+            const auto it = byUri_.constFind(uri.toString());
+            if (it != byUri_.cend())
+                return uris_[last_ = *it];
         }
+        last_ = uris_.size();
         uris_.append(uri.toString());
+        byUri_.insert(uris_.last(), last_);
         return uris_.last();
     }
 
 private:
+    static constexpr qsizetype kSearched = 8;
     QList<QString> uris_;
+    QHash<QString, qsizetype> byUri_;
     qsizetype last_ = 0;
 };
+
+// What the pieces of a tree cost in a QDomDocument, in bytes: measured on
+// large trees (names and values are counted on top, two bytes a character).
+constexpr qint64 kElementCost = 320;
+constexpr qint64 kAttributeTableCost = 1800;  // an element's first attribute makes its attribute table
+constexpr qint64 kAttributeCost = 500;
+constexpr qint64 kTextNodeCost = 240;
 
 QString declarationData(const QXmlStreamReader &r)
 {
@@ -146,17 +165,6 @@ QString declarationData(const QXmlStreamReader &r)
     if (r.isStandaloneDocument())
         data += QStringLiteral(" standalone=\"yes\"");
     return data;
-}
-
-void appendText(QDomDocument &dom, QDomNode &parent, const QString &text)
-{
-    QDomNode last = parent.lastChild();
-    if (last.nodeType() == QDomNode::TextNode) {
-        QDomText t = last.toText();
-        t.setData(t.data() + text);
-        return;
-    }
-    parent.appendChild(dom.createTextNode(text));
 }
 
 void appendChildOrTop(QDomDocument &dom, QDomNode &current, const QDomNode &child)
@@ -269,10 +277,53 @@ public:
         return out;
     }
 
+    // Writes `node` and everything below it; `depth` is the indentation level.
+    // Elements still open are kept in a list, not on the call stack.
     void writeNode(const QDomNode &node, int depth)
     {
+        if (!node.isElement()) {
+            writeLeaf(node);
+            return;
+        }
+        QList<OpenElement> open;
+        openElement(node.toElement(), depth, open);
+        while (!open.isEmpty()) {
+            OpenElement &top = open.last();
+            if (top.next.isNull()) {
+                closeElement(top);
+                open.removeLast();
+                continue;
+            }
+            const QDomNode child = std::exchange(top.next, top.next.nextSibling());
+            const int childDepth = top.depth + 1;
+            if (top.elementsOnly)
+                newline(childDepth);
+            if (child.isElement())
+                openElement(child.toElement(), childDepth, open);
+            else
+                writeLeaf(child);
+        }
+    }
+
+private:
+    struct Attr
+    {
+        QString prefix, local, value;
+    };
+    // An element whose start tag is written and whose end tag is not yet.
+    struct OpenElement
+    {
+        QDomNode next;  // the next child to write
+        QString prefix, local;
+        qsizetype scopeMark;
+        bool elementsOnly;
+        int depth;
+        QByteArray tail;
+    };
+
+    void writeLeaf(const QDomNode &node)
+    {
         switch (node.nodeType()) {
-        case QDomNode::ElementNode: writeElement(node.toElement(), depth); break;
         case QDomNode::TextNode: appendRaw(out_, node.nodeValue()); break;
         case QDomNode::CDATASectionNode: {
             QString data = node.nodeValue();
@@ -306,12 +357,6 @@ public:
             break;
         }
     }
-
-private:
-    struct Attr
-    {
-        QString prefix, local, value;
-    };
 
     // The URI bound to `prefix`; null when unbound (the empty prefix is bound
     // to no namespace unless declared).
@@ -372,7 +417,9 @@ private:
         out_.append(QByteArray(depth * indent_, ' '));
     }
 
-    void writeElement(const QDomElement &el, int depth)
+    // Writes the start tag of `el`, and either closes it at once ("/>") or
+    // leaves it open on `open` for its children.
+    void openElement(const QDomElement &el, int depth, QList<OpenElement> &open)
     {
         const qsizetype scopeMark = scope_.size();
         QList<Binding> decls = depth == 0 ? rootExtra_ : QList<Binding>();
@@ -445,28 +492,29 @@ private:
             out_.append('"');
         }
 
-        QDomNode child = el.firstChild();
-        const QByteArray tail = std::exchange(tail_, QByteArray());
+        const QDomNode child = el.firstChild();
+        QByteArray tail = std::exchange(tail_, QByteArray());
         if (child.isNull() && tail.isEmpty()) {
             out_.append("/>");
-        } else {
-            out_.append('>');
-            bool elementsOnly = indent_ > 0;
-            for (QDomNode c = child; !c.isNull() && elementsOnly; c = c.nextSibling())
-                elementsOnly = c.isElement() || c.isComment() || c.isProcessingInstruction();
-            for (; !child.isNull(); child = child.nextSibling()) {
-                if (elementsOnly)
-                    newline(depth + 1);
-                writeNode(child, depth + 1);
-            }
-            if (elementsOnly)
-                newline(depth);
-            out_.append(tail);
-            out_.append("</");
-            writeName(prefix, local);
-            out_.append('>');
+            scope_.resize(scopeMark);
+            return;
         }
-        scope_.resize(scopeMark);
+        out_.append('>');
+        bool elementsOnly = indent_ > 0;
+        for (QDomNode c = child; !c.isNull() && elementsOnly; c = c.nextSibling())
+            elementsOnly = c.isElement() || c.isComment() || c.isProcessingInstruction();
+        open.append({child, prefix, local, scopeMark, elementsOnly, depth, std::move(tail)});
+    }
+
+    void closeElement(const OpenElement &el)
+    {
+        if (el.elementsOnly)
+            newline(el.depth);
+        out_.append(el.tail);
+        out_.append("</");
+        writeName(el.prefix, el.local);
+        out_.append('>');
+        scope_.resize(el.scopeMark);
     }
 
     QByteArray &out_;
@@ -479,28 +527,161 @@ private:
     QSet<QString> ambiguous_;
 };
 
-void collectText(const QDomNode &node, QString &out)
-{
-    for (QDomNode c = node.firstChild(); !c.isNull(); c = c.nextSibling()) {
-        if (!c.isElement())
-            continue;
-        if (c.localName() == QLatin1String("t") && c.namespaceURI() == QLatin1String(kNsW))
-            out += c.toElement().text();
-        else
-            collectText(c, out);
-    }
-}
-
 }  // namespace
 
-QXmlStreamReader::TokenType readNextChecked(QXmlStreamReader &r)
+QXmlStreamReader::TokenType readNextChecked(DocxXmlReader &r)
 {
     const QXmlStreamReader::TokenType token = r.readNext();
-    if (token == QXmlStreamReader::DTD)
+    switch (token) {
+    case QXmlStreamReader::Invalid:
+        // The source stops inside a tag of too many attributes: the reader then
+        // sees its bytes end early.
+        if (r.source_.tooManyAttributes() && r.error() == QXmlStreamReader::PrematureEndOfDocumentError)
+            r.raiseError(QStringLiteral("An element has more than %1 attributes").arg(kMaxXmlAttributes));
+        break;
+    case QXmlStreamReader::DTD:
         r.raiseError(QStringLiteral("Document type declarations are not allowed"));  // entities could expand without bound
-    else if (token == QXmlStreamReader::StartElement)
+        break;
+    case QXmlStreamReader::StartElement: {
+        if (r.depth() >= kMaxXmlDepth) {
+            r.raiseError(QStringLiteral("Elements nested deeper than %1 levels").arg(kMaxXmlDepth));
+            break;
+        }
+        const int inForce = (r.namespacesAt_.isEmpty() ? 0 : r.namespacesAt_.last())
+            + int(r.namespaceDeclarations().size());
+        if (inForce > kMaxXmlNamespaces) {
+            r.raiseError(QStringLiteral("More than %1 namespace declarations in force").arg(kMaxXmlNamespaces));
+            break;
+        }
+        r.namespacesAt_.append(inForce);
         refuseBadNames(r);
+        break;
+    }
+    case QXmlStreamReader::EndElement:
+        if (!r.namespacesAt_.isEmpty())
+            r.namespacesAt_.removeLast();
+        break;
+    default:
+        break;
+    }
     return r.tokenType();
+}
+
+bool DocxTreeCost::add(const QXmlStreamReader &r)
+{
+    switch (r.tokenType()) {
+    case QXmlStreamReader::StartElement: {
+        bytes_ += kElementCost + 2 * r.qualifiedName().size();
+        const QXmlStreamAttributes attributes = r.attributes();  // const: read in place
+        const QXmlStreamNamespaceDeclarations declarations = r.namespaceDeclarations();
+        if (!attributes.isEmpty() || !declarations.isEmpty())
+            bytes_ += kAttributeTableCost;
+        for (const QXmlStreamAttribute &a : attributes)
+            bytes_ += kAttributeCost + 2 * (a.qualifiedName().size() + a.value().size());
+        for (const QXmlStreamNamespaceDeclaration &d : declarations)
+            bytes_ += kAttributeCost + 2 * (d.prefix().size() + d.namespaceUri().size());
+        break;
+    }
+    case QXmlStreamReader::Characters:
+    case QXmlStreamReader::Comment:
+        bytes_ += kTextNodeCost + 2 * r.text().size();
+        break;
+    case QXmlStreamReader::ProcessingInstruction:
+        bytes_ += kTextNodeCost + 2 * (r.processingInstructionTarget().size() + r.processingInstructionData().size());
+        break;
+    default:
+        break;
+    }
+    return bytes_ <= kMaxTreeBytes;
+}
+
+QString DocxTreeCost::refusal()
+{
+    return QStringLiteral("Too large to work on as a whole: it would take more than %1 MiB of memory as a tree")
+        .arg(kMaxTreeBytes >> 20);
+}
+
+qint64 DocxXmlSource::readData(char *data, qint64 maxSize)
+{
+    if (cut_)
+        return 0;
+    const qint64 n = QBuffer::readData(data, maxSize);
+    return n > 0 ? scan(data, n) : n;
+}
+
+qint64 DocxXmlSource::scan(const char *data, qint64 size)
+{
+    for (qint64 i = 0; i < size; ++i) {
+        const char c = data[i];
+        switch (state_) {
+        case State::Text: {
+            const void *open = std::memchr(data + i, '<', size_t(size - i));
+            if (!open)
+                return size;
+            i = static_cast<const char *>(open) - data;
+            state_ = State::Open;
+            break;
+        }
+        case State::Open:
+            closing_ = 0;
+            if (c == '/') {
+                state_ = State::EndTag;
+            } else if (c == '?') {
+                state_ = State::Pi;
+            } else if (c == '!') {
+                state_ = State::OpenBang;
+            } else {
+                state_ = State::StartTag;
+                attributes_ = 0;
+                --i;  // the name's first character, or the tag's end
+            }
+            break;
+        case State::OpenBang:
+            state_ = c == '-' ? State::Comment : c == '[' ? State::CData : State::Declaration;
+            break;
+        case State::StartTag:
+            if (c == '"' || c == '\'') {
+                quote_ = c;
+                state_ = State::Quoted;
+            } else if (c == '=') {
+                if (++attributes_ > kMaxXmlAttributes) {
+                    cut_ = true;
+                    return i;
+                }
+            } else if (c == '>') {
+                state_ = State::Text;
+            }
+            break;
+        case State::Quoted: {
+            const void *end = std::memchr(data + i, quote_, size_t(size - i));
+            if (!end)
+                return size;
+            i = static_cast<const char *>(end) - data;
+            state_ = State::StartTag;
+            break;
+        }
+        case State::EndTag:
+        case State::Declaration:
+            if (c == '>')
+                state_ = State::Text;
+            break;
+        case State::Comment:
+        case State::CData:
+        case State::Pi: {
+            // Comments end with "-->", character data with "]]>", instructions with "?>".
+            const char mark = state_ == State::Comment ? '-' : state_ == State::CData ? ']' : '?';
+            const int marks = state_ == State::Pi ? 1 : 2;
+            if (c == mark)
+                ++closing_;
+            else if (c == '>' && closing_ >= marks)
+                state_ = State::Text;
+            else
+                closing_ = 0;
+            break;
+        }
+        }
+    }
+    return size;
 }
 
 QString xmlErrorText(const QXmlStreamReader &r)
@@ -516,10 +697,24 @@ bool parseXml(const QByteArray &bytes, QDomDocument &dom, QString &err)
     dom = QDomDocument();
     DocxXmlReader r(bytes);
     UriTable uris;
+    DocxTreeCost cost;
     QDomNode current;  // null at document level: the document has no node before its first child exists
+    QString text;      // text read since the last node; the reader may hand one text over in pieces
+    auto flushText = [&] {
+        if (!text.isEmpty() && !current.isNull())
+            current.appendChild(dom.createTextNode(text));
+        text.clear();
+    };
     const QString xmlns = QStringLiteral("xmlns");
     while (!r.atEnd()) {
-        switch (readNextChecked(r)) {
+        const QXmlStreamReader::TokenType token = readNextChecked(r);
+        if (!r.hasError() && !cost.add(r))
+            r.raiseError(DocxTreeCost::refusal());
+        if (r.hasError())
+            break;
+        if (token != QXmlStreamReader::Characters || r.isCDATA())
+            flushText();
+        switch (token) {
         case QXmlStreamReader::StartDocument:
             if (!r.documentVersion().isEmpty())
                 dom.appendChild(dom.createProcessingInstruction(QStringLiteral("xml"), declarationData(r)));
@@ -554,7 +749,7 @@ bool parseXml(const QByteArray &bytes, QDomDocument &dom, QString &err)
             if (r.isCDATA())
                 current.appendChild(dom.createCDATASection(r.text().toString()));
             else
-                appendText(dom, current, r.text().toString());
+                text += r.text();
             break;
         case QXmlStreamReader::Comment:
             appendChildOrTop(dom, current, dom.createComment(r.text().toString()));
@@ -679,12 +874,25 @@ QDomElement childElementNS(const QDomNode &parent, const char *localName, const 
 
 QDomElement firstElementNS(const QDomNode &root, const char *localName, const char *namespaceUri)
 {
-    for (QDomElement c = root.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
-        if (c.localName() == QLatin1String(localName) && c.namespaceURI() == QLatin1String(namespaceUri))
-            return c;
-        const QDomElement inner = firstElementNS(c, localName, namespaceUri);
-        if (!inner.isNull())
-            return inner;
+    for (QDomNode n = nextInTree(root, root); !n.isNull(); n = nextInTree(n, root)) {
+        if (n.isElement() && n.localName() == QLatin1String(localName)
+            && n.namespaceURI() == QLatin1String(namespaceUri))
+            return n.toElement();
+    }
+    return {};
+}
+
+QDomNode nextInTree(const QDomNode &node, const QDomNode &root, bool enter)
+{
+    if (enter) {
+        const QDomNode child = node.firstChild();
+        if (!child.isNull())
+            return child;
+    }
+    for (QDomNode n = node; !n.isNull() && n != root; n = n.parentNode()) {
+        const QDomNode sibling = n.nextSibling();
+        if (!sibling.isNull())
+            return sibling;
     }
     return {};
 }
@@ -703,7 +911,13 @@ bool onOffValue(const QDomElement &property)
 QString paragraphText(const QDomElement &el)
 {
     QString text;
-    collectText(el, text);
+    for (QDomNode n = nextInTree(el, el); !n.isNull();) {
+        const bool isText = n.isElement() && n.localName() == QLatin1String("t")
+            && n.namespaceURI() == QLatin1String(kNsW);
+        if (isText)
+            text += n.toElement().text();
+        n = nextInTree(n, el, !isText);
+    }
     return text;
 }
 

@@ -14,28 +14,91 @@
 // Prefix to namespace URI bindings in force at some point of a document.
 using DocxNamespaceBindings = QList<QPair<QString, QString>>;
 
-// A stream reader over bytes in memory that decodes them a block at a time.
-// Handed the whole array at once, the reader decodes all of it first: for a
-// large part that is twice its size again in memory, and slower.
+// What a part may hold. Real documents nest a few levels of tables (each level
+// costs w:tbl, w:tr and w:tc, then w:p, w:r and w:t) inside a few levels of
+// content controls and drawings; their elements carry a few dozen attributes
+// at most (the root: its namespace declarations). Deeper or wider markup is
+// refused, so that no walk over a tree needs a deep stack and no step that
+// looks through an element's attributes or the namespaces in force becomes a
+// search through thousands.
+inline constexpr int kMaxXmlDepth = 256;           // elements open at once
+inline constexpr int kMaxXmlAttributes = 256;      // on one element, namespace declarations included
+inline constexpr int kMaxXmlNamespaces = 256;      // namespace declarations in force at once
+// What a tree built from one part may take in memory, as counted by
+// DocxTreeCost: parts that would take more are refused rather than built.
+inline constexpr qint64 kMaxTreeBytes = qint64(1) << 30;
+
+// The memory a DOM tree takes, counted token by token as a part is read: an
+// element, each attribute, each text node and each character of text and
+// values, at what they cost in a QDomDocument (an element with attributes
+// also carries a table for them).
+class DocxTreeCost
+{
+public:
+    // Adds the current token of `r`; false once the total is over kMaxTreeBytes.
+    bool add(const QXmlStreamReader &r);
+    qint64 bytes() const { return bytes_; }
+    // The refusal text for a part over the limit.
+    static QString refusal();
+
+private:
+    qint64 bytes_ = 0;
+};
+
+// The bytes of a part as a device that counts the attributes of each start tag
+// on the way in: the stream reader checks a tag's attributes against each
+// other once it has read the whole tag, so a tag of many thousands would cost
+// millions of comparisons before any check of ours could see it. The device
+// ends early (as if the bytes ended there) at the first tag with more than
+// kMaxXmlAttributes.
+class DocxXmlSource : public QBuffer
+{
+public:
+    bool tooManyAttributes() const { return cut_; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override;
+
+private:
+    enum class State : unsigned char { Text, Open, OpenBang, StartTag, Quoted, EndTag, Comment, CData, Pi, Declaration };
+    // How many bytes of `data` to pass on: all of them, or up to the tag that has too many attributes.
+    qint64 scan(const char *data, qint64 size);
+
+    State state_ = State::Text;
+    char quote_ = 0;
+    int attributes_ = 0;
+    int closing_ = 0;  // how much of the current construct's closing delimiter was seen
+    bool cut_ = false;
+};
+
+// A stream reader over bytes in memory that decodes them a block at a time
+// (handed the whole array at once, the reader decodes all of it first: for a
+// large part that is twice its size again in memory, and slower), and keeps
+// what the limits above need to know.
 class DocxXmlReader : public QXmlStreamReader
 {
 public:
     explicit DocxXmlReader(const QByteArray &bytes)
     {
-        buffer_.setData(bytes);
-        buffer_.open(QIODevice::ReadOnly);
-        setDevice(&buffer_);
+        source_.setData(bytes);
+        source_.open(QIODevice::ReadOnly);
+        setDevice(&source_);
     }
+    // Elements open at the current token.
+    int depth() const { return int(namespacesAt_.size()); }
 
 private:
-    QBuffer buffer_;
+    friend QXmlStreamReader::TokenType readNextChecked(DocxXmlReader &r);
+    DocxXmlSource source_;
+    QList<int> namespacesAt_;  // declarations in force inside each open element
 };
 
 // The next token of `r`, refusing (as a reader error) what a part must not hold
 // and the stream reader lets through: a document type declaration, an element
 // or attribute name that is not a qualified XML name, a prefix declared twice
-// on one element. Every pass over a part reads through it.
-QXmlStreamReader::TokenType readNextChecked(QXmlStreamReader &r);
+// on one element, and markup beyond the limits above. Every pass over a part
+// reads through it.
+QXmlStreamReader::TokenType readNextChecked(DocxXmlReader &r);
 // The reader's error as "XML parse error at line %1 col %2: %3".
 QString xmlErrorText(const QXmlStreamReader &r);
 
@@ -43,7 +106,8 @@ QString xmlErrorText(const QXmlStreamReader &r);
 // text (a space between two runs is content) and keeps every namespace
 // declaration as an attribute of its element, so a part written back declares
 // what the source declared, where it declared it. Document type declarations
-// are refused. On failure `err` is "XML parse error at line %1 col %2: %3".
+// are refused, and so is a part whose tree would take more than kMaxTreeBytes.
+// On failure `err` is "XML parse error at line %1 col %2: %3".
 bool parseXml(const QByteArray &bytes, QDomDocument &dom, QString &err);
 
 // Checks that `bytes` is a well-formed XML document, with the texts of parseXml,
@@ -84,6 +148,10 @@ QByteArray escapeXmlText(const QString &text);
 QDomElement childElementNS(const QDomNode &parent, const char *localName, const char *namespaceUri);
 // The first element in document order below `root` in `namespaceUri` named `localName`.
 QDomElement firstElementNS(const QDomNode &root, const char *localName, const char *namespaceUri);
+// The node after `node` in document order within the subtree of `root` (null
+// past its end); with `enter` false, the children of `node` are passed over.
+// Walks built on it need no stack, however deep the tree.
+QDomNode nextInTree(const QDomNode &node, const QDomNode &root, bool enter = true);
 // The w:val attribute; empty when absent.
 QString wVal(const QDomElement &el);
 // An on/off property element: on unless its w:val is "0", "false" or "off"
