@@ -101,7 +101,8 @@ const QByteArray kRels = "<Relationships xmlns=\"http://schemas.openxmlformats.o
 
 // A package whose body, core properties, styles and header each nest `extra`
 // levels more than the deepest markup allowed (0: exactly that deep). The body
-// is 40 tables deep, then content controls down to a hyperlinked run.
+// is 40 tables deep, then 30 content controls, then a paragraph whose run sits
+// in a hyperlink and in smart tags down to the deepest level.
 QByteArray deepPackage(int extra)
 {
     const int depth = kMaxXmlDepth + extra;
@@ -111,11 +112,11 @@ QByteArray deepPackage(int extra)
         tables += "<w:tbl><w:tr><w:tc>" + cell;
         closeTables += "</w:tc></w:tr></w:tbl>";
     }
-    // w:document, w:body, 120 for the tables; the paragraph, link, run and text take 4.
-    const int controls = (depth - 2 - 120 - 4) / 2;
-    const QByteArray run = "<w:p><w:hyperlink><w:r><w:t>deep</w:t></w:r></w:hyperlink></w:p>";
-    const QByteArray inner = (depth - 126) % 2 ? "<w:customXml>" + run + "</w:customXml>" : run;
-    const QByteArray body = tables + nested({"w:sdt", "w:sdtContent"}, controls, inner) + closeTables
+    // w:document, w:body, 120 for the tables, 60 for the controls; the
+    // paragraph, link, run and text take 4, smart tags the rest.
+    const QByteArray run = nested({"w:smartTag"}, depth - 2 - 120 - 60 - 4, "<w:r><w:t>deep</w:t></w:r>");
+    const QByteArray body = tables
+        + nested({"w:sdt", "w:sdtContent"}, 30, "<w:p><w:hyperlink>" + run + "</w:hyperlink></w:p>") + closeTables
         + "<w:p/><w:sectPr><w:headerReference w:type=\"default\" r:id=\"rId1\"/></w:sectPr>";
     const QByteArray core = "<cp:coreProperties xmlns:cp=\"http://schemas.openxmlformats.org/package/2006/metadata/"
                             "core-properties\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
