@@ -143,11 +143,10 @@ bool isUtf8(const QXmlStreamReader &r, const QByteArray &bytes)
         && !bytes.startsWith("\xFE\xFF") && !bytes.startsWith("\xFF\xFE");
 }
 
-DocxNamespaceBindings declarationsOf(const QXmlStreamReader &r)
+DocxNamespaceBindings declarationsOf(const DocxXmlReader &r)
 {
     DocxNamespaceBindings here;
-    const QXmlStreamNamespaceDeclarations declarations = r.namespaceDeclarations();  // const: no copy made
-    for (const QXmlStreamNamespaceDeclaration &d : declarations)
+    for (const QXmlStreamNamespaceDeclaration &d : r.declarations())
         here.append({d.prefix().toString(), d.namespaceUri().toString()});
     return here;
 }

@@ -93,7 +93,7 @@ QString printableName(QStringView name)
     return shown;
 }
 
-void refuseBadNames(QXmlStreamReader &r)
+void refuseBadNames(DocxXmlReader &r)
 {
     auto refuse = [&r](QStringView name) {
         r.raiseError(QStringLiteral("'%1' is not a valid XML name").arg(printableName(name)));
@@ -105,7 +105,7 @@ void refuseBadNames(QXmlStreamReader &r)
         if (!isQualifiedName(a.qualifiedName()))
             return refuse(a.qualifiedName());
     }
-    const QXmlStreamNamespaceDeclarations decls = r.namespaceDeclarations();
+    const QXmlStreamNamespaceDeclarations &decls = r.declarations();
     for (qsizetype i = 0; i < decls.size(); ++i) {
         const QStringView prefix = decls[i].prefix();
         if (!prefix.isEmpty() && (prefix.contains(QLatin1Char(':')) || !isQualifiedName(prefix)))
@@ -547,8 +547,8 @@ QXmlStreamReader::TokenType readNextChecked(DocxXmlReader &r)
             r.raiseError(QStringLiteral("Elements nested deeper than %1 levels").arg(kMaxXmlDepth));
             break;
         }
-        const int inForce = (r.namespacesAt_.isEmpty() ? 0 : r.namespacesAt_.last())
-            + int(r.namespaceDeclarations().size());
+        r.declarations_ = r.namespaceDeclarations();
+        const int inForce = (r.namespacesAt_.isEmpty() ? 0 : r.namespacesAt_.last()) + int(r.declarations_.size());
         if (inForce > kMaxXmlNamespaces) {
             r.raiseError(QStringLiteral("More than %1 namespace declarations in force").arg(kMaxXmlNamespaces));
             break;
@@ -567,13 +567,13 @@ QXmlStreamReader::TokenType readNextChecked(DocxXmlReader &r)
     return r.tokenType();
 }
 
-bool DocxTreeCost::add(const QXmlStreamReader &r)
+bool DocxTreeCost::add(const DocxXmlReader &r)
 {
     switch (r.tokenType()) {
     case QXmlStreamReader::StartElement: {
         bytes_ += kElementCost + 2 * r.qualifiedName().size();
         const QXmlStreamAttributes attributes = r.attributes();  // const: read in place
-        const QXmlStreamNamespaceDeclarations declarations = r.namespaceDeclarations();
+        const QXmlStreamNamespaceDeclarations &declarations = r.declarations();
         if (!attributes.isEmpty() || !declarations.isEmpty())
             bytes_ += kAttributeTableCost;
         for (const QXmlStreamAttribute &a : attributes)
@@ -722,9 +722,8 @@ bool parseXml(const QByteArray &bytes, QDomDocument &dom, QString &err)
         case QXmlStreamReader::StartElement: {
             QDomElement e = dom.createElementNS(uris(r.namespaceUri()), r.qualifiedName().toString());
             // Held const, the reader's lists are read in place, not copied.
-            const QXmlStreamNamespaceDeclarations declarations = r.namespaceDeclarations();
             const QXmlStreamAttributes attributes = r.attributes();
-            for (const QXmlStreamNamespaceDeclaration &d : declarations) {
+            for (const QXmlStreamNamespaceDeclaration &d : r.declarations()) {
                 const QString qname = d.prefix().isEmpty() ? xmlns : xmlns + QLatin1Char(':') + d.prefix().toString();
                 e.setAttributeNS(xmlnsUri(), qname, d.namespaceUri().toString());
             }

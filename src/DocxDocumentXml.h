@@ -28,6 +28,8 @@ inline constexpr int kMaxXmlNamespaces = 256;      // namespace declarations in 
 // DocxTreeCost: parts that would take more are refused rather than built.
 inline constexpr qint64 kMaxTreeBytes = qint64(1) << 30;
 
+class DocxXmlReader;
+
 // The memory a DOM tree takes, counted token by token as a part is read: an
 // element, each attribute, each text node and each character of text and
 // values, at what they cost in a QDomDocument (an element with attributes
@@ -36,7 +38,7 @@ class DocxTreeCost
 {
 public:
     // Adds the current token of `r`; false once the total is over kMaxTreeBytes.
-    bool add(const QXmlStreamReader &r);
+    bool add(const DocxXmlReader &r);
     qint64 bytes() const { return bytes_; }
     // The refusal text for a part over the limit.
     static QString refusal();
@@ -86,11 +88,15 @@ public:
     }
     // Elements open at the current token.
     int depth() const { return int(namespacesAt_.size()); }
+    // The namespace declarations of the current start tag (asked for once:
+    // the reader works them out again on every call).
+    const QXmlStreamNamespaceDeclarations &declarations() const { return declarations_; }
 
 private:
     friend QXmlStreamReader::TokenType readNextChecked(DocxXmlReader &r);
     DocxXmlSource source_;
     QList<int> namespacesAt_;  // declarations in force inside each open element
+    QXmlStreamNamespaceDeclarations declarations_;
 };
 
 // The next token of `r`, refusing (as a reader error) what a part must not hold
