@@ -605,8 +605,15 @@ qint64 DocxXmlSource::readData(char *data, qint64 maxSize)
 {
     if (cut_)
         return 0;
+    const qint64 at = pos();
     const qint64 n = QBuffer::readData(data, maxSize);
-    return n > 0 ? scan(data, n) : n;
+    // Bytes read again (after a seek back) were counted already.
+    const qint64 seen = qBound<qint64>(0, scanned_ - at, n);
+    if (n <= seen)
+        return n;
+    const qint64 passed = seen + scan(data + seen, n - seen);
+    scanned_ = at + passed;
+    return passed;
 }
 
 qint64 DocxXmlSource::scan(const char *data, qint64 size)

@@ -70,6 +70,7 @@ private:
     char quote_ = 0;
     int attributes_ = 0;
     int closing_ = 0;  // how much of the current construct's closing delimiter was seen
+    qint64 scanned_ = 0;  // bytes of the part looked at so far
     bool cut_ = false;
 };
 

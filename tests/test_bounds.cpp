@@ -233,6 +233,14 @@ TEST(Width, WideMarkupCostsTimeInProportionOrIsRefusedAtOnce)
     EXPECT_FALSE(checkXml("<!-- a=1 --><?pi a=1?>" + attributes(kMaxXmlAttributes + 1), err));
     EXPECT_TRUE(err.endsWith("An element has more than 256 attributes")) << err.toStdString();
     EXPECT_FALSE(checkXml(attributes(100'000), err));
+    // Tags are counted across the blocks the reader takes, past markup whose
+    // text holds what a tag holds.
+    const QByteArray filler = repeated("<b><!-- x=\"1\" > --><![CDATA[ y=2 > ]]><?pi z=3 ?>" + attributes(200)
+                                           + "</b>",
+                                       100);
+    EXPECT_TRUE(checkXml("<r>" + filler + attributes(kMaxXmlAttributes) + "</r>", err)) << err.toStdString();
+    EXPECT_FALSE(checkXml("<r>" + filler + attributes(kMaxXmlAttributes + 1) + "</r>", err));
+    EXPECT_TRUE(err.endsWith("An element has more than 256 attributes")) << err.toStdString();
     auto declarations = [](int n, int from) {
         QByteArray xml;
         for (int i = from; i < from + n; ++i)
