@@ -59,12 +59,12 @@ LXDOCX_API const char *lxDocx_version(void)
 
 LXDOCX_API DocxHandle *lxDocx_open(const char *path)
 {
-    return handleFor(DocxReader::open(QString::fromUtf8(path)), nullptr);
+    return handleFor(DocxReader::open(docxDecodeName(path)), nullptr);
 }
 
 LXDOCX_API DocxHandle *lxDocx_create_blank(const char *path)
 {
-    return handleFor(DocxReader::createBlank(QString::fromUtf8(path)), "createBlank returned null");
+    return handleFor(DocxReader::createBlank(docxDecodeName(path)), "createBlank returned null");
 }
 
 LXDOCX_API void lxDocx_close(DocxHandle *h)
@@ -102,7 +102,7 @@ LXDOCX_API int lxDocx_save_as(DocxHandle *h, const char *path)
 {
     if (!usable(h))
         return 0;
-    if (DocxWriter::saveVersion(*h->doc, QString::fromUtf8(path)))
+    if (DocxWriter::saveVersion(*h->doc, docxDecodeName(path)))
         return 1;
     h->lastError = QStringLiteral("DocxWriter::saveVersion failed");
     return 0;

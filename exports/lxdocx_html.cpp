@@ -22,13 +22,13 @@ LXDOCX_API int lxDocx_write_html(const char *path, const char *html)
 {
     if (!path || !html)
         return 0;
-    const std::unique_ptr<DocxDocument> doc(
-        validOrReport(DocxReader::createBlank(QString::fromUtf8(path)), "createBlank returned null"));
-    if (!doc)
-        return 0;
+    // Built in memory and saved once: the file at `path` stays as it was
+    // until the new package replaces it whole.
+    const std::unique_ptr<DocxDocument> doc(DocxReader::blank(docxDecodeName(path)));
     if (DocxWriter::buildAndSave(*doc, QString::fromUtf8(html)))
         return 1;
-    setLibraryError(QStringLiteral("lxDocx_write_html: build or save failed"));
+    const QString saveError = doc->errorString();
+    setLibraryError(saveError.isEmpty() ? QStringLiteral("lxDocx_write_html: build or save failed") : saveError);
     return 0;
 }
 

@@ -13,10 +13,10 @@ LXDOCX_API int lxDocx_resave_full(const char *srcPath, const char *dstPath)
 {
     if (!srcPath || !dstPath)
         return 0;
-    const std::unique_ptr<DocxDocument> doc(validOrReport(DocxReader::open(QString::fromUtf8(srcPath)), nullptr));
+    const std::unique_ptr<DocxDocument> doc(validOrReport(DocxReader::open(docxDecodeName(srcPath)), nullptr));
     if (!doc)
         return 0;
-    if (docxResave(*doc) && DocxWriter::saveVersion(*doc, QString::fromUtf8(dstPath)))
+    if (docxResave(*doc) && DocxWriter::saveVersion(*doc, docxDecodeName(dstPath)))
         return 1;
     setLibraryError(QStringLiteral("lxDocx_resave_full: populate/saveSection/save failed"));
     return 0;

@@ -396,7 +396,7 @@ QDomElement DocxDocument::Body::sectionElement(const QByteArray &bytes)
 
 bool DocxDocument::loadBody()
 {
-    return body_->scan(entries.value(QString::fromLatin1(kPartDocument)), false, error);
+    return body_->scan(entries.value(mainPart), false, error);
 }
 
 bool DocxDocument::bodyLayout(DocxBodyLayout &layout)
@@ -405,7 +405,7 @@ bool DocxDocument::bodyLayout(DocxBodyLayout &layout)
         return false;
     storeBody();
     QString err;
-    if (!body_->layoutScanned && !body_->scan(entries.value(QString::fromLatin1(kPartDocument)), true, err))
+    if (!body_->layoutScanned && !body_->scan(entries.value(mainPart), true, err))
         return false;
     layout = body_->layout;
     return body_->laidOut;
@@ -415,36 +415,35 @@ bool DocxDocument::bodyTreeFits(QString &err) const
 {
     QString scanErr;
     if (!body_->domBuilt && body_->treeBytes < 0)
-        body_->scan(entries.value(QString::fromLatin1(kPartDocument)), false, scanErr);
+        body_->scan(entries.value(mainPart), false, scanErr);
     if (body_->domBuilt || body_->treeBytes <= kMaxTreeBytes)
         return true;
-    err = QStringLiteral("%1: %2").arg(QLatin1String(kPartDocument),
-                                       body_->treeError.isEmpty() ? DocxTreeCost::refusal() : body_->treeError);
+    err = QStringLiteral("%1: %2").arg(mainPart, body_->treeError.isEmpty() ? DocxTreeCost::refusal() : body_->treeError);
     return false;
 }
 
 void DocxDocument::setBodyBytes(const QByteArray &bytes)
 {
-    entries.insert(QString::fromLatin1(kPartDocument), bytes);
+    entries.insert(mainPart, bytes);
     *body_ = Body();
 }
 
 QDomDocument &DocxDocument::dom()
 {
-    body_->ensureDom(entries.value(QString::fromLatin1(kPartDocument)));
+    body_->ensureDom(entries.value(mainPart));
     body_->domChanged = true;
     return body_->dom;
 }
 
 const QDomDocument &DocxDocument::dom() const
 {
-    body_->ensureDom(entries.value(QString::fromLatin1(kPartDocument)));
+    body_->ensureDom(entries.value(mainPart));
     return body_->dom;
 }
 
 QDomElement DocxDocument::lastSection()
 {
-    const QDomElement sp = body_->sectionElement(entries.value(QString::fromLatin1(kPartDocument)));
+    const QDomElement sp = body_->sectionElement(entries.value(mainPart));
     if (sp.isNull())
         return sp;
     if (body_->domBuilt)
@@ -456,12 +455,12 @@ QDomElement DocxDocument::lastSection()
 
 QDomElement DocxDocument::lastSection() const
 {
-    return body_->sectionElement(entries.value(QString::fromLatin1(kPartDocument)));
+    return body_->sectionElement(entries.value(mainPart));
 }
 
 void DocxDocument::storeBody()
 {
-    const QString name = QString::fromLatin1(kPartDocument);
+    const QString &name = mainPart;
     if (body_->domBuilt) {
         if (body_->domChanged)
             entries.insert(name, serializeXml(body_->dom, 0));

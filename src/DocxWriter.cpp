@@ -224,7 +224,7 @@ bool buildIntoBytes(DocxDocument &doc, const SourceWalk &walk, const DocxBodyLay
     }
     if (!first || first->kind != DocxBodyElement::Paragraph)
         return false;
-    QByteArray bytes = doc.entries.value(QString::fromLatin1(kPartDocument));
+    QByteArray bytes = doc.entries.value(doc.mainPart);
     QDomDocument scratch;
     QDomElement templatePara;  // the tree of that paragraph alone
     QString err;
@@ -298,8 +298,9 @@ bool DocxWriter::saveVersion(DocxDocument &doc, const QString &path)
 {
     storeDocumentXml(doc);
     QString err;
-    if (!packZip(doc.entries, path, err, &doc.source)) {
-        writerWarning() << "DocxWriter::saveVersion failed:" << err;
+    if (!packZip(doc, path, err)) {
+        writerWarning() << "saveVersion:" << err;
+        doc.error = err;
         return false;
     }
     return true;
