@@ -7,16 +7,30 @@
 #include <QHash>
 #include <QXmlStreamReader>
 
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
 namespace {
 
-struct SectionScan
+// Opening lays out this many top-level elements of the body at most (24 MB of
+// records), so that the edits that need the layout usually find it made; a
+// body of more is laid out again when an edit needs it.
+constexpr qsizetype kLaidOutAtOpen = qsizetype(1) << 20;
+
+// What one scan of the body found.
+struct BodyScan
 {
+    // The last section.
     bool located = false;
     bool found = false;
     qsizetype start = 0;
     qsizetype end = 0;
     DocxNamespaceBindings scope;
-    qint64 treeBytes = 0;
+    qint64 treeBytes = 0;  // what a tree of the part would take
+    // The layout, when one was asked for.
+    bool laidOut = false;   // it pins down
+    bool gaveUp = false;    // the body has more top-level elements than the scan was to lay out
 };
 
 // An element as the stream reader saw it, in UTF-16 units.
@@ -67,6 +81,16 @@ public:
             units_ = 0;
         }
         while (units_ < units && i_ < n_) {
+            if (units - units_ >= 8 && n_ - i_ >= 8) {
+                // Eight characters of ASCII at a time: one unit a byte.
+                quint64 word;
+                std::memcpy(&word, d_ + i_, 8);
+                if (!(word & 0x8080808080808080ULL)) {
+                    units_ += 8;
+                    i_ += 8;
+                    continue;
+                }
+            }
             const uchar c = d_[i_];
             const int len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
             units_ += len == 4 ? 2 : 1;
@@ -83,6 +107,29 @@ private:
     qint64 units_ = 0;
 };
 
+// Whether the start tag of an element named `name` opens at `at`: '<', the
+// name, then '>', '/' or a space.
+bool opensAt(const QByteArray &bytes, qsizetype at, QStringView name)
+{
+    if (at < 0 || at >= bytes.size() || bytes.at(at) != '<')
+        return false;
+    qsizetype end = at + 1;
+    const bool ascii = std::all_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    if (ascii) {
+        for (const QChar c : name) {
+            if (end >= bytes.size() || bytes.at(end) != char(c.unicode()))
+                return false;
+            ++end;
+        }
+    } else {
+        const QByteArray utf8 = name.toUtf8();
+        if (!QByteArrayView(bytes).sliced(end).startsWith(utf8))
+            return false;
+        end += utf8.size();
+    }
+    return end < bytes.size() && (bytes.at(end) == '>' || bytes.at(end) == '/' || QChar::isSpace(uchar(bytes.at(end))));
+}
+
 // Where the start tag of an element named `name` begins, from the reader's
 // offset of the token before it: the offset sits at the '<', or up to two
 // characters past it (at the very start of a document without a declaration),
@@ -92,19 +139,11 @@ qsizetype startTagAt(const QByteArray &bytes, ByteOffsets &offsets, qint64 start
     const qsizetype a = offsets.at(startChar);
     if (a < 0)
         return -1;
-    const QByteArray open = '<' + name.toUtf8();
-    const QByteArrayView all(bytes);
     qsizetype afterSpace = a;
     while (afterSpace < bytes.size() && QChar::isSpace(uchar(bytes.at(afterSpace))))
         ++afterSpace;
-    auto opensHere = [&](qsizetype at) {
-        if (at < 0 || at + open.size() >= bytes.size() || all.sliced(at, open.size()) != open)
-            return false;
-        const char next = bytes.at(at + open.size());
-        return next == '>' || next == '/' || QChar::isSpace(uchar(next));
-    };
     for (qsizetype candidate : {a, a - 1, a - 2, afterSpace}) {
-        if (opensHere(candidate))
+        if (opensAt(bytes, candidate, name))
             return candidate;
     }
     return -1;
@@ -169,9 +208,13 @@ DocxBodyElement bodyElementKind(const QXmlStreamReader &r, const QString &w)
 class LayoutPins
 {
 public:
-    LayoutPins(const QByteArray &bytes, DocxBodyLayout &layout) : bytes_(bytes), offsets_(bytes), layout_(layout) {}
+    LayoutPins(const QByteArray &bytes, DocxBodyLayout &layout, qsizetype maxChildren)
+        : bytes_(bytes), offsets_(bytes), layout_(layout), maxChildren_(maxChildren)
+    {
+    }
 
     bool pinned() const { return ok_ && bodyPinned_; }
+    bool gaveUp() const { return gaveUp_; }
     void root(const QXmlStreamReader &r, qint64 startChar)
     {
         ok_ = isUtf8(r, bytes_);
@@ -194,6 +237,11 @@ public:
     }
     void childStart(const QXmlStreamReader &r, qint64 startChar, DocxBodyElement kind)
     {
+        if (ok_ && layout_.children.size() >= maxChildren_) {
+            gaveUp_ = true;
+            ok_ = false;
+            layout_.children = {};
+        }
         child_ = {ok_ ? startTagAt(bytes_, offsets_, startChar, r.qualifiedName()) : -1, 0, kind};
         ok_ = ok_ && child_.start >= 0;
     }
@@ -209,15 +257,17 @@ private:
     const QByteArray &bytes_;
     ByteOffsets offsets_;
     DocxBodyLayout &layout_;
+    qsizetype maxChildren_;
     DocxBodyChild child_;
     bool ok_ = false;
     bool bodyPinned_ = false;
+    bool gaveUp_ = false;
 };
 
 // One pass of the stream reader over the part: checks that it is well-formed,
 // finds the last top-level w:sectPr, counts what a tree of the part would take
-// and, given a layout, lays out the body's top-level elements.
-bool scanBody(const QByteArray &bytes, SectionScan &scan, DocxBodyLayout *layout, bool &laidOut, QString &err)
+// and, given a layout, lays out up to `maxChildren` top-level elements of the body.
+bool scanBody(const QByteArray &bytes, BodyScan &scan, DocxBodyLayout *layout, qsizetype maxChildren, QString &err)
 {
     DocxXmlReader r(bytes);
     DocxTreeCost cost;
@@ -226,7 +276,7 @@ bool scanBody(const QByteArray &bytes, SectionScan &scan, DocxBodyLayout *layout
     QList<DocxNamespaceBindings> openDeclared, lastDeclared;  // around the section being read, and the last one read
     ElementSpan open, last;
     DocxBodyLayout scratch;
-    LayoutPins pins(bytes, layout ? *layout : scratch);
+    LayoutPins pins(bytes, layout ? *layout : scratch, maxChildren);
     if (layout)
         *layout = DocxBodyLayout();
     bool found = false, bodyDone = false;
@@ -296,7 +346,8 @@ bool scanBody(const QByteArray &bytes, SectionScan &scan, DocxBodyLayout *layout
         scan.end = elementEndAt(bytes, offsets, last.endChar);
         scan.located = scan.start >= 0 && scan.end > scan.start;
     }
-    laidOut = layout && pins.pinned();
+    scan.laidOut = layout && pins.pinned();
+    scan.gaveUp = pins.gaveUp();
     return true;
 }
 
@@ -326,18 +377,16 @@ QDomElement lastSectPr(const QDomDocument &dom)
 
 void DocxDocument::Body::ensureDom(const QByteArray &bytes)
 {
-    if (domBuilt)
+    if (domBuilt || !treeError.isEmpty())
         return;
     QString err;
-    if (treeBytes > kMaxTreeBytes) {
-        treeError = DocxTreeCost::refusal();
-        return;
-    }
-    if (!parseXml(bytes, dom, err)) {
+    if (treeBytes > kMaxTreeBytes)
+        err = DocxTreeCost::refusal();
+    if (!err.isEmpty() || !parseXml(bytes, dom, err)) {
         // Nothing is built: edits keep going to the bytes and the section's own tree.
         treeError = err;
         treeBytes = kMaxTreeBytes + 1;  // not tried again
-        documentWarning() << "DocxDocument: cannot parse document.xml:" << err;
+        documentWarning() << "DocxDocument: cannot read the body as a whole:" << err;
         return;
     }
     domBuilt = true;
@@ -354,13 +403,15 @@ void DocxDocument::Body::ensureDom(const QByteArray &bytes)
     sectionParsed = sectionChanged = false;
 }
 
-bool DocxDocument::Body::scan(const QByteArray &bytes, bool withLayout, QString &err)
+bool DocxDocument::Body::scan(const QByteArray &bytes, qsizetype maxChildren, QString &err)
 {
-    SectionScan found;
+    BodyScan found;
     sectionScanned = true;
-    if (withLayout)
-        layoutScanned = true;
-    if (!scanBody(bytes, found, withLayout ? &layout : nullptr, laidOut, err))
+    if (maxChildren > 0) {
+        layoutScanned = true;  // a body that does not parse has no layout to look for again
+        laidOut = false;
+    }
+    if (!scanBody(bytes, found, maxChildren > 0 ? &layout : nullptr, maxChildren, err))
         return false;
     sectionLocated = found.located;
     sectionFound = found.found;
@@ -368,13 +419,17 @@ bool DocxDocument::Body::scan(const QByteArray &bytes, bool withLayout, QString 
     sectionEnd = found.end;
     sectionScope = found.scope;
     treeBytes = found.treeBytes;
+    if (maxChildren > 0) {
+        layoutScanned = !found.gaveUp;
+        laidOut = found.laidOut;
+    }
     return true;
 }
 
 QDomElement DocxDocument::Body::sectionElement(const QByteArray &bytes)
 {
     QString err;
-    if (!domBuilt && !sectionScanned && !scan(bytes, false, err))
+    if (!domBuilt && !sectionScanned && !scan(bytes, 0, err))
         documentWarning() << "DocxDocument: the body does not parse:" << err;
     if (domBuilt || !sectionLocated) {
         ensureDom(bytes);
@@ -396,7 +451,7 @@ QDomElement DocxDocument::Body::sectionElement(const QByteArray &bytes)
 
 bool DocxDocument::loadBody()
 {
-    return body_->scan(entries.value(mainPart), false, error);
+    return body_->scan(entries.value(mainPart), kLaidOutAtOpen, error);
 }
 
 bool DocxDocument::bodyLayout(DocxBodyLayout &layout)
@@ -405,7 +460,8 @@ bool DocxDocument::bodyLayout(DocxBodyLayout &layout)
         return false;
     storeBody();
     QString err;
-    if (!body_->layoutScanned && !body_->scan(entries.value(mainPart), true, err))
+    if (!body_->layoutScanned
+        && !body_->scan(entries.value(mainPart), std::numeric_limits<qsizetype>::max(), err))
         return false;
     layout = body_->layout;
     return body_->laidOut;
@@ -415,7 +471,7 @@ bool DocxDocument::bodyTreeFits(QString &err) const
 {
     QString scanErr;
     if (!body_->domBuilt && body_->treeBytes < 0)
-        body_->scan(entries.value(mainPart), false, scanErr);
+        body_->scan(entries.value(mainPart), 0, scanErr);
     if (body_->domBuilt || body_->treeBytes <= kMaxTreeBytes)
         return true;
     err = QStringLiteral("%1: %2").arg(mainPart, body_->treeError.isEmpty() ? DocxTreeCost::refusal() : body_->treeError);

@@ -22,11 +22,11 @@ struct DocxDocument::Body
     qsizetype sectionEnd = 0;
     DocxNamespaceBindings sectionScope;
     qint64 treeBytes = -1;  // what the tree would take, as the scan counted it; -1: not counted
-    // The body's top-level elements, laid out by a scan of their own when first
-    // asked for (opening needs none of it).
+    // The body's top-level elements, laid out by the scan at open unless there
+    // are very many, then by a scan of their own when an edit asks for them.
     DocxBodyLayout layout;
-    bool layoutScanned = false;
-    bool laidOut = false;
+    bool layoutScanned = false;  // `layout` is that of the current bytes
+    bool laidOut = false;        // ... and pins every element down
     // That section parsed alone, and whether it was edited.
     QDomDocument sectionDom;
     QDomElement section;
@@ -40,7 +40,8 @@ struct DocxDocument::Body
 
     void ensureDom(const QByteArray &bytes);
     // Scans `bytes` for the last section, and lays out the top-level elements
-    // when `withLayout`; false (with `err`) when they are not well-formed.
-    bool scan(const QByteArray &bytes, bool withLayout, QString &err);
+    // unless there are more than `maxChildren`; false (with `err`) when the
+    // bytes are not well-formed.
+    bool scan(const QByteArray &bytes, qsizetype maxChildren, QString &err);
     QDomElement sectionElement(const QByteArray &bytes);
 };
