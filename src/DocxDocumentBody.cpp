@@ -382,7 +382,7 @@ void DocxDocument::Body::ensureDom(const QByteArray &bytes)
     QString err;
     if (treeBytes > kMaxTreeBytes)
         err = DocxTreeCost::refusal();
-    if (!err.isEmpty() || !parseXml(bytes, dom, err)) {
+    if (!err.isEmpty() || !parseXml(bytes, dom, err, treeBytes >= 0)) {
         // Nothing is built: edits keep going to the bytes and the section's own tree.
         treeError = err;
         treeBytes = kMaxTreeBytes + 1;  // not tried again

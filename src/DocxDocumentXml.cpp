@@ -428,9 +428,11 @@ private:
 
 }  // namespace
 
-bool parseXml(const QByteArray &bytes, QDomDocument &dom, QString &err)
+bool parseXml(const QByteArray &bytes, QDomDocument &dom, QString &err, bool counted)
 {
     dom = QDomDocument();
+    if (!counted && bytes.size() > kMaxTreeBytes / kMaxTreeBytesPerByte && !checkXml(bytes, err))
+        return false;
     DocxXmlReader r(bytes);
     UriTable uris;
     DocxTreeCost cost;
@@ -525,8 +527,12 @@ bool parseFragment(const QByteArray &element, const DocxNamespaceBindings &inSco
 bool checkXml(const QByteArray &bytes, QString &err)
 {
     DocxXmlReader r(bytes);
-    while (!r.atEnd())
+    DocxTreeCost cost;
+    while (!r.atEnd()) {
         readNextChecked(r);
+        if (!r.hasError() && !cost.add(r))
+            r.raiseError(DocxTreeCost::refusal());
+    }
     if (r.hasError()) {
         err = xmlErrorText(r);
         return false;

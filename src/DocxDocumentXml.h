@@ -18,12 +18,14 @@ using DocxNamespaceBindings = QList<QPair<QString, QString>>;
 // text (a space between two runs is content) and keeps every namespace
 // declaration as an attribute of its element, so a part written back declares
 // what the source declared, where it declared it. Document type declarations
-// are refused, and so is a part whose tree would take more than kMaxTreeBytes.
-// On failure `err` is "XML parse error at line %1 col %2: %3".
-bool parseXml(const QByteArray &bytes, QDomDocument &dom, QString &err);
+// are refused, and so is a part whose tree would take more than kMaxTreeBytes:
+// a part large enough for that is counted before anything is built, unless
+// `counted` says a pass over it found it within the bound already. On failure
+// `err` is "XML parse error at line %1 col %2: %3".
+bool parseXml(const QByteArray &bytes, QDomDocument &dom, QString &err, bool counted = false);
 
-// Checks that `bytes` is a well-formed XML document, with the texts of parseXml,
-// without building a tree.
+// Checks that `bytes` is a well-formed XML document parseXml takes, with its
+// texts, without building a tree.
 bool checkXml(const QByteArray &bytes, QString &err);
 
 // Parses one element given as bytes whose ancestors bind `inScope`; `el` is the

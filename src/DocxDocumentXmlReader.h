@@ -21,6 +21,10 @@ inline constexpr int kMaxXmlNamespaces = 256;      // namespace declarations in 
 // What a tree built from one part may take in memory, as counted by
 // DocxTreeCost: parts that would take more are refused rather than built.
 inline constexpr qint64 kMaxTreeBytes = qint64(1) << 30;
+// No markup makes more tree per byte than this (an element of one attribute,
+// <a b=""/>, takes 2,624 bytes for its 9), so a part of fewer bytes than
+// kMaxTreeBytes / kMaxTreeBytesPerByte always fits.
+inline constexpr qint64 kMaxTreeBytesPerByte = 300;
 
 class DocxXmlReader;
 

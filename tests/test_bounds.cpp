@@ -363,6 +363,17 @@ TEST(Memory, LargeBodiesOpenAndSaveInLittleMemory)
     EXPECT_EQ(body.count("<w:p w14:paraId=\"1\"/>"), paragraphs - 1);
     EXPECT_LT(clock.elapsed(), kSanitized ? 180'000 : 30'000);
 
+    // A part of few bytes whose tree would pass the budget is refused before
+    // any of it is built.
+    const QByteArray dense = "<r>" + repeated("<a b=\"\"/>", 420'000) + "</r>";
+    resetPeakMemory();
+    QDomDocument dom;
+    EXPECT_FALSE(parseXml(dense, dom, err));
+    EXPECT_TRUE(err.endsWith(DocxTreeCost::refusal())) << err.toStdString();
+    if (!kSanitized) {
+        EXPECT_LT(peakMemoryKb(), 200 * 1024) << "KB at the peak of refusing a dense part";
+    }
+
     // The command line, in a 3 GB address space, refuses to count them.
     if (kSanitized)
         return;  // the sanitizer's shadow memory does not fit such a limit
