@@ -12,7 +12,7 @@ LXDOCX_API int lxDocx_set_body_html(DocxHandle *h, const char *html)
 {
     if (!usable(h) || !html)
         return 0;
-    if (DocxWriter::buildFromHtml(*h->doc, QString::fromUtf8(html)))
+    if (DocxWriter::buildFromHtml(*h->doc, decodeHtml(html)))
         return 1;
     h->lastError = QStringLiteral("lxDocx_set_body_html: buildFullDocumentDom failed");
     return 0;
@@ -25,7 +25,7 @@ LXDOCX_API int lxDocx_write_html(const char *path, const char *html)
     // Built in memory and saved once: the file at `path` stays as it was
     // until the new package replaces it whole.
     const std::unique_ptr<DocxDocument> doc(DocxReader::blank(docxDecodeName(path)));
-    if (DocxWriter::buildAndSave(*doc, QString::fromUtf8(html)))
+    if (DocxWriter::buildAndSave(*doc, decodeHtml(html)))
         return 1;
     const QString saveError = doc->errorString();
     setLibraryError(saveError.isEmpty() ? QStringLiteral("lxDocx_write_html: build or save failed") : saveError);
