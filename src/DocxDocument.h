@@ -103,14 +103,15 @@ struct DocxMargins
 
 enum HFType { HFDefault = 0, HFEven = 1, HFFirst = 2 };
 
-// The body's top-level elements located in the bytes of the main part,
-// so that one element at a time can be parsed, changed and spliced back.
+// The body's top-level elements located in the bytes of the main part, so
+// that one element at a time can be parsed, changed and spliced back. A body
+// may hold millions of them: a record is kept small.
+enum class DocxBodyElement : quint8 { Paragraph, Table, ContentControl, Other };  // w:p, w:tbl, w:sdt, the rest
 struct DocxBodyChild
 {
-    QString localName;
-    bool inW = false;  // in the WordprocessingML namespace
     qsizetype start = 0;
     qsizetype end = 0;
+    DocxBodyElement kind = DocxBodyElement::Other;
 };
 struct DocxBodyLayout
 {
@@ -231,6 +232,10 @@ public:
     // tree is already built (it holds the current body) or the bytes cannot be
     // mapped; pending section edits are written into the bytes first.
     bool bodyLayout(DocxBodyLayout &layout);
+    // False, with the reason, when the body is too large to be held as a tree
+    // (more than kMaxTreeBytes): the DOM and the paragraph index of such a body
+    // stay empty, while the operations that work on its bytes still work.
+    bool bodyTreeFits(QString &err) const;
     // Replaces the part's bytes after such an operation. The bytes must be
     // well-formed; the paragraph index is rebuilt on its next use.
     void setBodyBytes(const QByteArray &bytes);

@@ -15,8 +15,9 @@
 namespace {
 
 // Tables nested deeper than this are not built as tables: their paragraphs are
-// converted one after another into the enclosing cell.
-constexpr int kMaxTableNesting = 32;
+// converted one after another into the enclosing cell. Laying out a table lays
+// out its cells twice, so each level of nesting doubles the layout's work.
+constexpr int kMaxTableNesting = 8;
 // Horizontal spans may widen a table by at most this many columns beyond its
 // grid or its widest row of cells.
 constexpr int kMaxColumnsBeyondGrid = 64;

@@ -268,13 +268,12 @@ bool buildIntoBytes(DocxDocument &doc, const SourceWalk &walk, bool fromHtml, co
     handled = false;
     const DocxBodyChild *first = nullptr;
     for (const DocxBodyChild &c : layout.children) {
-        if (c.inW && (c.localName == QLatin1String("p") || c.localName == QLatin1String("tbl")
-                      || c.localName == QLatin1String("sdt"))) {
+        if (c.kind != DocxBodyElement::Other) {
             first = &c;
             break;
         }
     }
-    if (!first || first->localName != QLatin1String("p"))
+    if (!first || first->kind != DocxBodyElement::Paragraph)
         return false;
     QByteArray bytes = doc.entries.value(doc.mainPart);
     QDomDocument scratch;

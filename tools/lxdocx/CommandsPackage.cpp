@@ -63,6 +63,9 @@ int runInfo(const Args &args)
     printParts(*doc);
     printProperties(h.get());
     printPageSetup(h.get());
+    QString why;
+    if (!doc->bodyTreeFits(why))
+        return failed("cannot count the paragraphs of " + path, why.toUtf8().constData());
     printOutline(*doc);
     return ExitOk;
 }
