@@ -23,13 +23,16 @@ struct DocxBlockSource
     bool tocLine = false;   // shown as a table-of-contents line: a display form, not the content
 };
 
-// The list numbers given so far. Every instance (w:numId) of one abstract list
-// numbers on the same counters; an instance that restarts levels does so at
-// its first item.
-struct DocxListCounters
+// The numbers given so far to list items and note references. Every instance
+// (w:numId) of one abstract list numbers on the same counters; an instance that
+// restarts levels does so at its first item. Notes are numbered in the order
+// of their references.
+struct DocxRunningNumbers
 {
     QMap<int, QMap<int, int>> numbers;  // abstract list -> (level -> the number last given)
     QSet<int> started;                  // instances that have numbered an item
+    int footnotes = 0;                  // footnote references shown so far
+    int endnotes = 0;                   // and endnote references
 };
 // Relationship id -> part path of every image relationship of the body.
 using DocxImageRels = QHash<QString, QString>;

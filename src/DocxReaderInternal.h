@@ -47,11 +47,11 @@ QString numberText(int n, const QString &numFmt);
 QString toLetters(int n, bool upper);
 QString toRoman(int n, bool upper);
 QString bulletGlyph(const QString &lvlText, const QString &font);
-// Numbers the item at `ilvl` of list `numId` in `listCounters`, indents and marks
+// Numbers the item at `ilvl` of list `numId` in `running`, indents and marks
 // `bf` like the level and sets the level's font on `labelFmt`; returns the label
 // with what separates it from the text. Nothing is changed and the label is
 // empty when the list has no such level.
-QString applyListLevel(const DocxDocument &doc, int numId, int ilvl, DocxListCounters &listCounters,
+QString applyListLevel(const DocxDocument &doc, int numId, int ilvl, DocxRunningNumbers &running,
                        QTextBlockFormat &bf, QTextCharFormat &labelFmt);
 
 // ---- runs and fields ----
@@ -63,7 +63,8 @@ QChar pagePlaceholderFor(const QString &instr);
 // `bcf`, and records every piece it inserts in `source`. A paragraph with a
 // dot-leader tab stop shows dots before its last tab.
 void convertRuns(QTextCursor &cursor, const QDomElement &p, const QTextCharFormat &bcf, const DocxDocument &doc,
-                 const DocxImageRels &imageRels, const std::shared_ptr<DocxParagraphSource> &source,
+                 const DocxImageRels &imageRels, DocxRunningNumbers &running,
+                 const std::shared_ptr<DocxParagraphSource> &source,
                  const QList<QTextOption::Tab> &tabStops);
 
 // ---- run formatting ----
@@ -123,11 +124,11 @@ QString effectiveStyleId(const DocxDocument &doc, const QString &styleId);
 StyleProps mergedProperties(const DocxDocument &doc, DirectProperties &d);
 
 void convertParagraph(QTextCursor &cursor, const QDomElement &p, const DocxDocument &doc, bool useCurrentBlock,
-                      DocxListCounters &listCounters, const DocxImageRels &imageRels,
+                      DocxRunningNumbers &running, const DocxImageRels &imageRels,
                       QList<DocxBlockSource> *sources = nullptr);
-// Lists in the table's cells number on `listCounters`, continuing the body's.
+// Lists in the table's cells number on `running`, continuing the body's.
 void convertTable(QTextCursor &cursor, const QDomElement &tbl, const DocxDocument &doc,
-                  DocxListCounters &listCounters, const DocxImageRels &imageRels,
+                  DocxRunningNumbers &running, const DocxImageRels &imageRels,
                   QList<DocxBlockSource> *sources = nullptr);
 
 // ---- the pipeline ----
@@ -174,7 +175,7 @@ private:
     QTextCursor cursor_;
     QList<DocxBlockSource> *sources_;
     const DocxImageRels imageRels_;
-    DocxListCounters listCounters_;
+    DocxRunningNumbers running_;
     bool first_ = true;
     int index_ = 0;
 };

@@ -234,7 +234,7 @@ bool restartsLevel(const DocxDocument &doc, int numId, int ilvl, int deeper)
 
 // An instance whose levels start anew (a w:startOverride) restarts them at its
 // first item; later items, its own or other instances', continue from there.
-void startInstance(const DocxDocument &doc, int numId, QMap<int, int> &levels, DocxListCounters &counters)
+void startInstance(const DocxDocument &doc, int numId, QMap<int, int> &levels, DocxRunningNumbers &counters)
 {
     if (counters.started.contains(numId))
         return;
@@ -299,7 +299,7 @@ QString formatListLabel(const DocxDocument &doc, int numId, int ilvl, const QMap
     return fillTemplate(doc, numId, ilvl, *level, numbers);
 }
 
-QString applyListLevel(const DocxDocument &doc, int numId, int ilvl, DocxListCounters &counters,
+QString applyListLevel(const DocxDocument &doc, int numId, int ilvl, DocxRunningNumbers &counters,
                        QTextBlockFormat &bf, QTextCharFormat &labelFmt)
 {
     const NumLevel *level = doc.numLevel(numId, ilvl);

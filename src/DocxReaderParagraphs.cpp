@@ -298,7 +298,7 @@ DirectProperties readDirectProperties(const QDomElement &p)
 
 
 void convertParagraph(QTextCursor &cursor, const QDomElement &p, const DocxDocument &doc, bool useCurrentBlock,
-                      DocxListCounters &listCounters, const DocxImageRels &imageRels, QList<DocxBlockSource> *sources)
+                      DocxRunningNumbers &running, const DocxImageRels &imageRels, QList<DocxBlockSource> *sources)
 {
     DirectProperties direct = readDirectProperties(p);
     const StyleProps style = mergedProperties(doc, direct);
@@ -309,7 +309,7 @@ void convertParagraph(QTextCursor &cursor, const QDomElement &p, const DocxDocum
     QTextCharFormat labelFmt = bcf;
     QString label;
     if (direct.numId > 0)
-        label = applyListLevel(doc, direct.numId, direct.ilvl, listCounters, bf, labelFmt);
+        label = applyListLevel(doc, direct.numId, direct.ilvl, running, bf, labelFmt);
 
     writeBlock(cursor, useCurrentBlock, bf, bcf);
     const int firstBlock = cursor.block().blockNumber();
@@ -318,7 +318,7 @@ void convertParagraph(QTextCursor &cursor, const QDomElement &p, const DocxDocum
     origin->alignment = int(bf.alignment());
     cursor.block().setUserData(new DocxBlockOrigin(origin, -1));
     insertListLabel(cursor, label, labelFmt);
-    convertRuns(cursor, p, bcf, doc, imageRels, origin, direct.tabStops);
+    convertRuns(cursor, p, bcf, doc, imageRels, running, origin, direct.tabStops);
     const int lastBlock = cursor.block().blockNumber();
     if (lastBlock > firstBlock)
         joinContinuationBlocks(cursor.document(), firstBlock, lastBlock);

@@ -101,7 +101,7 @@ void DocxBodyWalk::retarget(QTextDocument &qd)
 void DocxBodyWalk::paragraph(const QDomElement &p)
 {
     if (inRange(index_)) {
-        convertParagraph(cursor_, p, doc_, first_, listCounters_, imageRels_, sources_);
+        convertParagraph(cursor_, p, doc_, first_, running_, imageRels_, sources_);
         first_ = false;
     }
     ++index_;
@@ -111,7 +111,7 @@ void DocxBodyWalk::table(const QDomElement &tbl)
 {
     const int n = paragraphCountOf(tbl);
     if (index_ + n > range_.startPara && index_ < range_.endPara) {
-        convertTable(cursor_, tbl, doc_, listCounters_, imageRels_, sources_);
+        convertTable(cursor_, tbl, doc_, running_, imageRels_, sources_);
         first_ = false;
     }
     index_ += n;

@@ -148,8 +148,8 @@ class ParagraphContent
 {
 public:
     ParagraphContent(QTextCursor &cursor, const DocxDocument &doc, const DocxImageRels &imageRels,
-                     const std::shared_ptr<DocxParagraphSource> &source)
-        : cursor_(cursor), doc_(doc), imageRels_(imageRels), source_(source)
+                     DocxRunningNumbers &running, const std::shared_ptr<DocxParagraphSource> &source)
+        : cursor_(cursor), doc_(doc), imageRels_(imageRels), running_(running), source_(source)
     {
     }
 
@@ -332,20 +332,17 @@ private:
         insert(QString(QChar(char16_t(code))), sym, cf);
     }
 
-    // A note reference shows the note's number (endnotes in lower-case roman
-    // numerals), raised; a custom mark follows in the run's text instead.
+    // A note reference shows the note's running number (endnotes in lower-case
+    // roman numerals), raised; a custom mark follows in the run's text instead.
     void noteReference(const QDomElement &ref, QTextCharFormat cf)
     {
         if (onOffText(wAttr(ref, QStringLiteral("customMarkFollows"))) && !wAttr(ref, QStringLiteral("customMarkFollows")).isEmpty())
             return;
-        bool ok = false;
-        const int id = wAttr(ref, QStringLiteral("id")).toInt(&ok);
-        if (!ok || id < 1)
-            return;
         const bool endnote = ref.localName() == QLatin1String("endnoteReference");
+        const int number = ++(endnote ? running_.endnotes : running_.footnotes);
         if (cf.verticalAlignment() == QTextCharFormat::AlignNormal)
             cf.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
-        insert(endnote ? toRoman(id, false) : QString::number(id), ref, cf);
+        insert(endnote ? toRoman(number, false) : QString::number(number), ref, cf);
     }
 
     // A picture, then the paragraphs of its text boxes (each on a line of its own).
@@ -480,6 +477,7 @@ private:
     QTextCursor &cursor_;
     const DocxDocument &doc_;
     const DocxImageRels &imageRels_;
+    DocxRunningNumbers &running_;
     std::shared_ptr<DocxParagraphSource> source_;
     QTextCharFormat bcf_;
     QList<OpenField> fields_;
@@ -501,8 +499,8 @@ QChar pagePlaceholderFor(const QString &instr)
 }
 
 void convertRuns(QTextCursor &cursor, const QDomElement &p, const QTextCharFormat &bcf, const DocxDocument &doc,
-                 const DocxImageRels &imageRels, const std::shared_ptr<DocxParagraphSource> &source,
-                 const QList<QTextOption::Tab> &tabStops)
+                 const DocxImageRels &imageRels, DocxRunningNumbers &running,
+                 const std::shared_ptr<DocxParagraphSource> &source, const QList<QTextOption::Tab> &tabStops)
 {
-    ParagraphContent(cursor, doc, imageRels, source).paragraph(p, bcf, tabStops);
+    ParagraphContent(cursor, doc, imageRels, running, source).paragraph(p, bcf, tabStops);
 }

@@ -61,7 +61,7 @@ struct TableContext
     const DocxDocument &doc;
     const DocxImageRels &imageRels;
     QList<DocxBlockSource> *sources;
-    DocxListCounters &listCounters;  // lists number on across cells and the body around
+    DocxRunningNumbers &running;  // lists number on across cells and the body around
 };
 
 // Rows of a table (or cells of a row) as the paragraph index finds them: the
@@ -248,7 +248,7 @@ void convertAsParagraphs(QTextCursor &cursor, const QDomElement &tbl, const Tabl
     QList<QDomElement> paragraphs;
     DocxDocument::collectParagraphs(tbl, paragraphs);
     for (const QDomElement &p : paragraphs)
-        convertParagraph(cursor, p, ctx.doc, false, ctx.listCounters, ctx.imageRels, ctx.sources);
+        convertParagraph(cursor, p, ctx.doc, false, ctx.running, ctx.imageRels, ctx.sources);
 }
 
 void fillCell(QTextTableCell &qtCell, const CellInfo &cell, const TableContext &ctx, int depth)
@@ -257,7 +257,7 @@ void fillCell(QTextTableCell &qtCell, const CellInfo &cell, const TableContext &
     bool first = true;
     for (QDomElement c = cell.element.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
         if (c.localName() == QLatin1String("p")) {
-            convertParagraph(cc, c, ctx.doc, first, ctx.listCounters, ctx.imageRels, ctx.sources);
+            convertParagraph(cc, c, ctx.doc, first, ctx.running, ctx.imageRels, ctx.sources);
             first = false;
         } else if (c.localName() == QLatin1String("tbl")) {
             convertTableAt(cc, c, ctx, depth + 1);
@@ -301,7 +301,7 @@ void convertTableAt(QTextCursor &cursor, const QDomElement &tbl, const TableCont
 }  // namespace
 
 void convertTable(QTextCursor &cursor, const QDomElement &tbl, const DocxDocument &doc,
-                  DocxListCounters &listCounters, const DocxImageRels &imageRels, QList<DocxBlockSource> *sources)
+                  DocxRunningNumbers &running, const DocxImageRels &imageRels, QList<DocxBlockSource> *sources)
 {
-    convertTableAt(cursor, tbl, TableContext{doc, imageRels, sources, listCounters}, 0);
+    convertTableAt(cursor, tbl, TableContext{doc, imageRels, sources, running}, 0);
 }
