@@ -24,7 +24,7 @@ const QString kFieldPlaceholderResult = QStringLiteral("1");
 // groups and canvases, and Word's later markup, which only adds attributes).
 const QStringList kUnderstoodPrefixes = {
     QStringLiteral("wps"), QStringLiteral("wpg"), QStringLiteral("wpc"), QStringLiteral("wp14"),
-    QStringLiteral("w14"), QStringLiteral("w15"), QStringLiteral("w16se"), QStringLiteral("a14"),
+    QStringLiteral("w14"), QStringLiteral("w15"), QStringLiteral("a14"),
 };
 constexpr int kMinLeaderPairs = 3;
 // A dot leader is never longer than this many ". " pairs, whatever tab position
