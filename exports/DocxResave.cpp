@@ -74,7 +74,7 @@ bool resaveBytes(DocxDocument &doc, const DocxBodyLayout &layout, ResaveCounts &
     prepareDocument(qd, doc);
     const QSizeF pageSize = qd.pageSize();
     const QTextFrameFormat pageFrame = qd.rootFrame()->frameFormat();
-    DocxBodyWalk walk(doc, wholeBody(), qd, nullptr);
+    DocxBodyWalk walk(doc, wholeBody(), qd);
     const QList<DocxBodyChild> &children = layout.children;
     for (qsizetype first = 0; first < children.size();) {
         qsizetype last = first + 1;

@@ -86,8 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     doc.valid = true;
 
     QTextDocument qd;
-    QList<DocxBlockSource> sources;
-    DocxReader::populate(doc, {QString(), 0, std::numeric_limits<int>::max()}, &qd, &sources);
+    DocxReader::populate(doc, {QString(), 0, std::numeric_limits<int>::max()}, &qd);
     const DocxReader::DocxHFSet hf = DocxReader::readHeadersFooters(doc);
     for (QTextDocument *part : {hf.defaultHdr, hf.evenHdr, hf.firstHdr, hf.defaultFtr, hf.evenFtr, hf.firstFtr})
         delete part;

@@ -14,15 +14,6 @@
 class QTextCursor;
 class QTextDocument;
 
-// Which blocks of a populated rich-text document came from which body paragraph.
-struct DocxBlockSource
-{
-    QDomElement paragraph;  // the w:p the blocks were converted from
-    int firstBlock = 0;     // QTextBlock::blockNumber() of its first block
-    int lastBlock = 0;      // and of its last (a break inside the paragraph starts a new block)
-    bool tocLine = false;   // shown as a table-of-contents line: a display form, not the content
-};
-
 // The numbers given so far to list items and note references. Every instance
 // (w:numId) of one abstract list numbers on the same counters; an instance that
 // restarts levels does so at its first item. Notes are numbered in the order
@@ -106,10 +97,9 @@ public:
     // Reads the archive into the document's entry map.
     static bool readArchive(const QString &path, DocxDocument &doc, QString &err);
 
-    // Fills `qd` with the body paragraphs and tables of `range`. `sources`,
-    // when given, receives one record per converted paragraph.
-    static bool populate(const DocxDocument &doc, const DocxSectionRange &range, QTextDocument *qd,
-                         QList<DocxBlockSource> *sources = nullptr);
+    // Fills `qd` with the body paragraphs and tables of `range`; the blocks of
+    // each paragraph carry where they were read from (see blockOrigin()).
+    static bool populate(const DocxDocument &doc, const DocxSectionRange &range, QTextDocument *qd);
     static DocxMargins readMarginsPx(const DocxDocument &doc);
     static void insertDrawingImage(QTextCursor &cursor, const QDomElement &drawing, const DocxDocument &doc,
                                    const DocxImageRels &imageRels);

@@ -136,6 +136,6 @@ QTextDocument *DocxReader::renderHFPart(const QByteArray &xml, const DocxDocumen
     // Paragraphs, tables and content controls, as in the body; pictures
     // through the part's own relationships.
     const DocxSectionRange whole{QString(), 0, std::numeric_limits<int>::max()};
-    DocxBodyWalk(doc, whole, *qd, nullptr, doc.relatedParts(partPath, isImageRel)).run(root);
+    DocxBodyWalk(doc, whole, *qd, doc.relatedParts(partPath, isImageRel)).run(root);
     return qd;
 }

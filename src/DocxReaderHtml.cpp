@@ -355,7 +355,7 @@ void writeSectionHtml(DocxDocument &doc, const QString &title, const std::functi
     const QSizeF pageSize = qd.pageSize();
     const QTextFrameFormat pageFrame = qd.rootFrame()->frameFormat();
     const DocxSectionRange whole{QString(), 0, std::numeric_limits<int>::max()};
-    DocxBodyWalk walk(doc, whole, qd, nullptr);
+    DocxBodyWalk walk(doc, whole, qd);
     QString chunk;
     HtmlWriter writer(doc, chunk);
     bool opened = false;

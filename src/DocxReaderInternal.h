@@ -124,12 +124,10 @@ QString effectiveStyleId(const DocxDocument &doc, const QString &styleId);
 StyleProps mergedProperties(const DocxDocument &doc, DirectProperties &d);
 
 void convertParagraph(QTextCursor &cursor, const QDomElement &p, const DocxDocument &doc, bool useCurrentBlock,
-                      DocxRunningNumbers &running, const DocxImageRels &imageRels,
-                      QList<DocxBlockSource> *sources = nullptr);
+                      DocxRunningNumbers &running, const DocxImageRels &imageRels);
 // Lists in the table's cells number on `running`, continuing the body's.
 void convertTable(QTextCursor &cursor, const QDomElement &tbl, const DocxDocument &doc,
-                  DocxRunningNumbers &running, const DocxImageRels &imageRels,
-                  QList<DocxBlockSource> *sources = nullptr);
+                  DocxRunningNumbers &running, const DocxImageRels &imageRels);
 
 // ---- the pipeline ----
 // Calls `visit` with each top-level element of the body, in order. A body
@@ -146,11 +144,10 @@ void prepareDocument(QTextDocument &qd, const DocxDocument &doc);
 class DocxBodyWalk
 {
 public:
-    DocxBodyWalk(const DocxDocument &doc, const DocxSectionRange &range, QTextDocument &qd,
-                 QList<DocxBlockSource> *sources);
+    DocxBodyWalk(const DocxDocument &doc, const DocxSectionRange &range, QTextDocument &qd);
     // A walk over another part than the body, whose pictures `imageRels` names.
     DocxBodyWalk(const DocxDocument &doc, const DocxSectionRange &range, QTextDocument &qd,
-                 QList<DocxBlockSource> *sources, const DocxImageRels &imageRels);
+                 const DocxImageRels &imageRels);
     // Every child of `body`, in order.
     void run(const QDomElement &body);
     // One top-level body element.
@@ -173,7 +170,6 @@ private:
     const DocxDocument &doc_;
     const DocxSectionRange &range_;
     QTextCursor cursor_;
-    QList<DocxBlockSource> *sources_;
     const DocxImageRels imageRels_;
     DocxRunningNumbers running_;
     bool first_ = true;

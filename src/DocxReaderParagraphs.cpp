@@ -298,7 +298,7 @@ DirectProperties readDirectProperties(const QDomElement &p)
 
 
 void convertParagraph(QTextCursor &cursor, const QDomElement &p, const DocxDocument &doc, bool useCurrentBlock,
-                      DocxRunningNumbers &running, const DocxImageRels &imageRels, QList<DocxBlockSource> *sources)
+                      DocxRunningNumbers &running, const DocxImageRels &imageRels)
 {
     DirectProperties direct = readDirectProperties(p);
     const StyleProps style = mergedProperties(doc, direct);
@@ -322,6 +322,4 @@ void convertParagraph(QTextCursor &cursor, const QDomElement &p, const DocxDocum
     const int lastBlock = cursor.block().blockNumber();
     if (lastBlock > firstBlock)
         joinContinuationBlocks(cursor.document(), firstBlock, lastBlock);
-    if (sources)
-        sources->append({p, firstBlock, lastBlock, false});
 }

@@ -40,15 +40,14 @@ void prepareDocument(QTextDocument &qd, const DocxDocument &doc)
     qd.rootFrame()->setFrameFormat(frame);
 }
 
-DocxBodyWalk::DocxBodyWalk(const DocxDocument &doc, const DocxSectionRange &range, QTextDocument &qd,
-                           QList<DocxBlockSource> *sources)
-    : DocxBodyWalk(doc, range, qd, sources, doc.relatedParts(doc.mainPart, isImageRel))
+DocxBodyWalk::DocxBodyWalk(const DocxDocument &doc, const DocxSectionRange &range, QTextDocument &qd)
+    : DocxBodyWalk(doc, range, qd, doc.relatedParts(doc.mainPart, isImageRel))
 {
 }
 
 DocxBodyWalk::DocxBodyWalk(const DocxDocument &doc, const DocxSectionRange &range, QTextDocument &qd,
-                           QList<DocxBlockSource> *sources, const DocxImageRels &imageRels)
-    : doc_(doc), range_(range), cursor_(&qd), sources_(sources), imageRels_(imageRels)
+                           const DocxImageRels &imageRels)
+    : doc_(doc), range_(range), cursor_(&qd), imageRels_(imageRels)
 {
 }
 
@@ -101,7 +100,7 @@ void DocxBodyWalk::retarget(QTextDocument &qd)
 void DocxBodyWalk::paragraph(const QDomElement &p)
 {
     if (inRange(index_)) {
-        convertParagraph(cursor_, p, doc_, first_, running_, imageRels_, sources_);
+        convertParagraph(cursor_, p, doc_, first_, running_, imageRels_);
         first_ = false;
     }
     ++index_;
@@ -111,7 +110,7 @@ void DocxBodyWalk::table(const QDomElement &tbl)
 {
     const int n = paragraphCountOf(tbl);
     if (index_ + n > range_.startPara && index_ < range_.endPara) {
-        convertTable(cursor_, tbl, doc_, running_, imageRels_, sources_);
+        convertTable(cursor_, tbl, doc_, running_, imageRels_);
         first_ = false;
     }
     index_ += n;
@@ -160,18 +159,15 @@ void forEachBodyElement(DocxDocument &doc, const std::function<void(const QDomEl
     }
 }
 
-bool DocxReader::populate(const DocxDocument &doc, const DocxSectionRange &range, QTextDocument *qd,
-                          QList<DocxBlockSource> *sources)
+bool DocxReader::populate(const DocxDocument &doc, const DocxSectionRange &range, QTextDocument *qd)
 {
     if (!qd || range.startPara < 0 || range.startPara >= range.endPara)
         return false;
     const QSignalBlocker blocker(qd);
     prepareDocument(*qd, doc);
-    if (sources)
-        sources->clear();
     const QDomElement body = firstElementNS(doc.dom(), "body", kNsW);
     if (body.isNull())
         return false;
-    DocxBodyWalk(doc, range, *qd, sources).run(body);
+    DocxBodyWalk(doc, range, *qd).run(body);
     return true;
 }

@@ -149,7 +149,7 @@ DocxReader::DocxPageLayout DocxReader::readPageLayout(const DocxDocument &doc)
     const DocxSectionRange whole{QString(), 0, std::numeric_limits<int>::max()};
     int current = 0;
     layout.sections[current].body->blockSignals(true);
-    DocxBodyWalk walk(doc, whole, *layout.sections[current].body, nullptr);
+    DocxBodyWalk walk(doc, whole, *layout.sections[current].body);
     for (QDomElement c = body.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
         walk.element(c);
         if (current + 1 < layout.sections.size() && !sectionBreakOf(c).isNull()) {

@@ -60,7 +60,6 @@ struct TableContext
 {
     const DocxDocument &doc;
     const DocxImageRels &imageRels;
-    QList<DocxBlockSource> *sources;
     DocxRunningNumbers &running;  // lists number on across cells and the body around
 };
 
@@ -248,7 +247,7 @@ void convertAsParagraphs(QTextCursor &cursor, const QDomElement &tbl, const Tabl
     QList<QDomElement> paragraphs;
     DocxDocument::collectParagraphs(tbl, paragraphs);
     for (const QDomElement &p : paragraphs)
-        convertParagraph(cursor, p, ctx.doc, false, ctx.running, ctx.imageRels, ctx.sources);
+        convertParagraph(cursor, p, ctx.doc, false, ctx.running, ctx.imageRels);
 }
 
 void fillCell(QTextTableCell &qtCell, const CellInfo &cell, const TableContext &ctx, int depth)
@@ -257,7 +256,7 @@ void fillCell(QTextTableCell &qtCell, const CellInfo &cell, const TableContext &
     bool first = true;
     for (QDomElement c = cell.element.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
         if (c.localName() == QLatin1String("p")) {
-            convertParagraph(cc, c, ctx.doc, first, ctx.running, ctx.imageRels, ctx.sources);
+            convertParagraph(cc, c, ctx.doc, first, ctx.running, ctx.imageRels);
             first = false;
         } else if (c.localName() == QLatin1String("tbl")) {
             convertTableAt(cc, c, ctx, depth + 1);
@@ -301,7 +300,7 @@ void convertTableAt(QTextCursor &cursor, const QDomElement &tbl, const TableCont
 }  // namespace
 
 void convertTable(QTextCursor &cursor, const QDomElement &tbl, const DocxDocument &doc,
-                  DocxRunningNumbers &running, const DocxImageRels &imageRels, QList<DocxBlockSource> *sources)
+                  DocxRunningNumbers &running, const DocxImageRels &imageRels)
 {
-    convertTableAt(cursor, tbl, TableContext{doc, imageRels, sources, running}, 0);
+    convertTableAt(cursor, tbl, TableContext{doc, imageRels, running}, 0);
 }
