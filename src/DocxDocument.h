@@ -43,10 +43,6 @@ struct StyleProps
 {
     QString font;
     int sizeHalfPts = 0;
-    bool bold = false, hasBold = false;
-    bool italic = false, hasItalic = false;
-    bool underline = false, hasUnderline = false;
-    bool strike = false, hasStrike = false;
     QString color;
     QString jc;
     int spaceBefore = 0, spaceAfter = 0;

@@ -292,21 +292,6 @@ StyleProps DocxDocument::parseStyleElement(const QDomElement &el) const
                 s.font = font;
         }
         readInt(wChild(rPr, "sz"), "val", s.sizeHalfPts, atLeastOne);
-        auto onOff = [&](const char *name, bool &value, bool &has) {
-            const QDomElement e = wChild(rPr, name);
-            if (!e.isNull()) {
-                has = true;
-                value = onOffValue(e);
-            }
-        };
-        onOff("b", s.bold, s.hasBold);
-        onOff("i", s.italic, s.hasItalic);
-        onOff("strike", s.strike, s.hasStrike);
-        const QDomElement u = wChild(rPr, "u");
-        if (!u.isNull()) {
-            s.hasUnderline = true;
-            s.underline = !wVal(u).isEmpty() && wVal(u) != QLatin1String("none");
-        }
         const QDomElement color = wChild(rPr, "color");
         if (!color.isNull() && wVal(color) != QLatin1String("auto"))
             s.color = wVal(color);
@@ -425,8 +410,6 @@ StyleProps DocxDocument::resolveStyle(const QString &styleId) const
 
     const QStringList chain = styleChain(styleMap, styleId);
 
-    bool bold = result.hasBold && result.bold;
-    bool italic = result.hasItalic && result.italic;
     for (const QString &id : chain) {
         const auto it = styleMap.constFind(id);
         if (it == styleMap.cend())
@@ -460,23 +443,12 @@ StyleProps DocxDocument::resolveStyle(const QString &styleId) const
         takeNonZero(result.indLeft, s.indLeft);
         takeNonZero(result.indRight, s.indRight);
         takeNonZero(result.indFirstLine, s.indFirstLine);
-        // Bold and italic toggle along the chain.
-        if (s.hasBold) {
-            bold = bold != s.bold;
-            result.hasBold = true;
-        }
-        if (s.hasItalic) {
-            italic = italic != s.italic;
-            result.hasItalic = true;
-        }
         auto takeFlag = [](bool &field, bool &has, bool v, bool sHas) {
             if (sHas) {
                 field = v;
                 has = true;
             }
         };
-        takeFlag(result.underline, result.hasUnderline, s.underline, s.hasUnderline);
-        takeFlag(result.strike, result.hasStrike, s.strike, s.hasStrike);
         takeFlag(result.pageBreakBefore, result.hasPageBreakBefore, s.pageBreakBefore, s.hasPageBreakBefore);
         result.keepNext = result.keepNext || s.keepNext;
         result.keepLines = result.keepLines || s.keepLines;
@@ -490,8 +462,6 @@ StyleProps DocxDocument::resolveStyle(const QString &styleId) const
             result.hasIlvl = true;
         }
     }
-    result.bold = bold;
-    result.italic = italic;
     return result;
 }
 
