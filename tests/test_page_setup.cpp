@@ -296,13 +296,13 @@ TEST(PageSetup, CliPageHeaderFooterAndProps)
     const QByteArray even = "<w:ftr xmlns:w=\"" + QByteArray(kNsW) + "\"><w:p><w:r><w:t>even</w:t></w:r></w:p></w:ftr>";
     ASSERT_TRUE(writeFile(xml, even));
     auto cli = [](const QStringList &args) { return run(QStringLiteral(LXDOCX_CLI), args, nullptr, nullptr, 60000); };
-    ASSERT_EQ(cli({"page", file, "--top", "2cm", "--gutter", "0.5in", "--mirror", "on", "--title-page", "on", "-o", out}), 0);
+    ASSERT_EQ(cli({"page", file, "--top", "2cm", "--bottom", "30mm", "--gutter", "0.5in", "--mirror", "on", "--title-page", "on", "-o", out}), 0);
     EXPECT_EQ(readEntries(file), before);
     EXPECT_EQ(cli({"header", out, "--text", "Page {PAGE}", "--align", "center"}) + cli({"footer", out, "--kind", "even", "--xml", xml})
                   + cli({"props", out, "--set", "title=A = B", "--set", "author=Ada"}), 0);
     Handle h = openPackage(out);
     ASSERT_TRUE(h);
-    EXPECT_EQ(margins(h.get()), (Ints{1134, 1440, 1440, 1440, 709, 709, 720, 1}));
+    EXPECT_EQ(margins(h.get()), (Ints{1134, 1701, 1440, 1440, 709, 709, 720, 1}));
     EXPECT_EQ(lxDocx_get_title_page(h.get()), 1);
     EXPECT_EQ(QByteArray(lxDocx_get_header_xml(h.get(), 0, nullptr)), lxDocx_build_hf_xml(1, "Page {PAGE}", "center", nullptr));
     EXPECT_EQ(QByteArray(lxDocx_get_footer_xml(h.get(), LXDOCX_HF_EVEN, nullptr)), even);
