@@ -19,13 +19,10 @@ import os
 import re
 import subprocess
 import sys
-import tempfile
 
 import docx
-from docx.oxml.ns import qn
 
-W = "{http://schemas.openxmlformats.org/wordprocessingml/2006/main}"
-R = "{http://schemas.openxmlformats.org/officeDocument/2006/relationships}"
+from judges import R, W, convert, converted, read_text
 
 
 class Doc:
@@ -62,38 +59,31 @@ class Doc:
     def text_all(self):
         return "\n".join(self.text(p) for p in self.body.iter(W + "p"))
 
+    def holding(self, tag, text):
+        """The first element `tag` whose text holds `text`."""
+        return next((el for el in self.body.iter(W + tag) if text in self.text(el)), None)
+
     def para(self, text):
-        for p in self.body.iter(W + "p"):
-            if text in self.text(p):
-                return p
-        return None
+        return self.holding("p", text)
 
     def run(self, text):
-        for r in self.body.iter(W + "r"):
-            if text in self.text(r):
-                return r
-        return None
+        return self.holding("r", text)
+
+    @staticmethod
+    def prop(holder, properties, tag, attr):
+        """Property `tag` of `holder`'s `properties`: its attribute, True when it has none, None when absent."""
+        el = None if holder is None else holder.find(W + properties + "/" + W + tag)
+        return None if el is None else el.get(W + attr, True)
 
     def rpr(self, text, tag, attr="val"):
-        """The run property `tag` of the run holding `text`: its attribute, True when it has none, None when absent."""
-        r = self.run(text)
-        el = None if r is None else r.find(W + "rPr/" + W + tag)
-        if el is None:
-            return None
-        v = el.get(W + attr)
-        return True if v is None else v
+        return self.prop(self.run(text), "rPr", tag, attr)
 
     def on(self, text, tag):
         v = self.rpr(text, tag)
         return v is not None and v not in ("0", "false", "off")
 
     def ppr(self, text, tag, attr="val"):
-        p = self.para(text)
-        el = None if p is None else p.find(W + "pPr/" + W + tag)
-        if el is None:
-            return None
-        v = el.get(W + attr)
-        return True if v is None else v
+        return self.prop(self.para(text), "pPr", tag, attr)
 
     def style(self, text):
         return self.ppr(text, "pStyle")
@@ -110,18 +100,10 @@ class Doc:
         return fmt, lvl_text, int(starts.get(ilvl) or start or 1), num_id, ilvl
 
     def cell(self, text):
-        for tc in self.body.iter(W + "tc"):
-            if text in self.text(tc):
-                return tc
-        return None
+        return self.holding("tc", text)
 
     def cell_prop(self, text, tag, attr="val"):
-        tc = self.cell(text)
-        el = None if tc is None else tc.find(W + "tcPr/" + W + tag)
-        if el is None:
-            return None
-        v = el.get(W + attr)
-        return True if v is None else v
+        return self.prop(self.cell(text), "tcPr", tag, attr)
 
     def count(self, tag):
         return sum(1 for _ in self.body.iter(tag))
@@ -302,16 +284,9 @@ def judge(name, path, shown):
 
 
 def soffice_texts(soffice, outdir, files):
-    profile = tempfile.mkdtemp(prefix="lo-suite-")
-    subprocess.run([soffice, "-env:UserInstallation=file://" + profile, "--headless", "--convert-to", "txt:Text",
-                    "--outdir", outdir] + files, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
-    texts = {}
-    for f in files:
-        txt = os.path.splitext(f)[0] + ".txt"
-        if os.path.exists(txt):
-            with open(txt, encoding="utf-8-sig", errors="replace") as t:
-                texts[f] = t.read()
-    return texts
+    """LibreOffice's text of each of `files` (converted in one run)."""
+    convert(files, "txt:Text", outdir, soffice)
+    return {f: read_text(converted(outdir, f, "txt")) for f in files if os.path.exists(converted(outdir, f, "txt"))}
 
 
 def main(argv=None):

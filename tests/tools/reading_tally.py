@@ -32,6 +32,7 @@ Tallied over all documents:
 Exit status: 0; 1 when a document made lxdocx fail or crash, or a rate falls
 below its --min; 77 when LibreOffice is not installed.
 """
+import argparse
 import hashlib
 import json
 import os
@@ -41,6 +42,9 @@ import subprocess
 import sys
 import tempfile
 import xml.etree.ElementTree as ET
+from concurrent.futures import ThreadPoolExecutor
+
+import judges
 
 NS = {
     "text": "urn:oasis:names:tc:opendocument:xmlns:text:1.0",
@@ -196,8 +200,7 @@ def page_parts(root, kinds):
 
 def lo_reading(txt_path, fodt_path, pdf_path):
     reading = {"version": LO_READING_VERSION}
-    with open(txt_path, encoding="utf-8-sig", errors="replace") as f:
-        reading["lines"] = f.read().splitlines()
+    reading["lines"] = judges.read_text(txt_path).splitlines()
     tree = ET.parse(fodt_path)
     body = tree.getroot().find(q("office", "body"))
     tables, pictures = [], []
@@ -215,18 +218,12 @@ def lo_reading(txt_path, fodt_path, pdf_path):
 
 
 def convert_all(files, work):
-    """The three exports of every file, each export one soffice run with a
-    profile of its own, the three side by side."""
-    runs = []
+    """The three exports of every file, side by side, each one LibreOffice run."""
     # The PDF keeps the blank pages that odd- and even-page section breaks insert.
     pdf = 'pdf:writer_pdf_Export:{"IsSkipEmptyPages":{"type":"boolean","value":"false"}}'
-    for target, sub in (("txt:Text", "txt"), ("fodt", "fodt"), (pdf, "pdf")):
-        profile = "file://" + os.path.join(work, "profile-" + sub)
-        runs.append(subprocess.Popen(["soffice", "-env:UserInstallation=" + profile, "--headless", "--convert-to",
-                                      target, "--outdir", os.path.join(work, sub)] + files,
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-    for r in runs:
-        r.wait(timeout=1800)
+    targets = (("txt:Text", "txt"), ("fodt", "fodt"), (pdf, "pdf"))
+    with ThreadPoolExecutor(len(targets)) as pool:
+        list(pool.map(lambda t: judges.convert(files, t[0], os.path.join(work, t[1])), targets))
 
 
 def lo_readings(corpus, names, cache):
@@ -250,8 +247,7 @@ def lo_readings(corpus, names, cache):
     try:
         convert_all([os.path.join(corpus, name) for name, _ in missing], work)
         for name, cached in missing:
-            stem = os.path.splitext(name)[0]
-            paths = [os.path.join(work, sub, stem + "." + sub) for sub in ("txt", "fodt", "pdf")]
+            paths = [judges.converted(os.path.join(work, sub), name, sub) for sub in ("txt", "fodt", "pdf")]
             if not all(os.path.exists(p) for p in paths):
                 readings[name] = None  # LibreOffice does not read it either
                 continue
@@ -498,13 +494,14 @@ def compare(name, ours, lo, tally):
 
 
 def main(argv):
-    minimums = {}
-    for i, a in enumerate(argv):
-        if a == "--min":
-            k, v = argv[i + 1].split("=")
-            minimums[k] = float(v)
-    args = [a for i, a in enumerate(argv) if not a.startswith("--") and (i == 0 or argv[i - 1] != "--min")]
-    lxdocx, corpus, cache = args[:3]
+    parser = argparse.ArgumentParser(description="Compare the library's reading of a corpus with LibreOffice's.")
+    for name in ("lxdocx", "corpus", "cache"):
+        parser.add_argument(name)
+    parser.add_argument("--details", action="store_true")
+    parser.add_argument("--min", action="append", default=[], metavar="NAME=PERCENT")
+    args = parser.parse_args(argv)
+    minimums = {k: float(v) for k, v in (m.split("=") for m in args.min)}
+    lxdocx, corpus, cache = args.lxdocx, args.corpus, args.cache
     if not shutil.which("soffice") or not shutil.which("pdfinfo"):
         print("LibreOffice (soffice) and pdfinfo are needed for the reading tally")
         return 77
@@ -535,7 +532,7 @@ def main(argv):
         print("refused  %s: %s" % (name, why))
     for name, rc in crashed:
         print("CRASHED  %s: exit %d" % (name, rc))
-    if "--details" in argv:
+    if args.details:
         for d in tally.details:
             print("  " + d)
     failed = bool(crashed)

@@ -28,16 +28,11 @@ from docx.oxml.ns import qn
 from docx.text.paragraph import Paragraph
 from lxml import etree
 
-W = "http://schemas.openxmlformats.org/wordprocessingml/2006/main"
-R = "http://schemas.openxmlformats.org/officeDocument/2006/relationships"
+from judges import R, convert, local
+
 A = "http://schemas.openxmlformats.org/drawingml/2006/main"
-V = "urn:schemas-microsoft-com:vml"
 FORMAT_FIELDS = ("bold", "italic", "underline", "size", "font", "color")
 TOGGLES = ("b", "i")
-
-
-def local(el):
-    return etree.QName(el).localname if isinstance(el.tag, str) else ""
 
 
 def paragraph_text(p):
@@ -149,7 +144,7 @@ def paragraph_facts(p, rels, formats):
             if text:
                 runs.append((text, formats.of(el, p)))
         elif name in ("blip", "imagedata"):
-            rid = el.get("{%s}embed" % R) or el.get("{%s}id" % R)
+            rid = el.get(R + "embed") or el.get(R + "id")
             pictures.append(rels.get(rid, rid))
         elif name in ("bookmarkStart", "bookmarkEnd"):
             marks.append((name, el.get(qn("w:name")) or el.get(qn("w:id")), offset))
@@ -214,14 +209,6 @@ def compare(name, before, after, tally, differences):
                 differences.append((name, "%s in paragraph %d" % (what, i), "%s -> %s" % (a[:3], b[:3])))
 
 
-def render(files, folder, profile):
-    """PDFs of `files` by LibreOffice, in one run; returns the folder holding them."""
-    os.makedirs(folder, exist_ok=True)
-    subprocess.run(["soffice", "-env:UserInstallation=file://" + profile, "--headless", "--convert-to", "pdf",
-                    "--outdir", folder] + files, capture_output=True, timeout=1800)
-    return folder
-
-
 def pages(pdf, folder):
     """The pages of `pdf` as grey images at 40 dpi (bytes of each PGM file)."""
     os.makedirs(folder, exist_ok=True)
@@ -246,8 +233,8 @@ def differing_pixels(a, b):
 def compare_renders(names, corpus, out_dir, tally, differences):
     work = tempfile.mkdtemp(prefix="lxdocx-render-")
     try:
-        src_pdf = render([os.path.join(corpus, n) for n in names], os.path.join(work, "before"), work + "/profile-a")
-        dst_pdf = render([os.path.join(out_dir, n) for n in names], os.path.join(work, "after"), work + "/profile-b")
+        src_pdf = convert([os.path.join(corpus, n) for n in names], "pdf", os.path.join(work, "before"))
+        dst_pdf = convert([os.path.join(out_dir, n) for n in names], "pdf", os.path.join(work, "after"))
         for n in names:
             pdf = os.path.splitext(n)[0] + ".pdf"
             a, b = os.path.join(src_pdf, pdf), os.path.join(dst_pdf, pdf)
