@@ -21,34 +21,6 @@ QByteArray roundTrip(const QByteArray &xml, int indent = 0)
 
 }  // namespace
 
-TEST(Xml, KeepsWhitespaceOnlyText)
-{
-    const QByteArray xml = "<w:p xmlns:w=\"u\"><w:r><w:t xml:space=\"preserve\"> </w:t></w:r>"
-                           "<w:r><w:t>\t</w:t></w:r></w:p>";
-    QDomDocument dom = parsed(xml);
-    const QDomNodeList ts = dom.elementsByTagNameNS("u", "t");
-    ASSERT_EQ(ts.size(), 2);
-    EXPECT_EQ(ts.at(0).toElement().text(), " ");
-    EXPECT_EQ(ts.at(1).toElement().text(), "\t");
-    EXPECT_EQ(roundTrip(xml), xml);
-}
-
-TEST(Xml, RootDeclarationsStayOnTheRootAndAreNotRepeated)
-{
-    // w14 is only named in mc:Ignorable: dropping its declaration makes the part
-    // unreadable for consumers that honour markup compatibility.
-    const QByteArray xml =
-        "<w:document xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\" "
-        "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" "
-        "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\" "
-        "xmlns:w14=\"http://schemas.microsoft.com/office/word/2010/wordml\" mc:Ignorable=\"w14\">"
-        "<w:body><w:p><w:hyperlink r:id=\"rId4\"><w:r><w:t>x</w:t></w:r></w:hyperlink></w:p></w:body>"
-        "</w:document>";
-    const QByteArray out = roundTrip(xml);
-    EXPECT_EQ(out, xml);
-    EXPECT_EQ(out.count("xmlns:"), 4);
-}
-
 TEST(Xml, NewElementsInUndeclaredNamespacesAreDeclaredOnceOnTheRoot)
 {
     QDomDocument dom = parsed("<w:body xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"/>");
