@@ -387,7 +387,7 @@ private:
         QList<QDomElement> fresh;
         for (const Segment &s : mine)
             fresh += runsFor(s, place.run, piece(k).format, hrefOf(piece(k).format));
-        splitAround(place, fresh, true);
+        splitAt(place, fresh, Split::Replacing);
     }
 
     // New text after piece k (before the first piece when k is -1), in runs
@@ -415,14 +415,17 @@ private:
         if (place.run.isNull())
             return;
         if (k < 0)
-            splitBefore(place, fresh);
+            splitAt(place, fresh, Split::Before);
         else
-            splitAfter(place, fresh);
+            splitAt(place, fresh, Split::After);
     }
 
-    // Puts `fresh` in the place of `place.child` (`replace`) inside its run,
-    // splitting the run so that what stood before and after stays in order.
-    void splitAround(const RunPlace &place, const QList<QDomElement> &fresh, bool replace)
+    // Where new runs go relative to the child of a run they are placed at.
+    enum class Split { Replacing, After, Before };
+
+    // Puts `fresh` in the place of `place.child`, after it or before it, inside
+    // its run, splitting the run so that what stood before and after stays in order.
+    void splitAt(const RunPlace &place, const QList<QDomElement> &fresh, Split how)
     {
         QDomElement run = place.run;
         QDomNode parent = run.parentNode();
@@ -433,30 +436,11 @@ private:
             const QDomNode next = c.nextSibling();
             if (c == place.child) {
                 past = true;
-                if (!replace)
-                    before.appendChild(c);
+                if (how != Split::Replacing)
+                    (how == Split::After ? before : rest).appendChild(c);
             } else if (!(c.isElement() && isLocal(c, "rPr"))) {
                 (past ? rest : before).appendChild(c);
             }
-            c = next;
-        }
-        placeRuns(parent, run, before, fresh, rest);
-    }
-
-    void splitAfter(const RunPlace &place, const QList<QDomElement> &fresh) { splitAround(place, fresh, false); }
-
-    void splitBefore(const RunPlace &place, const QList<QDomElement> &fresh)
-    {
-        QDomElement run = place.run;
-        QDomNode parent = run.parentNode();
-        QDomElement before = runShell(run);
-        QDomElement rest = runShell(run);
-        bool reached = false;
-        for (QDomNode c = run.firstChild(); !c.isNull();) {
-            const QDomNode next = c.nextSibling();
-            reached = reached || c == place.child;
-            if (!(c.isElement() && isLocal(c, "rPr")))
-                (reached ? rest : before).appendChild(c);
             c = next;
         }
         placeRuns(parent, run, before, fresh, rest);
