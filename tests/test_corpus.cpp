@@ -50,7 +50,6 @@ TEST(Corpus, OpensCopiesAndIndexesEveryDocument)
         }
         // Building the index reads the body; it must not count as an edit.
         const int count = h->doc->paragraphCount();
-        EXPECT_EQ(h->doc->paragraphs().size(), count);
         EXPECT_EQ(h->doc->paragraphInfoAt(count - 1).index, qMax(0, count - 1));
         const QString dst = out.filePath(QStringLiteral("%1.docx").arg(i));
         EXPECT_EQ(lxDocx_save_as(h, dst.toUtf8().constData()), 1) << name.toStdString();
