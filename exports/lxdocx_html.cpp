@@ -1,35 +1,51 @@
 // Bodies from HTML.
 #include "DocxDocument.h"
+#include "DocxFrame.h"
 #include "DocxHandle.h"
 #include "DocxReader.h"
 #include "DocxWriter.h"
 
 #include <memory>
 
+namespace {
+
+// The one reason the body cannot take content.
+QString noParagraphText() { return QStringLiteral("The body has no paragraph for the HTML to take the place of"); }
+
+}  // namespace
+
 extern "C" {
 
 LXDOCX_API int lxDocx_set_body_html(DocxHandle *h, const char *html)
 {
-    if (!usable(h) || !html)
+    return handleCall(h, 0, "putting HTML into the body", [&] {
+        if (!html) {
+            recordFailure(h, QStringLiteral("No HTML given"));
+            return 0;
+        }
+        if (DocxWriter::buildFromHtml(*h->doc, QString::fromUtf8(html)))
+            return 1;
+        recordFailure(h, noParagraphText());
         return 0;
-    if (DocxWriter::buildFromHtml(*h->doc, QString::fromUtf8(html)))
-        return 1;
-    h->lastError = QStringLiteral("lxDocx_set_body_html: buildFullDocumentDom failed");
-    return 0;
+    });
 }
 
 LXDOCX_API int lxDocx_write_html(const char *path, const char *html)
 {
-    if (!path || !html)
+    return libraryCall(0, "writing a document from HTML", [&] {
+        if (!path || !html) {
+            recordFailure(nullptr, path ? QStringLiteral("No HTML given") : QStringLiteral("No path given"));
+            return 0;
+        }
+        const std::unique_ptr<DocxDocument> doc(DocxReader::createBlank(QString::fromUtf8(path)));
+        QString err = doc->errorString();
+        if (doc->isValid() && !DocxWriter::buildFromHtml(*doc, QString::fromUtf8(html)))
+            err = noParagraphText();
+        else if (doc->isValid() && DocxWriter::save(*doc, err))
+            return 1;
+        recordFailure(nullptr, err);
         return 0;
-    const std::unique_ptr<DocxDocument> doc(
-        validOrReport(DocxReader::createBlank(QString::fromUtf8(path)), "createBlank returned null"));
-    if (!doc)
-        return 0;
-    if (DocxWriter::buildAndSave(*doc, QString::fromUtf8(html)))
-        return 1;
-    setLibraryError(QStringLiteral("lxDocx_write_html: build or save failed"));
-    return 0;
+    });
 }
 
 }  // extern "C"

@@ -1,6 +1,5 @@
 #include "DocxReader.h"
 
-#include "DocxLog.h"
 #include "DocxNamespaces.h"
 
 namespace {
@@ -60,8 +59,10 @@ DocxDocument *DocxReader::createBlank(const QString &path)
     blank.insert(QString::fromLatin1(kPartDocument), QByteArray(kBlankDocument));
     QString err;
     if (!packZip(blank, path, err)) {
-        readerWarning() << "createBlank: packZip failed:" << err;
-        return nullptr;
+        auto *doc = new DocxDocument;
+        doc->path = path;
+        doc->error = err;
+        return doc;
     }
     return open(path);
 }

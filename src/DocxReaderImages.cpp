@@ -128,16 +128,16 @@ bool loadPicture(QTextDocument &qd, const DocxDocument &doc, const QString &imag
 {
     const QByteArray imgData = doc.entries.value(imagePath);
     if (imgData.isEmpty()) {
-        readerWarning() << "insertDrawingImage: no image data in entries";
+        readerDebug() << "insertDrawingImage: no image data in entries";
         return false;
     }
     QImage img;
     bool tooLarge = false;
     if (!decodeBounded(imgData, img, tooLarge)) {
         if (tooLarge)
-            readerWarning() << "insertDrawingImage: image too large to decode" << imagePath;
+            readerDebug() << "insertDrawingImage: image too large to decode" << imagePath;
         else
-            readerWarning() << "insertDrawingImage: failed to decode image" << imagePath;
+            readerDebug() << "insertDrawingImage: failed to decode image" << imagePath;
         return false;
     }
     picture = registerPicture(qd, imagePath, imgData, img);
@@ -161,17 +161,17 @@ void DocxReader::insertDrawingImage(QTextCursor &cursor, const QDomElement &draw
     QSizeF size = declaredSizePx(container);
     const QDomElement blip = firstElementNS(container, "blip", kNsDrawingMain);
     if (blip.isNull()) {
-        readerWarning() << "insertDrawingImage: no blip found";
+        readerDebug() << "insertDrawingImage: no blip found";
         return;
     }
     const QString rId = blipRelId(blip);
     if (rId.isEmpty()) {
-        readerWarning() << "insertDrawingImage: empty rId";
+        readerDebug() << "insertDrawingImage: empty rId";
         return;
     }
     const QString imagePath = imageRels.value(rId);
     if (imagePath.isEmpty()) {
-        readerWarning() << "insertDrawingImage: rId not in imageRels map";
+        readerDebug() << "insertDrawingImage: rId not in imageRels map";
         return;
     }
     QTextDocument *qd = cursor.document();

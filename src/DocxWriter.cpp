@@ -295,20 +295,15 @@ void DocxWriter::storeDocumentXml(DocxDocument &doc)
     doc.storeBody();
 }
 
-bool DocxWriter::saveVersion(DocxDocument &doc, const QString &path)
+bool DocxWriter::saveVersion(DocxDocument &doc, const QString &path, QString &err)
 {
     storeDocumentXml(doc);
-    QString err;
-    if (!packZip(doc.entries, path, err, &doc.source)) {
-        writerWarning() << "DocxWriter::saveVersion failed:" << err;
-        return false;
-    }
-    return true;
+    return packZip(doc.entries, path, err, &doc.source);
 }
 
-bool DocxWriter::save(DocxDocument &doc)
+bool DocxWriter::save(DocxDocument &doc, QString &err)
 {
-    return saveVersion(doc, doc.path);
+    return saveVersion(doc, doc.path, err);
 }
 
 namespace {
@@ -340,11 +335,6 @@ bool DocxWriter::buildFromHtml(DocxDocument &doc, const QString &html, qsizetype
         return false;
     const DocxHtmlCuts cuts = htmlCuts(html, pieceChars);
     return buildFull(doc, pageWalk(html, cuts));
-}
-
-bool DocxWriter::buildAndSave(DocxDocument &doc, const QString &html)
-{
-    return buildFromHtml(doc, html) && save(doc);
 }
 
 namespace {

@@ -86,7 +86,8 @@ protected:
     QByteArray savedBody(DocxDocument &doc)  // under a new name
     {
         const QString path = dir.filePath(QString::number(++files));
-        return DocxWriter::saveVersion(doc, path) ? readEntries(path).value("word/document.xml") : "save failed";
+        QString err;
+        return DocxWriter::saveVersion(doc, path, err) ? readEntries(path).value("word/document.xml") : "save failed";
     }
 };
 
@@ -175,7 +176,8 @@ TEST_F(Doc, BadAndDegenerateBodiesAndUntouchedSaves)
     EXPECT_EQ(view.dom().documentElement().localName(), "document");
     EXPECT_EQ(mark(view.lastSection()), "S");
     const QString out = dir.filePath("copy.docx");
-    ASSERT_TRUE(DocxWriter::saveVersion(*doc, out));
+    QString err;
+    ASSERT_TRUE(DocxWriter::saveVersion(*doc, out, err)) << err.toStdString();
     EXPECT_EQ(readEntries(out), readEntries(doc->path));
 }
 

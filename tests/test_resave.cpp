@@ -149,11 +149,12 @@ TEST(Resave, PicturesReuseTheirPartsAndListLabelsStayOut)
 
 TEST(Resave, EveryRealDocumentKeepsItsText)
 {
+    LXDOCX_NEEDS_CORPUS();
     // One run of the tally tool over the corpus: every file that opens re-saves,
     // and every body paragraph reads the same in python-docx before and after.
     QTemporaryDir out;
     QString stdOut, stdErr;
-    const int rc = run(systemPython(), {toolScript("resave_tally.py"), LXDOCX_CLI, LXDOCX_CORPUS_DIR, out.path()},
+    const int rc = run(systemPython(), {toolScript("resave_tally.py"), LXDOCX_CLI, corpusDir(), out.path()},
                        &stdOut, &stdErr);
     std::cout << stdOut.toStdString();
     EXPECT_EQ(rc, 0) << stdErr.toStdString();
