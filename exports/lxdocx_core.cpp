@@ -156,10 +156,9 @@ LXDOCX_API const char *lxDocx_error(DocxHandle *h)
 LXDOCX_API int lxDocx_save(DocxHandle *h)
 {
     return handleCall(h, 0, "saving the document", [&] {
-        QString err;
-        if (DocxWriter::save(*h->doc, err))
+        if (DocxWriter::save(*h->doc))
             return 1;
-        recordFailure(h, err);
+        recordFailure(h, h->doc->errorString());
         return 0;
     });
 }
@@ -167,10 +166,9 @@ LXDOCX_API int lxDocx_save(DocxHandle *h)
 LXDOCX_API int lxDocx_save_as(DocxHandle *h, const char *path)
 {
     return handleCall(h, 0, "saving the document", [&] {
-        QString err;
-        if (DocxWriter::saveVersion(*h->doc, QString::fromUtf8(path), err))
+        if (DocxWriter::saveVersion(*h->doc, QString::fromUtf8(path)))
             return 1;
-        recordFailure(h, err);
+        recordFailure(h, h->doc->errorString());
         return 0;
     });
 }

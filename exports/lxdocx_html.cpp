@@ -38,12 +38,10 @@ LXDOCX_API int lxDocx_write_html(const char *path, const char *html)
             return 0;
         }
         const std::unique_ptr<DocxDocument> doc(DocxReader::createBlank(QString::fromUtf8(path)));
-        QString err = doc->errorString();
-        if (doc->isValid() && !DocxWriter::buildFromHtml(*doc, QString::fromUtf8(html)))
-            err = noParagraphText();
-        else if (doc->isValid() && DocxWriter::save(*doc, err))
+        if (doc->isValid() && DocxWriter::buildAndSave(*doc, QString::fromUtf8(html)))
             return 1;
-        recordFailure(nullptr, err);
+        // A failed save says why; a blank document always has its paragraph.
+        recordFailure(nullptr, doc->errorString().isEmpty() ? noParagraphText() : doc->errorString());
         return 0;
     });
 }

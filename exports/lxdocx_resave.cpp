@@ -19,12 +19,17 @@ LXDOCX_API int lxDocx_resave_full(const char *srcPath, const char *dstPath)
         }
         const QString src = QString::fromUtf8(srcPath);
         const std::unique_ptr<DocxDocument> doc(DocxReader::open(src));
-        QString err = doc->errorString();
-        if (doc->isValid() && !docxResave(*doc))
-            err = QStringLiteral("Cannot convert the body of %1 to rich text").arg(src);
-        else if (doc->isValid() && DocxWriter::saveVersion(*doc, QString::fromUtf8(dstPath), err))
+        if (!doc->isValid()) {
+            recordFailure(nullptr, doc->errorString());
+            return 0;
+        }
+        if (!docxResave(*doc)) {
+            recordFailure(nullptr, QStringLiteral("Cannot convert the body of %1 to rich text").arg(src));
+            return 0;
+        }
+        if (DocxWriter::saveVersion(*doc, QString::fromUtf8(dstPath)))
             return 1;
-        recordFailure(nullptr, err);
+        recordFailure(nullptr, doc->errorString());
         return 0;
     });
 }

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs the whole test suite twice (a
-# normal build and an AddressSanitizer + UndefinedBehaviorSanitizer build), then
-# runs the fuzzers for a bounded time.
+# normal build, which also installs into a temporary prefix and tests the
+# Python package, and an AddressSanitizer + UndefinedBehaviorSanitizer build),
+# then runs the fuzzers for a bounded time. Tests that run over the corpus of
+# real documents (LXDOCX_CORPUS_DIR, else ../shared/corpus) skip without one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh build-essential cmake qt6-base-dev libqt6gui6 zlib1g-dev libgtest-dev \
-  clang libclang-rt-14-dev python3 python3-docx unzip libreoffice-writer-nogui
+scripts/deps.sh build-essential cmake pkg-config qt6-base-dev libqt6gui6 qt6-svg-dev qt6-image-formats-plugins \
+  zlib1g-dev libgtest-dev clang libclang-rt-14-dev python3 python3-docx python3-pytest python3-venv \
+  python3-setuptools python3-wheel unzip poppler-utils libreoffice-writer-nogui
 jobs="$(nproc)"
 export QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES="*.debug=false"
 

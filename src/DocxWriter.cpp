@@ -295,15 +295,21 @@ void DocxWriter::storeDocumentXml(DocxDocument &doc)
     doc.storeBody();
 }
 
-bool DocxWriter::saveVersion(DocxDocument &doc, const QString &path, QString &err)
+bool DocxWriter::saveVersion(DocxDocument &doc, const QString &path)
 {
     storeDocumentXml(doc);
-    return packZip(doc.entries, path, err, &doc.source);
+    QString err;
+    if (!packZip(doc.entries, path, err, &doc.source)) {
+        writerWarning() << "saveVersion:" << err;
+        doc.error = err;
+        return false;
+    }
+    return true;
 }
 
-bool DocxWriter::save(DocxDocument &doc, QString &err)
+bool DocxWriter::save(DocxDocument &doc)
 {
-    return saveVersion(doc, doc.path, err);
+    return saveVersion(doc, doc.path);
 }
 
 namespace {
@@ -335,6 +341,11 @@ bool DocxWriter::buildFromHtml(DocxDocument &doc, const QString &html, qsizetype
         return false;
     const DocxHtmlCuts cuts = htmlCuts(html, pieceChars);
     return buildFull(doc, pageWalk(html, cuts));
+}
+
+bool DocxWriter::buildAndSave(DocxDocument &doc, const QString &html)
+{
+    return buildFromHtml(doc, html) && save(doc);
 }
 
 namespace {

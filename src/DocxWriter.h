@@ -44,11 +44,10 @@ class DocxWriter
 public:
     // Writes pending body edits into the entry map.
     static void storeDocumentXml(DocxDocument &doc);
-    // Saves the package under `path`; the document keeps its own path. False
-    // with `err` (what could not be written, and why) on failure.
-    static bool saveVersion(DocxDocument &doc, const QString &path, QString &err);
+    // Saves the package under `path`; the document keeps its own path.
+    static bool saveVersion(DocxDocument &doc, const QString &path);
     // Saves the package to the path it was opened from.
-    static bool save(DocxDocument &doc, QString &err);
+    static bool save(DocxDocument &doc);
 
     // Puts the content of `source` (paragraphs and tables of its root frame)
     // in the place of the body's first paragraph.
@@ -56,6 +55,8 @@ public:
     // buildFullDocumentDom with the content of an HTML page, read in pieces
     // where it is large (see htmlCuts), with the images of DocxHtmlDocument.
     static bool buildFromHtml(DocxDocument &doc, const QString &html, qsizetype pieceChars = kHtmlPieceChars);
+    // buildFromHtml, then save.
+    static bool buildAndSave(DocxDocument &doc, const QString &html);
     // Rewrites the paragraphs of `range` from the blocks of `editor` from block
     // `editorStart` on, pairing them by position.
     static bool saveSection(DocxDocument &doc, const QTextDocument *editor, const DocxSectionRange &range,
