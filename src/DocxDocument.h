@@ -7,6 +7,7 @@
 
 #include <QDomDocument>
 #include <QDomElement>
+#include <QHash>
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -23,6 +24,17 @@ struct DocxParaInfo
     int headingLevel = -1;  // 0-based outline level; -1: not a heading
     QString text;
 };
+
+// A run-property element (a child of w:rPr) as read: its local name and its
+// WordprocessingML attributes, kept apart from any tree.
+struct DocxPropertyElement
+{
+    QString name;
+    QList<QPair<QString, QString>> attributes;  // local name, value
+
+    QString attribute(QLatin1String localName) const;
+};
+using DocxPropertyList = QList<DocxPropertyElement>;
 
 // Effective paragraph and character properties of a style.
 struct StyleProps
@@ -46,6 +58,7 @@ struct StyleProps
     QString basedOn;
     int numId = -1;
     int ilvl = 0;
+    DocxPropertyList runProperties;  // the style's own w:rPr children
 };
 
 // One level of an abstract numbering.
@@ -155,6 +168,7 @@ public:
     QMap<int, QMap<int, int>> startOverrides;
     QString themeMajorFont;
     QString themeMinorFont;
+    QString defaultParagraphStyle;  // the paragraph style marked w:default, used where a paragraph names none
 
     bool isValid() const { return valid; }
     QString errorString() const { return error; }
@@ -208,6 +222,18 @@ public:
     QString themeFont(const QString &name) const;
     StyleProps parseStyleElement(const QDomElement &el) const;
     StyleProps resolveStyle(const QString &styleId) const;
+    // The run properties text of a paragraph gets from the document defaults
+    // and its paragraph style (the default paragraph style when `styleId` is
+    // empty), down the basedOn chain: a later element of a name replaces an
+    // earlier one, and toggle properties (bold, italic, caps and the like)
+    // are given as on or off after toggling along the chain.
+    DocxPropertyList paragraphRunProperties(const QString &styleId) const;
+    // The run properties of a character style down its chain alone. A toggle
+    // property is present (on) only when the chain turns it on an odd number
+    // of times: it then toggles what the paragraph gives.
+    DocxPropertyList characterRunProperties(const QString &styleId) const;
+    // True for the run properties that toggle along a style chain.
+    static bool isToggleProperty(const QString &name);
     void ensureParagraphStyle(const QString &styleId);
 
     // ---- numbering --------------------------------------------------------
@@ -262,6 +288,11 @@ private:
     // Adds the built-in style `styleId` to the style sheet unless it defines it;
     // false when the sheet does not parse.
     bool addParagraphStyle(const QString &styleId);
+
+    // Run properties of styles resolved so far, by style id; emptied whenever
+    // the style sheet is read again.
+    mutable QHash<QString, DocxPropertyList> paragraphRunMemo_;
+    mutable QHash<QString, DocxPropertyList> characterRunMemo_;
 
     void ensureIndexed() const;
     void indexParagraphs() const;

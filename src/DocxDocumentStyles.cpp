@@ -4,6 +4,7 @@
 #include "DocxLog.h"
 #include "DocxNamespaces.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -150,6 +151,22 @@ void readParagraphLayout(const QDomElement &pPr, StyleProps &s, bool docDefaults
         readHanging(ind, s.indFirstLine);
 }
 
+DocxPropertyList readRunProperties(const QDomElement &rPr)
+{
+    DocxPropertyList list;
+    for (QDomElement e = rPr.firstChildElement(); !e.isNull(); e = e.nextSiblingElement()) {
+        DocxPropertyElement prop{e.localName(), {}};
+        const QDomNamedNodeMap attrs = e.attributes();
+        for (int i = 0; i < attrs.count(); ++i) {
+            const QDomAttr a = attrs.item(i).toAttr();
+            if (a.namespaceURI() == QLatin1String(kNsW))
+                prop.attributes.append({a.localName(), a.value()});
+        }
+        list.append(prop);
+    }
+    return list;
+}
+
 StyleProps parseDocDefaults(const DocxDocument &doc, const QDomElement &docDefaults)
 {
     StyleProps d;
@@ -158,6 +175,7 @@ StyleProps parseDocDefaults(const DocxDocument &doc, const QDomElement &docDefau
         readParagraphLayout(pPr, d, true);
     const QDomElement rPr = wChild(wChild(docDefaults, "rPrDefault"), "rPr");
     if (!rPr.isNull()) {
+        d.runProperties = readRunProperties(rPr);
         readInt(wChild(rPr, "sz"), "val", d.sizeHalfPts, atLeastOne);
         const QDomElement rFonts = wChild(rPr, "rFonts");
         if (!rFonts.isNull()) {
@@ -177,6 +195,9 @@ StyleProps parseDocDefaults(const DocxDocument &doc, const QDomElement &docDefau
 void DocxDocument::parseStyles()
 {
     styleMap.clear();
+    defaultParagraphStyle.clear();
+    paragraphRunMemo_.clear();
+    characterRunMemo_.clear();
     const QString name = QString::fromLatin1(kPartStyles);
     if (!entries.contains(name))
         return;
@@ -198,6 +219,9 @@ void DocxDocument::parseStyles()
         if (id.isEmpty() || (type != QLatin1String("paragraph") && type != QLatin1String("character")))
             continue;
         styleMap.insert(id, parseStyleElement(s));
+        if (type == QLatin1String("paragraph") && defaultParagraphStyle.isEmpty()
+            && onOffText(wAttribute(s, "default")) && !wAttribute(s, "default").isEmpty())
+            defaultParagraphStyle = id;
     }
 }
 
@@ -230,6 +254,7 @@ StyleProps DocxDocument::parseStyleElement(const QDomElement &el) const
 
     const QDomElement rPr = wChild(el, "rPr");
     if (!rPr.isNull()) {
+        s.runProperties = readRunProperties(rPr);
         const QDomElement rFonts = wChild(rPr, "rFonts");
         if (!rFonts.isNull()) {
             const QString font = selectFont(*this, rFonts);
@@ -259,12 +284,12 @@ StyleProps DocxDocument::parseStyleElement(const QDomElement &el) const
     return s;
 }
 
-StyleProps DocxDocument::resolveStyle(const QString &styleId) const
-{
-    StyleProps result = styleMap.value(QString::fromLatin1(kDocDefaultsKey));
-    if (styleId.isEmpty())
-        return result;
+namespace {
 
+// The ids of `styleId`'s basedOn chain, most basic first: at most
+// kMaxStyleChain of them, stopping at a cycle or an id the map lacks.
+QStringList styleChain(const QMap<QString, StyleProps> &styleMap, const QString &styleId)
+{
     QStringList chain;
     for (QString current = styleId; !current.isEmpty();) {
         if (chain.size() >= kMaxStyleChain || chain.contains(current))
@@ -275,6 +300,100 @@ StyleProps DocxDocument::resolveStyle(const QString &styleId) const
             break;
         current = it->basedOn;
     }
+    return chain;
+}
+
+// Run properties merged down a chain: toggles flip when a style turns them
+// on, every other element replaces the one of its name.
+class RunPropertyMerge
+{
+public:
+    void add(const DocxPropertyList &list, bool absolute)
+    {
+        for (const DocxPropertyElement &prop : list) {
+            if (DocxDocument::isToggleProperty(prop.name)) {
+                const bool on = onOffText(prop.attribute(QLatin1String("val")));
+                bool &state = toggles_[prop.name];
+                state = absolute ? on : state != on;
+                continue;
+            }
+            const auto same = std::find_if(merged_.begin(), merged_.end(),
+                                           [&](const DocxPropertyElement &e) { return e.name == prop.name; });
+            if (same != merged_.end())
+                *same = prop;
+            else
+                merged_.append(prop);
+        }
+    }
+
+    // `keepOff`: toggles that end off are listed as off instead of left out.
+    DocxPropertyList result(bool keepOff) const
+    {
+        DocxPropertyList list = merged_;
+        for (auto it = toggles_.cbegin(); it != toggles_.cend(); ++it) {
+            if (it.value() || keepOff)
+                list.append({it.key(), {{QStringLiteral("val"), it.value() ? QStringLiteral("1") : QStringLiteral("0")}}});
+        }
+        return list;
+    }
+
+private:
+    DocxPropertyList merged_;
+    QMap<QString, bool> toggles_;
+};
+
+}  // namespace
+
+QString DocxPropertyElement::attribute(QLatin1String localName) const
+{
+    for (const auto &a : attributes) {
+        if (a.first == localName)
+            return a.second;
+    }
+    return {};
+}
+
+bool DocxDocument::isToggleProperty(const QString &name)
+{
+    static const QSet<QString> toggles = {
+        QStringLiteral("b"),       QStringLiteral("bCs"),   QStringLiteral("i"),     QStringLiteral("iCs"),
+        QStringLiteral("caps"),    QStringLiteral("smallCaps"), QStringLiteral("strike"), QStringLiteral("dstrike"),
+        QStringLiteral("vanish"),  QStringLiteral("emboss"), QStringLiteral("imprint"), QStringLiteral("outline"),
+        QStringLiteral("shadow"),
+    };
+    return toggles.contains(name);
+}
+
+DocxPropertyList DocxDocument::paragraphRunProperties(const QString &styleId) const
+{
+    const auto known = paragraphRunMemo_.constFind(styleId);
+    if (known != paragraphRunMemo_.cend())
+        return *known;
+    RunPropertyMerge merge;
+    merge.add(styleMap.value(QString::fromLatin1(kDocDefaultsKey)).runProperties, true);
+    for (const QString &id : styleChain(styleMap, styleId.isEmpty() ? defaultParagraphStyle : styleId))
+        merge.add(styleMap.value(id).runProperties, false);
+    return paragraphRunMemo_[styleId] = merge.result(true);
+}
+
+DocxPropertyList DocxDocument::characterRunProperties(const QString &styleId) const
+{
+    const auto known = characterRunMemo_.constFind(styleId);
+    if (known != characterRunMemo_.cend())
+        return *known;
+    RunPropertyMerge merge;
+    for (const QString &id : styleChain(styleMap, styleId))
+        merge.add(styleMap.value(id).runProperties, false);
+    return characterRunMemo_[styleId] = merge.result(false);
+}
+
+StyleProps DocxDocument::resolveStyle(const QString &styleId) const
+{
+    StyleProps result = styleMap.value(QString::fromLatin1(kDocDefaultsKey));
+    if (styleId.isEmpty())
+        return result;
+
+    const QStringList chain = styleChain(styleMap, styleId);
 
     bool bold = result.hasBold && result.bold;
     bool italic = result.hasItalic && result.italic;

@@ -694,10 +694,14 @@ QString wVal(const QDomElement &el)
     return el.attributeNS(QString::fromLatin1(kNsW), QStringLiteral("val"));
 }
 
+bool onOffText(const QString &val)
+{
+    return val != QLatin1String("0") && val != QLatin1String("false") && val != QLatin1String("off");
+}
+
 bool onOffValue(const QDomElement &property)
 {
-    const QString v = wVal(property);
-    return v != QLatin1String("0") && v != QLatin1String("false") && v != QLatin1String("off");
+    return onOffText(wVal(property));
 }
 
 QString paragraphText(const QDomElement &el)

@@ -89,6 +89,8 @@ QString wVal(const QDomElement &el);
 // An on/off property element: on unless its w:val is "0", "false" or "off"
 // (no value means on). Callers decide what an absent element means.
 bool onOffValue(const QDomElement &property);
+// The same for a w:val already read.
+bool onOffText(const QString &val);
 // The text of every descendant w:t in document order, joined without separators.
 QString paragraphText(const QDomElement &el);
 // The WordprocessingML namespace URI.

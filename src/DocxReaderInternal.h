@@ -48,9 +48,19 @@ QString applyListLevel(const DocxDocument &doc, int numId, int ilvl, DocxListCou
 bool isPageField(const QString &instr);
 // The placeholder standing for the result of such a field.
 QChar pagePlaceholderFor(const QString &instr);
-// Inserts the runs and hyperlinks of `p` at the cursor, each run's format based on `bcf`.
+// Inserts the content of `p` at the cursor, each run's format based on
+// `bcf`, and records every piece it inserts in `source`. A paragraph with a
+// dot-leader tab stop shows dots before its last tab.
 void convertRuns(QTextCursor &cursor, const QDomElement &p, const QTextCharFormat &bcf, const DocxDocument &doc,
-                 const DocxImageRels &imageRels);
+                 const DocxImageRels &imageRels, const std::shared_ptr<DocxParagraphSource> &source,
+                 const QList<QTextOption::Tab> &tabStops);
+
+// ---- run formatting ----
+// The format the text of a paragraph of style `styleId` starts from (the
+// document defaults and the style, or the default paragraph style).
+QTextCharFormat paragraphCharFormat(const DocxDocument &doc, const QString &styleId);
+// The format of a run: `base` changed by the run's character style and its own w:rPr.
+QTextCharFormat runCharFormat(const QDomElement &run, const QTextCharFormat &base, const DocxDocument &doc);
 
 // ---- paragraphs and tables ----
 struct OptionalTwips
@@ -112,6 +122,9 @@ private:
     void table(const QDomElement &tbl);
     void contentControl(const QDomElement &sdt);
     static int paragraphCountOf(const QDomElement &container);
+    // Marks the blocks from block `from` on that no paragraph was read into
+    // (those the rich text keeps around tables) as standing for nothing.
+    void markStructuralBlocks(int from);
 
     const DocxDocument &doc_;
     const DocxSectionRange &range_;

@@ -16,12 +16,6 @@
 namespace {
 
 constexpr int kSingleLineSpacing = 240;  // w:spacing w:line of single spacing
-constexpr double kDefaultTocPointSize = 11.0;
-constexpr int kMinLeaderPairs = 3;
-// A dot leader is never longer than this many ". " pairs, whatever tab position
-// a document declares.
-constexpr int kMaxLeaderPairs = 1000;
-const QString kLeaderPair = QStringLiteral(". ");
 
 bool parseDecimal(const QString &text, int *out)
 {
@@ -74,11 +68,6 @@ QChar leaderDelimiter(const QString &leader)
     if (leader == QLatin1String("underscore"))
         return QLatin1Char('_');
     return QChar();
-}
-
-bool isDotLeader(const QString &leader)
-{
-    return leader == QLatin1String("dot") || leader == QLatin1String("middleDot");
 }
 
 void readTabStops(const QDomElement &tabs, DirectProperties &d)
@@ -158,167 +147,6 @@ QTextBlockFormat blockFormat(const StyleProps &s, const DirectProperties &d, boo
         bf.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     return bf;
 }
-
-// Only the style's size, font, bold and italic reach the paragraph's text.
-QTextCharFormat baseCharFormat(const StyleProps &s)
-{
-    QTextCharFormat bcf;
-    if (s.sizeHalfPts > 0)
-        bcf.setFontPointSize(boundedPointSize(s.sizeHalfPts / 2.0));
-    if (!s.font.isEmpty())
-        bcf.setFontFamilies({s.font});
-    if (s.hasBold && s.bold)
-        bcf.setFontWeight(QFont::Bold);
-    if (s.hasItalic && s.italic)
-        bcf.setFontItalic(true);
-    return bcf;
-}
-
-// ---- table-of-contents lines -------------------------------------------------
-
-// What the runs of a table-of-contents line hold: the title before the tab,
-// the page reference after it, and the font of the line.
-class TocLine
-{
-public:
-    explicit TocLine(const StyleProps &style)
-        : font_(style.font),
-          pointSize_(style.sizeHalfPts > 0 ? boundedPointSize(style.sizeHalfPts / 2.0) : kDefaultTocPointSize)
-    {
-    }
-
-    void readParagraph(const QDomElement &p)
-    {
-        for (QDomElement c = p.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
-            if (c.localName() == QLatin1String("r")) {
-                processRun(c);
-            } else if (c.localName() == QLatin1String("hyperlink")) {
-                for (const QDomElement &r : childElementsByLocalName(c, QStringLiteral("r")))
-                    processRun(r);
-            }
-        }
-        left_ = left_.trimmed();
-        right_ = right_.trimmed();
-    }
-
-    void insert(QTextCursor &cursor, const QTextCharFormat &bcf, const QList<QTextOption::Tab> &tabStops) const
-    {
-        if (left_.isEmpty())
-            return;
-        QTextCharFormat tocFmt = bcf;
-        if (!font_.isEmpty())
-            tocFmt.setFontFamilies({font_});
-        tocFmt.setFontPointSize(pointSize_);
-        if (right_.isEmpty()) {
-            cursor.insertText(left_, tocFmt);
-            return;
-        }
-        const QString leader = kLeaderPair.repeated(leaderPairs(tabStops));
-        cursor.insertText(left_ + QLatin1Char(' ') + leader + QLatin1Char('\t') + right_, tocFmt);
-    }
-
-private:
-    // The size comes from the first run with a valid size; the font from the
-    // last w:rFonts seen up to and including that run.
-    void readRunFont(const QDomElement &run)
-    {
-        const QDomElement rPr = firstChildByLocalName(run, QStringLiteral("rPr"));
-        for (QDomElement c = rPr.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
-            if (c.localName() == QLatin1String("sz")) {
-                int halfPoints = 0;
-                if (parseDecimal(wVal(c), &halfPoints) && halfPoints >= 1) {
-                    pointSize_ = boundedPointSize(halfPoints / 2.0);
-                    gotRunFont_ = true;
-                }
-            } else if (c.localName() == QLatin1String("rFonts")) {
-                const QString family = runFontFamily(c);
-                if (!family.isEmpty())
-                    font_ = family;
-            }
-        }
-    }
-
-    void onFieldChar(const QString &type)
-    {
-        if (type == QLatin1String("begin")) {
-            inField_ = true;
-            instr_.clear();
-            skip_ = false;
-            placeholderDone_ = false;
-        } else if (type == QLatin1String("separate")) {
-            skip_ = isPageField(instr_);
-        } else if (type == QLatin1String("end")) {
-            inField_ = false;
-            skip_ = false;
-            placeholderDone_ = false;
-        }
-    }
-
-    void onText(const QString &text)
-    {
-        QString &target = pastTab_ ? right_ : left_;
-        if (skip_) {
-            if (!placeholderDone_)
-                target += pagePlaceholderFor(instr_);
-            placeholderDone_ = true;
-        } else if (!inField_ || !text.trimmed().isEmpty()) {
-            target += text;
-        }
-    }
-
-    void processRun(const QDomElement &run)
-    {
-        if (!gotRunFont_)
-            readRunFont(run);
-        for (QDomElement c = run.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
-            const QString name = c.localName();
-            if (name == QLatin1String("fldChar"))
-                onFieldChar(wAttr(c, QStringLiteral("fldCharType")));
-            else if (name == QLatin1String("instrText"))
-                instr_ += c.text();
-            else if (name == QLatin1String("tab"))
-                pastTab_ = true;
-            else if (name == QLatin1String("t"))
-                onText(c.text());
-        }
-    }
-
-    // As many ". " pairs as fill the gap between the title and the page number
-    // up to the right tab stop; never fewer than three.
-    int leaderPairs(const QList<QTextOption::Tab> &tabStops) const
-    {
-        double tabPx = 0;
-        for (const QTextOption::Tab &tab : tabStops) {
-            if (tab.type == QTextOption::RightTab)
-                tabPx = qMax(tabPx, tab.position);
-        }
-        QFont font;
-        if (!font_.isEmpty())
-            font.setFamilies({font_});
-        font.setPointSizeF(pointSize_);
-        const QFontMetricsF metrics(font);
-        QString rightForMetrics = right_;
-        rightForMetrics.replace(QChar(kPageNumberPlaceholder), QLatin1String("00"));
-        rightForMetrics.replace(QChar(kPageCountPlaceholder), QLatin1String("000"));
-        const double leftWidth = metrics.horizontalAdvance(left_ + QLatin1Char(' '));
-        const double rightWidth = metrics.horizontalAdvance(rightForMetrics + QLatin1Char(' '));
-        const double dotWidth = metrics.horizontalAdvance(kLeaderPair);
-        const double gap = tabPx - leftWidth - rightWidth;
-        if (gap <= 0 || dotWidth <= 0)
-            return kMinLeaderPairs;
-        return int(qBound(double(kMinLeaderPairs), gap / dotWidth, double(kMaxLeaderPairs)));
-    }
-
-    QString left_, right_;
-    QString font_;
-    double pointSize_;
-    QString instr_;
-    bool pastTab_ = false;
-    bool inField_ = false;
-    bool skip_ = false;
-    bool placeholderDone_ = false;
-    bool gotRunFont_ = false;
-};
 
 // ---- writing the block -------------------------------------------------------
 
@@ -404,7 +232,7 @@ void convertParagraph(QTextCursor &cursor, const QDomElement &p, const DocxDocum
     DirectProperties direct = readDirectProperties(p);
     const StyleProps style = mergedProperties(doc, direct);
     QTextBlockFormat bf = blockFormat(style, direct, inTableCell);
-    const QTextCharFormat bcf = baseCharFormat(style);
+    const QTextCharFormat bcf = paragraphCharFormat(doc, direct.styleId);
     QTextCharFormat labelFmt = bcf;
     QString label;
     if (direct.numId > 0)
@@ -412,16 +240,12 @@ void convertParagraph(QTextCursor &cursor, const QDomElement &p, const DocxDocum
 
     writeBlock(cursor, useCurrentBlock, bf, bcf);
     const int firstBlock = cursor.block().blockNumber();
+    auto origin = std::make_shared<DocxParagraphSource>();
+    origin->paragraph = p;
+    origin->alignment = int(bf.alignment());
+    cursor.block().setUserData(new DocxBlockOrigin(origin, -1));
     insertListLabel(cursor, label, labelFmt);
-
-    const bool tocLine = std::any_of(direct.tabLeaders.cbegin(), direct.tabLeaders.cend(), isDotLeader);
-    if (tocLine) {
-        TocLine line(style);
-        line.readParagraph(p);
-        line.insert(cursor, bcf, direct.tabStops);
-    } else {
-        convertRuns(cursor, p, bcf, doc, imageRels);
-    }
+    convertRuns(cursor, p, bcf, doc, imageRels, origin, direct.tabStops);
     if (sources)
-        sources->append({p, firstBlock, cursor.block().blockNumber(), tocLine});
+        sources->append({p, firstBlock, cursor.block().blockNumber(), false});
 }

@@ -83,6 +83,7 @@ void DocxBodyWalk::run(const QDomElement &body)
 
 void DocxBodyWalk::element(const QDomElement &c)
 {
+    const int firstBlock = cursor_.block().blockNumber();
     // Inside an edit block the cursors do not lay text out to find their
     // place on screen after every insertion.
     cursor_.beginEditBlock();
@@ -97,6 +98,15 @@ void DocxBodyWalk::element(const QDomElement &c)
         contentControl(c);
     }
     cursor_.endEditBlock();
+    markStructuralBlocks(firstBlock);
+}
+
+void DocxBodyWalk::markStructuralBlocks(int from)
+{
+    for (QTextBlock b = cursor_.document()->findBlockByNumber(from); b.isValid(); b = b.next()) {
+        if (!b.userData())
+            b.setUserData(new DocxBlockOrigin(nullptr, -1));
+    }
 }
 
 void DocxBodyWalk::restart()

@@ -1,6 +1,7 @@
 #pragma once
 // DocxWriter: writes packages to disk and rich text back into document bodies.
 #include "DocxDocument.h"
+#include "DocxDocumentRichText.h"
 
 #include <QString>
 
@@ -57,6 +58,15 @@ public:
     static bool buildFromHtml(DocxDocument &doc, const QString &html, qsizetype pieceChars = kHtmlPieceChars);
     // buildFromHtml, then save.
     static bool buildAndSave(DocxDocument &doc, const QString &html);
+    // The paragraphs the blocks of `editor` were read from, in order.
+    static DocxSourceList sourceParagraphs(const QTextDocument &editor);
+    // Writes the blocks of `editor` back into the paragraphs they were read
+    // from: each paragraph keeps everything the rich text does not show and
+    // takes what an edit changed; a block read from no paragraph becomes a new
+    // paragraph after the one before it; a paragraph of `converted` (taken with
+    // sourceParagraphs before editing) that no block comes from any more is
+    // removed. Returns the number of paragraphs written back.
+    static int writeBack(DocxDocument &doc, const QTextDocument &editor, const DocxSourceList &converted);
     // Rewrites the paragraphs of `range` from the blocks of `editor` from block
     // `editorStart` on, pairing them by position.
     static bool saveSection(DocxDocument &doc, const QTextDocument *editor, const DocxSectionRange &range,

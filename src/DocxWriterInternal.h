@@ -31,11 +31,6 @@ void writeParagraph(DocxDocument &doc, QDomElement &p, const QTextBlock &block);
 // The same for a paragraph that the rich text holds as several blocks: their
 // content is joined with line breaks (page breaks where a block starts a page).
 void writeParagraphBlocks(DocxDocument &doc, QDomElement &p, const QList<QTextBlock> &blocks);
-// writeParagraphBlocks for a paragraph of a body rewritten as bytes: `p` gets
-// its alignment and loses its runs, which are returned as text to go in
-// their place. `scope` must bind "w" and "r" to their namespaces.
-QByteArray paragraphRunsXml(DocxDocument &doc, QDomElement &p, const QList<QTextBlock> &blocks,
-                            const DocxNamespaceBindings &scope);
 // True when `scope` binds "w" and "r" to their namespaces, as runs written as
 // text assume.
 bool bindsRunPrefixes(const DocxNamespaceBindings &scope);

@@ -460,17 +460,6 @@ QByteArray newParagraphXml(DocxDocument &doc, QDomElement &p, const QTextBlock &
     return serializeXmlElement(p, scope, runs.xml());
 }
 
-QByteArray paragraphRunsXml(DocxDocument &doc, QDomElement &p, const QList<QTextBlock> &blocks,
-                            const DocxNamespaceBindings &scope)
-{
-    QDomDocument dom = p.ownerDocument();
-    setAlignment(dom, p, blocks.isEmpty() ? QString() : alignmentJc(blocks.first()));
-    removeRunContent(p);
-    TextRuns runs(dom, scope);
-    emitBlocks(doc, runs, blocks, true);
-    return runs.xml();
-}
-
 void removeRunContent(QDomElement &p)
 {
     removeChildren(p, isRunContent);

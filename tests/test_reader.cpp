@@ -251,8 +251,9 @@ TEST(ReaderPipeline, PageOfTheLastSectionRangesAndTablesOverlappingTheRange)
     EXPECT_EQ(untouched.toPlainText(), "keep");
 }
 
-// The re-save pairs paragraphs with blocks through the source records.
-TEST(ReaderPipeline, SourceRecordsContentsControlsAndContentsLines)
+// Every block names the paragraph it was read from and every piece of text
+// the element it came from, which the re-save writes back into.
+TEST(ReaderPipeline, BlocksNameTheirParagraphsAndPiecesTheirElements)
 {
     auto control = [](const QByteArray &sdtPr, const QByteArray &content) {
         return "<w:sdt><w:sdtPr>" + sdtPr + "</w:sdtPr><w:sdtContent>" + content + "</w:sdtContent></w:sdt>";
@@ -271,28 +272,47 @@ TEST(ReaderPipeline, SourceRecordsContentsControlsAndContentsLines)
                           "<w:tabs><w:tab w:val=\"left\" w:leader=\"middleDot\" w:pos=\"9360\"/></w:tabs>")
               + para("end"));
     QTextDocument qd;
-    QList<DocxBlockSource> sources;
-    ASSERT_TRUE(p.populate(qd, 1, 11, &sources));
+    ASSERT_TRUE(p.populate(qd, 1, 11));
     const QStringList texts = blockTexts(qd);
-    EXPECT_TRUE(texts[0].startsWith("Introduction . . . . ") && texts[0].endsWith("\t" + kPagePh)) << texts[0].toStdString();
-    EXPECT_GT(texts[0].count(". "), 10);  // the dot leader fills the gap up to the right tab
-    // Contents controls are skipped but counted, a table in another control comes out flat, and a contents line
-    // without a right tab gets three leader pairs.
-    EXPECT_EQ(texts.mid(1), QStringList({"one", "two", "three", "s1", "s2", "top", "", "Short . . . \t9"}));
+    // A contents line shows its page reference's own result after a dot leader that fills the gap up to the
+    // right tab; the leader is marked as shown only.
+    EXPECT_TRUE(texts[0].startsWith("Introduction . . . . ") && texts[0].endsWith("\t4")) << texts[0].toStdString();
+    EXPECT_GT(texts[0].count(". "), 10);
+    EXPECT_TRUE(formatOf(qd, ". . . ").boolProperty(GeneratedTextProperty));
+    EXPECT_EQ(formatOf(qd, "Introduction").anchorHref(), "#_Toc1");
+    // Contents controls are skipped but counted, a table in another control comes out flat, a line break stays in
+    // its block, and a leader also fills the gap up to a left tab.
+    const QString lineBreak(QChar::LineSeparator);
+    EXPECT_EQ(texts.mid(1, 6), QStringList({"one" + lineBreak + "two", "three", "s1", "s2", "top", ""}));
+    EXPECT_TRUE(texts[7].startsWith("Short . . . . ") && texts[7].endsWith("\t9")) << texts[7].toStdString();
     const QList<QTextOption::Tab> tabs = blockFormat(qd, 0).tabPositions();
     ASSERT_EQ(tabs.size(), 1);  // the cleared stop is dropped
     EXPECT_DOUBLE_EQ(tabs[0].position, 624.0);
     EXPECT_TRUE(tabs[0].type == QTextOption::RightTab && tabs[0].delimiter == QChar('.'));
-    // Skipped, out-of-range and continuation-cell paragraphs have no record.
+    // Skipped, out-of-range and continuation-cell paragraphs have no origin; the page break's block belongs to
+    // its paragraph; the empty block a merged cell keeps stands for nothing.
     QList<QDomElement> named;
-    QList<int> blocks;  // first, last, contents line
-    for (const DocxBlockSource &s : sources) {
-        named << s.paragraph;
-        blocks << s.firstBlock << s.lastBlock << s.tocLine;
+    QList<int> breaks;
+    for (QTextBlock b = qd.begin(); b.isValid(); b = b.next()) {
+        const DocxBlockOrigin *origin = blockOrigin(b.userData());
+        ASSERT_TRUE(origin) << b.blockNumber();
+        if (!origin->source)
+            continue;
+        if (named.isEmpty() || named.last() != origin->source->paragraph)
+            named << origin->source->paragraph;
+        breaks << origin->breakPiece;
     }
     const QList<QDomElement> &ps = p.doc().paragraphs();
     EXPECT_TRUE(named == QList<QDomElement>({ps[1], ps[5], ps[6], ps[7], ps[8], ps[10]}));
-    EXPECT_EQ(blocks, QList<int>({0, 0, 1, 1, 3, 0, 4, 4, 0, 5, 5, 0, 6, 6, 0, 8, 8, 1}));
+    EXPECT_EQ(breaks, QList<int>({-1, -1, 3, -1, -1, -1, -1}));
+    // Each piece names its element and holds the text and format it was read as.
+    const DocxParagraphSource &broken = *blockOrigin(qd.findBlockByNumber(1).userData())->source;
+    QStringList pieces;
+    for (const DocxSourcePiece &piece : broken.pieces)
+        pieces << piece.element.localName() + "=" + piece.text;
+    EXPECT_EQ(pieces, QStringList({"t=one", "br=" + lineBreak, "t=two", "br=" + QString(QChar::ParagraphSeparator),
+                                   "t=three"}));
+    EXPECT_EQ(formatOf(qd, "three").intProperty(SourcePieceProperty), 4);
 }
 
 TEST(ReaderParagraphs, DirectPropertiesOfBlocksAndRunsMergeWithTheStyle)
@@ -337,9 +357,9 @@ TEST(ReaderParagraphs, DirectPropertiesOfBlocksAndRunsMergeWithTheStyle)
               QList<int>({700, 400, 700}));
     EXPECT_EQ(QList<double>({heading.fontPointSize(), sub.fontPointSize()}), QList<double>({14, 15}));
     EXPECT_EQ(heading.fontFamilies().toStringList() + sub.fontFamilies().toStringList(), QStringList({"Courier", "Mono"}));
-    // "auto", an unknown highlight and a bare w:u set nothing.
-    EXPECT_FALSE(heavy.hasProperty(QTextFormat::ForegroundBrush) || heavy.hasProperty(QTextFormat::BackgroundBrush)
-                 || heavy.fontUnderline());
+    // "auto" and a bare w:u set nothing; every highlight name has its colour.
+    EXPECT_FALSE(heavy.hasProperty(QTextFormat::ForegroundBrush) || heavy.fontUnderline());
+    EXPECT_EQ(heavy.background().color(), QColor(Qt::darkGreen));
     EXPECT_EQ(QList<QColor>({red.foreground().color(), red.background().color()}), QList<QColor>({Qt::red, Qt::yellow}));
     EXPECT_TRUE(red.fontItalic() && red.fontStrikeOut() && formatOf(*qd, "sup").fontUnderline());
     EXPECT_EQ(formatOf(*qd, "sup").verticalAlignment(), QTextCharFormat::AlignSuperScript);
@@ -435,14 +455,14 @@ TEST(ReaderRuns, BreaksAndHyperlinks)
                               + "</w:hyperlink><w:hyperlink r:id=\"rId99\">" + run("dangling") + "</w:hyperlink>"),
               rels({{"rId3", "hyperlink", "https://example.org/x"}}));
     const auto qd = p.rich();
-    EXPECT_EQ(blockTexts(*qd), QStringList({"a", "b", "c", "linkdangling"}));
-    EXPECT_EQ(blockFormat(*qd, 1).alignment(), Qt::AlignHCenter);  // same format after w:br
-    EXPECT_EQ(blockFormat(*qd, 2).pageBreakPolicy(), QTextFormat::PageBreak_AlwaysBefore);
-    EXPECT_NE(blockFormat(*qd, 2).alignment(), Qt::AlignHCenter);  // the break's block carries nothing else
+    EXPECT_EQ(blockTexts(*qd), QStringList({"a" + QString(QChar::LineSeparator) + "b", "c", "linkdangling"}));
+    EXPECT_EQ(blockFormat(*qd, 0).alignment(), Qt::AlignHCenter);
+    EXPECT_EQ(blockFormat(*qd, 1).pageBreakPolicy(), QTextFormat::PageBreak_AlwaysBefore);
+    EXPECT_NE(blockFormat(*qd, 1).alignment(), Qt::AlignHCenter);  // the break's block carries nothing else
     const QTextCharFormat link = formatOf(*qd, "link");
-    EXPECT_TRUE(link.isAnchor() && link.fontUnderline());
+    EXPECT_TRUE(link.isAnchor());
     EXPECT_EQ(link.anchorHref(), "https://example.org/x");
-    EXPECT_EQ(link.foreground().color(), QColor("#0563C1"));  // the run's own colour is not taken
+    EXPECT_EQ(link.foreground().color(), QColor("#00FF00"));  // link text looks as its run says
     EXPECT_FALSE(formatOf(*qd, "dangling").isAnchor());
 }
 
@@ -616,7 +636,7 @@ TEST(ReaderHostile, FieldsWithoutEndMissingNumberingAndHugeValues)
     // The counter does not overflow, nor is its numeral megabytes long; the leader and the size are bounded.
     EXPECT_EQ(texts.mid(6, 2), QStringList({"2147483647 big", "2147483647 bigger"}));
     EXPECT_LE(texts[8].count(". "), 1000);
-    EXPECT_DOUBLE_EQ(formatOf(*qd, "T . ").fontPointSize(), kMaxPointSize);
+    EXPECT_DOUBLE_EQ(formatOf(*qd, "T").fontPointSize(), kMaxPointSize);
 }
 
 TEST(ReaderCorpus, EveryFilePopulatesWithConsistentSourceRecords)
