@@ -26,7 +26,7 @@ char *s_argv[] = {s_libraryName, nullptr};
 
 // A GUI application wants a private runtime folder and warns on stderr when
 // the session names none: give it one of the user's own in the temporary
-// folder, as Qt would pick, so that start-up stays quiet.
+// folder, so that start-up stays quiet.
 void givePrivateRuntimeDir()
 {
     if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))

@@ -26,7 +26,7 @@
  *      call got, but still usable and closable;
  *      "Unexpected failure while <doing what>: <reason>": anything else that
  *      went wrong inside the library.
- *    No exception and no signal ever reaches the host from the library.
+ *    No C++ exception thrown inside the library ever reaches the host.
  *  - Returned strings belong to the library, are NUL-terminated and must not be
  *    freed; each function says how long its pointer stays good.
  *  - Nothing reaches the disk before lxDocx_save or lxDocx_save_as, except the
