@@ -116,13 +116,13 @@ LXDOCX_API const char *lxDocx_version(void)
 LXDOCX_API DocxHandle *lxDocx_open(const char *path)
 {
     return libraryCall<DocxHandle *>(nullptr, "opening the document",
-                                     [&] { return handleFor(DocxReader::open(QString::fromUtf8(path))); });
+                                     [&] { return handleFor(DocxReader::open(pathArgument(path))); });
 }
 
 LXDOCX_API DocxHandle *lxDocx_create_blank(const char *path)
 {
     return libraryCall<DocxHandle *>(nullptr, "creating the document",
-                                     [&] { return handleFor(DocxReader::createBlank(QString::fromUtf8(path))); });
+                                     [&] { return handleFor(DocxReader::createBlank(pathArgument(path))); });
 }
 
 LXDOCX_API void lxDocx_close(DocxHandle *h)
@@ -166,7 +166,7 @@ LXDOCX_API int lxDocx_save(DocxHandle *h)
 LXDOCX_API int lxDocx_save_as(DocxHandle *h, const char *path)
 {
     return handleCall(h, 0, "saving the document", [&] {
-        if (DocxWriter::saveVersion(*h->doc, QString::fromUtf8(path)))
+        if (DocxWriter::saveVersion(*h->doc, pathArgument(path)))
             return 1;
         recordFailure(h, h->doc->errorString());
         return 0;

@@ -37,7 +37,7 @@ LXDOCX_API int lxDocx_write_html(const char *path, const char *html)
             recordFailure(nullptr, path ? QStringLiteral("No HTML given") : QStringLiteral("No path given"));
             return 0;
         }
-        const std::unique_ptr<DocxDocument> doc(DocxReader::createBlank(QString::fromUtf8(path)));
+        const std::unique_ptr<DocxDocument> doc(DocxReader::createBlank(pathArgument(path)));
         if (doc->isValid() && DocxWriter::buildAndSave(*doc, QString::fromUtf8(html)))
             return 1;
         // A failed save says why; a blank document always has its paragraph.

@@ -12,6 +12,12 @@ scripts/deps.sh build-essential cmake pkg-config qt6-base-dev libqt6gui6 qt6-svg
 jobs="$(nproc)"
 export QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES="*.debug=false"
 
+corpus="${LXDOCX_CORPUS_DIR:-../shared/corpus}"
+if ! compgen -G "$corpus/*.docx" >/dev/null; then
+  echo "No corpus of real documents in $corpus: the tests that run over one skip" \
+    "(set LXDOCX_CORPUS_DIR to a folder of .docx files)"
+fi
+
 echo "== normal build"
 cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLXDOCX_BENCH=OFF >/dev/null
 cmake --build build-test -j"$jobs" >/dev/null
