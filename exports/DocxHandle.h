@@ -31,8 +31,9 @@ DocxHandle *handleFor(DocxDocument *doc);
 // Frees the handle, its document and its buffers.
 void destroyHandle(DocxHandle *h);
 
-// A path argument as the library's file functions take it (null reads as "").
-inline QString pathArgument(const char *path) { return QString::fromUtf8(path); }
+// A path argument as the library's file functions take it: its bytes kept
+// even where they are no UTF-8 (null reads as "").
+inline QString pathArgument(const char *path) { return docxDecodeName(path); }
 
 // True when the handle and its document exist.
 inline bool usable(const DocxHandle *h) { return h && h->doc; }

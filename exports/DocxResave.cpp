@@ -62,7 +62,7 @@ QList<QDomElement> parseBatch(const QByteArray &bytes, const DocxBodyLayout &lay
 // keep their bytes, as does everything between elements.
 bool resaveBytes(DocxDocument &doc, const DocxBodyLayout &layout, ResaveCounts &counts)
 {
-    const QByteArray bytes = doc.entries.value(QString::fromLatin1(kPartDocument));
+    const QByteArray bytes = doc.entries.value(doc.mainPart);
     DocxNamespaceBindings scope = layout.bodyScope;
     const QByteArray rootDeclarations = declareOnRoot(layout.rootScope, scope);
     QByteArray out;

@@ -37,8 +37,10 @@ LXDOCX_API int lxDocx_write_html(const char *path, const char *html)
             recordFailure(nullptr, path ? QStringLiteral("No HTML given") : QStringLiteral("No path given"));
             return 0;
         }
-        const std::unique_ptr<DocxDocument> doc(DocxReader::createBlank(pathArgument(path)));
-        if (doc->isValid() && DocxWriter::buildAndSave(*doc, QString::fromUtf8(html)))
+        // Built in memory and saved once: the file at `path` stays as it was
+        // until the new package replaces it whole.
+        const std::unique_ptr<DocxDocument> doc(DocxReader::blank(pathArgument(path)));
+        if (DocxWriter::buildAndSave(*doc, QString::fromUtf8(html)))
             return 1;
         // A failed save says why; a blank document always has its paragraph.
         recordFailure(nullptr, doc->errorString().isEmpty() ? noParagraphText() : doc->errorString());

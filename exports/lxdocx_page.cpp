@@ -13,13 +13,14 @@ void put(int *out, int value)
         *out = value;
 }
 
-// A section setter's result; records why when it failed (the only cause: the
-// body has no section).
+// A section setter's result; records why when it failed. A missing section is
+// added, so the only cause is a document without a WordprocessingML body
+// (strict markup uses another namespace) to hold one.
 int sectionSet(DocxHandle *h, bool done, const char *what)
 {
     if (done)
         return 1;
-    recordFailure(h, QStringLiteral("The document has no section to set %1 on").arg(QLatin1String(what)));
+    recordFailure(h, QStringLiteral("The document has no body to set %1 in").arg(QLatin1String(what)));
     return 0;
 }
 

@@ -107,17 +107,18 @@ LXDOCX_API const char *lxDocx_error(DocxHandle *h);
 /* ---- Handles ------------------------------------------------------------- */
 
 /* Opens the DOCX file at `path`. Returns a new handle, or NULL with the reason
- * in lxDocx_error(NULL), for example "Cannot open: <path>", "Not a valid ZIP
- * (EOCD not found)", "Not a valid DOCX: missing word/document.xml", "XML parse
- * error at line L col C: <message>". NULL `path` reads as "" and fails to
- * open. Close the handle with lxDocx_close. */
+ * in lxDocx_error(NULL), for example "Cannot open: <path>: No such file or
+ * directory", "Cannot open: no file name given" (NULL or ""), "Not a valid
+ * ZIP (EOCD not found)", "Corrupt ZIP: CRC mismatch in <member>", "Not a valid
+ * DOCX: missing word/document.xml", "XML parse error at line L col C:
+ * <message>". Close the handle with lxDocx_close. */
 LXDOCX_API DocxHandle *lxDocx_open(const char *path);
 
 /* Writes a blank document (one empty "Normal" paragraph, a Letter page with
  * one-inch margins) to `path`, replacing any file there, and opens it. Returns
- * a new handle whose own path is `path`, or NULL with the reason in
- * lxDocx_error(NULL): what could not be written and why ("Cannot write to:
- * <path>..."), or an open failure as for lxDocx_open. */
+ * a new handle whose own path is `path`, or NULL with what could not be
+ * written and why in lxDocx_error(NULL) ("Cannot write to: <path>: <system's
+ * reason>", "Cannot write: no file name given"). */
 LXDOCX_API DocxHandle *lxDocx_create_blank(const char *path);
 
 /* Closes the handle and frees the document and every string returned for it.
@@ -133,9 +134,9 @@ LXDOCX_API int lxDocx_is_valid(DocxHandle *h);
 
 /* Saves the document to the path it was opened from (or created at).
  * On failure: 0, lxDocx_error(h) says what could not be written and why, for
- * example "Cannot write to: <path>: <system's reason>", "Cannot rename
- * <temporary file> to <path>: <system's reason>", "Cannot write ZIP: <part>
- * is 4 GiB or larger". */
+ * example "Cannot write to: <path>: No space left on device", "Cannot write
+ * to: <path>: Permission denied", "Cannot write ZIP: part <part> is 4 GiB or
+ * larger". */
 LXDOCX_API int lxDocx_save(DocxHandle *h);
 
 /* Saves the document to `path`; the document keeps its own path, so a later
@@ -156,8 +157,9 @@ LXDOCX_API int lxDocx_get_margins(DocxHandle *h, int *top, int *bottom, int *lef
 
 /* Sets all eight values (order as above; `mirror` non-zero mirrors the
  * margins, also in "word/settings.xml" when the package has one). Values are
- * written as given. 0 with "The document has no section to set margins on"
- * when the body has no section. */
+ * written as given. A document without a section gets one. 0 with "The
+ * document has no body to set margins in" when there is no WordprocessingML
+ * body to hold a section (strict markup uses another namespace). */
 LXDOCX_API int lxDocx_set_margins(DocxHandle *h, int top, int bottom, int left, int right, int header, int footer,
                                   int gutter, int mirror);
 
@@ -165,7 +167,7 @@ LXDOCX_API int lxDocx_set_margins(DocxHandle *h, int top, int bottom, int left, 
 LXDOCX_API int lxDocx_get_title_page(DocxHandle *h);
 
 /* Switches the distinct first page on or off. 0 with "The document has no
- * section to set a title page on" when the body has no section. */
+ * body to set a title page in", as for lxDocx_set_margins. */
 LXDOCX_API int lxDocx_set_title_page(DocxHandle *h, int on);
 
 /* 1 when the document has distinct even and odd headers ("word/settings.xml"). */
@@ -180,8 +182,8 @@ LXDOCX_API int lxDocx_set_even_and_odd(DocxHandle *h, int on);
 /* Sets the page-number format `fmt` (for example "decimal", "lowerRoman",
  * "upperRoman", written as given) and the first page number `start`; a
  * negative `start` removes any start value. 0 with "No page-number format
- * given" when `fmt` is NULL, or "The document has no section to set a
- * page-number format on". */
+ * given" when `fmt` is NULL, or "The document has no body to set a
+ * page-number format in", as for lxDocx_set_margins. */
 LXDOCX_API int lxDocx_set_page_number_format(DocxHandle *h, const char *fmt, int start);
 
 /* ---- Headers and footers ------------------------------------------------------

@@ -1,8 +1,10 @@
 #pragma once
 // DocxDocument: the in-memory package. Every part lives as bytes in the entry
-// map; "word/document.xml" is parsed into a DOM only when an operation needs the
-// body, and written back only when that DOM was changed.
+// map; the main document part ("word/document.xml" in most packages) is parsed
+// into a DOM only when an operation needs the body, and written back only when
+// that DOM was changed.
 #include "DocxDocumentXml.h"
+#include "DocxNamespaces.h"
 #include "DocxZip_Qt.h"
 
 #include <QDomDocument>
@@ -88,7 +90,7 @@ struct DocxMargins
 
 enum HFType { HFDefault = 0, HFEven = 1, HFFirst = 2 };
 
-// The body's top-level elements located in the bytes of "word/document.xml",
+// The body's top-level elements located in the bytes of the main part,
 // so that one element at a time can be parsed, changed and spliced back.
 struct DocxBodyChild
 {
@@ -107,11 +109,22 @@ struct DocxBodyLayout
     DocxNamespaceBindings bodyScope;  // bindings in force inside w:body
 };
 
-// Packs an entry map in the fixed DOCX part order (content types, package
-// relationships, document relationships, document, styles, settings, then the
-// rest) and replaces `path` with it.
-bool packZip(const DocxEntryMap &entries, const QString &path, QString &err,
-             const DocxZipSource *source = nullptr);
+class DocxDocument;
+// Packs the document's entry map in the fixed DOCX part order (content types,
+// package relationships, document relationships, document, styles, settings,
+// then the rest) and replaces `path` with it; members read from the archive
+// and not changed since are copied as they were.
+bool packZip(const DocxDocument &doc, const QString &path, QString &err);
+
+// The part a relationship target of `sourcePart` names: relative to the source
+// part's folder (the package root for package relationships, whose source is
+// empty), or package-absolute with a leading "/"; "." and ".." segments
+// resolved. Empty when it names nothing inside the package: it climbs out of
+// it, holds a backslash or is a URL.
+QString resolvePartTarget(const QString &sourcePart, const QString &target);
+// The target naming `partName` from `sourcePart`: relative when the part lies
+// in the source part's folder or below, else package-absolute.
+QString relativeTarget(const QString &sourcePart, const QString &partName);
 
 // A range of the paragraph index: startPara inclusive, endPara exclusive.
 struct DocxSectionRange
@@ -157,9 +170,12 @@ public:
 
     bool valid = false;
     QString path;
-    QString error;
+    QString error;  // why the open, or the last save, failed
     DocxEntryMap entries;
     DocxZipSource source;  // the archive as read: unchanged parts are copied from it
+    // The main document part, as the package relationship of type
+    // officeDocument names it.
+    QString mainPart = QString::fromLatin1(kPartDocument);
 
     // Style table, numbering tables and theme fonts, as of the last index build.
     QMap<QString, StyleProps> styleMap;
@@ -173,8 +189,16 @@ public:
     bool isValid() const { return valid; }
     QString errorString() const { return error; }
 
+    // The main part's relationships part ("word/_rels/document.xml.rels") and
+    // its folder with a trailing slash ("word/").
+    QString mainRelsPart() const;
+    QString mainFolder() const;
+    // Takes the main part the package relationships name, or else
+    // "word/document.xml"; false with `error` set when the package has neither.
+    bool locateMainPart();
+
     // ---- body and paragraph index --------------------------------------
-    // Takes "word/document.xml" as the body: checks that it is well-formed and
+    // Takes the main part as the body: checks that it is well-formed and
     // finds its last section without building a tree. False with `error` set.
     bool loadBody();
     // The body DOM, built on first use. The non-const form is for editing: the
@@ -186,6 +210,9 @@ public:
     // part's bytes at the next save. The non-const form is for editing.
     QDomElement lastSection();
     QDomElement lastSection() const;
+    // The last section for an edit: when the body has none, an empty w:sectPr
+    // is added at the body's end. Null when there is no body.
+    QDomElement ensureLastSection();
     // Writes pending body edits into `entries`.
     void storeBody();
     // Locates the body's top-level elements in the part's bytes, for operations

@@ -328,7 +328,7 @@ QDomElement DocxDocument::Body::sectionElement(const QByteArray &bytes)
 
 bool DocxDocument::loadBody()
 {
-    return body_->scanSection(entries.value(QString::fromLatin1(kPartDocument)), error);
+    return body_->scanSection(entries.value(mainPart), error);
 }
 
 bool DocxDocument::bodyLayout(DocxBodyLayout &layout)
@@ -336,7 +336,7 @@ bool DocxDocument::bodyLayout(DocxBodyLayout &layout)
     if (body_->domBuilt)
         return false;
     storeBody();
-    const QByteArray bytes = entries.value(QString::fromLatin1(kPartDocument));
+    const QByteArray bytes = entries.value(mainPart);
     QString err;
     if ((!body_->sectionScanned || body_->layoutStale) && !body_->scanSection(bytes, err))
         return false;
@@ -352,26 +352,26 @@ bool DocxDocument::bodyLayout(DocxBodyLayout &layout)
 
 void DocxDocument::setBodyBytes(const QByteArray &bytes)
 {
-    entries.insert(QString::fromLatin1(kPartDocument), bytes);
+    entries.insert(mainPart, bytes);
     *body_ = Body();
 }
 
 QDomDocument &DocxDocument::dom()
 {
-    body_->ensureDom(entries.value(QString::fromLatin1(kPartDocument)));
+    body_->ensureDom(entries.value(mainPart));
     body_->domChanged = true;
     return body_->dom;
 }
 
 const QDomDocument &DocxDocument::dom() const
 {
-    body_->ensureDom(entries.value(QString::fromLatin1(kPartDocument)));
+    body_->ensureDom(entries.value(mainPart));
     return body_->dom;
 }
 
 QDomElement DocxDocument::lastSection()
 {
-    const QDomElement sp = body_->sectionElement(entries.value(QString::fromLatin1(kPartDocument)));
+    const QDomElement sp = body_->sectionElement(entries.value(mainPart));
     if (sp.isNull())
         return sp;
     if (body_->domBuilt)
@@ -383,12 +383,12 @@ QDomElement DocxDocument::lastSection()
 
 QDomElement DocxDocument::lastSection() const
 {
-    return body_->sectionElement(entries.value(QString::fromLatin1(kPartDocument)));
+    return body_->sectionElement(entries.value(mainPart));
 }
 
 void DocxDocument::storeBody()
 {
-    const QString name = QString::fromLatin1(kPartDocument);
+    const QString &name = mainPart;
     if (body_->domBuilt) {
         if (body_->domChanged)
             entries.insert(name, serializeXml(body_->dom, 0));

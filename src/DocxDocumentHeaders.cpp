@@ -171,6 +171,8 @@ bool DocxDocument::setHFPart(bool isHeader, HFType type, const QByteArray &xml)
     QString rId = findHFReference(isHeader, type);
     QString partPath = rId.isEmpty() ? QString() : relPartPath(rId);
     if (partPath.isEmpty()) {
+        if (ensureLastSection().isNull())
+            return false;  // no body: no section could use the part
         partPath = nextHFPartName(isHeader);
         if (partPath.isEmpty())
             return false;
@@ -191,7 +193,7 @@ bool DocxDocument::setFooterPart(HFType type, const QByteArray &xml) { return se
 
 QString DocxDocument::nextHFPartName(bool isHeader) const
 {
-    const QString prefix = isHeader ? QStringLiteral("word/header") : QStringLiteral("word/footer");
+    const QString prefix = mainFolder() + (isHeader ? QStringLiteral("header") : QStringLiteral("footer"));
     for (int n = 1; n <= kMaxHFParts; ++n) {
         const QString candidate = prefix + QString::number(n) + QStringLiteral(".xml");
         if (!entries.contains(candidate))
@@ -202,7 +204,7 @@ QString DocxDocument::nextHFPartName(bool isHeader) const
 
 QString DocxDocument::ensureHFRel(bool isHeader, HFType, const QString &partPath)
 {
-    const QString relsName = QString::fromLatin1(kPartDocumentRels);
+    const QString relsName = mainRelsPart();
     ensureRelationshipsPart(entries, relsName);
     QString err;
     const DocxRelsIndex *index = relsIndex(relsName, err);
@@ -210,7 +212,7 @@ QString DocxDocument::ensureHFRel(bool isHeader, HFType, const QString &partPath
         documentWarning() << "ensureHFRel: cannot parse rels:" << err;
         return {};
     }
-    const QString target = partPath.startsWith(QLatin1String("word/")) ? partPath.mid(5) : partPath;
+    const QString target = relativeTarget(mainPart, partPath);
     const QString wantType = QString::fromLatin1(isHeader ? kHeaderRelType : kFooterRelType);
     const DocxRelationship *existing =
         index->findTarget(target, [&](const DocxRelationship &r) { return r.type == wantType; });

@@ -173,6 +173,5 @@ void DocxDocument::ensureNumberingPart()
                          "<w:num w:numId=\"2\"><w:abstractNumId w:val=\"1\"/></w:num></w:numbering>");
     entries.insert(name, xml.toUtf8());
     ensureOverride(QStringLiteral("/word/numbering.xml"), QString::fromLatin1(kNumberingContentType));
-    ensureRelOfType(QString::fromLatin1(kPartDocumentRels), QString::fromLatin1(kNumberingRelType),
-                    QStringLiteral("numbering.xml"));
+    ensureRelOfType(mainRelsPart(), QString::fromLatin1(kNumberingRelType), relativeTarget(mainPart, name));
 }

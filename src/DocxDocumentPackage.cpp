@@ -2,12 +2,12 @@
 #include "DocxDocument.h"
 #include "DocxNamespaces.h"
 
-bool packZip(const DocxEntryMap &entries, const QString &path, QString &err, const DocxZipSource *source)
+bool packZip(const DocxDocument &doc, const QString &path, QString &err)
 {
-    static const QStringList order = {
+    const QStringList order = {
         QString::fromLatin1(kPartContentTypes), QString::fromLatin1(kPartRootRels),
-        QString::fromLatin1(kPartDocumentRels), QString::fromLatin1(kPartDocument),
+        doc.mainRelsPart(),                     doc.mainPart,
         QString::fromLatin1(kPartStyles),       QString::fromLatin1(kPartSettings),
     };
-    return docxZipWrite(entries, order, path, err, source);
+    return docxZipWrite(doc.entries, order, path, err, &doc.source);
 }

@@ -6,21 +6,89 @@
 
 namespace {
 
+constexpr char kOfficeDocumentRelType[] =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument";
 constexpr char kImageRelType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/image";
 constexpr char kHyperlinkRelType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/hyperlink";
 constexpr char kHeaderContentType[] = "application/vnd.openxmlformats-officedocument.wordprocessingml.header+xml";
 constexpr char kFooterContentType[] = "application/vnd.openxmlformats-officedocument.wordprocessingml.footer+xml";
 constexpr int kMaxMediaNumber = 9999;
 
-QString documentRelsName() { return QString::fromLatin1(kPartDocumentRels); }
 QString contentTypesName() { return QString::fromLatin1(kPartContentTypes); }
 
-QString stripWordPrefix(const QString &name)
+QString folderOf(const QString &part) { return part.left(part.lastIndexOf(QLatin1Char('/')) + 1); }
+
+bool isExternal(const DocxRelationship &rel) { return rel.targetMode == QLatin1String("External"); }
+
+// A target that is a plain path below the source's folder: nothing to resolve.
+bool isPlainRelativeTarget(const QString &target)
 {
-    return name.startsWith(QLatin1String("word/")) ? name.mid(5) : name;
+    return !target.startsWith(QLatin1Char('/')) && !target.startsWith(QLatin1Char('.'))
+        && !target.contains(QLatin1String("/.")) && !target.contains(QLatin1String("//"))
+        && !target.contains(QLatin1Char('\\')) && !target.contains(QLatin1Char(':'));
 }
 
 }  // namespace
+
+QString resolvePartTarget(const QString &sourcePart, const QString &target)
+{
+    if (target.isEmpty() || target.contains(QLatin1Char('\\')))
+        return {};
+    if (isPlainRelativeTarget(target))
+        return folderOf(sourcePart) + target;
+    const bool absolute = target.startsWith(QLatin1Char('/'));
+    if (!absolute && target.section(QLatin1Char('/'), 0, 0).contains(QLatin1Char(':')))
+        return {};  // a scheme: a URL, not a part
+    QStringList segments;
+    if (!absolute)
+        segments = folderOf(sourcePart).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (const QString &segment : target.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        if (segment == QLatin1String("."))
+            continue;
+        if (segment != QLatin1String("..")) {
+            segments.append(segment);
+            continue;
+        }
+        if (segments.isEmpty())
+            return {};  // above the package root
+        segments.removeLast();
+    }
+    return segments.join(QLatin1Char('/'));
+}
+
+QString relativeTarget(const QString &sourcePart, const QString &partName)
+{
+    const QString folder = folderOf(sourcePart);
+    return partName.startsWith(folder) ? partName.mid(folder.size()) : QLatin1Char('/') + partName;
+}
+
+QString DocxDocument::mainFolder() const { return folderOf(mainPart); }
+
+QString DocxDocument::mainRelsPart() const
+{
+    return mainFolder() + QStringLiteral("_rels/") + mainPart.mid(mainFolder().size()) + QStringLiteral(".rels");
+}
+
+bool DocxDocument::locateMainPart()
+{
+    const QString fallback = QString::fromLatin1(kPartDocument);
+    QString err, named;
+    const QString rootRels = QString::fromLatin1(kPartRootRels);
+    if (const DocxRelsIndex *index = entries.contains(rootRels) ? relsIndex(rootRels, err) : nullptr) {
+        const QString type = QString::fromLatin1(kOfficeDocumentRelType);
+        if (const DocxRelationship *rel =
+                index->find([&](const DocxRelationship &r) { return r.type == type && !isExternal(r); }))
+            named = resolvePartTarget(QString(), rel->target);
+    }
+    for (const QString &candidate : {named, fallback}) {
+        if (!candidate.isEmpty() && entries.contains(candidate)) {
+            mainPart = candidate;
+            return true;
+        }
+    }
+    error = QStringLiteral("Not a valid DOCX: missing ") + (named.isEmpty() ? fallback : named);
+    return false;
+}
 
 QString mimeForExtension(const QString &ext)
 {
@@ -40,7 +108,7 @@ QString mimeForExtension(const QString &ext)
 QString DocxDocument::nextMediaName(const QString &extension) const
 {
     for (int n = 1; n <= kMaxMediaNumber; ++n) {
-        const QString name = QStringLiteral("word/media/image%1.%2").arg(n).arg(extension);
+        const QString name = mainFolder() + QStringLiteral("media/image%1.%2").arg(n).arg(extension);
         if (!entries.contains(name))
             return name;
     }
@@ -87,7 +155,7 @@ QString DocxDocument::addImagePart(const QByteArray &data, const QString &ext)
     entries.insert(name, data);
     ensureImageDefault(ext);
     QString err;
-    const QString id = addRelationship(documentRelsName(), QString::fromLatin1(kImageRelType), stripWordPrefix(name),
+    const QString id = addRelationship(mainRelsPart(), QString::fromLatin1(kImageRelType), relativeTarget(mainPart, name),
                                        QString(), err);
     if (id.isEmpty())
         documentDebug() << "addImagePart: cannot parse rels:" << err;
@@ -98,9 +166,9 @@ QString DocxDocument::addHyperlinkRel(const QString &url)
 {
     if (url.isEmpty())
         return {};
-    ensureRelationshipsPart(entries, documentRelsName());
+    ensureRelationshipsPart(entries, mainRelsPart());
     QString err;
-    const DocxRelsIndex *index = relsIndex(documentRelsName(), err);
+    const DocxRelsIndex *index = relsIndex(mainRelsPart(), err);
     if (!index) {
         documentDebug() << "addHyperlinkRel: cannot parse rels:" << err;
         return {};
@@ -111,7 +179,7 @@ QString DocxDocument::addHyperlinkRel(const QString &url)
         url, [&](const DocxRelationship &r) { return r.type == type && r.targetMode == external; });
     if (existing)
         return existing->id;
-    const QString id = addRelationship(documentRelsName(), type, url, external, err);
+    const QString id = addRelationship(mainRelsPart(), type, url, external, err);
     if (id.isEmpty())
         documentDebug() << "addHyperlinkRel: cannot parse rels:" << err;
     return id;
@@ -120,7 +188,7 @@ QString DocxDocument::addHyperlinkRel(const QString &url)
 QString DocxDocument::relTarget(const QString &rId) const
 {
     QString err;
-    const DocxRelsIndex *index = rId.isEmpty() ? nullptr : relsIndex(documentRelsName(), err);
+    const DocxRelsIndex *index = rId.isEmpty() ? nullptr : relsIndex(mainRelsPart(), err);
     const DocxRelationship *rel = index ? index->byId(rId) : nullptr;
     return rel ? rel->target : QString();
 }
@@ -128,11 +196,9 @@ QString DocxDocument::relTarget(const QString &rId) const
 QString DocxDocument::relPartPath(const QString &rId) const
 {
     QString err;
-    const DocxRelsIndex *index = rId.isEmpty() ? nullptr : relsIndex(documentRelsName(), err);
+    const DocxRelsIndex *index = rId.isEmpty() ? nullptr : relsIndex(mainRelsPart(), err);
     const DocxRelationship *rel = index ? index->byId(rId) : nullptr;
-    if (!rel)
-        return {};
-    return rel->target.startsWith(QLatin1Char('/')) ? rel->target.mid(1) : QStringLiteral("word/") + rel->target;
+    return rel && !isExternal(*rel) ? resolvePartTarget(mainPart, rel->target) : QString();
 }
 
 namespace {
@@ -180,8 +246,7 @@ void DocxDocument::ensureContentType(bool isHeader, const QString &partPath)
 {
     QString absolute = partPath;
     if (!partPath.startsWith(QLatin1Char('/')))
-        absolute = partPath.startsWith(QLatin1String("word/")) ? QLatin1Char('/') + partPath
-                                                                : QStringLiteral("/word/") + partPath;
+        absolute = QLatin1Char('/') + (partPath.startsWith(mainFolder()) ? partPath : mainFolder() + partPath);
     const QString type = QString::fromLatin1(isHeader ? kHeaderContentType : kFooterContentType);
     ensureContentTypeEntry(entries, {"Override", "PartName", absolute, type, false}, "ensureContentType:");
 }

@@ -52,15 +52,30 @@ const QStringList &settingsChildOrder()
 
 QString settingsName() { return QString::fromLatin1(kPartSettings); }
 
-// Adds a w:`localName` child to the section when `on` and it has none; removes
-// it when not `on`.
+// Makes an existing on/off element read `on`: a value that says off is
+// dropped to turn it on, the element is removed to turn it off. True when
+// something changed.
+bool turnSwitch(QDomElement e, bool on)
+{
+    if (onOffValue(e) == on)
+        return false;
+    if (on)
+        e.removeAttributeNS(wNamespace(), QStringLiteral("val"));
+    else
+        e.parentNode().removeChild(e);
+    return true;
+}
+
+bool switchOn(const QDomElement &e) { return !e.isNull() && onOffValue(e); }
+
+// Makes the section's w:`localName` read `on`, adding the element when needed.
 void setSectionSwitch(QDomElement sp, const char *localName, bool on)
 {
     const QDomElement existing = childElementNS(sp, localName, kNsW);
-    if (on && existing.isNull())
+    if (!existing.isNull())
+        turnSwitch(existing, on);
+    else if (on)
         insertInOrder(sp, createW(sp.ownerDocument(), localName), sectionChildOrder());
-    else if (!on && !existing.isNull())
-        sp.removeChild(existing);
 }
 
 // The same switch as an element anywhere in the settings part; true when the
@@ -73,20 +88,21 @@ bool setSettingsSwitch(QDomDocument &settings, const char *localName, bool on)
         insertInOrder(root, createW(settings, localName), settingsChildOrder());
         return true;
     }
-    if (!on && !present.isEmpty()) {
-        QDomElement first = present.first();
-        first.parentNode().removeChild(first);
-        return true;
-    }
-    return false;
+    bool changed = false;
+    for (const QDomElement &e : present)
+        changed = turnSwitch(e, on) || changed;
+    return changed;
 }
 
-// True when the settings part exists, parses and holds w:`localName` anywhere.
-bool settingsHave(const DocxEntryMap &entries, const char *localName)
+// True when the settings part exists, parses and its first w:`localName` reads on.
+bool settingsSwitchOn(const DocxEntryMap &entries, const char *localName)
 {
     QDomDocument settings;
     QString err;
-    return loadPart(entries, settingsName(), settings, err) && !elementsNS(settings, kNsW, localName).isEmpty();
+    if (!loadPart(entries, settingsName(), settings, err))
+        return false;
+    const QList<QDomElement> present = elementsNS(settings, kNsW, localName);
+    return !present.isEmpty() && onOffValue(present.first());
 }
 
 void readTwips(const QDomElement &pgMar, const char *name, int &field)
@@ -122,15 +138,29 @@ DocxMargins DocxDocument::margins() const
     readTwips(pgMar, "header", m.header);
     readTwips(pgMar, "footer", m.footer);
     readTwips(pgMar, "gutter", m.gutter);
-    m.mirror = !childElementNS(sp, "mirrorMargins", kNsW).isNull() || settingsHave(entries, "mirrorMargins");
+    m.mirror = switchOn(childElementNS(sp, "mirrorMargins", kNsW)) || settingsSwitchOn(entries, "mirrorMargins");
     return m;
+}
+
+QDomElement DocxDocument::ensureLastSection()
+{
+    QDomElement sp = lastSection();
+    if (!sp.isNull())
+        return sp;
+    QDomDocument &tree = dom();
+    QDomElement body = firstElementNS(tree, "body", kNsW);
+    if (body.isNull())
+        return {};
+    sp = createW(tree, "sectPr");
+    body.appendChild(sp);
+    return sp;
 }
 
 bool DocxDocument::setMargins(const DocxMargins &m)
 {
-    QDomElement sp = lastSection();
+    QDomElement sp = ensureLastSection();
     if (sp.isNull()) {
-        documentWarning() << "setMargins: no sectPr";
+        documentWarning() << "setMargins: no body";
         return false;
     }
     QDomElement pgMar = childElementNS(sp, "pgMar", kNsW);
@@ -154,21 +184,21 @@ bool DocxDocument::setMargins(const DocxMargins &m)
 
 bool DocxDocument::titlePage() const
 {
-    return !childElementNS(lastSection(), "titlePg", kNsW).isNull();
+    return switchOn(childElementNS(lastSection(), "titlePg", kNsW));
 }
 
 bool DocxDocument::setTitlePage(bool on)
 {
-    const QDomElement sp = lastSection();
+    const QDomElement sp = on ? ensureLastSection() : lastSection();
     if (sp.isNull())
-        return false;
+        return !on;  // no section has a title page to switch off
     setSectionSwitch(sp, "titlePg", on);
     return true;
 }
 
 bool DocxDocument::evenAndOddHeaders() const
 {
-    return settingsHave(entries, "evenAndOddHeaders");
+    return settingsSwitchOn(entries, "evenAndOddHeaders");
 }
 
 bool DocxDocument::setEvenAndOddHeaders(bool on)
@@ -179,7 +209,7 @@ bool DocxDocument::setEvenAndOddHeaders(bool on)
 
 bool DocxDocument::setPageNumberFormat(const QString &fmt, int start)
 {
-    QDomElement sp = lastSection();
+    QDomElement sp = ensureLastSection();
     if (sp.isNull())
         return false;
     QDomElement pg = childElementNS(sp, "pgNumType", kNsW);

@@ -469,8 +469,7 @@ void DocxDocument::ensureParagraphStyle(const QString &styleId)
     if (!known && !addParagraphStyle(styleId))
         return;
     ensureOverride(QStringLiteral("/word/styles.xml"), QString::fromLatin1(kStylesContentType));
-    ensureRelOfType(QString::fromLatin1(kPartDocumentRels), QString::fromLatin1(kStylesRelType),
-                    QStringLiteral("styles.xml"));
+    ensureRelOfType(mainRelsPart(), QString::fromLatin1(kStylesRelType), relativeTarget(mainPart, name));
 }
 
 bool DocxDocument::addParagraphStyle(const QString &styleId)

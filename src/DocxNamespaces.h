@@ -17,7 +17,6 @@ inline constexpr char kNsDc[] = "http://purl.org/dc/elements/1.1/";
 inline constexpr char kPartDocument[] = "word/document.xml";
 inline constexpr char kPartContentTypes[] = "[Content_Types].xml";
 inline constexpr char kPartRootRels[] = "_rels/.rels";
-inline constexpr char kPartDocumentRels[] = "word/_rels/document.xml.rels";
 inline constexpr char kPartStyles[] = "word/styles.xml";
 inline constexpr char kPartSettings[] = "word/settings.xml";
 inline constexpr char kPartNumbering[] = "word/numbering.xml";

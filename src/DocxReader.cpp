@@ -1,5 +1,6 @@
 #include "DocxReader.h"
 
+#include "DocxLog.h"
 #include "DocxNamespaces.h"
 
 namespace {
@@ -27,6 +28,17 @@ constexpr char kBlankDocument[] =
     "<w:sectPr><w:pgSz w:w=\"12240\" w:h=\"15840\"/>"
     "<w:pgMar w:top=\"1440\" w:right=\"1440\" w:bottom=\"1440\" w:left=\"1440\"/></w:sectPr></w:body></w:document>";
 
+// Makes a document of the parts in its entry map: finds the main part, checks
+// its body and builds the index.
+DocxDocument *loaded(DocxDocument *doc)
+{
+    if (doc->locateMainPart() && doc->loadBody()) {
+        doc->buildIndex();
+        doc->valid = true;
+    }
+    return doc;
+}
+
 }  // namespace
 
 bool DocxReader::readArchive(const QString &path, DocxDocument &doc, QString &err)
@@ -43,26 +55,30 @@ DocxDocument *DocxReader::open(const QString &path)
         doc->error = err;
         return doc;
     }
-    if (!doc->loadBody())
-        return doc;
-    doc->buildIndex();
-    doc->valid = true;
-    return doc;
+    return loaded(doc);
+}
+
+DocxDocument *DocxReader::blank(const QString &path)
+{
+    auto *doc = new DocxDocument;
+    doc->path = path;
+    doc->entries = {
+        {QString::fromLatin1(kPartContentTypes), QByteArray(kBlankContentTypes)},
+        {QString::fromLatin1(kPartRootRels), QByteArray(kBlankRootRels)},
+        {doc->mainRelsPart(), QByteArray(kBlankDocumentRels)},
+        {doc->mainPart, QByteArray(kBlankDocument)},
+    };
+    return loaded(doc);
 }
 
 DocxDocument *DocxReader::createBlank(const QString &path)
 {
-    DocxEntryMap blank;
-    blank.insert(QString::fromLatin1(kPartContentTypes), QByteArray(kBlankContentTypes));
-    blank.insert(QString::fromLatin1(kPartRootRels), QByteArray(kBlankRootRels));
-    blank.insert(QString::fromLatin1(kPartDocumentRels), QByteArray(kBlankDocumentRels));
-    blank.insert(QString::fromLatin1(kPartDocument), QByteArray(kBlankDocument));
+    DocxDocument *doc = blank(path);
     QString err;
-    if (!packZip(blank, path, err)) {
-        auto *doc = new DocxDocument;
-        doc->path = path;
+    if (!packZip(*doc, path, err)) {
+        readerWarning() << "createBlank:" << err;
+        doc->valid = false;
         doc->error = err;
-        return doc;
     }
-    return open(path);
+    return doc;
 }

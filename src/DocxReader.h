@@ -60,8 +60,11 @@ public:
     // Reads the package at `path`. Never null: the document is valid or carries
     // its error text.
     static DocxDocument *open(const QString &path);
-    // Writes a blank package to `path` and opens it. Never null: the document
-    // is valid or carries its error text (also when writing failed).
+    // A blank document made in memory whose own path is `path`; nothing is
+    // written until it is saved.
+    static DocxDocument *blank(const QString &path);
+    // A blank document written to `path` at once. Never null: when writing
+    // fails the document is not valid and carries the reason.
     static DocxDocument *createBlank(const QString &path);
     // Reads the archive into the document's entry map.
     static bool readArchive(const QString &path, DocxDocument &doc, QString &err);

@@ -8,13 +8,6 @@ namespace {
 
 const QSizeF kDefaultPageSizePx(816.0, 1056.0);  // 8.5 x 11 inches
 
-// A leading "/" makes a relationship target package-absolute; anything else is
-// relative to the folder of the main document part.
-QString partPathOfTarget(const QString &target)
-{
-    return target.startsWith(QLatin1Char('/')) ? target.mid(1) : QStringLiteral("word/") + target;
-}
-
 }  // namespace
 
 QDomElement firstChildByLocalName(const QDomElement &parent, const QString &localName)
@@ -71,10 +64,7 @@ DocxReader::DocxMargins DocxReader::readMarginsPx(const DocxDocument &doc)
     twipsAttrToPx(pgMar, "right", &m.right);
     twipsAttrToPx(pgMar, "bottom", &m.bottom);
     twipsAttrToPx(pgMar, "gutter", &m.gutter);
-    // The settings part is searched as bytes: any mention of mirrored margins
-    // counts, whatever value it carries.
-    m.mirror = !firstChildByLocalName(sectPr, QStringLiteral("mirrorMargins")).isNull()
-        || doc.entries.value(QString::fromLatin1(kPartSettings)).contains("mirrorMargins");
+    m.mirror = doc.margins().mirror;
     twipsAttrToPx(pgMar, "header", &m.header);
     twipsAttrToPx(pgMar, "footer", &m.footer);
     readerDebug() << "readMarginsPx: inside=" << m.left << " outside=" << m.right << " gutter=" << m.gutter
@@ -85,7 +75,7 @@ DocxReader::DocxMargins DocxReader::readMarginsPx(const DocxDocument &doc)
 QHash<QString, QString> documentRelParts(const DocxDocument &doc, bool (*accept)(const QString &type))
 {
     QHash<QString, QString> parts;
-    const QByteArray bytes = doc.entries.value(QString::fromLatin1(kPartDocumentRels));
+    const QByteArray bytes = doc.entries.value(doc.mainRelsPart());
     if (bytes.isEmpty())
         return parts;
     QDomDocument rels;
@@ -95,8 +85,11 @@ QHash<QString, QString> documentRelParts(const DocxDocument &doc, bool (*accept)
     const QDomNodeList list = rels.elementsByTagNameNS(QString::fromLatin1(kNsPackageRels), QStringLiteral("Relationship"));
     for (int i = 0; i < list.size(); ++i) {
         const QDomElement rel = list.at(i).toElement();
-        if (accept(rel.attribute(QStringLiteral("Type"))))
-            parts.insert(rel.attribute(QStringLiteral("Id")), partPathOfTarget(rel.attribute(QStringLiteral("Target"))));
+        if (!accept(rel.attribute(QStringLiteral("Type"))) || rel.attribute(QStringLiteral("TargetMode")) == QLatin1String("External"))
+            continue;
+        const QString part = resolvePartTarget(doc.mainPart, rel.attribute(QStringLiteral("Target")));
+        if (!part.isEmpty())
+            parts.insert(rel.attribute(QStringLiteral("Id")), part);
     }
     return parts;
 }

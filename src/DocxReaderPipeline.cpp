@@ -20,32 +20,6 @@ const char kImageRelType[] = "http://schemas.openxmlformats.org/officeDocument/2
 
 bool isImageRel(const QString &type) { return type == QLatin1String(kImageRelType); }
 
-bool mentionsTableOfContents(const QString &value)
-{
-    const QString v = value.toLower();
-    return v.contains(QLatin1String("contents")) || v.contains(QLatin1String("toc"))
-        || v.contains(QLatin1String("table of"));
-}
-
-// A block content control is a table of contents when its gallery, tag or alias says so.
-bool isTableOfContents(const QDomElement &sdt)
-{
-    const QDomElement sdtPr = firstChildByLocalName(sdt, QStringLiteral("sdtPr"));
-    if (sdtPr.isNull())
-        return false;
-    const QDomNodeList galleries = sdtPr.elementsByTagNameNS(QString::fromLatin1(kNsW), QStringLiteral("docPartGallery"));
-    for (int i = 0; i < galleries.size(); ++i) {
-        if (mentionsTableOfContents(wVal(galleries.at(i).toElement())))
-            return true;
-    }
-    for (const QString &name : {QStringLiteral("tag"), QStringLiteral("alias")}) {
-        const QDomElement el = firstChildByLocalName(sdtPr, name);
-        if (!el.isNull() && mentionsTableOfContents(wVal(el)))
-            return true;
-    }
-    return false;
-}
-
 void letEventsRun()
 {
     if (QCoreApplication::instance())
@@ -134,16 +108,13 @@ void DocxBodyWalk::table(const QDomElement &tbl)
     index_ += n;
 }
 
+// A block content control (a table of contents often is one) shows its
+// paragraphs and tables as the body would.
 void DocxBodyWalk::contentControl(const QDomElement &sdt)
 {
-    QList<QDomElement> paragraphs;
-    DocxDocument::collectParagraphs(sdt, paragraphs);
-    if (isTableOfContents(sdt)) {
-        index_ += int(paragraphs.size());
-        return;
-    }
-    for (const QDomElement &p : paragraphs)
-        paragraph(p);
+    const QDomElement content = firstChildByLocalName(sdt, QStringLiteral("sdtContent"));
+    for (QDomElement c = content.firstChildElement(); !c.isNull(); c = c.nextSiblingElement())
+        element(c);
 }
 
 int DocxBodyWalk::paragraphCountOf(const QDomElement &container)

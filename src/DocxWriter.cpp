@@ -225,7 +225,7 @@ bool buildIntoBytes(DocxDocument &doc, const SourceWalk &walk, const DocxBodyLay
     }
     if (!first || first->localName != QLatin1String("p"))
         return false;
-    QByteArray bytes = doc.entries.value(QString::fromLatin1(kPartDocument));
+    QByteArray bytes = doc.entries.value(doc.mainPart);
     QDomDocument scratch;
     QDomElement templatePara;  // the tree of that paragraph alone
     QString err;
@@ -299,7 +299,7 @@ bool DocxWriter::saveVersion(DocxDocument &doc, const QString &path)
 {
     storeDocumentXml(doc);
     QString err;
-    if (!packZip(doc.entries, path, err, &doc.source)) {
+    if (!packZip(doc, path, err)) {
         writerWarning() << "saveVersion:" << err;
         doc.error = err;
         return false;

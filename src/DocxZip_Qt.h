@@ -2,6 +2,7 @@
 // The package container: reading a ZIP archive into an entry map and writing an
 // entry map back as a ZIP archive that replaces its target atomically.
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -15,33 +16,46 @@ constexpr qint64 kDocxMaxMemberSize = qint64(1) << 30;   // 1 GiB per part
 constexpr qint64 kDocxMaxPackageSize = qint64(2) << 30;  // 2 GiB for all parts together
 constexpr qint64 kDocxMaxDeflateRatio = 1032;
 
-// What the reader keeps of one member so that the writer can copy the member's
-// compressed bytes unchanged when its part was not edited.
+// File names and member names as the bytes the system or the archive holds.
+// Valid UTF-8 is decoded; every byte that is not part of valid UTF-8 becomes
+// one of U+DC80..U+DCFF, which encoding turns back into that very byte, so a
+// name that is no UTF-8 (legal on Linux) survives the trip through a QString.
+QString docxDecodeName(QByteArrayView bytes);
+QByteArray docxEncodeName(const QString &name);
+
+// True when a member name stays inside the package: relative, with forward
+// slashes only and no "." or ".." segment.
+bool docxMemberNameIsInside(const QString &name);
+
+// What the reader keeps of one member so that the writer can copy the member
+// unchanged when its part was not edited.
 struct DocxZipMember
 {
-    QByteArray inflated;        // shares its buffer with the entry map until the part is replaced
-    qint64 dataOffset = 0;      // of the compressed bytes in DocxZipSource::archive
-    quint32 compressedSize = 0;
-    quint32 crc = 0;            // computed from the inflated bytes
+    QByteArray inflated;  // shares its buffer with the entry map until the part is replaced
+    QByteArray stored;    // the member's data as the archive holds it (the same buffer when stored)
+    quint32 crc = 0;
     quint16 method = 0;
+    quint16 dosTime = 0;  // as the archive gives them
+    quint16 dosDate = 0;
 };
 
-// The archive as it was read: its bytes, its members and their order.
+// The archive as it was read: its members and their order.
 struct DocxZipSource
 {
-    QByteArray archive;
     QHash<QString, DocxZipMember> members;
     QStringList order;
 
     // The member's record when `bytes` is still the very buffer read from the
-    // archive (so its compressed form is current), else null.
+    // archive (so its stored form is current), else null.
     const DocxZipMember *unchangedMember(const QString &name, const QByteArray &bytes) const;
 };
 
-// Reads the archive at `path` into `entries`. False with `err` set when the file
-// cannot be read, is not a ZIP archive, breaks a size bound or has no
-// "word/document.xml". `source`, when given, receives what the writer needs to
-// copy unchanged members.
+// Reads the archive at `path` into `entries`: the end record from the file's
+// tail, then the central directory and the members it names, each checked
+// against its CRC. False with `err` set when the file is no regular file,
+// cannot be read, is not a ZIP archive, breaks a size bound, or holds a member
+// that cannot be decoded exactly or whose name leaves the package. `source`,
+// when given, receives what the writer needs to copy unchanged members.
 bool docxZipRead(const QString &path, DocxEntryMap &entries, QString &err,
                  DocxZipSource *source = nullptr);
 // The same on archive bytes already in memory.
@@ -50,12 +64,15 @@ bool docxZipReadBytes(const QByteArray &archive, DocxEntryMap &entries, QString 
 
 // Builds the archive in memory: the names of `order` first (those present), then
 // the source's remaining members in their original order, then new parts sorted
-// by name.
+// by name. Unchanged members keep their stored bytes and date; the others are
+// dated with the local time of the build.
 bool docxZipBuild(const DocxEntryMap &entries, const QStringList &order, QByteArray &out,
                   QString &err, const DocxZipSource *source = nullptr);
 
-// Writes `bytes` to `path` + ".tmp", syncs it and renames it over `path`. On any
-// failure the file at `path` is left as it was and the temporary file is removed.
+// Writes `bytes` to a new temporary file beside `path`, syncs it and renames it
+// over `path` (through symbolic links, the file at their end). On any failure
+// the file at `path` is left as it was, the temporary file is removed and `err`
+// names the path and the system's reason.
 bool docxReplaceFile(const QString &path, const QByteArray &bytes, QString &err);
 
 // docxZipBuild followed by docxReplaceFile.

@@ -3,6 +3,7 @@
 #include "DocxDocument.h"
 #include "DocxNamespaces.h"
 #include "DocxReader.h"
+#include "DocxReaderInternal.h"
 #include "DocxWriter.h"
 #include "TestSupport.h"
 
@@ -290,7 +291,6 @@ TEST(Relationships, IdsHyperlinkReuseAndTargets)
                                        + "<Relationship Id=\"rId4\" Type=\"t\"/>"));
     EXPECT_EQ(doc.relPartPath("R5"), "customXml/item1.xml");
     EXPECT_EQ(doc.relPartPath("rId10"), "word/i.png");
-    EXPECT_EQ(doc.relPartPath("rIdX"), "word/../x.xml");
     EXPECT_EQ(doc.relTarget("rIdX"), "../x.xml");
     EXPECT_TRUE(doc.relTarget("rId4").isEmpty());
     for (const char *none : {"rId9", "rId50", ""})
@@ -315,6 +315,95 @@ TEST(Relationships, IdsHyperlinkReuseAndTargets)
     DocxDocument fresh;
     EXPECT_EQ(fresh.addHyperlinkRel("mailto:a@b.c"), "rId1");
     EXPECT_EQ(items(fresh.entries.value(kRels), kRelsNs, "Relationship", {"Id"}), QStringList({"rId1"}));
+}
+
+TEST(Rels, TargetsStayInsidePackage)
+{
+    const struct { const char *source, *target, *part; } cases[] = {
+        {"word/document.xml", "media/a.png", "word/media/a.png"},
+        {"word/document.xml", "./media/../media/a.png", "word/media/a.png"},
+        {"word/document.xml", "../customXml/item1.xml", "customXml/item1.xml"},
+        {"word/document.xml", "/docProps/core.xml", "docProps/core.xml"},
+        {"word/sub/document.xml", "../../x.xml", "x.xml"},
+        {"", "word/document.xml", "word/document.xml"},
+        {"word/document.xml", "../../x.xml", ""},
+        {"word/document.xml", "/../x.xml", ""},
+        {"word/document.xml", "media\\..\\..\\x.xml", ""},
+        {"word/document.xml", "https://example.com/a.png", ""},
+        {"word/document.xml", "file:///etc/passwd", ""},
+        {"word/document.xml", "", ""},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(resolvePartTarget(c.source, c.target), c.part) << c.source << " " << c.target;
+
+    // Both readers of the document's relationships resolve alike; an external
+    // target is no part. Writing a header whose relationship leaves the package
+    // makes a new part inside it, and no saved member name climbs out.
+    QTemporaryDir dir;
+    const QString in = dir.filePath("in.docx"), out = dir.filePath("out.docx");
+    const char *header = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/header";
+    ASSERT_TRUE(writeFile(in, makePackage(documentXml("<w:sectPr><w:headerReference w:type=\"default\" r:id=\"rId1\"/>"
+                                                      "</w:sectPr>"),
+        {{kRels.toUtf8(), relsPart(rel("rId1", header, "../../evil.xml") + rel("rId2", kImage, "media/../media/a.png")
+                                   + rel("rId3", kImage, "/word/media/a.png")
+                                   + QByteArray("<Relationship Id=\"rId4\" Type=\"") + kImage + "\" Target=\"a.png\" "
+                                     "TargetMode=\"External\"/>")}})));
+    std::unique_ptr<DocxDocument> doc(DocxReader::open(in));
+    ASSERT_TRUE(doc->isValid()) << doc->errorString().toStdString();
+    const QHash<QString, QString> images =
+        documentRelParts(*doc, [](const QString &type) { return type.endsWith("/image"); });
+    EXPECT_EQ(images, (QHash<QString, QString>{{"rId2", "word/media/a.png"}, {"rId3", "word/media/a.png"}}));
+    for (const char *id : {"rId1", "rId2", "rId3", "rId4"})
+        EXPECT_EQ(doc->relPartPath(id), images.value(id)) << id;
+    EXPECT_TRUE(doc->headerPart(HFDefault).isEmpty());
+    ASSERT_TRUE(doc->setHeaderPart(HFDefault, "<w:hdr xmlns:w=\"" + QByteArray(kNsW) + "\"/>"));
+    ASSERT_TRUE(DocxWriter::saveVersion(*doc, out));
+    const DocxEntryMap saved = readEntries(out);
+    EXPECT_TRUE(saved.contains("word/header1.xml"));
+    for (const QString &name : saved.keys())
+        EXPECT_FALSE(name.contains("..")) << name.toStdString();
+}
+
+TEST_F(Doc, MainPartNamedByThePackageRelationship)
+{
+    // A real document whose main part is word/document2.xml opens, reads and
+    // is saved back where it was.
+    const QString alternate = QStringLiteral(LXDOCX_CORPUS_DIR "/test_docx_alternate_document_path.docx");
+    std::unique_ptr<DocxDocument> doc(DocxReader::open(alternate));
+    ASSERT_TRUE(doc->isValid()) << doc->errorString().toStdString();
+    EXPECT_EQ(doc->mainPart, "word/document2.xml");
+    EXPECT_GT(doc->paragraphCount(), 0);
+    ASSERT_TRUE(doc->setTitlePage(true));
+    const QString out = dir.filePath("alternate.docx");
+    ASSERT_TRUE(DocxWriter::saveVersion(*doc, out));
+    const DocxEntryMap saved = readEntries(out);
+    EXPECT_FALSE(saved.contains("word/document.xml"));
+    EXPECT_TRUE(saved.value("word/document2.xml").contains("titlePg"));
+
+    // Parts added for such a main part live in its folder, with its relationships.
+    const QByteArray rootRels = "<Relationships xmlns=\"" + QByteArray(kRelsNs) + "\">"
+        + rel("rId1", "http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument", "/doc/main.xml")
+        + "</Relationships>";
+    ASSERT_TRUE(writeFile(dir.filePath("moved.docx"), makeZip({{"_rels/.rels", rootRels},
+                                                               {"doc/main.xml", documentXml(para("x") + "<w:sectPr/>")}})));
+    doc.reset(DocxReader::open(dir.filePath("moved.docx")));
+    ASSERT_TRUE(doc->isValid()) << doc->errorString().toStdString();
+    ASSERT_TRUE(doc->setFooterPart(HFDefault, "<w:ftr xmlns:w=\"" + QByteArray(kNsW) + "\"/>"));
+    EXPECT_EQ(doc->addImagePart("png", "png"), "rId2");
+    EXPECT_EQ(items(doc->entries.value("doc/_rels/main.xml.rels"), kRelsNs, "Relationship", {"Target"}),
+              QStringList({"footer1.xml", "media/image1.png"}));
+    EXPECT_TRUE(doc->entries.contains("doc/footer1.xml") && doc->entries.contains("doc/media/image1.png"));
+    EXPECT_EQ(doc->footerPart(HFDefault), "<w:ftr xmlns:w=\"" + QByteArray(kNsW) + "\"/>");
+
+    // No main part at all, or one the relationship names but the package lacks.
+    for (const char *target : {"", "word/main.xml"}) {
+        QByteArray rels = rootRels;
+        rels.replace("/doc/main.xml", target);
+        ASSERT_TRUE(writeFile(dir.filePath("none.docx"), makeZip({{"_rels/.rels", rels}, {"word/other.xml", "<x/>"}})));
+        doc.reset(DocxReader::open(dir.filePath("none.docx")));
+        EXPECT_EQ(doc->errorString(), *target ? "Not a valid DOCX: missing word/main.xml"
+                                              : "Not a valid DOCX: missing word/document.xml");
+    }
 }
 
 TEST(ContentTypes, OverridesAndSharedEnsureSteps)

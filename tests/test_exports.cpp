@@ -51,7 +51,7 @@ TEST(Exports, ErrorTextsAreNeverNullAndNeverCleared)
     QTemporaryDir dir;
     const QByteArray missing = utf8(dir.filePath("missing.docx")), path = utf8(dir.filePath("a.docx"));
     EXPECT_EQ(lxDocx_open(missing.constData()), nullptr);
-    const std::string expected = "Cannot open: " + missing.toStdString();
+    const std::string expected = "Cannot open: " + missing.toStdString() + ": No such file or directory";
     EXPECT_EQ(str(lxDocx_error(nullptr)), expected);
     LxDocxHandle *h = lxDocx_create_blank(path.constData());
     ASSERT_NE(h, nullptr) << lxDocx_error(nullptr);
@@ -71,10 +71,10 @@ TEST(Exports, ErrorTextsAreNeverNullAndNeverCleared)
     EXPECT_FALSE(QFile::exists(dir.filePath("null.docx")));
     EXPECT_EQ(str(lxDocx_error(nullptr)), expected);
     EXPECT_EQ(lxDocx_open(nullptr), nullptr);
-    EXPECT_EQ(str(lxDocx_error(nullptr)), "Cannot open: ");
-    const QString noDir = dir.filePath("no/such/dir/blank.docx");
-    EXPECT_EQ(lxDocx_create_blank(utf8(noDir).constData()), nullptr);
-    EXPECT_TRUE(QString(lxDocx_error(nullptr)).startsWith("Cannot write to: " + noDir)) << lxDocx_error(nullptr);
+    EXPECT_EQ(str(lxDocx_error(nullptr)), "Cannot open: no file name given");
+    EXPECT_EQ(lxDocx_create_blank(utf8(dir.filePath("no/such/dir/blank.docx")).constData()), nullptr);
+    EXPECT_EQ(str(lxDocx_error(nullptr)), "Cannot write to: " + dir.filePath("no/such/dir/blank.docx").toStdString()
+                                              + ": No such file or directory");
 }
 
 TEST(Exports, BlankDocumentsSaveAndSaveAs)
@@ -106,10 +106,10 @@ TEST(Exports, BlankDocumentsSaveAndSaveAs)
     // Failures say what could not be written; later successes do not clear it.
     ASSERT_TRUE(QDir(sub).removeRecursively());
     EXPECT_EQ(lxDocx_save(h), 0);
-    EXPECT_TRUE(QString(lxDocx_error(h)).startsWith("Cannot write to: " + path)) << lxDocx_error(h);
+    EXPECT_EQ(QString(lxDocx_error(h)), "Cannot write to: " + path + ": No such file or directory");
     EXPECT_EQ(lxDocx_save_as(h, utf8(sub + "/b.docx").constData()), 0);
     const QString saveAsText = lxDocx_error(h);
-    EXPECT_TRUE(saveAsText.startsWith("Cannot write to: " + sub + "/b.docx")) << saveAsText.toStdString();
+    EXPECT_EQ(saveAsText, "Cannot write to: " + sub + "/b.docx: No such file or directory");
     ASSERT_TRUE(QDir().mkpath(sub));
     EXPECT_EQ(lxDocx_save(h), 1);
     EXPECT_EQ(lxDocx_save_as(h, utf8(second).constData()), 1);
@@ -123,18 +123,21 @@ TEST(Exports, FailedEditsLeaveTheirCauseOnTheHandle)
     QTemporaryDir dir;
     const QString path = dir.filePath("a.docx");
     const QByteArray brokenCore = "<cp:coreProperties><dc:title>x</dc:creator>";
-    // No section, no settings part, core properties that do not parse.
-    ASSERT_TRUE(writeFile(path, makePackage(documentXml("<w:p/>"), {{"docProps/core.xml", brokenCore}})));
+    // A body in strict markup's namespace (no WordprocessingML body to hold a
+    // section), no settings part, core properties that do not parse.
+    ASSERT_TRUE(writeFile(path, makePackage("<w:document xmlns:w=\"http://purl.oclc.org/ooxml/wordprocessingml/main\">"
+                                            "<w:body><w:p/></w:body></w:document>",
+                                            {{"docProps/core.xml", brokenCore}})));
     DocxHandle *h = lxDocx_open(utf8(path).constData());
     ASSERT_NE(h, nullptr) << lxDocx_error(nullptr);
     auto text = [&](int result) {
         EXPECT_EQ(result, 0);
         return std::string(lxDocx_error(h));
     };
-    EXPECT_EQ(text(lxDocx_set_margins(h, 1, 1, 1, 1, 1, 1, 1, 0)), "The document has no section to set margins on");
-    EXPECT_EQ(text(lxDocx_set_title_page(h, 1)), "The document has no section to set a title page on");
+    EXPECT_EQ(text(lxDocx_set_margins(h, 1, 1, 1, 1, 1, 1, 1, 0)), "The document has no body to set margins in");
+    EXPECT_EQ(text(lxDocx_set_title_page(h, 1)), "The document has no body to set a title page in");
     EXPECT_EQ(text(lxDocx_set_page_number_format(h, "decimal", 1)),
-              "The document has no section to set a page-number format on");
+              "The document has no body to set a page-number format in");
     EXPECT_EQ(text(lxDocx_set_page_number_format(h, nullptr, 1)), "No page-number format given");
     EXPECT_EQ(text(lxDocx_set_even_and_odd(h, 1)),
               "The package has no settings part (word/settings.xml) to set even and odd headers in");

@@ -2,6 +2,10 @@
 // reading of them, every corpus document, null arguments, and the page/header/footer/props commands.
 #include "EditTestSupport.h"
 
+#include "DocxReader.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -113,8 +117,9 @@ TEST(PageSetup, PythonDocxReadsMarginsPropertiesAndHeaderBack)
     // Lengths in EMU, 635 to the twip.
     EXPECT_EQ(QJsonDocument(QJsonDocument::fromJson(json.toUtf8()).object().value(out).toObject()).toJson(QJsonDocument::Compact),
               QByteArray(R"({"core":["title é","author é","subject é","keywords é","category é","description é"],)"
-                         R"("sections":[{"header":null,"lengths":[457200,457200,457200,457200,228600,228600,0]},)"
-                         R"({"header":["Page 1"],"lengths":[1080135,720090,1440180,540385,360045,269875,179705]}]})"));
+                         R"("sections":[{"footer":null,"header":null,"lengths":[457200,457200,457200,457200,228600,228600,0],)"
+                         R"("title_page":false},{"footer":null,"header":["Page 1"],)"
+                         R"("lengths":[1080135,720090,1440180,540385,360045,269875,179705],"title_page":false}]})"));
 }
 
 TEST(PageSetupCorpus, EveryDocumentReadsAndTakesEdits)
@@ -142,15 +147,16 @@ TEST(PageSetupCorpus, EveryDocumentReadsAndTakesEdits)
             continue;  // what fails to open is the corpus test's business
         QByteArrayList expected = reads(h.get());
         EXPECT_FALSE(expected.mid(0, 8).join(' ').contains('-'));
-        const bool hasSection = !h->doc->lastSection().isNull();
-        EXPECT_EQ(lxDocx_set_margins(h.get(), 1000, 1001, 1002, 1003, 500, 501, 12, 0), int(hasSection));
+        // A body without a section gets one; one the model cannot see (strict markup) refuses.
+        const bool hasBody = !firstElementNS(static_cast<const DocxDocument &>(*h->doc).dom(), "body", kNsW).isNull();
+        EXPECT_EQ(lxDocx_set_margins(h.get(), 1000, 1001, 1002, 1003, 500, 501, 12, 0), int(hasBody));
         const int propSet = lxDocx_set_doc_property(h.get(), "title", "Corpus title");
         QString err;  // only a core-properties part that does not parse refuses a property
         EXPECT_EQ(propSet == 1, checkXml(h->doc->entries.value(kCore), err)) << err.toStdString();
-        EXPECT_EQ(lxDocx_set_footer_xml(h.get(), LXDOCX_HF_DEFAULT, footer.constData(), -1), 1);
+        EXPECT_EQ(lxDocx_set_footer_xml(h.get(), LXDOCX_HF_DEFAULT, footer.constData(), -1), int(hasBody));
         checked << file << dir.filePath(QString::number(checked.size()) + ".docx");
         ASSERT_TRUE(lxDocx_save_as(h.get(), checked.last().toUtf8().constData()));
-        if (hasSection)
+        if (hasBody)
             expected = QByteArrayList{"1000", "1001", "1002", "1003", "500", "501", "12", "0"} + expected.mid(8, 3)
                 + QByteArrayList{footer} + expected.mid(12);
         if (propSet)
@@ -173,7 +179,7 @@ TEST(PageSetupCorpus, EveryDocumentReadsAndTakesEdits)
     EXPECT_LE(unreadable * 10, checked.size() / 2);
 }
 
-TEST(PageSetup, NullArgumentsAndDocumentsWithoutASectionChangeNothing)
+TEST(PageSetup, NullArgumentsChangeNothing)
 {
     QTemporaryDir dir;
     Handle h = openPackage(dir.filePath("a.docx"), makePackage(documentXml("<w:p/>")));  // no section, no settings
@@ -189,9 +195,8 @@ TEST(PageSetup, NullArgumentsAndDocumentsWithoutASectionChangeNothing)
                     lxDocx_set_header_xml(n, 0, hdr.constData(), -1), lxDocx_set_header_xml(h.get(), 0, nullptr, -1),
                     lxDocx_set_footer_xml(h.get(), 0, hdr.constData(), 0), lxDocx_set_doc_property(n, "title", "v"),
                     lxDocx_set_doc_property(h.get(), nullptr, "v"), lxDocx_set_doc_property(h.get(), "title", nullptr),
-                    lxDocx_set_margins(h.get(), 1, 2, 3, 4, 5, 6, 7, 1), lxDocx_set_title_page(h.get(), 1),
-                    lxDocx_set_page_number_format(h.get(), "decimal", 1), lxDocx_set_even_and_odd(h.get(), 1)}),
-              Ints(18, 0));
+                    lxDocx_set_even_and_odd(h.get(), 1)}),
+              Ints(15, 0));
     for (const char *p : {lxDocx_get_header_xml(n, 0, &len1), lxDocx_get_footer_xml(n, 0, nullptr),
                           lxDocx_build_hf_xml(1, nullptr, "left", &len2), lxDocx_build_hf_xml(0, "x", nullptr, &len3)})
         EXPECT_EQ(p, nullptr);
@@ -199,6 +204,83 @@ TEST(PageSetup, NullArgumentsAndDocumentsWithoutASectionChangeNothing)
     EXPECT_EQ(QByteArray(lxDocx_get_doc_property(n, "title")) + lxDocx_get_doc_property(h.get(), nullptr), "");
     EXPECT_EQ(lxDocx_get_margins(h.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 1);
     EXPECT_EQ(h->doc->entries, before);
+}
+
+TEST(Settings, OnOffValues)
+{
+    QTemporaryDir dir;
+    // Off in every spelling, in the section and in the settings part.
+    const QByteArray settings = "<w:settings xmlns:w=\"" + QByteArray(kNsW) + "\"><w:mirrorMargins w:val=\"off\"/>"
+                                "<w:evenAndOddHeaders w:val=\"0\"/></w:settings>";
+    Handle h = openPackage(dir.filePath("a.docx"), makePackage(documentXml("<w:sectPr><w:pgMar w:top=\"1\"/>"
+        "<w:mirrorMargins w:val=\"false\"/><w:titlePg w:val=\"0\"/></w:sectPr>"), {{"word/settings.xml", settings}}));
+    ASSERT_TRUE(h);
+    auto switches = [](DocxHandle *handle) {
+        return Ints{margins(handle)[7], lxDocx_get_title_page(handle), lxDocx_get_even_and_odd(handle),
+                    int(DocxReader::readMarginsPx(*handle->doc).mirror)};
+    };
+    EXPECT_EQ(switches(h.get()), Ints(4, 0));
+    // Switched on, the values that said off go; switched off, the elements go.
+    ASSERT_EQ(lxDocx_set_margins(h.get(), 1, 1, 1, 1, 1, 1, 1, 1) + lxDocx_set_title_page(h.get(), 1)
+                  + lxDocx_set_even_and_odd(h.get(), 1), 3);
+    EXPECT_EQ(switches(h.get()), Ints(4, 1));
+    EXPECT_FALSE(h->doc->entries.value(kSettings).contains("w:val"));
+    const QString out = dir.filePath("on.docx");
+    ASSERT_TRUE(lxDocx_save_as(h.get(), out.toUtf8().constData()));
+    EXPECT_FALSE(readEntries(out).value("word/document.xml").contains("w:val=\"")) << "no value left in the section";
+    EXPECT_EQ(switches(openPackage(out).get()), Ints(4, 1));
+    ASSERT_EQ(lxDocx_set_margins(h.get(), 1, 1, 1, 1, 1, 1, 1, 0) + lxDocx_set_title_page(h.get(), 0)
+                  + lxDocx_set_even_and_odd(h.get(), 0), 3);
+    EXPECT_EQ(switches(h.get()), Ints(4, 0));
+    EXPECT_EQ(childNames(parsed(h->doc->entries.value(kSettings)).documentElement()), "");
+
+    // The corpus document that says w:val="0" reads off, and the command line turns it on.
+    const QString bom = QStringLiteral(LXDOCX_CORPUS_DIR "/test_test-data_utf8-bom.docx"), edited = dir.filePath("bom.docx");
+    EXPECT_EQ(lxDocx_get_even_and_odd(openPackage(bom).get()), 0);
+    ASSERT_EQ(run(QStringLiteral(LXDOCX_CLI), {"page", bom, "--even-odd", "on", "-o", edited}, nullptr, nullptr, 60000), 0);
+    EXPECT_EQ(lxDocx_get_even_and_odd(openPackage(edited).get()), 1);
+}
+
+TEST(Sections, AddedWhenMissing)
+{
+    // Bodies without a w:sectPr (legal: the page is the default one) take
+    // margins, title page, page-number format, header and footer in a final
+    // section made for them, and python-docx reads them back.
+    QTemporaryDir dir;
+    QStringList outs;
+    for (const QString &file : corpusFiles()) {
+        Handle h = openPackage(file);
+        if (!h)
+            continue;
+        const DocxDocument &view = *h->doc;
+        if (!view.lastSection().isNull() || firstElementNS(view.dom(), "body", kNsW).isNull())
+            continue;
+        SCOPED_TRACE(file.toStdString());
+        EXPECT_EQ(lxDocx_set_margins(h.get(), 1000, 1001, 1002, 1003, 500, 501, 12, 0) + lxDocx_set_title_page(h.get(), 1)
+                      + lxDocx_set_page_number_format(h.get(), "lowerRoman", 3)
+                      + lxDocx_set_header_xml(h.get(), 0, lxDocx_build_hf_xml(1, "Head", "left", nullptr), -1)
+                      + lxDocx_set_footer_xml(h.get(), 0, lxDocx_build_hf_xml(0, "Foot", "left", nullptr), -1), 5);
+        outs << dir.filePath(QFileInfo(file).fileName());
+        ASSERT_TRUE(lxDocx_save_as(h.get(), outs.last().toUtf8().constData()));
+        Handle back = openPackage(outs.last());
+        EXPECT_EQ(margins(back.get()), (Ints{1000, 1001, 1002, 1003, 500, 501, 12, 0}));
+        const QDomElement sp = lastSectPr(static_cast<const DocxDocument &>(*back->doc).dom());
+        EXPECT_EQ(childNames(sp), "footerReference headerReference pgMar pgNumType titlePg");
+        EXPECT_EQ(childElementNS(sp, "pgNumType", kNsW).attributeNS(kNsW, "fmt"), "lowerRoman");
+        EXPECT_EQ(sp.parentNode().localName(), "body");
+        EXPECT_TRUE(sp.nextSiblingElement().isNull());
+    }
+    ASSERT_EQ(outs.size(), 4);
+    QString json, err;
+    ASSERT_EQ(run(systemPython(), QStringList{toolScript("docx_sections.py")} + outs, &json, &err), 0) << err.toStdString();
+    const QJsonObject all = QJsonDocument::fromJson(json.toUtf8()).object();
+    for (const QString &out : outs) {
+        const QJsonArray sections = all.value(out).toObject().value("sections").toArray();
+        EXPECT_EQ(QJsonDocument(sections.last().toObject()).toJson(QJsonDocument::Compact),
+                  QByteArray(R"({"footer":["Foot"],"header":["Head"],)"
+                             R"("lengths":[635000,635635,636270,636905,317500,318135,7620],"title_page":true})"))
+            << out.toStdString();
+    }
 }
 
 TEST(PageSetup, CliPageHeaderFooterAndProps)

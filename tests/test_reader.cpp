@@ -237,7 +237,7 @@ TEST(ReaderPipeline, PageOfTheLastSectionRangesAndTablesOverlappingTheRange)
               QList<double>({48, 72, 72, 192, 0}));
     const DocxReader::DocxMargins m = DocxReader::readMarginsPx(p.doc());
     EXPECT_EQ(QList<double>({m.header, m.gutter}), QList<double>({24, 48}));
-    EXPECT_TRUE(m.mirror);  // any mention in the settings counts
+    EXPECT_FALSE(m.mirror);  // w:val="false" in the settings reads off
 
     ASSERT_TRUE(p.populate(straddled, 7, 8));  // only the last cell's paragraph: the whole table
     ASSERT_NE(firstTable(straddled), nullptr);
@@ -280,17 +280,18 @@ TEST(ReaderPipeline, BlocksNameTheirParagraphsAndPiecesTheirElements)
     EXPECT_GT(texts[0].count(". "), 10);
     EXPECT_TRUE(formatOf(qd, ". . . ").boolProperty(GeneratedTextProperty));
     EXPECT_EQ(formatOf(qd, "Introduction").anchorHref(), "#_Toc1");
-    // Contents controls are skipped but counted, a table in another control comes out flat, a line break stays in
-    // its block, and a leader also fills the gap up to a left tab.
+    // Content controls show their paragraphs (contents too) and tables, a line break stays in its block, and a
+    // leader also fills the gap up to a left tab.
     const QString lineBreak(QChar::LineSeparator);
-    EXPECT_EQ(texts.mid(1, 6), QStringList({"one" + lineBreak + "two", "three", "s1", "s2", "top", ""}));
-    EXPECT_TRUE(texts[7].startsWith("Short . . . . ") && texts[7].endsWith("\t9")) << texts[7].toStdString();
+    EXPECT_EQ(texts.mid(1, 9), QStringList({"toc1", "toc2", "toc3", "one" + lineBreak + "two", "three", "s1", "s2", "",
+                                            "top"}));
+    EXPECT_TRUE(texts.last().startsWith("Short . . . . ") && texts.last().endsWith("\t9")) << texts.last().toStdString();
     const QList<QTextOption::Tab> tabs = blockFormat(qd, 0).tabPositions();
     ASSERT_EQ(tabs.size(), 1);  // the cleared stop is dropped
     EXPECT_DOUBLE_EQ(tabs[0].position, 624.0);
     EXPECT_TRUE(tabs[0].type == QTextOption::RightTab && tabs[0].delimiter == QChar('.'));
-    // Skipped, out-of-range and continuation-cell paragraphs have no origin; the page break's block belongs to
-    // its paragraph; the empty block a merged cell keeps stands for nothing.
+    // Out-of-range and continuation-cell paragraphs have no origin; the page break's block belongs to its
+    // paragraph; the empty blocks around tables stand for nothing.
     QList<QDomElement> named;
     QList<int> breaks;
     for (QTextBlock b = qd.begin(); b.isValid(); b = b.next()) {
@@ -303,10 +304,10 @@ TEST(ReaderPipeline, BlocksNameTheirParagraphsAndPiecesTheirElements)
         breaks << origin->breakPiece;
     }
     const QList<QDomElement> &ps = p.doc().paragraphs();
-    EXPECT_TRUE(named == QList<QDomElement>({ps[1], ps[5], ps[6], ps[7], ps[8], ps[10]}));
-    EXPECT_EQ(breaks, QList<int>({-1, -1, 3, -1, -1, -1, -1}));
+    EXPECT_TRUE(named == QList<QDomElement>({ps[1], ps[2], ps[3], ps[4], ps[5], ps[6], ps[7], ps[8], ps[10]}));
+    EXPECT_EQ(breaks, QList<int>({-1, -1, -1, -1, -1, 3, -1, -1, -1, -1}));
     // Each piece names its element and holds the text and format it was read as.
-    const DocxParagraphSource &broken = *blockOrigin(qd.findBlockByNumber(1).userData())->source;
+    const DocxParagraphSource &broken = *blockOrigin(qd.findBlockByNumber(4).userData())->source;
     QStringList pieces;
     for (const DocxSourcePiece &piece : broken.pieces)
         pieces << piece.element.localName() + "=" + piece.text;
@@ -445,6 +446,46 @@ TEST(ReaderRuns, FieldsGivePlaceholdersAndComputedResults)
     EXPECT_EQ(blockTexts(*qd), QStringList({kPagePh, kCountPh, today, "01/02/2020", "The Title", "1"}));
     EXPECT_EQ(formatOf(*qd, kPagePh).stringProperty(FieldInstructionProperty), " PAGE ");
     EXPECT_EQ(formatOf(*qd, kCountPh).stringProperty(FieldInstructionProperty), "numpages  \\* arabic");
+}
+
+// Text a reader sees wherever the runs sit: tracked insertions and moves
+// (deletions stay out), smart tags, custom XML, content controls, simple and
+// complex fields' results, symbols, hyphens, note references, links with
+// their fragments and bookmarks; hidden text and field codes stay out.
+TEST(ReaderRuns, EveryVisibleTextIsRead)
+{
+    auto fld = [](const QByteArray &instr, const QByteArray &result) { return fieldRuns(instr, result); };
+    const QByteArray body =
+        paragraph(run("kept ") + "<w:ins w:id=\"1\">" + run("inserted") + "</w:ins><w:del w:id=\"2\"><w:r>"
+                  "<w:delText>gone</w:delText></w:r></w:del><w:moveFrom w:id=\"3\">" + run("old") + "</w:moveFrom>"
+                  "<w:moveTo w:id=\"4\">" + run(" moved") + "</w:moveTo>" + run(" hidden", "<w:vanish/>"))
+        + paragraph("<w:smartTag w:element=\"x\">" + run("smart") + "</w:smartTag><w:customXml w:element=\"y\">"
+                    + run(" custom") + "</w:customXml><w:sdt><w:sdtContent>" + run(" control") + "</w:sdtContent></w:sdt>")
+        + paragraph(run("Figure ") + "<w:fldSimple w:instr=\" SEQ Figure \\* ARABIC \">" + run("1") + "</w:fldSimple>"
+                    + run(", ") + fld(" MERGEFIELD Name ", "\xc2\xabName\xc2\xbb") + run(", ")
+                    + fld(" DOCPROPERTY Company ", "Acme"))
+        + paragraph("<w:r><w:t>a</w:t><w:sym w:font=\"Wingdings\" w:char=\"F0E0\"/><w:noBreakHyphen/><w:softHyphen/>"
+                    "<w:t>b</w:t><w:footnoteReference w:id=\"3\"/><w:endnoteReference w:id=\"2\"/></w:r>")
+        + paragraph("<w:hyperlink r:id=\"rId3\" w:anchor=\"frag\">" + run("external") + "</w:hyperlink>"
+                    "<w:hyperlink w:anchor=\"intro\">" + run(" internal") + "</w:hyperlink>"
+                    + fld(" HYPERLINK \"https://example.com/x\" \\l \"sec\" ", " field"))
+        + "<w:sdt><w:sdtPr><w:alias w:val=\"Table of Contents\"/></w:sdtPr><w:sdtContent>" + para("toc line")
+        + tbl(tr(tc(para("in a table"))), 1) + "</w:sdtContent></w:sdt>"
+        + paragraph("<mc:AlternateContent><mc:Choice Requires=\"wps\">" + run("chosen") + "</mc:Choice><mc:Fallback>"
+                    + run("fallback") + "</mc:Fallback></mc:AlternateContent>");
+    Package p(body, rels({{"rId3", "hyperlink", "https://example.org/page"}}));
+    const auto qd = p.rich();
+    const QStringList texts = blockTexts(*qd);
+    EXPECT_EQ(texts.mid(0, 5), QStringList({"kept inserted moved", "smart custom control", "Figure 1, \u00abName\u00bb, Acme",
+                                            "a" + QString(QChar(0xF0E0)) + QChar(0x2011) + QChar(0x00AD) + "b3ii",
+                                            "external internal field"}));
+    EXPECT_TRUE(texts.contains("toc line") && texts.contains("chosen") && !texts.contains("fallback"));
+    ASSERT_TRUE(firstTable(*qd));
+    EXPECT_EQ(cellText(firstTable(*qd), 0, 0), "in a table");
+    EXPECT_EQ(formatOf(*qd, "3").verticalAlignment(), QTextCharFormat::AlignSuperScript);
+    EXPECT_EQ(formatOf(*qd, "external").anchorHref(), "https://example.org/page#frag");
+    EXPECT_EQ(formatOf(*qd, "internal").anchorHref(), "#intro");
+    EXPECT_EQ(formatOf(*qd, "field").anchorHref(), "https://example.com/x#sec");
 }
 
 TEST(ReaderRuns, BreaksAndHyperlinks)

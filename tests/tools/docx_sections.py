@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """docx_sections.py FILE...: prints as JSON what python-docx reads of each FILE: per section the
-seven lengths in EMU and the default header's texts (null when linked); six core properties."""
+seven lengths in EMU, the title-page switch and the default header's and footer's texts (null when linked);
+six core properties."""
 import json
 import sys
 
@@ -10,9 +11,13 @@ LENGTHS = ["top_margin", "bottom_margin", "left_margin", "right_margin", "header
 CORE = ["title", "author", "subject", "keywords", "category", "comments"]
 
 
+def texts(part):
+    return None if part.is_linked_to_previous else [p.text for p in part.paragraphs]
+
+
 def dump(d):
-    return {"sections": [{"lengths": [getattr(s, a) for a in LENGTHS],
-                          "header": None if s.header.is_linked_to_previous else [p.text for p in s.header.paragraphs]}
+    return {"sections": [{"lengths": [getattr(s, a) for a in LENGTHS], "title_page": s.different_first_page_header_footer,
+                          "header": texts(s.header), "footer": texts(s.footer)}
                          for s in d.sections],
             "core": [getattr(d.core_properties, k) for k in CORE]}
 

@@ -33,7 +33,7 @@ def test_installs_offline_and_runs_the_readme_example(tmp_path):
     assert run.stderr == ""
     assert run.stdout.splitlines() == [
         "Field Notes on Lichens 1134",
-        "cannot open: Cannot open: missing.docx",
+        "cannot open: Cannot open: missing.docx: No such file or directory",
     ]
     where = subprocess.run([python, "-c", "import lorvexdocx; print(lorvexdocx.__file__)"], cwd=work, env=env,
                            capture_output=True, text=True, check=True)
