@@ -9,7 +9,12 @@ links, tables with a shaded header row, a cell spanning two columns and one
 spanning two rows, block quotes and preformatted code. Output is the same byte
 for byte on every run for a given seed and size.
 
-    python3 make_html.py OUT.html [--size BYTES] [--seed S]
+Two other shapes test how conversion time and memory grow: --shape one-table,
+one table of six columns whose rows fill the size (a data dump), and --shape
+nested-spans, one paragraph of coloured spans each inside the one before
+(50,000 of them for about 2 MB).
+
+    python3 make_html.py OUT.html [--size BYTES] [--seed S] [--shape chapters|one-table|nested-spans]
 
 Standard library only.
 """
@@ -141,6 +146,31 @@ class Page:
                                                                     html.escape(self.words(3, 8))))
 
 
+def build_one_table(size, seed):
+    page = Page(seed)
+    page.emit('<!DOCTYPE html>\n<html>\n<head><meta charset="utf-8"><title>One table</title></head>\n<body>\n'
+              '<table border="1">\n<thead><tr>%s</tr></thead>\n<tbody>\n'
+              % "".join("<th>%s</th>" % page.words(1, 2) for _ in range(6)))
+    rows = 0
+    while page.size < size:
+        rows += 1
+        page.emit("<tr>%s</tr>\n" % "".join("<td>%s</td>" % html.escape(page.words(1, 4)) for _ in range(6)))
+    page.emit("</tbody>\n</table>\n</body>\n</html>\n")
+    return "".join(page.parts), "%d rows" % rows
+
+
+def build_nested_spans(size, seed):
+    page = Page(seed)
+    page.emit('<!DOCTYPE html>\n<html>\n<head><meta charset="utf-8"><title>Nested spans</title></head>\n<body>\n<p>')
+    spans = 0
+    while page.size < size:
+        spans += 1
+        page.emit('<span style="color:%s">%s ' % (page.rng.choice(COLOURS), html.escape(page.words(1, 2))))
+        page.size += len("</span>")  # the end tags are written after
+    page.emit("</span>" * spans + "</p>\n</body>\n</html>\n")
+    return "".join(page.parts), "%d spans" % spans
+
+
 def build(size, seed):
     page = Page(seed)
     page.emit('<!DOCTYPE html>\n<html>\n<head><meta charset="utf-8"><title>Benchmark page</title></head>\n<body>\n')
@@ -157,11 +187,16 @@ def main(argv=None):
     parser.add_argument("out")
     parser.add_argument("--size", type=int, default=DEFAULT_SIZE, help="bytes to reach (default %(default)s)")
     parser.add_argument("--seed", type=int, default=DEFAULT_SEED)
+    parser.add_argument("--shape", choices=("chapters", "one-table", "nested-spans"), default="chapters")
     args = parser.parse_args(argv)
-    text, chapters, links = build(args.size, args.seed)
+    if args.shape == "chapters":
+        text, chapters, links = build(args.size, args.seed)
+        what = "%d chapters, %d links" % (chapters, links)
+    else:
+        text, what = (build_one_table if args.shape == "one-table" else build_nested_spans)(args.size, args.seed)
     with open(args.out, "w", encoding="utf-8", newline="\n") as f:
         f.write(text)
-    print("%s: %.2f MB, %d chapters, %d links" % (args.out, len(text.encode("utf-8")) / 1e6, chapters, links))
+    print("%s: %.2f MB, %s" % (args.out, len(text.encode("utf-8")) / 1e6, what))
     return 0
 
 

@@ -23,7 +23,7 @@ LXDOCX_API int lxDocx_set_body_html(DocxHandle *h, const char *html)
             recordFailure(h, QStringLiteral("No HTML given"));
             return 0;
         }
-        if (DocxWriter::buildFromHtml(*h->doc, QString::fromUtf8(html)))
+        if (DocxWriter::buildFromHtml(*h->doc, decodeHtml(html)))
             return 1;
         recordFailure(h, noParagraphText());
         return 0;
@@ -40,7 +40,7 @@ LXDOCX_API int lxDocx_write_html(const char *path, const char *html)
         // Built in memory and saved once: the file at `path` stays as it was
         // until the new package replaces it whole.
         const std::unique_ptr<DocxDocument> doc(DocxReader::blank(pathArgument(path)));
-        if (DocxWriter::buildAndSave(*doc, QString::fromUtf8(html)))
+        if (DocxWriter::buildAndSave(*doc, decodeHtml(html)))
             return 1;
         // A failed save says why; a blank document always has its paragraph.
         recordFailure(nullptr, doc->errorString().isEmpty() ? noParagraphText() : doc->errorString());

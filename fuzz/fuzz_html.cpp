@@ -1,6 +1,7 @@
-// Arbitrary bytes as an HTML page written into a new document twice: read
-// whole, and read in pieces cut wherever the page allows a cut. Besides
-// crashes, sanitizer reports and hangs, it stops when the two differ.
+// Arbitrary bytes as an HTML page (decoded as a page's bytes are) written into
+// a new document twice: read whole, and read in pieces cut wherever the
+// prepared page allows a cut. Besides crashes, sanitizer reports and hangs,
+// it stops when the two differ.
 #include "DocxDocument.h"
 #include "DocxReader.h"
 #include "DocxWriter.h"
@@ -55,8 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size > kMaxPage)
         return 0;
-    const QString html = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
-    if (htmlCuts(html, 1).cuts.isEmpty())
+    const QString html = decodeHtml(QByteArrayView(data, qsizetype(size)));
+    if (htmlCuts(prepareHtml(html), 1).cuts.isEmpty())
         return 0;
     if (built(html, std::numeric_limits<qsizetype>::max()) != built(html, 1)) {
         std::fprintf(stderr, "fuzz_html: the pieces wrote what the whole page does not\n");

@@ -248,12 +248,26 @@ LXDOCX_API int lxDocx_set_doc_property(DocxHandle *h, const char *key, const cha
 /* ---- Bodies from HTML, and the rich-text re-save ---------------------------------
  * These build rich text with Qt: call lxDocx_init() first (or run inside a Qt
  * application). They may let the host's event loop run (see Events above).
- * HTML is anything QTextDocument::setHtml accepts: headings h1-h6
- * become the paragraph styles Heading1-Heading6 (added to the style sheet when
- * missing), lists become numbered or bulleted paragraphs, tables become tables
- * with the "TableGrid" style, images given as data URLs become pictures (paths
- * and file: URLs are not read), links become hyperlinks. A large page is read
- * a piece at a time, to the same result, so memory stays small. */
+ * HTML is anything QTextDocument::setHtml accepts: h1-h6 become
+ * the paragraph styles Heading1-Heading6 (added to the style sheet when
+ * missing); each list becomes a numbering of its own, from its own first number
+ * in its own format; tables become tables, tables inside cells included, with
+ * their widths, borders, shading, vertical alignment and header rows; paragraphs
+ * keep their spacing, indentation, line height, page breaks, shading and
+ * direction; text its fonts, sizes, weights, colours, highlights, capitals and
+ * strikes (display:none text is left out); links become hyperlinks in the
+ * Hyperlink style, those to an id of the page links to a bookmark there;
+ * pictures given as data URLs become pictures (WebP and the like as PNG, SVG as
+ * PNG and SVG; paths and file: URLs are not read, and a picture that cannot be
+ * shown leaves its alt text). A large page is read a piece at a time, to the
+ * same result, so memory stays small; elements nested more than 200 deep lose
+ * their tags (not their text), and cells span at most the rows and columns
+ * their table has (and at most 1000).
+ *
+ * `html` is UTF-8. A page in another encoding may be passed as it is (but
+ * UTF-16, whose bytes hold NULs) when it declares its charset in a <meta>
+ * element: bytes that are not valid UTF-8 are read in the declared charset,
+ * or as windows-1252 when the page declares none. */
 
 /* Puts the content of `html` in the place of the body's first paragraph; the
  * rest of the body and the page setup stay. The document is not saved.

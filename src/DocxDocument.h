@@ -75,6 +75,13 @@ struct NumLevel
     double sizePt = 0.0;
 };
 
+// The first ids a new numbering definition and instance may take.
+struct DocxNumberingIds
+{
+    int abstractNumId = 0;
+    int numId = 1;
+};
+
 // Section margins in twips.
 struct DocxMargins
 {
@@ -145,7 +152,8 @@ QDomElement lastSectPr(const QDomDocument &dom);
 QString hfTypeName(HFType type);
 // The MIME type of a lower-case image extension.
 QString mimeForExtension(const QString &ext);
-// The XML of the built-in paragraph styles ("Normal", "Heading1" to "Heading6").
+// The XML of the built-in styles: the paragraph styles "Normal" and "Heading1"
+// to "Heading6", the character style "Hyperlink".
 QString defaultStyleXml(const QString &styleId);
 // The core properties: "title", "author", "subject", "description",
 // "keywords", "category" (keys compared exactly), each with the namespace URI
@@ -262,12 +270,20 @@ public:
     // True for the run properties that toggle along a style chain.
     static bool isToggleProperty(const QString &name);
     void ensureParagraphStyle(const QString &styleId);
+    // The character style `styleId` (the built-in "Hyperlink") in the style
+    // sheet, added when the sheet lacks it.
+    void ensureCharacterStyle(const QString &styleId);
 
     // ---- numbering --------------------------------------------------------
     void parseNumbering();
     const NumLevel *numLevel(int numId, int ilvl) const;
     int levelStart(int numId, int ilvl) const;
     void ensureNumberingPart();
+    // The ids past the largest the numbering part uses.
+    DocxNumberingIds freeNumberingIds() const;
+    // Adds w:abstractNum elements (after the part's own) and w:num elements
+    // (at its end), both given as XML with the prefix w, to the numbering part.
+    bool addNumberingDefinitions(const QByteArray &abstractNums, const QByteArray &nums);
 
     // ---- section settings -----------------------------------------------
     DocxMargins margins() const;
@@ -315,6 +331,8 @@ private:
     // Adds the built-in style `styleId` to the style sheet unless it defines it;
     // false when the sheet does not parse.
     bool addParagraphStyle(const QString &styleId);
+    // ensureParagraphStyle and ensureCharacterStyle: the built-in style `styleId`.
+    void ensureStyle(const QString &styleId);
 
     // Run properties of styles resolved so far, by style id; emptied whenever
     // the style sheet is read again.

@@ -175,3 +175,60 @@ void DocxDocument::ensureNumberingPart()
     ensureOverride(QStringLiteral("/word/numbering.xml"), QString::fromLatin1(kNumberingContentType));
     ensureRelOfType(mainRelsPart(), QString::fromLatin1(kNumberingRelType), relativeTarget(mainPart, name));
 }
+
+DocxNumberingIds DocxDocument::freeNumberingIds() const
+{
+    DocxNumberingIds ids;
+    QDomDocument numbering;
+    QString err;
+    if (!loadPart(entries, QString::fromLatin1(kPartNumbering), numbering, err))
+        return ids;
+    const QDomElement root = numbering.documentElement();
+    for (QDomElement c = root.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
+        bool ok = false;
+        if (c.localName() == QLatin1String("abstractNum")) {
+            const int id = toInt(wAttribute(c, "abstractNumId"), &ok);
+            if (ok && id >= ids.abstractNumId)
+                ids.abstractNumId = id + 1;
+        } else if (c.localName() == QLatin1String("num")) {
+            const int id = toInt(wAttribute(c, "numId"), &ok);
+            if (ok && id >= ids.numId)
+                ids.numId = id + 1;
+        }
+    }
+    return ids;
+}
+
+bool DocxDocument::addNumberingDefinitions(const QByteArray &abstractNums, const QByteArray &nums)
+{
+    return editPart(entries, QString::fromLatin1(kPartNumbering), kCompactPart, [&](QDomDocument &numbering) {
+        QDomDocument added;
+        QDomElement wrapper;
+        QString err;
+        if (!parseFragment("<w:numbering>" + abstractNums + nums + "</w:numbering>",
+                           {{QStringLiteral("w"), QString::fromLatin1(kNsW)}}, added, wrapper, err)) {
+            documentWarning() << "addNumberingDefinitions:" << err;
+            return false;
+        }
+        QDomElement root = numbering.documentElement();
+        // Abstract definitions go before the first instance, instances after the last.
+        QDomElement firstNum, lastNum;
+        for (QDomElement c = root.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
+            if (c.localName() == QLatin1String("num")) {
+                if (firstNum.isNull())
+                    firstNum = c;
+                lastNum = c;
+            }
+        }
+        QDomNode numsAfter = lastNum;
+        for (QDomElement c = wrapper.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
+            const QDomNode copy = numbering.importNode(c, true);
+            if (c.localName() == QLatin1String("abstractNum")) {
+                root.insertBefore(copy, firstNum);
+            } else {
+                numsAfter = numsAfter.isNull() ? root.appendChild(copy) : root.insertAfter(copy, numsAfter);
+            }
+        }
+        return true;
+    });
+}

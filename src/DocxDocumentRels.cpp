@@ -102,6 +102,8 @@ QString mimeForExtension(const QString &ext)
         return QStringLiteral("image/bmp");
     if (ext == QLatin1String("tif") || ext == QLatin1String("tiff"))
         return QStringLiteral("image/tiff");
+    if (ext == QLatin1String("svg"))
+        return QStringLiteral("image/svg+xml");
     return QStringLiteral("application/octet-stream");
 }
 

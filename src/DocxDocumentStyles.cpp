@@ -24,6 +24,9 @@ constexpr char kHeadingStyle[] =
     "<w:style w:type=\"paragraph\" w:styleId=\"Heading%1\"><w:name w:val=\"heading %1\"/>"
     "<w:basedOn w:val=\"Normal\"/><w:next w:val=\"Normal\"/><w:qFormat/><w:pPr><w:outlineLvl w:val=\"%2\"/>"
     "</w:pPr><w:rPr><w:b/><w:sz w:val=\"%3\"/><w:szCs w:val=\"%3\"/></w:rPr></w:style>";
+constexpr char kHyperlinkStyle[] =
+    "<w:style w:type=\"character\" w:styleId=\"Hyperlink\"><w:name w:val=\"Hyperlink\"/><w:uiPriority w:val=\"99\"/>"
+    "<w:unhideWhenUsed/><w:rPr><w:color w:val=\"0563C1\"/><w:u w:val=\"single\"/></w:rPr></w:style>";
 constexpr char kStyleWrapperOpen[] = "<w:styles xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">";
 constexpr char kStyleWrapperClose[] = "</w:styles>";
 constexpr int kHeadingSizes[] = {32, 28, 26, 24, 22, 22};  // half-points of Heading1 to Heading6
@@ -69,6 +72,8 @@ QString defaultStyleXml(const QString &styleId)
 {
     if (styleId == QLatin1String("Normal"))
         return QString::fromLatin1(kNormalStyle);
+    if (styleId == QLatin1String("Hyperlink"))
+        return QString::fromLatin1(kHyperlinkStyle);
     if (!styleId.startsWith(QLatin1String("Heading")))
         return {};
     bool ok = false;
@@ -458,6 +463,16 @@ StyleProps DocxDocument::resolveStyle(const QString &styleId) const
 }
 
 void DocxDocument::ensureParagraphStyle(const QString &styleId)
+{
+    ensureStyle(styleId);
+}
+
+void DocxDocument::ensureCharacterStyle(const QString &styleId)
+{
+    ensureStyle(styleId);
+}
+
+void DocxDocument::ensureStyle(const QString &styleId)
 {
     if (styleId.isEmpty())
         return;

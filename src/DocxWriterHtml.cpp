@@ -104,6 +104,9 @@ bool isPlainAttrChar(QChar c)
 struct Tag
 {
     QString name;  // lower case
+    int rowSpan = 1;  // of a table cell
+    int colSpan = 1;
+    bool width = false;  // has a width attribute
     bool end = false;
     bool selfClosing = false;
     qsizetype start = 0;
@@ -116,6 +119,7 @@ public:
     explicit Scanner(const QString &html) : html_(html) {}
 
     qsizetype size() const { return html_.size(); }
+    qsizetype indexOf(QChar c, qsizetype from) const { return html_.indexOf(c, from); }
     QChar at(qsizetype i) const { return i < html_.size() ? html_[i] : QChar(); }
     bool startsWithAt(qsizetype i, QLatin1String s) const { return QStringView(html_).mid(i).startsWith(s); }
 
@@ -148,7 +152,7 @@ public:
                 tag.next = i + 2;
                 return at(i + 1) == QLatin1Char('>') && !tag.end;
             }
-            if (!spaced || tag.end || !readAttribute(i))
+            if (!spaced || tag.end || !readAttribute(i, tag))
                 return false;
         }
     }
@@ -182,13 +186,18 @@ private:
         return i > from;
     }
 
-    bool readAttribute(qsizetype &i) const
+    bool readAttribute(qsizetype &i, Tag &tag) const
     {
         const qsizetype nameStart = i;
         while (isPlainAttrChar(at(i)))
             ++i;
         if (i == nameStart)
             return false;
+        const QStringView name = text(nameStart, i);
+        int *span = name.compare(QLatin1String("rowspan"), Qt::CaseInsensitive) == 0 ? &tag.rowSpan
+            : name.compare(QLatin1String("colspan"), Qt::CaseInsensitive) == 0    ? &tag.colSpan
+                                                                                   : nullptr;
+        tag.width = tag.width || name.compare(QLatin1String("width"), Qt::CaseInsensitive) == 0;
         qsizetype j = i;
         skipSpace(j);
         if (at(j) != QLatin1Char('='))
@@ -200,12 +209,16 @@ private:
             const qsizetype close = html_.indexOf(quote, j + 1);
             if (close < 0 || text(j + 1, close).contains(QLatin1Char('<')) || text(j + 1, close).contains(QLatin1Char('>')))
                 return false;
+            if (span)
+                *span = qMax(1, text(j + 1, close).trimmed().toInt());
             i = close + 1;
             return true;
         }
         const qsizetype valueStart = j;
         while (isPlainAttrChar(at(j)) || at(j) == QLatin1Char('/'))
             ++j;
+        if (span)
+            *span = qMax(1, text(valueStart, j).toInt());
         i = j;
         return j > valueStart;
     }
@@ -277,6 +290,116 @@ qsizetype bodyContentStart(const Scanner &s)
     }
 }
 
+// True when the table whose start tag ends at `from` is regular: rows of as
+// many cells each, none spanning rows or columns, widths given in the first
+// row only, no footer rows (which the reader moves to the end). The rows of
+// such a table read alone as they read together, with the same columns.
+bool isRegularTable(const Scanner &s, qsizetype from)
+{
+    int nested = 0, rows = 0, cells = -1, firstRowCells = -1;
+    for (qsizetype i = from; (i = s.indexOf(QLatin1Char('<'), i)) >= 0;) {
+        if (s.startsWithAt(i, QLatin1String("<!--"))) {
+            i = s.commentEnd(i);
+            if (i < 0)
+                return false;
+            continue;
+        }
+        Tag tag;
+        if (!s.readTag(i, tag))
+            return false;
+        i = tag.next;
+        if (!tag.end && hasRawText(tag.name)) {
+            Tag end;
+            if (!s.readRawTextEnd(tag, end))
+                return false;
+            i = end.next;
+            continue;
+        }
+        if (tag.name == QLatin1String("table")) {
+            if (!tag.end)
+                ++nested;
+            else if (nested-- == 0)
+                return cells == firstRowCells || rows <= 1;
+            continue;
+        }
+        if (nested > 0 || tag.end)
+            continue;
+        if (tag.name == QLatin1String("tfoot"))
+            return false;
+        if (tag.name == QLatin1String("tr")) {
+            if (rows == 1)
+                firstRowCells = cells;
+            else if (rows > 1 && cells != firstRowCells)
+                return false;
+            ++rows;
+            cells = 0;
+        } else if (tag.name == QLatin1String("td") || tag.name == QLatin1String("th")) {
+            if (rows == 0 || tag.rowSpan > 1 || tag.colSpan > 1 || (tag.width && rows > 1))
+                return false;
+            ++cells;
+        }
+    }
+    return false;
+}
+
+// A top-level table, cut between two of its rows when it is large: only a
+// regular one, and only where the rows read alone (no row of a cell spanning
+// rows is left behind).
+struct TopTable
+{
+    QString startTag;      // of the table
+    QString groupTag;      // of the tbody that holds the rows, when explicit
+    int rows = 0;          // read so far
+    int reach = 0;         // rows that cells spanning rows cover
+    bool regular = false;    // see isRegularTable
+    bool irregular = false;  // a row that closes the one before: rows are not followed
+    qsizetype afterRow = -1;  // just past the end tag of the last row
+
+    // True when `open` (the elements open around a tag) are the table, or the
+    // table and its tbody.
+    static bool holdsRows(const QStringList &open)
+    {
+        return !open.isEmpty() && open.first() == QLatin1String("table")
+            && (open.size() == 1 || (open.size() == 2 && open[1] == QLatin1String("tbody")));
+    }
+
+    bool cuttableAt(const Scanner &s, const Tag &tag, const QStringList &open, qsizetype pieceStart,
+                    qsizetype pieceChars) const
+    {
+        return !tag.end && tag.name == QLatin1String("tr") && holdsRows(open) && afterRow >= 0 && regular
+            && !irregular && reach <= rows && tag.start - pieceStart >= pieceChars && isBlank(s.text(afterRow, tag.start));
+    }
+
+    DocxHtmlTableCut cut(const QStringList &open) const
+    {
+        const bool inGroup = open.size() == 2;
+        return {startTag + (inGroup ? groupTag : QString()),
+                (inGroup ? QStringLiteral("</tbody>") : QString()) + QStringLiteral("</table>")};
+    }
+
+    // Follows a start tag.
+    void read(const Scanner &s, const Tag &tag, const QStringList &open)
+    {
+        afterRow = -1;
+        if (open.isEmpty() && tag.name == QLatin1String("table")) {
+            *this = TopTable();
+            startTag = s.text(tag.start, tag.next).toString();
+            regular = isRegularTable(s, tag.next);
+        } else if (open.size() == 1 && open.first() == QLatin1String("table") && tag.name == QLatin1String("tbody")) {
+            groupTag = s.text(tag.start, tag.next).toString();
+        }
+        if (open.isEmpty() || open.first() != QLatin1String("table"))
+            return;
+        if (tag.name == QLatin1String("tr") && open.size() <= 2)
+            ++rows;
+        else if (tag.name == QLatin1String("tr") && open.last() != QLatin1String("table"))
+            irregular = irregular || open.size() <= 4;
+        else if ((tag.name == QLatin1String("td") || tag.name == QLatin1String("th")) && open.size() <= 3
+                 && open.last() == QLatin1String("tr"))
+            reach = qMax(reach, rows - 1 + tag.rowSpan);
+    }
+};
+
 }  // namespace
 
 DocxHtmlCuts htmlCuts(const QString &html, qsizetype pieceChars)
@@ -292,6 +415,7 @@ DocxHtmlCuts htmlCuts(const QString &html, qsizetype pieceChars)
     QStringList open;
     qsizetype pieceStart = bodyStart;
     qsizetype afterBlock = -1;  // just past the last top-level block's end tag
+    TopTable table;
     qsizetype i = bodyStart;
     while ((i = html.indexOf(QLatin1Char('<'), i)) >= 0) {
         if (s.startsWithAt(i, QLatin1String("<!--"))) {
@@ -313,6 +437,8 @@ DocxHtmlCuts htmlCuts(const QString &html, qsizetype pieceChars)
             open.removeLast();
             if (open.isEmpty() && isCutBlock(tag.name))
                 afterBlock = tag.next;
+            if (tag.name == QLatin1String("tr") && table.holdsRows(open))
+                table.afterRow = tag.next;
         } else {
             if (!open.isEmpty() && open.last() == QLatin1String("p") && !isInline(tag.name))
                 break;  // a block inside a paragraph closes it, or not, depending on the reader
@@ -320,8 +446,15 @@ DocxHtmlCuts htmlCuts(const QString &html, qsizetype pieceChars)
                 && tag.start - pieceStart >= pieceChars && isBlank(s.text(afterBlock, tag.start));
             if (cuttable) {
                 result.cuts.append(tag.start);
+                result.tables.append(DocxHtmlTableCut());
                 pieceStart = tag.start;
             }
+            if (table.cuttableAt(s, tag, open, pieceStart, pieceChars)) {
+                result.cuts.append(tag.start);
+                result.tables.append(table.cut(open));
+                pieceStart = tag.start;
+            }
+            table.read(s, tag, open);
             if (open.isEmpty())
                 afterBlock = -1;
             if (!isVoid(tag.name)) {

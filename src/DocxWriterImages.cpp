@@ -1,4 +1,8 @@
-// Pictures of rich text: image parts and inline drawing markup.
+// Pictures of rich text: image parts and inline drawing markup. Pictures in
+// formats a package carries keep their own bytes; others (WebP and the like)
+// are stored as PNG; a vector picture (SVG) is stored twice: a PNG rendering
+// that every reader shows and the SVG itself, which newer word processors
+// show instead.
 #include "DocxNamespaces.h"
 #include "DocxDocumentRichText.h"
 #include "DocxWriter.h"
@@ -18,6 +22,10 @@ namespace {
 
 constexpr char kImageNamePrefix[] = "docx-img:";
 constexpr char kPictureUri[] = "http://schemas.openxmlformats.org/drawingml/2006/picture";
+constexpr char kNsSvg[] = "http://schemas.microsoft.com/office/drawing/2016/SVG/main";
+constexpr char kSvgExtensionUri[] = "{96DAC541-7B7A-43D3-8B79-37D633B846F1}";
+constexpr int kSvgRenderScale = 2;    // the PNG of a vector picture, at twice its shown size
+constexpr int kMaxRenderedSide = 4096;
 
 int roundedPixels(double v) { return int(std::lround(v)); }
 
@@ -82,14 +90,19 @@ QByteArray dataUrlBytes(const QString &name)
                                                                           : QByteArray::fromPercentEncoding(payload);
 }
 
-// The media extension of image bytes in a format a package carries as it is;
-// empty for other formats.
-QString storedImageExtension(const QByteArray &bytes)
+// The format of image bytes as the image readers name it ("png", "svg", ...).
+QByteArray imageFormatOf(const QByteArray &bytes)
 {
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    const QByteArray format = QImageReader::imageFormat(&buffer);
+    return QImageReader::imageFormat(&buffer);
+}
+
+// The media extension of image bytes in a format a package carries as it is;
+// empty for other formats.
+QString storedImageExtension(const QByteArray &format)
+{
     if (format == "jpeg")
         return QStringLiteral("jpg");
     for (const char *kept : {"png", "gif", "bmp", "tiff"}) {
@@ -99,17 +112,62 @@ QString storedImageExtension(const QByteArray &bytes)
     return {};
 }
 
-// A data-URL picture stored with its own bytes: exact pixels, and a
-// photograph stays as compact as it came.
-QString originalImageRel(DocxDocument &doc, const QString &name, int *wpx, int *hpx)
+QString addPng(DocxDocument &doc, const QImage &img)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    img.save(&buffer, "PNG");
+    return bytes.isEmpty() ? QString() : doc.addImagePart(bytes, QStringLiteral("png"));
+}
+
+// A vector picture: its PNG rendering at twice the size it is shown at, and
+// the SVG itself (`svgRelId`).
+QString svgImageRel(DocxDocument &doc, const QByteArray &bytes, int *wpx, int *hpx, QString *svgRelId)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "svg");
+    const QSize own = reader.size();
+    if (*wpx < 1 && *hpx >= 1 && own.height() > 0)
+        *wpx = int(std::lround(double(own.width()) * *hpx / own.height()));
+    if (*hpx < 1 && *wpx >= 1 && own.width() > 0)
+        *hpx = int(std::lround(double(own.height()) * *wpx / own.width()));
+    if (*wpx < 1 || *hpx < 1) {
+        *wpx = own.width();
+        *hpx = own.height();
+    }
+    if (*wpx < 1 || *hpx < 1)
+        return {};
+    reader.setScaledSize(QSize(qMin(*wpx * kSvgRenderScale, kMaxRenderedSide),
+                               qMin(*hpx * kSvgRenderScale, kMaxRenderedSide)));
+    const QImage img = reader.read();
+    if (img.isNull())
+        return {};
+    const QString rId = addPng(doc, img);
+    if (!rId.isEmpty() && svgRelId)
+        *svgRelId = doc.addImagePart(bytes, QStringLiteral("svg"));
+    return rId;
+}
+
+// A data-URL picture: stored with its own bytes when a package carries its
+// format (exact pixels, and a photograph stays as compact as it came), as
+// PNG when another format decodes, as PNG and SVG when it is a vector picture.
+QString dataImageRel(DocxDocument &doc, const QString &name, int *wpx, int *hpx, QString *svgRelId)
 {
     const QByteArray bytes = dataUrlBytes(name);
-    const QString ext = storedImageExtension(bytes);
+    if (bytes.isEmpty())
+        return {};
+    const QByteArray format = imageFormatOf(bytes);
+    if (format == "svg")
+        return svgImageRel(doc, bytes, wpx, hpx, svgRelId);
     QImage img;
-    if (ext.isEmpty() || !img.loadFromData(bytes))
+    if (!img.loadFromData(bytes))
         return {};
     completeSize(img, wpx, hpx);
-    return doc.addImagePart(bytes, ext);
+    const QString ext = storedImageExtension(format);
+    return ext.isEmpty() ? addPng(doc, img) : doc.addImagePart(bytes, ext);
 }
 
 QDomElement child(QDomDocument &dom, QDomElement parent, const char *ns, const QString &qname)
@@ -121,27 +179,21 @@ QDomElement child(QDomDocument &dom, QDomElement parent, const char *ns, const Q
 
 }  // namespace
 
-QString imageRelId(DocxDocument &doc, const QTextDocument *document, const QTextImageFormat &ifmt, int *wpx, int *hpx)
+QString imageRelId(DocxDocument &doc, const QTextDocument *document, const QTextImageFormat &ifmt, int *wpx, int *hpx,
+                   QString *svgRelId)
 {
     *wpx = roundedPixels(ifmt.width());
     *hpx = roundedPixels(ifmt.height());
     const QString existing = existingImageRel(doc, ifmt, wpx, hpx);
     if (!existing.isEmpty())
         return existing;
-    const QString original = originalImageRel(doc, ifmt.name(), wpx, hpx);
-    if (!original.isEmpty())
-        return original;
+    if (ifmt.name().startsWith(QLatin1String("data:"), Qt::CaseInsensitive))
+        return dataImageRel(doc, ifmt.name(), wpx, hpx, svgRelId);
     const QImage img = resourceImage(document, ifmt.name());
     if (img.isNull())
         return {};
     completeSize(img, wpx, hpx);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    img.save(&buffer, "PNG");
-    if (bytes.isEmpty())
-        return {};
-    return doc.addImagePart(bytes, QStringLiteral("png"));
+    return addPng(doc, img);
 }
 
 bool DocxHtmlDocument::takesImage(const QString &name)
@@ -161,7 +213,8 @@ QVariant DocxHtmlDocument::loadResource(int type, const QUrl &name)
     return stand;
 }
 
-QDomElement makeDrawingRun(QDomDocument &dom, const QString &rId, qint64 cx, qint64 cy, int id)
+QDomElement makeDrawingRun(QDomDocument &dom, const QString &rId, qint64 cx, qint64 cy, int id,
+                           const QString &description, const QString &svgRelId)
 {
     const QString cxText = QString::number(cx);
     const QString cyText = QString::number(cy);
@@ -179,6 +232,8 @@ QDomElement makeDrawingRun(QDomDocument &dom, const QString &rId, qint64 cx, qin
     QDomElement docPr = child(dom, inl, kNsWordDrawing, QStringLiteral("wp:docPr"));
     docPr.setAttribute(QStringLiteral("id"), idText);
     docPr.setAttribute(QStringLiteral("name"), pictureName);
+    if (!description.isEmpty())
+        docPr.setAttribute(QStringLiteral("descr"), description);
     QDomElement graphic = child(dom, inl, kNsDrawingMain, QStringLiteral("a:graphic"));
     QDomElement graphicData = child(dom, graphic, kNsDrawingMain, QStringLiteral("a:graphicData"));
     graphicData.setAttribute(QStringLiteral("uri"), QString::fromLatin1(kPictureUri));
@@ -187,10 +242,19 @@ QDomElement makeDrawingRun(QDomDocument &dom, const QString &rId, qint64 cx, qin
     QDomElement cNvPr = child(dom, nvPicPr, kNsPicture, QStringLiteral("pic:cNvPr"));
     cNvPr.setAttribute(QStringLiteral("id"), idText);
     cNvPr.setAttribute(QStringLiteral("name"), pictureName);
+    if (!description.isEmpty())
+        cNvPr.setAttribute(QStringLiteral("descr"), description);
     child(dom, nvPicPr, kNsPicture, QStringLiteral("pic:cNvPicPr"));
     QDomElement blipFill = child(dom, pic, kNsPicture, QStringLiteral("pic:blipFill"));
     QDomElement blip = child(dom, blipFill, kNsDrawingMain, QStringLiteral("a:blip"));
     blip.setAttributeNS(QString::fromLatin1(kNsR), QStringLiteral("r:embed"), rId);
+    if (!svgRelId.isEmpty()) {
+        QDomElement extLst = child(dom, blip, kNsDrawingMain, QStringLiteral("a:extLst"));
+        QDomElement ext = child(dom, extLst, kNsDrawingMain, QStringLiteral("a:ext"));
+        ext.setAttribute(QStringLiteral("uri"), QString::fromLatin1(kSvgExtensionUri));
+        QDomElement svgBlip = child(dom, ext, kNsSvg, QStringLiteral("asvg:svgBlip"));
+        svgBlip.setAttributeNS(QString::fromLatin1(kNsR), QStringLiteral("r:embed"), svgRelId);
+    }
     QDomElement stretch = child(dom, blipFill, kNsDrawingMain, QStringLiteral("a:stretch"));
     child(dom, stretch, kNsDrawingMain, QStringLiteral("a:fillRect"));
     QDomElement spPr = child(dom, pic, kNsPicture, QStringLiteral("pic:spPr"));

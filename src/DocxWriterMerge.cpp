@@ -134,164 +134,17 @@ QDomElement runShell(const QDomElement &run)
 
 // ---- run properties an edit changed -----------------------------------------
 
-const QStringList &runPropertyOrder()
-{
-    static const QStringList order = QStringLiteral(
-        "rStyle rFonts b bCs i iCs caps smallCaps strike dstrike outline shadow emboss imprint noProof snapToGrid "
-        "vanish webHidden color spacing w kern position sz szCs highlight u effect bdr shd fitText vertAlign rtl cs "
-        "em lang eastAsianLayout specVanish oMath")
-                                         .split(QLatin1Char(' '));
-    return order;
-}
-
-QString hexOf(const QColor &c)
-{
-    return QStringLiteral("%1").arg(c.rgb() & 0xFFFFFF, 6, 16, QLatin1Char('0')).toUpper();
-}
-
-QString highlightName(const QColor &c)
-{
-    static const QList<QPair<QColor, const char *>> names = {
-        {Qt::yellow, "yellow"},       {Qt::green, "green"},         {Qt::cyan, "cyan"},
-        {Qt::magenta, "magenta"},     {Qt::red, "red"},             {Qt::blue, "blue"},
-        {Qt::darkBlue, "darkBlue"},   {Qt::darkRed, "darkRed"},     {Qt::darkGray, "darkGray"},
-        {Qt::lightGray, "lightGray"}, {Qt::black, "black"},         {Qt::white, "white"},
-        {Qt::darkGreen, "darkGreen"}, {Qt::darkCyan, "darkCyan"},   {Qt::darkMagenta, "darkMagenta"},
-        {Qt::darkYellow, "darkYellow"},
-    };
-    for (const auto &n : names) {
-        if (n.first.rgb() == c.rgb())
-            return QString::fromLatin1(n.second);
-    }
-    return {};
-}
-
-QString underlineValue(QTextCharFormat::UnderlineStyle style)
-{
-    switch (style) {
-    case QTextCharFormat::NoUnderline: return QStringLiteral("none");
-    case QTextCharFormat::DashUnderline: return QStringLiteral("dash");
-    case QTextCharFormat::DotLine: return QStringLiteral("dotted");
-    case QTextCharFormat::DashDotLine: return QStringLiteral("dotDash");
-    case QTextCharFormat::DashDotDotLine: return QStringLiteral("dotDotDash");
-    case QTextCharFormat::WaveUnderline: return QStringLiteral("wave");
-    default: return QStringLiteral("single");
-    }
-}
-
-QString vertAlignValue(QTextCharFormat::VerticalAlignment a)
-{
-    if (a == QTextCharFormat::AlignSuperScript)
-        return QStringLiteral("superscript");
-    if (a == QTextCharFormat::AlignSubScript)
-        return QStringLiteral("subscript");
-    return QStringLiteral("baseline");
-}
-
-QString onOff(bool on) { return on ? QString() : QStringLiteral("0"); }
-
-QColor brushColor(const QBrush &b) { return b.style() == Qt::NoBrush ? QColor() : b.color(); }
-
-// Edits a w:rPr: one property element replaced or removed.
-class RunPropertyEdit
-{
-public:
-    explicit RunPropertyEdit(QDomElement run) : run_(run) {}
-
-    // Sets <w:name w:val="val"/> (no w:val when `val` is empty), dropping any
-    // element of that name first.
-    QDomElement set(const char *name, const QString &val)
-    {
-        remove(name);
-        QDomElement e = createW(run_.ownerDocument(), name);
-        if (!val.isEmpty())
-            setWAttr(e, "val", val);
-        QDomElement props = rPr();
-        insertInOrder(props, e, runPropertyOrder());
-        return e;
-    }
-
-    void remove(const char *name)
-    {
-        QDomElement props = childElementNS(run_, "rPr", kNsW);
-        for (const QDomElement &e : childElementsByLocalName(props, QString::fromLatin1(name)))
-            props.removeChild(e);
-    }
-
-private:
-    QDomElement rPr()
-    {
-        QDomElement props = childElementNS(run_, "rPr", kNsW);
-        if (props.isNull()) {
-            props = createW(run_.ownerDocument(), "rPr");
-            run_.insertBefore(props, run_.firstChild());
-        }
-        return props;
-    }
-
-    QDomElement run_;
-};
-
-void setFonts(RunPropertyEdit &edit, const QDomElement &run, const QStringList &families)
-{
-    const QDomElement old = childElementNS(childElementNS(run, "rPr", kNsW), "rFonts", kNsW);
-    QDomElement fonts = old.isNull() ? edit.set("rFonts", {}) : old;
-    for (const char *theme : {"asciiTheme", "hAnsiTheme"})
-        fonts.removeAttributeNS(QString::fromLatin1(kNsW), QString::fromLatin1(theme));
-    const QString latin = families.value(0);
-    if (!latin.isEmpty()) {
-        setWAttr(fonts, "ascii", latin);
-        setWAttr(fonts, "hAnsi", latin);
-    }
-}
-
 // Writes into `run`'s properties every property the rich text shows that
-// differs between `was` (what the run was read as) and `now`.
+// differs between `was` (what the run was read as) and `now`; the font of
+// complex scripts is the run's own, whatever the Latin font becomes.
 void writeChangedProperties(QDomElement run, const QTextCharFormat &was, const QTextCharFormat &now)
 {
-    RunPropertyEdit edit(run);
-    const bool bold = now.fontWeight() >= QFont::Bold;
-    if (bold != (was.fontWeight() >= QFont::Bold))
-        edit.set("b", onOff(bold));
-    if (now.fontItalic() != was.fontItalic())
-        edit.set("i", onOff(now.fontItalic()));
-    if (now.fontStrikeOut() != was.fontStrikeOut())
-        edit.set("strike", onOff(now.fontStrikeOut()));
-    if (now.fontCapitalization() != was.fontCapitalization()) {
-        edit.set("caps", onOff(now.fontCapitalization() == QFont::AllUppercase));
-        edit.set("smallCaps", onOff(now.fontCapitalization() == QFont::SmallCaps));
-    }
-    const auto underline = [](const QTextCharFormat &f) {
-        return f.underlineStyle() == QTextCharFormat::NoUnderline && f.fontUnderline() ? QTextCharFormat::SingleUnderline
-                                                                                        : f.underlineStyle();
-    };
-    if (underline(now) != underline(was))
-        edit.set("u", underlineValue(underline(now)));
-    if (now.verticalAlignment() != was.verticalAlignment())
-        edit.set("vertAlign", vertAlignValue(now.verticalAlignment()));
-    if (!qFuzzyCompare(now.fontPointSize() + 1, was.fontPointSize() + 1) && now.fontPointSize() > 0)
-        edit.set("sz", QString::number(std::lround(now.fontPointSize() * 2)));
-    const QStringList families = now.fontFamilies().toStringList();
-    if (families != was.fontFamilies().toStringList() && !families.isEmpty())
-        setFonts(edit, run, families);
-    const QColor fg = brushColor(now.foreground());
-    if (fg != brushColor(was.foreground()))
-        edit.set("color", fg.isValid() ? hexOf(fg) : QStringLiteral("auto"));
-    const QColor bg = brushColor(now.background());
-    if (bg != brushColor(was.background())) {
-        const QString name = bg.isValid() ? highlightName(bg) : QString();
-        edit.remove("shd");
-        if (!bg.isValid()) {
-            edit.set("highlight", QStringLiteral("none"));
-        } else if (!name.isEmpty()) {
-            edit.set("highlight", name);
-        } else {
-            edit.remove("highlight");
-            QDomElement shd = edit.set("shd", QStringLiteral("clear"));
-            setWAttr(shd, "color", QStringLiteral("auto"));
-            setWAttr(shd, "fill", hexOf(bg));
-        }
-    }
+    const DocxRunProps before = runPropsOf(was);
+    DocxRunProps after = runPropsOf(now);
+    after.complexFont = before.complexFont;
+    const DocxRunPropertySet changed = runPropsDiffer(before, after);
+    if (changed)
+        setRunProperties(run, after, changed);
 }
 
 // ---- new content ----------------------------------------------------------------

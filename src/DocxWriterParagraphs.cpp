@@ -1,5 +1,5 @@
-// Rich-text blocks into w:p elements: alignment, runs, hyperlinks, breaks,
-// pictures and page-number fields.
+// Rich-text blocks into w:p elements: alignment, runs, hyperlinks and
+// bookmarks, breaks and tabs, pictures and page-number fields.
 #include "DocxDocumentParts.h"
 #include "DocxNamespaces.h"
 #include "DocxDocumentRichText.h"
@@ -10,25 +10,13 @@
 #include <QTextFragment>
 #include <QTextImageFormat>
 
-#include <cmath>
-#include <tuple>
-#include <utility>
+#include <algorithm>
 
 namespace {
 
 constexpr qint64 kEmuPerPixel = 9525;
-constexpr int kDefaultPointSize = 12;
+constexpr int kDefaultHalfPoints = 24;  // 12 pt, the medium size of a page
 constexpr char kFieldResult[] = "1";
-const QString &pageInstruction()
-{
-    static const QString s = QStringLiteral(" PAGE ");
-    return s;
-}
-const QString &pageCountInstruction()
-{
-    static const QString s = QStringLiteral(" NUMPAGES ");
-    return s;
-}
 
 bool isRunContent(const QDomElement &e)
 {
@@ -65,147 +53,34 @@ void setAlignment(QDomDocument &dom, QDomElement &p, const QString &jcVal)
     insertInOrder(pPr, jc, paragraphPropertyOrder());
 }
 
-// What a run's w:rPr holds, worked out once from a character format.
-struct RunProps
-{
-    QString font;
-    bool bold = false;
-    bool italic = false;
-    bool strike = false;
-    QString underline;  // w:u value, empty for none
-    QString color;      // RRGGBB, empty for none
-    QString vertAlign;  // empty for none
-    int halfPoints = 0;  // 0: no size written
-};
-
-RunProps runPropsOf(const QTextCharFormat &fmt, bool withSize)
-{
-    RunProps r;
-    const QStringList families = fmt.fontFamilies().toStringList();
-    if (!families.isEmpty())
-        r.font = families.first();
-    r.bold = fmt.fontWeight() >= QFont::Bold;
-    r.italic = fmt.fontItalic();
-    r.strike = fmt.fontStrikeOut();
-    if (fmt.fontUnderline() || fmt.underlineStyle() != QTextCharFormat::NoUnderline)
-        r.underline = underlineVal(fmt);
-    const QBrush fg = fmt.foreground();
-    if (fg.style() != Qt::NoBrush && fg.color().isValid())
-        r.color = QStringLiteral("%1").arg(fg.color().rgb() & 0xFFFFFF, 6, 16, QLatin1Char('0')).toUpper();
-    if (fmt.verticalAlignment() == QTextCharFormat::AlignSuperScript)
-        r.vertAlign = QStringLiteral("superscript");
-    else if (fmt.verticalAlignment() == QTextCharFormat::AlignSubScript)
-        r.vertAlign = QStringLiteral("subscript");
-    if (withSize) {
-        const int points = int(std::lround(fmt.fontPointSize()));
-        r.halfPoints = 2 * (points < 1 ? kDefaultPointSize : points);
-    }
-    return r;
-}
-
-QDomElement renderRunProps(QDomDocument &dom, const RunProps &r)
-{
-    QDomElement rPr = createW(dom, "rPr");
-    auto add = [&](const char *name) {
-        QDomElement e = createW(dom, name);
-        rPr.appendChild(e);
-        return e;
-    };
-    if (!r.font.isEmpty()) {
-        QDomElement fonts = add("rFonts");
-        for (const char *attr : {"ascii", "hAnsi", "cs"})
-            setWAttr(fonts, attr, r.font);
-    }
-    for (const auto &[on, name, complex] : {std::tuple{r.bold, "b", "bCs"}, std::tuple{r.italic, "i", "iCs"}}) {
-        if (on) {
-            add(name);
-            add(complex);
-        }
-    }
-    if (r.strike)
-        add("strike");
-    for (const auto &[value, name] : {std::pair{&r.underline, "u"}, std::pair{&r.color, "color"},
-                                      std::pair{&r.vertAlign, "vertAlign"}}) {
-        if (!value->isEmpty())
-            setWAttr(add(name), "val", *value);
-    }
-    if (r.halfPoints > 0) {
-        setWAttr(add("sz"), "val", QString::number(r.halfPoints));
-        setWAttr(add("szCs"), "val", QString::number(r.halfPoints));
-    }
-    return rPr;
-}
-
-// The same w:rPr as text, as the XML writer would write that tree.
-// Appends <w:`name` w:val="`value`"/>, the value already escaped; piece by
-// piece, as this runs for every run written.
-void appendValElement(QByteArray &out, const char *name, const QByteArray &value)
-{
-    out += "<w:";
-    out += name;
-    out += " w:val=\"";
-    out += value;
-    out += "\"/>";
-}
-
-void appendRunPropsXml(QByteArray &out, const RunProps &r)
-{
-    const qsizetype mark = out.size();
-    out += "<w:rPr>";
-    if (!r.font.isEmpty()) {
-        const QByteArray f = escapeXmlAttribute(r.font);
-        for (const char *attr : {"<w:rFonts w:ascii=\"", "\" w:cs=\"", "\" w:hAnsi=\""}) {
-            out += attr;
-            out += f;
-        }
-        out += "\"/>";
-    }
-    if (r.bold)
-        out += "<w:b/><w:bCs/>";
-    if (r.italic)
-        out += "<w:i/><w:iCs/>";
-    if (r.strike)
-        out += "<w:strike/>";
-    for (const auto &[value, name] : {std::pair{&r.underline, "u"}, std::pair{&r.color, "color"},
-                                      std::pair{&r.vertAlign, "vertAlign"}}) {
-        if (!value->isEmpty())
-            appendValElement(out, name, escapeXmlAttribute(*value));
-    }
-    if (r.halfPoints > 0) {
-        const QByteArray hp = QByteArray::number(r.halfPoints);
-        appendValElement(out, "sz", hp);
-        appendValElement(out, "szCs", hp);
-    }
-    if (out.size() == mark + 7)
-        out.truncate(mark);  // nothing to say: no w:rPr
-    else
-        out += "</w:rPr>";
-}
-
 bool keepsEdgeSpaces(const QString &text)
 {
     return text.startsWith(QLatin1Char(' ')) || text.endsWith(QLatin1Char(' '));
 }
 
-QDomElement runHolding(QDomDocument &dom, const QDomElement &content, const RunProps *props)
+QDomElement runHolding(QDomDocument &dom, const QDomElement &content, const DocxRunProps *props)
 {
     QDomElement r = createW(dom, "r");
-    if (props) {
-        const QDomElement rPr = renderRunProps(dom, *props);
-        if (rPr.hasChildNodes())
-            r.appendChild(rPr);
+    if (props && props->present()) {
+        const QDomElement rPr = runPropsElement(dom, *props);
+        r.appendChild(rPr);
     }
     r.appendChild(content);
     return r;
 }
 
-QDomElement textRun(QDomDocument &dom, const QString &text, const RunProps &props)
+QDomElement textRun(QDomDocument &dom, const QString &text, const DocxRunProps &props)
 {
     QDomElement t = createW(dom, "t");
     if (keepsEdgeSpaces(text))
         preserveSpace(t);
     t.appendChild(dom.createTextNode(text));
     return runHolding(dom, t, &props);
+}
+
+QDomElement markRun(QDomDocument &dom, const char *mark, const DocxRunProps *props)
+{
+    return runHolding(dom, createW(dom, mark), props);
 }
 
 QDomElement breakRun(QDomDocument &dom, bool page)
@@ -217,7 +92,7 @@ QDomElement breakRun(QDomDocument &dom, bool page)
 }
 
 // The five runs of a complex field whose result stands for a page number or count.
-QList<QDomElement> fieldRuns(QDomDocument &dom, const QString &instruction, const RunProps &props)
+QList<QDomElement> fieldRuns(QDomDocument &dom, const QString &instruction, const DocxRunProps &props)
 {
     auto fieldChar = [&](const char *type) {
         QDomElement c = createW(dom, "fldChar");
@@ -238,6 +113,9 @@ int drawingId(const QString &rId)
     return ok && n >= 1 ? n : 1;
 }
 
+// A link target inside the document: "#name" names a bookmark.
+bool isInternalTarget(const QString &href) { return href.startsWith(QLatin1Char('#')) && href.size() > 1; }
+
 // Runs made as trees into a paragraph element (or a hyperlink inside it).
 class TreeRuns
 {
@@ -249,12 +127,20 @@ public:
     {
         QDomElement link = createW(dom_, "hyperlink");
         link.setAttributeNS(QString::fromLatin1(kNsR), QStringLiteral("r:id"), rId);
-        p_.appendChild(link);
-        container_ = link;
+        openLinkElement(link);
+    }
+    void openAnchorLink(const QString &bookmark)
+    {
+        QDomElement link = createW(dom_, "hyperlink");
+        setWAttr(link, "anchor", bookmark);
+        openLinkElement(link);
     }
     void closeLink() { container_ = p_; }
-    void text(const QString &text, const RunProps &props) { add(textRun(dom_, text, props)); }
+    void text(const QString &text, const DocxRunProps &props) { add(textRun(dom_, text, props)); }
+    void tab(const DocxRunProps &props) { add(markRun(dom_, "tab", &props)); }
     void lineBreak(bool page) { p_.appendChild(breakRun(dom_, page)); }
+    void breakInside() { add(breakRun(dom_, false)); }
+    void bookmark(const QString &, int) {}  // the paragraph keeps its own bookmarks
     void add(const QDomElement &run)
     {
         container_.appendChild(run);
@@ -263,6 +149,12 @@ public:
     bool wroteAny() const { return wrote_; }
 
 private:
+    void openLinkElement(const QDomElement &link)
+    {
+        p_.appendChild(link);
+        container_ = link;
+    }
+
     QDomDocument dom_;
     QDomElement p_;
     QDomElement container_;
@@ -278,8 +170,12 @@ public:
 
     QDomDocument &dom() { return dom_; }
     void openLink(const QString &rId) { out_ += "<w:hyperlink r:id=\"" + escapeXmlAttribute(rId) + "\">"; }
+    void openAnchorLink(const QString &bookmark)
+    {
+        out_ += "<w:hyperlink w:anchor=\"" + escapeXmlAttribute(bookmark) + "\">";
+    }
     void closeLink() { out_ += "</w:hyperlink>"; }
-    void text(const QString &text, const RunProps &props)
+    void text(const QString &text, const DocxRunProps &props)
     {
         out_ += "<w:r>";
         appendRunPropsXml(out_, props);
@@ -288,7 +184,21 @@ public:
         out_ += "</w:t></w:r>";
         wrote_ = true;
     }
+    void tab(const DocxRunProps &props)
+    {
+        out_ += "<w:r>";
+        appendRunPropsXml(out_, props);
+        out_ += "<w:tab/></w:r>";
+        wrote_ = true;
+    }
     void lineBreak(bool page) { out_ += page ? "<w:r><w:br w:type=\"page\"/></w:r>" : "<w:r><w:br/></w:r>"; }
+    void breakInside() { lineBreak(false); }
+    void bookmark(const QString &name, int id)
+    {
+        const QByteArray n = QByteArray::number(id);
+        out_ += "<w:bookmarkStart w:id=\"" + n + "\" w:name=\"" + escapeXmlAttribute(name) + "\"/><w:bookmarkEnd w:id=\""
+            + n + "\"/>";
+    }
     void add(const QDomElement &run)
     {
         out_ += serializeXmlElement(run, scope_);
@@ -304,49 +214,96 @@ private:
     bool wrote_ = false;
 };
 
-// A fragment's text: text runs, a break run for each line feed or line
-// separator (how rich text holds a line break inside a paragraph), and a live
-// field for each page placeholder (their own characters cannot be stored).
-template <typename Runs>
-void emitText(Runs &runs, const QString &text, const QTextCharFormat &fmt, const RunProps &props)
+// How the runs of a paragraph are formatted beyond what their formats say.
+struct RunFormatting
 {
-    QString pending;
-    auto flush = [&]() {
-        if (!pending.isEmpty())
-            runs.text(pending, props);
-        pending.clear();
+    int defaultHalfPoints = kDefaultHalfPoints;  // for runs whose format gives no size; 0: none
+    int styleHalfPoints = 0;     // the size the paragraph style gives: not repeated
+    bool relativeSizes = true;   // sizes from keywords written (a heading's own are its style's)
+    bool rtl = false;            // the paragraph runs right to left
+    QColor shading;              // the paragraph's own shading, not repeated on its runs
+    DocxBuildContext *build = nullptr;  // a new paragraph of a full build: bookmarks
+};
+
+DocxRunProps runFormatOf(const QTextCharFormat &fmt, const RunFormatting &how)
+{
+    DocxRunProps props = runPropsOf(fmt);
+    if ((props.relativeSize && !how.relativeSizes) || props.halfPoints == how.styleHalfPoints)
+        props.halfPoints = 0;
+    if (props.halfPoints == 0 && how.styleHalfPoints == 0)
+        props.halfPoints = how.defaultHalfPoints;
+    if (how.rtl)
+        props.rtl = true;
+    if (how.shading.isValid() && fmt.background().color() == how.shading)
+        props.highlight.clear(), props.shading.clear();
+    return props;
+}
+
+// A fragment's text: text runs, a break run for each line feed or line
+// separator (how rich text holds a line break inside a paragraph), a tab run
+// for each tab, and a live field for each page placeholder the Reader left
+// (marked with its field's instruction). Every other character is text;
+// those XML cannot hold are left out.
+template <typename Runs>
+void emitText(Runs &runs, const QString &text, const QTextCharFormat &fmt, const DocxRunProps &props)
+{
+    const bool placeholders = fmt.hasProperty(FieldInstructionProperty);
+    qsizetype from = 0;
+    auto flush = [&](qsizetype to) {
+        if (to > from)
+            runs.text(text.mid(from, to - from), props);
+        from = to + 1;
     };
-    for (const QChar c : text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
         if (c == QLatin1Char('\n') || c == QChar::LineSeparator) {
-            flush();
-            runs.add(breakRun(runs.dom(), false));
-        } else if (c == QChar(kPageNumberPlaceholder) || c == QChar(kPageCountPlaceholder)) {
-            flush();
-            const QString stored = fmt.property(FieldInstructionProperty).toString();
-            const QString &fallback = c == QChar(kPageNumberPlaceholder) ? pageInstruction() : pageCountInstruction();
-            for (const QDomElement &run : fieldRuns(runs.dom(), stored.isEmpty() ? fallback : stored, props))
+            flush(i);
+            runs.breakInside();
+        } else if (c == QLatin1Char('\t')) {
+            flush(i);
+            runs.tab(props);
+        } else if (placeholders && (c == QChar(kPageNumberPlaceholder) || c == QChar(kPageCountPlaceholder))) {
+            flush(i);
+            for (const QDomElement &run : fieldRuns(runs.dom(), fmt.property(FieldInstructionProperty).toString(), props))
                 runs.add(run);
-        } else {
-            pending += c;
         }
     }
-    flush();
+    flush(text.size());
 }
 
 template <typename Runs>
-void emitPicture(DocxDocument &doc, Runs &runs, const QTextBlock &block, const QTextImageFormat &ifmt)
+void emitPicture(DocxDocument &doc, Runs &runs, const QTextBlock &block, const QTextImageFormat &ifmt,
+                 const DocxRunProps &props)
 {
     int wpx = 0, hpx = 0;
-    const QString rId = imageRelId(doc, block.document(), ifmt, &wpx, &hpx);
-    if (rId.isEmpty() || wpx < 1 || hpx < 1)
+    QString svgRelId;
+    const QString rId = imageRelId(doc, block.document(), ifmt, &wpx, &hpx, &svgRelId);
+    const QString alt = ifmt.stringProperty(QTextFormat::ImageAltText);
+    if (rId.isEmpty() || wpx < 1 || hpx < 1) {
+        if (!alt.isEmpty())
+            runs.text(alt, props);  // a picture that cannot be shown leaves its description, as a browser does
         return;
-    runs.add(makeDrawingRun(runs.dom(), rId, qint64(wpx) * kEmuPerPixel, qint64(hpx) * kEmuPerPixel, drawingId(rId)));
+    }
+    runs.add(makeDrawingRun(runs.dom(), rId, qint64(wpx) * kEmuPerPixel, qint64(hpx) * kEmuPerPixel, drawingId(rId),
+                            alt, svgRelId));
+}
+
+// Bookmarks at the places a link of the page may go to. Word takes names of
+// at most 40 letters, digits and underscores that start with a letter.
+QString bookmarkName(const QString &anchor)
+{
+    QString name;
+    for (const QChar c : anchor.left(40))
+        name += c.isLetterOrNumber() || c == QLatin1Char('_') ? c : QLatin1Char('_');
+    if (name.isEmpty() || !name[0].isLetter())
+        name = QLatin1Char('_') + name.left(39);
+    return name;
 }
 
 // The content of one block: consecutive fragments with the same link target
 // share one hyperlink; generated list labels are not content.
 template <typename Runs>
-void emitBlock(DocxDocument &doc, Runs &runs, const QTextBlock &block, bool withSizes)
+void emitBlock(DocxDocument &doc, Runs &runs, const QTextBlock &block, const RunFormatting &how)
 {
     QString curHref;
     for (auto it = block.begin(); !it.atEnd(); ++it) {
@@ -356,22 +313,35 @@ void emitBlock(DocxDocument &doc, Runs &runs, const QTextBlock &block, bool with
         const QTextCharFormat fmt = frag.charFormat();
         if (fmt.boolProperty(ListLabelProperty))
             continue;
+        if (how.build && fmt.isAnchor()) {
+            for (const QString &anchor : fmt.anchorNames())
+                runs.bookmark(bookmarkName(anchor), how.build->nextBookmarkId++);
+        }
         const QString href = fmt.isAnchor() ? fmt.anchorHref() : QString();
         if (href != curHref) {
             if (!curHref.isEmpty())
                 runs.closeLink();
             curHref = href;
-            const QString rId = href.isEmpty() ? QString() : doc.addHyperlinkRel(href);
-            if (!rId.isEmpty())
-                runs.openLink(rId);
-            else
-                curHref.clear();  // the next fragment with that target tries again
+            if (isInternalTarget(href)) {
+                runs.openAnchorLink(bookmarkName(href.mid(1)));
+            } else {
+                const QString rId = href.isEmpty() ? QString() : doc.addHyperlinkRel(href);
+                if (!rId.isEmpty())
+                    runs.openLink(rId);
+                else
+                    curHref.clear();  // the next fragment with that target tries again
+            }
+            if (!curHref.isEmpty())
+                doc.ensureCharacterStyle(QString::fromLatin1(kHyperlinkStyle));
         }
+        DocxRunProps props = runFormatOf(fmt, how);
+        if (!curHref.isEmpty())
+            asHyperlinkRun(props);
         if (fmt.isImageFormat()) {
             for (int i = 0; i < frag.length(); ++i)
-                emitPicture(doc, runs, block, fmt.toImageFormat());
+                emitPicture(doc, runs, block, fmt.toImageFormat(), props);
         } else {
-            emitText(runs, frag.text(), fmt, runPropsOf(fmt, withSizes));
+            emitText(runs, frag.text(), fmt, props);
         }
     }
     if (!curHref.isEmpty())
@@ -381,18 +351,47 @@ void emitBlock(DocxDocument &doc, Runs &runs, const QTextBlock &block, bool with
 // The blocks of one paragraph, joined by line breaks (page breaks where a
 // block starts a page); an empty paragraph still carries one run.
 template <typename Runs>
-void emitBlocks(DocxDocument &doc, Runs &runs, const QList<QTextBlock> &blocks, bool withSizes)
+void emitBlocks(DocxDocument &doc, Runs &runs, const QList<QTextBlock> &blocks, const RunFormatting &how)
 {
     for (qsizetype i = 0; i < blocks.size(); ++i) {
         if (i > 0)
             runs.lineBreak(blocks[i].blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore);
-        emitBlock(doc, runs, blocks[i], withSizes);
+        emitBlock(doc, runs, blocks[i], how);
     }
     if (!runs.wroteAny())
         runs.add(runHolding(runs.dom(), createW(runs.dom(), "t"), nullptr));
 }
 
+// How the runs of a new paragraph are formatted: a heading takes its size
+// from its style unless its text is given another.
+RunFormatting newParagraphFormatting(DocxBuildContext &ctx, const QTextBlock &block)
+{
+    RunFormatting how;
+    how.build = &ctx;
+    if (isHeadingBlock(block)) {
+        how.styleHalfPoints = headingHalfPoints(ctx.doc, block);
+        how.relativeSizes = false;
+    }
+    const QTextBlockFormat bf = block.blockFormat();
+    how.rtl = bf.layoutDirection() == Qt::RightToLeft;
+    if (bf.hasProperty(QTextFormat::BackgroundBrush))
+        how.shading = bf.background().color();
+    return how;
+}
+
 }  // namespace
+
+int propertyRank(QStringView name)
+{
+    static const QHash<QStringView, int> ranks = [] {
+        QHash<QStringView, int> r;
+        const QStringList &order = paragraphPropertyOrder();
+        for (int i = 0; i < order.size(); ++i)
+            r.insert(order[i], i);
+        return r;
+    }();
+    return ranks.value(name, int(ranks.size()));  // unknown children go last
+}
 
 const QStringList &paragraphPropertyOrder()
 {
@@ -417,47 +416,57 @@ QString alignmentJc(const QTextBlock &block)
     return {};
 }
 
-QString underlineVal(const QTextCharFormat &fmt)
-{
-    switch (fmt.underlineStyle()) {
-    case QTextCharFormat::DashUnderline: return QStringLiteral("dash");
-    case QTextCharFormat::DotLine: return QStringLiteral("dotted");
-    case QTextCharFormat::DashDotLine: return QStringLiteral("dotDash");
-    case QTextCharFormat::DashDotDotLine: return QStringLiteral("dotDotDash");
-    case QTextCharFormat::WaveUnderline: return QStringLiteral("wave");
-    default: return QStringLiteral("single");
-    }
-}
-
-QDomElement makeRunProps(QDomDocument &dom, const QTextCharFormat &fmt)
-{
-    return renderRunProps(dom, runPropsOf(fmt, true));
-}
-
-QDomElement makeTextRun(QDomDocument &dom, const QString &text, const QTextCharFormat &fmt)
-{
-    return textRun(dom, text, runPropsOf(fmt, true));
-}
-
 void writeParagraphBlocks(DocxDocument &doc, QDomElement &p, const QList<QTextBlock> &blocks)
 {
     QDomDocument dom = p.ownerDocument();
     setAlignment(dom, p, blocks.isEmpty() ? QString() : alignmentJc(blocks.first()));
     removeRunContent(p);
     TreeRuns runs(p);
-    emitBlocks(doc, runs, blocks, true);
+    emitBlocks(doc, runs, blocks, RunFormatting());
 }
 
-QByteArray newParagraphXml(DocxDocument &doc, QDomElement &p, const QTextBlock &block,
-                           const DocxNamespaceBindings &scope)
+QByteArray newParagraphXml(DocxBuildContext &ctx, const DocxParagraphTemplate &templ, const QTextBlock &block)
 {
-    QDomDocument dom = p.ownerDocument();
-    setAlignment(dom, p, alignmentJc(block));
-    TextRuns runs(dom, scope);
-    emitBlocks(doc, runs, {block}, !isHeadingBlock(block));
-    applyParagraphStyle(doc, p, block);
-    applyListNumbering(doc, p, block);
-    return serializeXmlElement(p, scope, runs.xml());
+    DocxParagraphProperties props = templ.properties;
+    const QString jc = alignmentJc(block);
+    props.set("jc", jc.isEmpty() ? QByteArray() : "<w:jc w:val=\"" + jc.toLatin1() + "\"/>");
+    setParagraphStyle(ctx.doc, props, block);
+    setListNumbering(ctx, props, block);
+    setParagraphLayout(ctx, props, block);
+    TextRuns runs(ctx.scratch, writerBindings());
+    emitBlocks(ctx.doc, runs, {block}, newParagraphFormatting(ctx, block));
+    if (breaksPageAfter(block))
+        runs.lineBreak(true);
+    return templ.startTag + props.xml() + runs.xml() + templ.endTag;
+}
+
+void DocxParagraphProperties::keep(const QString &name, const QByteArray &xml)
+{
+    children_.append({propertyRank(name), xml});
+}
+
+void DocxParagraphProperties::set(const char *name, const QByteArray &xml)
+{
+    char16_t wide[32];
+    qsizetype n = 0;
+    for (; name[n] && n < qsizetype(std::size(wide)); ++n)
+        wide[n] = char16_t(name[n]);
+    const int rank = propertyRank(QStringView(wide, n));
+    children_.removeIf([rank](const Child &c) { return c.rank == rank; });
+    if (!xml.isEmpty())
+        children_.append({rank, xml});
+}
+
+QByteArray DocxParagraphProperties::xml() const
+{
+    if (children_.isEmpty())
+        return {};
+    QList<Child> ordered = children_;
+    std::stable_sort(ordered.begin(), ordered.end(), [](const Child &a, const Child &b) { return a.rank < b.rank; });
+    QByteArray out = "<w:pPr>";
+    for (const Child &c : ordered)
+        out += c.xml;
+    return out + "</w:pPr>";
 }
 
 void removeRunContent(QDomElement &p)

@@ -319,7 +319,7 @@ TEST(ReaderPipeline, BlocksNameTheirParagraphsAndPiecesTheirElements)
 TEST(ReaderParagraphs, DirectPropertiesOfBlocksAndRunsMergeWithTheStyle)
 {
     const QByteArray spacing = "<w:spacing w:before=\"120\" w:after=\"240\"/>";
-    const QByteArray runs = run("heading") + run("light", "<w:b w:val=\"false\"/>")
+    const QByteArray runs = run("heading") + run("light", "<w:b w:val=\"false\"/><w:i w:val=\"0\"/>")
         + run("heavy", "<w:color w:val=\"auto\"/><w:highlight w:val=\"darkGreen\"/><w:u/>")
         + run("red", "<w:color w:val=\"FF0000\"/><w:highlight w:val=\"yellow\"/><w:i/><w:strike/>")
         + run("sup", "<w:u w:val=\"double\"/><w:vertAlign w:val=\"superscript\"/>")
@@ -332,7 +332,7 @@ TEST(ReaderParagraphs, DirectPropertiesOfBlocksAndRunsMergeWithTheStyle)
                   + tbl(tr(tc(para("cell", spacing))), 1),
               {part("word/styles.xml", "styles",
                     style("Heading1", "<w:pPr><w:spacing w:after=\"195\" w:line=\"200\" w:lineRule=\"exact\"/>"
-                                      "<w:pageBreakBefore/></w:pPr><w:rPr><w:b/><w:sz w:val=\"28\"/>"
+                                      "<w:pageBreakBefore/></w:pPr><w:rPr><w:b/><w:i/><w:sz w:val=\"28\"/>"
                                       "<w:rFonts w:ascii=\"Courier\"/></w:rPr>"))});
     const auto qd = p.rich();
     const struct { Qt::Alignment align; QList<double> indentRightTopBottom; int lineType; double line; } blocks[] = {
@@ -356,6 +356,7 @@ TEST(ReaderParagraphs, DirectPropertiesOfBlocksAndRunsMergeWithTheStyle)
                           red = formatOf(*qd, "red"), sub = formatOf(*qd, "sub");
     EXPECT_EQ(QList<int>({heading.fontWeight(), formatOf(*qd, "light").fontWeight(), heavy.fontWeight()}),
               QList<int>({700, 400, 700}));
+    EXPECT_TRUE(heading.fontItalic() && !formatOf(*qd, "light").fontItalic());  // on/off "0" is off
     EXPECT_EQ(QList<double>({heading.fontPointSize(), sub.fontPointSize()}), QList<double>({14, 15}));
     EXPECT_EQ(heading.fontFamilies().toStringList() + sub.fontFamilies().toStringList(), QStringList({"Courier", "Mono"}));
     // "auto" and a bare w:u set nothing; every highlight name has its colour.

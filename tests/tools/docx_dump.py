@@ -2,7 +2,7 @@
 """docx_dump.py FILE...: reads each file with python-docx; prints per file, in a JSON list,
 "body": a paragraph as "STYLE[ ILVL/NUMID]: text" (w:br as \\n, w:tab as \\t), a table as
 "cell | cell / ..." over python-docx's grid ("#FILL" for shading); "links": "text -> url";
-"images": "content-type WxH CXxCY sha1-of-part". Exits 1 when a file cannot be read."""
+"images": "content-type WxH CXxCY sha1-of-part"; a link to a bookmark is "text -> #name". Exits 1 when a file cannot be read."""
 import hashlib
 import json
 import sys
@@ -37,7 +37,9 @@ def dump(path):
             out["body"].append(" / ".join(" | ".join(cell(t.cell(r, c)) for c in range(len(t.columns)))
                                           for r in range(len(t.rows))))
     for link in body.iter(qn("w:hyperlink")):
-        out["links"].append(text(link) + " -> " + d.part.rels[link.get(qn("r:id"))].target_ref)
+        rid = link.get(qn("r:id"))
+        target = "#" + link.get(qn("w:anchor")) if rid is None else d.part.rels[rid].target_ref
+        out["links"].append(text(link) + " -> " + target)
     for inline in body.iter(qn("wp:inline")):
         part = d.part.related_parts[inline.find(".//" + qn("a:blip")).get(qn("r:embed"))]
         cx, cy = (inline.find(qn("wp:extent")).get(k) for k in ("cx", "cy"))

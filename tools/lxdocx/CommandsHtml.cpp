@@ -1,20 +1,28 @@
 // from-html, set-body: documents from HTML.
+//
+// The page is read as bytes and decoded as its byte order mark, its bytes or
+// its charset declaration say (a NUL byte ends nothing); pictures are read
+// from files only inside the folder --resources names.
 #include "Cli.h"
+#include "DocxWriter.h"
 
 #include <lorvexdocx.h>
 
-#include <fstream>
+#include <QFile>
+
 #include <iostream>
-#include <iterator>
 
 namespace {
 
-bool readText(const std::string &path, std::string &text)
+bool readPage(const std::string &path, const Args &args, QByteArray &utf8)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    QFile in(QString::fromLocal8Bit(path.c_str()));
+    if (!in.open(QIODevice::ReadOnly))
         return false;
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    QString page = decodeHtml(in.readAll());
+    if (args.has("--resources"))
+        page = inlineLocalImages(page, QString::fromLocal8Bit(args.value("--resources").c_str()));
+    utf8 = page.toUtf8();
     return true;
 }
 
@@ -24,11 +32,11 @@ int runFromHtml(const Args &args)
 {
     const std::string &in = args.positional[0];
     const std::string &out = args.positional[1];
-    std::string html;
-    if (!readText(in, html))
-        return failed("cannot read " + in, nullptr);
     lxDocx_init();
-    if (!lxDocx_write_html(out.c_str(), html.c_str()))
+    QByteArray html;
+    if (!readPage(in, args, html))
+        return failed("cannot read " + in, nullptr);
+    if (!lxDocx_write_html(out.c_str(), html.constData()))
         return failed("cannot write " + out, lxDocx_error(nullptr));
     std::cout << "Wrote " << out << "\n";
     return ExitOk;
@@ -38,14 +46,14 @@ int runSetBody(const Args &args)
 {
     const std::string &file = args.positional[0];
     const std::string &in = args.positional[1];
-    std::string html;
-    if (!readText(in, html))
-        return failed("cannot read " + in, nullptr);
     lxDocx_init();
+    QByteArray html;
+    if (!readPage(in, args, html))
+        return failed("cannot read " + in, nullptr);
     OpenDocument h(lxDocx_open(file.c_str()));
     if (!h)
         return failed("cannot open " + file, lxDocx_error(nullptr));
-    if (!lxDocx_set_body_html(h.get(), html.c_str()))
+    if (!lxDocx_set_body_html(h.get(), html.constData()))
         return failed("cannot set the body of " + file, lxDocx_error(h.get()));
     return saveEdits(h.get(), args);
 }
