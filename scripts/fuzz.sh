@@ -13,8 +13,10 @@ cd "$(dirname "$0")/.."
 seconds="${1:-180}"
 corpus="${LXDOCX_CORPUS_DIR:-../shared/corpus}"
 
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLXDOCX_FUZZ=ON \
-  -DLXDOCX_TESTS=OFF -DLXDOCX_BENCH=OFF >/dev/null
+  -DLXDOCX_TESTS=OFF -DLXDOCX_BENCH=OFF "${launcher[@]}" >/dev/null
 cmake --build build-fuzz -j"$(nproc)" --target fuzz_package fuzz_richtext fuzz_html >/dev/null
 
 work="$(mktemp -d)"
