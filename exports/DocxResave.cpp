@@ -27,8 +27,7 @@ struct ResaveCounts
 
 bool isConverted(const DocxBodyChild &c)
 {
-    return c.inW
-        && (c.localName == QLatin1String("p") || c.localName == QLatin1String("tbl") || c.localName == QLatin1String("sdt"));
+    return c.kind != DocxBodyElement::Other;
 }
 
 const DocxSectionRange &wholeBody()

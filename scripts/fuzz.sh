@@ -35,6 +35,7 @@ for f in "$work"/packages/*.docx; do
   unzip -p "$f" word/document.xml > "$work/bodies/$(basename "$f" .docx).xml" 2>/dev/null || true
 done
 cp samples/sample.html "$work/pages/"
+python3 fuzz/nested_seeds.py "$work/bodies" "$work/packages"  # markup nested close to the limit
 for seed in 1 2 3 4; do
   python3 bench/make_html.py --size 20000 --seed "$seed" "$work/pages/generated$seed.html" >/dev/null
 done

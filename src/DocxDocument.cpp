@@ -4,39 +4,34 @@
 #include "DocxDocumentParts.h"
 #include "DocxNamespaces.h"
 
+#include <utility>
+
 namespace {
 
 bool hasLocalName(const QDomElement &el, const char *name) { return el.localName() == QLatin1String(name); }
 
-// Rows of `table`: the w:tr below it whose nearest enclosing w:tbl is this
-// table (rows wrapped in other elements included). Cells of a row likewise.
-void collectOwned(const QDomElement &owner, const char *itemName, const char *stopName, QList<QDomElement> &out)
-{
-    for (QDomElement c = owner.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
-        if (hasLocalName(c, itemName))
-            out.append(c);
-        else if (!hasLocalName(c, stopName))
-            collectOwned(c, itemName, stopName, out);
-    }
-}
+// Where the paragraph collector is: among blocks (a body, a cell, the content
+// of a content control), inside a table looking for its rows, or inside a row
+// looking for its cells. Rows of a table are the w:tr below it whose nearest
+// enclosing w:tbl is this table (rows wrapped in other elements included);
+// cells of a row likewise.
+enum class Scope { Blocks, Table, Row };
 
-void collectTable(const QDomElement &table, QList<QDomElement> &out)
+struct Level
 {
-    QList<QDomElement> rows;
-    collectOwned(table, "tr", "tbl", rows);
-    for (const QDomElement &row : rows) {
-        QList<QDomElement> cells;
-        collectOwned(row, "tc", "tr", cells);
-        for (const QDomElement &cell : cells)
-            DocxDocument::collectParagraphs(cell, out);
-    }
-}
+    QDomElement next;  // the next child to look at
+    Scope scope;
+};
 
-void collectFromSdt(const QDomElement &sdt, QList<QDomElement> &out)
+void enterContainer(const QDomElement &container, QList<Level> &levels)
 {
-    const QDomElement content = childElementNS(sdt, "sdtContent", kNsW);
-    if (!content.isNull())
-        DocxDocument::collectParagraphs(content, out);
+    if (hasLocalName(container, "sdt")) {
+        const QDomElement content = childElementNS(container, "sdtContent", kNsW);
+        if (!content.isNull())
+            levels.append({content.firstChildElement(), Scope::Blocks});
+    } else {
+        levels.append({container.firstChildElement(), hasLocalName(container, "tbl") ? Scope::Table : Scope::Blocks});
+    }
 }
 
 }  // namespace
@@ -58,21 +53,35 @@ DocxDocument::~DocxDocument() = default;
 
 void DocxDocument::collectParagraphs(const QDomElement &container, QList<QDomElement> &out)
 {
-    if (hasLocalName(container, "sdt")) {
-        collectFromSdt(container, out);
-        return;
-    }
-    if (hasLocalName(container, "tbl")) {
-        collectTable(container, out);
-        return;
-    }
-    for (QDomElement c = container.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
-        if (hasLocalName(c, "p"))
-            out.append(c);
-        else if (hasLocalName(c, "sdt"))
-            collectFromSdt(c, out);
-        else if (hasLocalName(c, "tbl"))
-            collectTable(c, out);
+    QList<Level> levels;  // the elements being looked through, outermost first
+    enterContainer(container, levels);
+    while (!levels.isEmpty()) {
+        Level &level = levels.last();
+        if (level.next.isNull()) {
+            levels.removeLast();
+            continue;
+        }
+        const QDomElement c = std::exchange(level.next, level.next.nextSiblingElement());
+        switch (level.scope) {
+        case Scope::Blocks:
+            if (hasLocalName(c, "p"))
+                out.append(c);
+            else if (hasLocalName(c, "sdt") || hasLocalName(c, "tbl"))
+                enterContainer(c, levels);
+            break;
+        case Scope::Table:
+            if (hasLocalName(c, "tr"))
+                levels.append({c.firstChildElement(), Scope::Row});
+            else if (!hasLocalName(c, "tbl"))
+                levels.append({c.firstChildElement(), Scope::Table});
+            break;
+        case Scope::Row:
+            if (hasLocalName(c, "tc"))
+                levels.append({c.firstChildElement(), Scope::Blocks});
+            else if (!hasLocalName(c, "tr"))
+                levels.append({c.firstChildElement(), Scope::Row});
+            break;
+        }
     }
 }
 
@@ -108,23 +117,25 @@ void DocxDocument::indexParagraphs() const
         const QDomElement &p = paras[i];
         DocxParaInfo info;
         info.index = i;
-        const QDomElement pPr = childElementNS(p, "pPr", kNsW);
-        if (!pPr.isNull()) {
-            const QDomElement pStyle = childElementNS(pPr, "pStyle", kNsW);
-            if (!pStyle.isNull())
-                info.styleId = wVal(pStyle);
-            bool ok = false;
-            const int level = wVal(childElementNS(pPr, "outlineLvl", kNsW)).toInt(&ok);
-            if (ok)
-                info.headingLevel = level;
-        }
-        if (info.headingLevel < 0 && !info.styleId.isEmpty()) {
-            const int styleLevel = resolveStyle(info.styleId).outlineLvl;
-            info.headingLevel = styleLevel >= 0 ? styleLevel : headingLevelFromStyleId(info.styleId);
-        }
+        info.styleId = wVal(childElementNS(childElementNS(p, "pPr", kNsW), "pStyle", kNsW));
+        info.headingLevel = headingLevel(p);
         info.text = paragraphText(p);
         infos.append(info);
     }
+}
+
+int DocxDocument::headingLevel(const QDomElement &p) const
+{
+    const QDomElement pPr = childElementNS(p, "pPr", kNsW);
+    bool ok = false;
+    const int level = wVal(childElementNS(pPr, "outlineLvl", kNsW)).toInt(&ok);
+    if (ok)
+        return level;
+    const QString styleId = wVal(childElementNS(pPr, "pStyle", kNsW));
+    if (styleId.isEmpty())
+        return -1;
+    const int styleLevel = resolveStyle(styleId).outlineLvl;
+    return styleLevel >= 0 ? styleLevel : headingLevelFromStyleId(styleId);
 }
 
 int DocxDocument::paragraphCount() const

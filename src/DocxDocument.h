@@ -50,6 +50,8 @@ struct StyleProps
     QString color;
     QString jc;
     int spaceBefore = 0, spaceAfter = 0;
+    bool hasSpaceBefore = false, hasSpaceAfter = false;  // given, 0 included
+    bool contextualSpacing = false, hasContextualSpacing = false;
     int line = 0;
     QString lineRule;
     int indLeft = 0, indRight = 0;
@@ -58,8 +60,9 @@ struct StyleProps
     bool keepNext = false, keepLines = false;
     int outlineLvl = -1;
     QString basedOn;
-    int numId = -1;
+    int numId = -1;  // -1: not set; 0: no list
     int ilvl = 0;
+    bool hasIlvl = false;  // the style names a level of its own
     DocxPropertyList runProperties;  // the style's own w:rPr children
 };
 
@@ -73,6 +76,9 @@ struct NumLevel
     int start = 1;
     QString font;
     double sizePt = 0.0;
+    bool isLgl = false;      // every level's number shown in decimal digits
+    int restartAfter = -1;   // w:lvlRestart: restarts after an item of level 1..n; 0 never; -1 after any shallower one
+    QString suffix = QStringLiteral("tab");  // what follows the label: tab, space or nothing
 };
 
 // The first ids a new numbering definition and instance may take.
@@ -97,14 +103,15 @@ struct DocxMargins
 
 enum HFType { HFDefault = 0, HFEven = 1, HFFirst = 2 };
 
-// The body's top-level elements located in the bytes of the main part,
-// so that one element at a time can be parsed, changed and spliced back.
+// The body's top-level elements located in the bytes of the main part, so
+// that one element at a time can be parsed, changed and spliced back. A body
+// may hold millions of them: a record is kept small.
+enum class DocxBodyElement : quint8 { Paragraph, Table, ContentControl, Other };  // w:p, w:tbl, w:sdt, the rest
 struct DocxBodyChild
 {
-    QString localName;
-    bool inW = false;  // in the WordprocessingML namespace
     qsizetype start = 0;
     qsizetype end = 0;
+    DocxBodyElement kind = DocxBodyElement::Other;
 };
 struct DocxBodyLayout
 {
@@ -190,6 +197,8 @@ public:
     QMap<int, QMap<int, NumLevel>> abstractNums;
     QMap<int, int> numToAbstract;
     QMap<int, QMap<int, int>> startOverrides;
+    QMap<int, QMap<int, NumLevel>> levelOverrides;  // w:num -> level -> the w:lvl of a w:lvlOverride
+    QMap<QString, int> numberingStyles;             // numbering style id -> the w:num it names
     QString themeMajorFont;
     QString themeMinorFont;
     QString defaultParagraphStyle;  // the paragraph style marked w:default, used where a paragraph names none
@@ -228,6 +237,10 @@ public:
     // tree is already built (it holds the current body) or the bytes cannot be
     // mapped; pending section edits are written into the bytes first.
     bool bodyLayout(DocxBodyLayout &layout);
+    // False, with the reason, when the body is too large to be held as a tree
+    // (more than kMaxTreeBytes): the DOM and the paragraph index of such a body
+    // stay empty, while the operations that work on its bytes still work.
+    bool bodyTreeFits(QString &err) const;
     // Replaces the part's bytes after such an operation. The bytes must be
     // well-formed; the paragraph index is rebuilt on its next use.
     void setBodyBytes(const QByteArray &bytes);
@@ -239,11 +252,18 @@ public:
     // Re-reads theme, styles and numbering and rebuilds the paragraph index.
     void buildIndex();
     static void collectParagraphs(const QDomElement &container, QList<QDomElement> &out);
+    // The outline level a paragraph shows (its own w:outlineLvl, its style's,
+    // or what its style id implies), 0-based; -1 when it is no heading.
+    int headingLevel(const QDomElement &p) const;
 
     // ---- relationships, content types, media ---------------------------
     QString addImagePart(const QByteArray &data, const QString &ext);
     QString addHyperlinkRel(const QString &url);
     QString relPartPath(const QString &rId) const;
+    // The parts inside the package that the relationships of `sourcePart` of
+    // the types `accept` takes name, by relationship id (the first of an id
+    // counts); empty when its relationships part is missing or broken.
+    QHash<QString, QString> relatedParts(const QString &sourcePart, bool (*accept)(const QString &type)) const;
     QString relTarget(const QString &rId) const;
     void ensureContentType(bool isHeader, const QString &partPath);
     void ensureImageDefault(const QString &ext);
@@ -276,6 +296,8 @@ public:
 
     // ---- numbering --------------------------------------------------------
     void parseNumbering();
+    // Reads one w:lvlOverride of instance `numId`: a start value, a level, or both.
+    void readLevelOverride(int numId, const QDomElement &override);
     const NumLevel *numLevel(int numId, int ilvl) const;
     int levelStart(int numId, int ilvl) const;
     void ensureNumberingPart();

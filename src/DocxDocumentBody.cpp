@@ -4,29 +4,59 @@
 #include "DocxLog.h"
 #include "DocxNamespaces.h"
 
+#include <QHash>
 #include <QXmlStreamReader>
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
 
 namespace {
 
-struct SectionScan
+// Opening lays out this many top-level elements of the body at most (24 MB of
+// records), so that the edits that need the layout usually find it made; a
+// body of more is laid out again when an edit needs it.
+constexpr qsizetype kLaidOutAtOpen = qsizetype(1) << 20;
+
+// What one scan of the body found.
+struct BodyScan
 {
+    // The last section.
     bool located = false;
     bool found = false;
     qsizetype start = 0;
     qsizetype end = 0;
     DocxNamespaceBindings scope;
+    qint64 treeBytes = 0;  // what a tree of the part would take
+    // The layout, when one was asked for.
+    bool laidOut = false;   // it pins down
+    bool gaveUp = false;    // the body has more top-level elements than the scan was to lay out
 };
 
-using ElementSpan = DocxElementSpan;
+// An element as the stream reader saw it, in UTF-16 units.
+struct ElementSpan
+{
+    qint64 startChar = 0;  // where the token before the start tag ended
+    qint64 endChar = 0;    // just after the end tag
+    QByteArray qualifiedName;
+};
 
+// The bindings in force inside the innermost of `stack`, each prefix once (the
+// innermost binding of a prefix, placed where that binding was made).
 DocxNamespaceBindings flatten(const QList<DocxNamespaceBindings> &stack)
 {
-    DocxNamespaceBindings out;
+    DocxNamespaceBindings all;
+    QHash<QString, qsizetype> innermost;
     for (const auto &level : stack) {
         for (const auto &b : level) {
-            out.removeIf([&](const QPair<QString, QString> &o) { return o.first == b.first; });
-            out.append(b);
+            innermost.insert(b.first, all.size());
+            all.append(b);
         }
+    }
+    DocxNamespaceBindings out;
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        if (innermost.value(all[i].first) == i)
+            out.append(all[i]);
     }
     return out;
 }
@@ -42,7 +72,8 @@ public:
     {
     }
 
-    // -1 when the offset falls inside a character or past the end.
+    // -1 when the offset falls inside a character or past the end. Offsets
+    // asked for in increasing order cost one walk over the bytes in all.
     qsizetype at(qint64 units)
     {
         if (units < units_) {
@@ -50,6 +81,16 @@ public:
             units_ = 0;
         }
         while (units_ < units && i_ < n_) {
+            if (units - units_ >= 8 && n_ - i_ >= 8) {
+                // Eight characters of ASCII at a time: one unit a byte.
+                quint64 word;
+                std::memcpy(&word, d_ + i_, 8);
+                if (!(word & 0x8080808080808080ULL)) {
+                    units_ += 8;
+                    i_ += 8;
+                    continue;
+                }
+            }
             const uchar c = d_[i_];
             const int len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
             units_ += len == 4 ? 2 : 1;
@@ -66,37 +107,54 @@ private:
     qint64 units_ = 0;
 };
 
-// Pins an element's byte range down from the reader's offsets and checks that
-// the range starts with the element's start tag and ends with '>'.
-bool pinElement(const QByteArray &bytes, ByteOffsets &offsets, const ElementSpan &span, qsizetype &start,
-                qsizetype &end)
+// Whether the start tag of an element named `name` opens at `at`: '<', the
+// name, then '>', '/' or a space.
+bool opensAt(const QByteArray &bytes, qsizetype at, QStringView name)
 {
-    const qsizetype a = offsets.at(span.startChar);
-    const qsizetype b = offsets.at(span.endChar);
-    if (a < 0 || b <= a || b > bytes.size() || bytes.at(b - 1) != '>')
+    if (at < 0 || at >= bytes.size() || bytes.at(at) != '<')
         return false;
-    // The reader's offset sits at the '<', or up to two characters past it (at
-    // the very start of a document without a declaration), or before
-    // whitespace that precedes it.
-    const QByteArray open = '<' + span.qualifiedName;
-    const QByteArrayView all(bytes);
-    qsizetype afterSpace = a;
-    while (afterSpace < b && QChar::isSpace(uchar(bytes.at(afterSpace))))
-        ++afterSpace;
-    auto opensHere = [&](qsizetype at) {
-        if (at < 0 || at + open.size() >= b || all.sliced(at, open.size()) != open)
-            return false;
-        const char next = bytes.at(at + open.size());
-        return next == '>' || next == '/' || QChar::isSpace(uchar(next));
-    };
-    for (qsizetype candidate : {a, a - 1, a - 2, afterSpace}) {
-        if (opensHere(candidate)) {
-            start = candidate;
-            end = b;
-            return true;
+    qsizetype end = at + 1;
+    const bool ascii = std::all_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    if (ascii) {
+        for (const QChar c : name) {
+            if (end >= bytes.size() || bytes.at(end) != char(c.unicode()))
+                return false;
+            ++end;
         }
+    } else {
+        const QByteArray utf8 = name.toUtf8();
+        if (!QByteArrayView(bytes).sliced(end).startsWith(utf8))
+            return false;
+        end += utf8.size();
     }
-    return false;
+    return end < bytes.size() && (bytes.at(end) == '>' || bytes.at(end) == '/' || QChar::isSpace(uchar(bytes.at(end))));
+}
+
+// Where the start tag of an element named `name` begins, from the reader's
+// offset of the token before it: the offset sits at the '<', or up to two
+// characters past it (at the very start of a document without a declaration),
+// or before whitespace that precedes it. -1 when no candidate opens the tag.
+qsizetype startTagAt(const QByteArray &bytes, ByteOffsets &offsets, qint64 startChar, QStringView name)
+{
+    const qsizetype a = offsets.at(startChar);
+    if (a < 0)
+        return -1;
+    qsizetype afterSpace = a;
+    while (afterSpace < bytes.size() && QChar::isSpace(uchar(bytes.at(afterSpace))))
+        ++afterSpace;
+    for (qsizetype candidate : {a, a - 1, a - 2, afterSpace}) {
+        if (opensAt(bytes, candidate, name))
+            return candidate;
+    }
+    return -1;
+}
+
+// Just after the '>' ending an element, from the reader's offset after its end
+// tag; -1 when the offset does not land there.
+qsizetype elementEndAt(const QByteArray &bytes, ByteOffsets &offsets, qint64 endChar)
+{
+    const qsizetype b = offsets.at(endChar);
+    return b > 0 && b <= bytes.size() && bytes.at(b - 1) == '>' ? b : -1;
 }
 
 // The position just after the '>' closing the start tag that begins at `start`.
@@ -124,73 +182,129 @@ bool isUtf8(const QXmlStreamReader &r, const QByteArray &bytes)
         && !bytes.startsWith("\xFE\xFF") && !bytes.startsWith("\xFF\xFE");
 }
 
-DocxNamespaceBindings declarationsOf(const QXmlStreamReader &r)
+DocxNamespaceBindings declarationsOf(const DocxXmlReader &r)
 {
     DocxNamespaceBindings here;
-    const QXmlStreamNamespaceDeclarations declarations = r.namespaceDeclarations();  // const: no copy made
-    for (const QXmlStreamNamespaceDeclaration &d : declarations)
+    for (const QXmlStreamNamespaceDeclaration &d : r.declarations())
         here.append({d.prefix().toString(), d.namespaceUri().toString()});
     return here;
 }
 
-// The byte positions of the root's start tag, w:body and the body's top-level
-// elements, from their spans; false when any does not pin down.
-bool pinLayout(const QByteArray &bytes, ByteOffsets &offsets, const ElementSpan &root, const ElementSpan &body,
-               const QList<ElementSpan> &children, DocxBodyLayout &layout)
+DocxBodyElement bodyElementKind(const QXmlStreamReader &r, const QString &w)
 {
-    for (qsizetype i = 0; i < children.size(); ++i) {
-        if (!pinElement(bytes, offsets, children[i], layout.children[i].start, layout.children[i].end))
-            return false;
-    }
-    qsizetype start = 0, end = 0;
-    if (!pinElement(bytes, offsets, body, start, end))
-        return false;
-    layout.contentStart = startTagEnd(bytes, start);
-    layout.contentEnd = bytes.lastIndexOf("</", end);
-    // The root's end is not needed: only its start tag is ever edited.
-    qsizetype rootStart = 0;
-    if (!pinElement(bytes, offsets, {root.startChar, body.endChar, root.qualifiedName}, rootStart, end))
-        return false;
-    layout.rootTagEnd = startTagEnd(bytes, rootStart);
-    return layout.contentStart > 0 && layout.contentEnd >= layout.contentStart && layout.rootTagEnd > 0;
+    if (r.namespaceUri() != w)
+        return DocxBodyElement::Other;
+    const QStringView name = r.name();
+    return name == QLatin1String("p")     ? DocxBodyElement::Paragraph
+        : name == QLatin1String("tbl")   ? DocxBodyElement::Table
+        : name == QLatin1String("sdt")   ? DocxBodyElement::ContentControl
+                                         : DocxBodyElement::Other;
 }
 
+// Places the root's start tag, w:body and the body's top-level elements in the
+// bytes as the scan meets them; offsets come in document order, so mapping
+// them costs one walk over the bytes. Gives up at the first element that does
+// not pin down.
+class LayoutPins
+{
+public:
+    LayoutPins(const QByteArray &bytes, DocxBodyLayout &layout, qsizetype maxChildren)
+        : bytes_(bytes), offsets_(bytes), layout_(layout), maxChildren_(maxChildren)
+    {
+    }
+
+    bool pinned() const { return ok_ && bodyPinned_; }
+    bool gaveUp() const { return gaveUp_; }
+    void root(const QXmlStreamReader &r, qint64 startChar)
+    {
+        ok_ = isUtf8(r, bytes_);
+        const qsizetype start = ok_ ? startTagAt(bytes_, offsets_, startChar, r.qualifiedName()) : -1;
+        layout_.rootTagEnd = start < 0 ? -1 : startTagEnd(bytes_, start);
+        ok_ = ok_ && layout_.rootTagEnd > 0;
+    }
+    void bodyStart(const QXmlStreamReader &r, qint64 startChar)
+    {
+        const qsizetype start = ok_ ? startTagAt(bytes_, offsets_, startChar, r.qualifiedName()) : -1;
+        layout_.contentStart = start < 0 ? -1 : startTagEnd(bytes_, start);
+        ok_ = ok_ && layout_.contentStart > 0;
+    }
+    void bodyEnd(qint64 endChar)
+    {
+        const qsizetype end = ok_ ? elementEndAt(bytes_, offsets_, endChar) : -1;
+        layout_.contentEnd = end < 0 ? -1 : bytes_.lastIndexOf("</", end);
+        ok_ = ok_ && layout_.contentEnd >= layout_.contentStart;
+        bodyPinned_ = true;
+    }
+    void childStart(const QXmlStreamReader &r, qint64 startChar, DocxBodyElement kind)
+    {
+        if (ok_ && layout_.children.size() >= maxChildren_) {
+            gaveUp_ = true;
+            ok_ = false;
+            layout_.children = {};
+        }
+        child_ = {ok_ ? startTagAt(bytes_, offsets_, startChar, r.qualifiedName()) : -1, 0, kind};
+        ok_ = ok_ && child_.start >= 0;
+    }
+    void childEnd(qint64 endChar)
+    {
+        child_.end = ok_ ? elementEndAt(bytes_, offsets_, endChar) : -1;
+        ok_ = ok_ && child_.end > child_.start;
+        if (ok_)
+            layout_.children.append(child_);
+    }
+
+private:
+    const QByteArray &bytes_;
+    ByteOffsets offsets_;
+    DocxBodyLayout &layout_;
+    qsizetype maxChildren_;
+    DocxBodyChild child_;
+    bool ok_ = false;
+    bool bodyPinned_ = false;
+    bool gaveUp_ = false;
+};
+
 // One pass of the stream reader over the part: checks that it is well-formed,
-// finds the last top-level w:sectPr and lays out the body's top-level elements.
-bool scanBody(const QByteArray &bytes, SectionScan &scan, DocxBodySpans &spans, QString &err)
+// finds the last top-level w:sectPr, counts what a tree of the part would take
+// and, given a layout, lays out up to `maxChildren` top-level elements of the body.
+bool scanBody(const QByteArray &bytes, BodyScan &scan, DocxBodyLayout *layout, qsizetype maxChildren, QString &err)
 {
     DocxXmlReader r(bytes);
+    DocxTreeCost cost;
     const QString w = QString::fromLatin1(kNsW);
-    QList<DocxNamespaceBindings> declared;
-    ElementSpan open, last, child;
-    spans = DocxBodySpans();
-    ElementSpan &root = spans.root, &body = spans.body;
-    QList<ElementSpan> &childSpans = spans.children;
-    DocxBodyLayout &layout = spans.layout;
-    DocxNamespaceBindings openScope;
+    QList<DocxNamespaceBindings> declared;  // by each open element
+    QList<DocxNamespaceBindings> openDeclared, lastDeclared;  // around the section being read, and the last one read
+    ElementSpan open, last;
+    DocxBodyLayout scratch;
+    LayoutPins pins(bytes, layout ? *layout : scratch, maxChildren);
+    if (layout)
+        *layout = DocxBodyLayout();
     bool found = false, bodyDone = false;
     int sectionDepth = -1, bodyDepth = -1;
     qint64 previousEnd = 0;
     while (!r.atEnd()) {
-        switch (readNextChecked(r)) {
+        const QXmlStreamReader::TokenType token = readNextChecked(r);
+        cost.add(r);
+        switch (token) {
         case QXmlStreamReader::StartElement: {
             const int depth = int(declared.size());
             if (sectionDepth < 0 && r.name() == QLatin1String("sectPr") && r.namespaceUri() == w) {
                 sectionDepth = depth;
                 open = {previousEnd, 0, r.qualifiedName().toUtf8()};
-                openScope = flatten(declared);
+                openDeclared = declared;
             }
             declared.append(declarationsOf(r));
-            if (depth == 0) {
-                root = {previousEnd, 0, r.qualifiedName().toUtf8()};
-                layout.rootScope = declared.first();
+            if (!layout) {
+                // nothing more to place
+            } else if (depth == 0) {
+                layout->rootScope = declared.first();
+                pins.root(r, previousEnd);
             } else if (bodyDepth < 0 && !bodyDone && r.name() == QLatin1String("body") && r.namespaceUri() == w) {
                 bodyDepth = depth;
-                body = {previousEnd, 0, r.qualifiedName().toUtf8()};
-                layout.bodyScope = flatten(declared);
+                layout->bodyScope = flatten(declared);
+                pins.bodyStart(r, previousEnd);
             } else if (bodyDepth >= 0 && depth == bodyDepth + 1) {
-                child = {previousEnd, 0, r.qualifiedName().toUtf8()};
-                layout.children.append({r.name().toString(), r.namespaceUri() == w, 0, 0});
+                pins.childStart(r, previousEnd, bodyElementKind(r, w));
             }
             break;
         }
@@ -199,15 +313,16 @@ bool scanBody(const QByteArray &bytes, SectionScan &scan, DocxBodySpans &spans, 
             if (declared.size() == sectionDepth) {
                 open.endChar = r.characterOffset();
                 last = open;
-                scan.scope = openScope;
+                lastDeclared = openDeclared;
                 found = true;
                 sectionDepth = -1;
             }
-            if (bodyDepth >= 0 && declared.size() == bodyDepth + 1) {
-                child.endChar = r.characterOffset();
-                childSpans.append(child);
-            } else if (bodyDepth >= 0 && declared.size() == bodyDepth) {
-                body.endChar = r.characterOffset();
+            if (!layout || bodyDepth < 0) {
+                // outside the body
+            } else if (declared.size() == bodyDepth + 1) {
+                pins.childEnd(r.characterOffset());
+            } else if (declared.size() == bodyDepth) {
+                pins.bodyEnd(r.characterOffset());
                 bodyDepth = -1;
                 bodyDone = true;
             }
@@ -221,11 +336,18 @@ bool scanBody(const QByteArray &bytes, SectionScan &scan, DocxBodySpans &spans, 
         err = xmlErrorText(r);
         return false;
     }
-    const bool utf8 = isUtf8(r, bytes);
-    ByteOffsets offsets(bytes);
     scan.found = found;
-    scan.located = utf8 && (!found || pinElement(bytes, offsets, last, scan.start, scan.end));
-    spans.seen = utf8 && bodyDone;
+    scan.scope = flatten(lastDeclared);
+    scan.treeBytes = cost.bytes();
+    scan.located = isUtf8(r, bytes);
+    if (found && scan.located) {
+        ByteOffsets offsets(bytes);
+        scan.start = startTagAt(bytes, offsets, last.startChar, QString::fromUtf8(last.qualifiedName));
+        scan.end = elementEndAt(bytes, offsets, last.endChar);
+        scan.located = scan.start >= 0 && scan.end > scan.start;
+    }
+    scan.laidOut = layout && pins.pinned();
+    scan.gaveUp = pins.gaveUp();
     return true;
 }
 
@@ -234,45 +356,39 @@ bool isSectPr(const QDomNode &n)
     return n.isElement() && n.localName() == QLatin1String("sectPr") && n.namespaceURI() == QLatin1String(kNsW);
 }
 
-bool insideSectPr(const QDomNode &n)
-{
-    for (QDomNode p = n.parentNode(); !p.isNull(); p = p.parentNode()) {
-        if (isSectPr(p))
-            return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 QDomElement lastSectPr(const QDomDocument &dom)
 {
-    // Walk the tree backwards in document order: the first w:sectPr met, or the
-    // w:sectPr that holds it, is the last section.
-    QDomNode n = dom.documentElement();
-    while (!n.isNull() && n.hasChildNodes())
-        n = n.lastChild();
-    while (!n.isNull()) {
-        if (isSectPr(n) && !insideSectPr(n))
+    // Walk the tree backwards in document order, never into a w:sectPr: the
+    // first one met holds everything after it, so it is the last section.
+    auto deepestLast = [](QDomNode n) {
+        while (!isSectPr(n) && n.hasChildNodes())
+            n = n.lastChild();
+        return n;
+    };
+    for (QDomNode n = deepestLast(dom.documentElement()); !n.isNull();) {
+        if (isSectPr(n))
             return n.toElement();
-        if (!n.previousSibling().isNull()) {
-            n = n.previousSibling();
-            while (n.hasChildNodes())
-                n = n.lastChild();
-        } else {
-            n = n.parentNode();
-        }
+        n = n.previousSibling().isNull() ? n.parentNode() : deepestLast(n.previousSibling());
     }
     return {};
 }
 
 void DocxDocument::Body::ensureDom(const QByteArray &bytes)
 {
-    if (domBuilt)
+    if (domBuilt || !treeError.isEmpty())
         return;
     QString err;
-    if (!parseXml(bytes, dom, err))
-        documentWarning() << "DocxDocument: cannot parse document.xml:" << err;
+    if (treeBytes > kMaxTreeBytes)
+        err = DocxTreeCost::refusal();
+    if (!err.isEmpty() || !parseXml(bytes, dom, err, treeBytes >= 0)) {
+        // Nothing is built: edits keep going to the bytes and the section's own tree.
+        treeError = err;
+        treeBytes = kMaxTreeBytes + 1;  // not tried again
+        documentWarning() << "DocxDocument: cannot read the body as a whole:" << err;
+        return;
+    }
     domBuilt = true;
     if (sectionChanged) {
         // The section was edited on its own tree: that tree is the current one.
@@ -287,25 +403,33 @@ void DocxDocument::Body::ensureDom(const QByteArray &bytes)
     sectionParsed = sectionChanged = false;
 }
 
-bool DocxDocument::Body::scanSection(const QByteArray &bytes, QString &err)
+bool DocxDocument::Body::scan(const QByteArray &bytes, qsizetype maxChildren, QString &err)
 {
-    SectionScan scan;
+    BodyScan found;
     sectionScanned = true;
-    layoutStale = layoutPinned = laidOut = false;
-    if (!scanBody(bytes, scan, spans, err))
+    if (maxChildren > 0) {
+        layoutScanned = true;  // a body that does not parse has no layout to look for again
+        laidOut = false;
+    }
+    if (!scanBody(bytes, found, maxChildren > 0 ? &layout : nullptr, maxChildren, err))
         return false;
-    sectionLocated = scan.located;
-    sectionFound = scan.found;
-    sectionStart = scan.start;
-    sectionEnd = scan.end;
-    sectionScope = scan.scope;
+    sectionLocated = found.located;
+    sectionFound = found.found;
+    sectionStart = found.start;
+    sectionEnd = found.end;
+    sectionScope = found.scope;
+    treeBytes = found.treeBytes;
+    if (maxChildren > 0) {
+        layoutScanned = !found.gaveUp;
+        laidOut = found.laidOut;
+    }
     return true;
 }
 
 QDomElement DocxDocument::Body::sectionElement(const QByteArray &bytes)
 {
     QString err;
-    if (!domBuilt && !sectionScanned && !scanSection(bytes, err))
+    if (!domBuilt && !sectionScanned && !scan(bytes, 0, err))
         documentWarning() << "DocxDocument: the body does not parse:" << err;
     if (domBuilt || !sectionLocated) {
         ensureDom(bytes);
@@ -315,7 +439,6 @@ QDomElement DocxDocument::Body::sectionElement(const QByteArray &bytes)
         return {};
     if (!sectionParsed) {
         sectionParsed = true;
-        QString err;
         if (!parseFragment(bytes.mid(sectionStart, sectionEnd - sectionStart), sectionScope, sectionDom, section,
                            err)) {
             documentDebug() << "DocxDocument: cannot parse the last section:" << err;
@@ -328,7 +451,7 @@ QDomElement DocxDocument::Body::sectionElement(const QByteArray &bytes)
 
 bool DocxDocument::loadBody()
 {
-    return body_->scanSection(entries.value(mainPart), error);
+    return body_->scan(entries.value(mainPart), kLaidOutAtOpen, error);
 }
 
 bool DocxDocument::bodyLayout(DocxBodyLayout &layout)
@@ -336,18 +459,23 @@ bool DocxDocument::bodyLayout(DocxBodyLayout &layout)
     if (body_->domBuilt)
         return false;
     storeBody();
-    const QByteArray bytes = entries.value(mainPart);
     QString err;
-    if ((!body_->sectionScanned || body_->layoutStale) && !body_->scanSection(bytes, err))
+    if (!body_->layoutScanned
+        && !body_->scan(entries.value(mainPart), std::numeric_limits<qsizetype>::max(), err))
         return false;
-    if (!body_->layoutPinned) {
-        ByteOffsets offsets(bytes);
-        body_->layoutPinned = true;
-        DocxBodySpans &spans = body_->spans;
-        body_->laidOut = spans.seen && pinLayout(bytes, offsets, spans.root, spans.body, spans.children, spans.layout);
-    }
-    layout = body_->spans.layout;
+    layout = body_->layout;
     return body_->laidOut;
+}
+
+bool DocxDocument::bodyTreeFits(QString &err) const
+{
+    QString scanErr;
+    if (!body_->domBuilt && body_->treeBytes < 0)
+        body_->scan(entries.value(mainPart), 0, scanErr);
+    if (body_->domBuilt || body_->treeBytes <= kMaxTreeBytes)
+        return true;
+    err = QStringLiteral("%1: %2").arg(mainPart, body_->treeError.isEmpty() ? DocxTreeCost::refusal() : body_->treeError);
+    return false;
 }
 
 void DocxDocument::setBodyBytes(const QByteArray &bytes)
@@ -402,6 +530,6 @@ void DocxDocument::storeBody()
     bytes.replace(body_->sectionStart, body_->sectionEnd - body_->sectionStart, element);
     body_->sectionEnd = body_->sectionStart + element.size();
     body_->sectionChanged = false;
-    body_->layoutStale = true;  // what follows the section has moved
+    body_->layoutScanned = false;  // what follows the section has moved
     entries.insert(name, bytes);
 }

@@ -4,30 +4,13 @@
 // small tree of its own and spliced back into the bytes.
 #include "DocxDocument.h"
 
-// An element as the stream reader saw it, in UTF-16 units.
-struct DocxElementSpan
-{
-    qint64 startChar = 0;  // where the token before the start tag ended
-    qint64 endChar = 0;    // just after the end tag
-    QByteArray qualifiedName;
-};
-
-// The root, w:body and the body's top-level elements as a scan saw them; the
-// layout's byte positions are filled in when first asked for.
-struct DocxBodySpans
-{
-    DocxElementSpan root, body;
-    QList<DocxElementSpan> children;
-    DocxBodyLayout layout;
-    bool seen = false;  // the scan found a body it can place in the bytes
-};
-
 struct DocxDocument::Body
 {
     // The whole body, parsed on first use.
     QDomDocument dom;
     bool domBuilt = false;
     bool domChanged = false;
+    QString treeError;  // why the tree was refused; the tree stays empty then
 
     // The last section as found by a scan of the bytes: its byte range in the
     // part and the namespace bindings in force around it. Bytes the library
@@ -38,11 +21,12 @@ struct DocxDocument::Body
     qsizetype sectionStart = 0;
     qsizetype sectionEnd = 0;
     DocxNamespaceBindings sectionScope;
-    // The body's top-level elements as the same scan found them.
-    DocxBodySpans spans;
-    bool layoutStale = false;  // the bytes moved since the scan
-    bool layoutPinned = false;
-    bool laidOut = false;
+    qint64 treeBytes = -1;  // what the tree would take, as the scan counted it; -1: not counted
+    // The body's top-level elements, laid out by the scan at open unless there
+    // are very many, then by a scan of their own when an edit asks for them.
+    DocxBodyLayout layout;
+    bool layoutScanned = false;  // `layout` is that of the current bytes
+    bool laidOut = false;        // ... and pins every element down
     // That section parsed alone, and whether it was edited.
     QDomDocument sectionDom;
     QDomElement section;
@@ -55,7 +39,9 @@ struct DocxDocument::Body
     QList<DocxParaInfo> paragraphInfo;
 
     void ensureDom(const QByteArray &bytes);
-    // Scans `bytes` for the last section; false (with `err`) when they are not well-formed.
-    bool scanSection(const QByteArray &bytes, QString &err);
+    // Scans `bytes` for the last section, and lays out the top-level elements
+    // unless there are more than `maxChildren`; false (with `err`) when the
+    // bytes are not well-formed.
+    bool scan(const QByteArray &bytes, qsizetype maxChildren, QString &err);
     QDomElement sectionElement(const QByteArray &bytes);
 };

@@ -46,102 +46,103 @@ struct Segment
     bool field = false;  // `text` is a field instruction
 };
 
+// The token that starts `text`, or null. No token is the start of another, so
+// at most one matches.
+const std::pair<QString, QString> *tokenAt(QStringView text)
+{
+    for (const auto &t : fieldTokens()) {
+        if (text.startsWith(t.first))
+            return &t;
+    }
+    return nullptr;
+}
+
+// One pass over the text: every token starts with a brace, so only braces are looked at.
 QList<Segment> splitTokens(const QString &text)
 {
     QList<Segment> segments;
-    QString remaining = text;
-    while (!remaining.isEmpty()) {
-        qsizetype best = -1;
-        const std::pair<QString, QString> *token = nullptr;
-        for (const auto &t : fieldTokens()) {
-            const qsizetype at = remaining.indexOf(t.first);
-            if (at >= 0 && (best < 0 || at < best)) {
-                best = at;
-                token = &t;
-            }
-        }
+    qsizetype textStart = 0;
+    for (qsizetype at = text.indexOf(QLatin1Char('{')); at >= 0; at = text.indexOf(QLatin1Char('{'), at)) {
+        const std::pair<QString, QString> *token = tokenAt(QStringView(text).sliced(at));
         if (!token) {
-            segments.append({remaining, false});
-            break;
+            ++at;
+            continue;
         }
-        if (best > 0)
-            segments.append({remaining.left(best), false});
+        if (at > textStart)
+            segments.append({text.mid(textStart, at - textStart), false});
         segments.append({token->second, true});
-        remaining = remaining.mid(best + token->first.size());
+        at += token->first.size();
+        textStart = at;
     }
+    if (textStart < text.size())
+        segments.append({text.mid(textStart), false});
     return segments;
 }
 
-class HFBuilder
+// The part is written out directly, as the XML writer would write its tree
+// (indented by two): a text of many tokens makes many runs, and a tree of them
+// would take a hundred times the memory of their text.
+class HFWriter
 {
 public:
-    HFBuilder(QDomDocument &dom, QDomElement &p) : dom_(dom), p_(p) {}
+    explicit HFWriter(QByteArray &out) : out_(out) {}
 
     void text(const QString &text)
     {
-        QDomElement t = createW(dom_, "t");
-        if (text.startsWith(QLatin1Char(' ')) || text.endsWith(QLatin1Char(' ')))
-            preserveSpace(t);
-        t.appendChild(dom_.createTextNode(text));
-        run(t);
+        const bool preserve = text.startsWith(QLatin1Char(' ')) || text.endsWith(QLatin1Char(' '));
+        run(preserve ? "<w:t xml:space=\"preserve\">" : "<w:t>", escapeXmlText(text), "</w:t>");
     }
 
     void field(const QString &instruction)
     {
         fieldChar("begin");
-        QDomElement instr = createW(dom_, "instrText");
-        preserveSpace(instr);
-        instr.appendChild(dom_.createTextNode(instruction));
-        run(instr);
+        run("<w:instrText xml:space=\"preserve\">", escapeXmlText(instruction), "</w:instrText>");
         fieldChar("separate");
-        QDomElement t = createW(dom_, "t");
-        t.appendChild(dom_.createTextNode(QString::fromLatin1(kPlaceholderResult)));
-        run(t);
+        run("<w:t>", kPlaceholderResult, "</w:t>");
         fieldChar("end");
     }
 
 private:
-    void run(const QDomElement &content)
+    void run(const char *open, const QByteArray &content, const char *close)
     {
-        QDomElement r = createW(dom_, "r");
-        r.appendChild(content);
-        p_.appendChild(r);
+        out_ += "    <w:r>\n      ";
+        out_ += open;
+        out_ += content;
+        out_ += close;
+        out_ += "\n    </w:r>\n";
     }
     void fieldChar(const char *type)
     {
-        QDomElement c = createW(dom_, "fldChar");
-        setWAttr(c, "fldCharType", QString::fromLatin1(type));
-        run(c);
+        out_ += "    <w:r>\n      <w:fldChar w:fldCharType=\"";
+        out_ += type;
+        out_ += "\"/>\n    </w:r>\n";
     }
 
-    QDomDocument &dom_;
-    QDomElement &p_;
+    QByteArray &out_;
 };
 
 QByteArray buildPart(bool isHeader, const QList<Segment> &segments, const QString &align)
 {
-    QDomDocument dom;
-    dom.appendChild(dom.createProcessingInstruction(
-        QStringLiteral("xml"), QStringLiteral("version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"")));
-    QDomElement root = createW(dom, isHeader ? "hdr" : "ftr");
-    dom.appendChild(root);
-    QDomElement p = createW(dom, "p");
-    root.appendChild(p);
-    if (align != QLatin1String("left")) {
-        QDomElement pPr = createW(dom, "pPr");
-        QDomElement jc = createW(dom, "jc");
-        setWAttr(jc, "val", align);
-        pPr.appendChild(jc);
-        p.appendChild(pPr);
+    const QByteArray root = isHeader ? "w:hdr" : "w:ftr";
+    QByteArray out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<" + root + " xmlns:w=\""
+        + kNsW + "\">\n";
+    const bool aligned = align != QLatin1String("left");
+    if (!aligned && segments.isEmpty()) {
+        out += "  <w:p/>\n";
+    } else {
+        out += "  <w:p>\n";
+        if (aligned)
+            out += "    <w:pPr>\n      <w:jc w:val=\"" + escapeXmlAttribute(align) + "\"/>\n    </w:pPr>\n";
+        HFWriter writer(out);
+        for (const Segment &s : segments) {
+            if (s.field)
+                writer.field(s.text);
+            else
+                writer.text(s.text);
+        }
+        out += "  </w:p>\n";
     }
-    HFBuilder builder(dom, p);
-    for (const Segment &s : segments) {
-        if (s.field)
-            builder.field(s.text);
-        else
-            builder.text(s.text);
-    }
-    return serializeXml(dom, kIndentedPart);
+    return out + "</" + root + '>';
 }
 
 }  // namespace

@@ -34,6 +34,14 @@ NumLevel parseLevel(const QDomElement &lvl)
             level.numFmt = wVal(c);
         } else if (name == QLatin1String("lvlText")) {
             level.lvlText = wVal(c);
+        } else if (name == QLatin1String("isLgl")) {
+            level.isLgl = onOffValue(c);
+        } else if (name == QLatin1String("lvlRestart")) {
+            const int v = toInt(wVal(c), &ok);
+            if (ok && v >= 0)
+                level.restartAfter = v;
+        } else if (name == QLatin1String("suff")) {
+            level.suffix = wVal(c);
         } else if (name == QLatin1String("pPr")) {
             for (const QDomElement &ind : childElementsByLocalName(c, QStringLiteral("ind"))) {
                 const int left = toInt(wAttribute(ind, "left"), &ok);
@@ -88,6 +96,7 @@ void DocxDocument::parseNumbering()
     abstractNums.clear();
     numToAbstract.clear();
     startOverrides.clear();
+    levelOverrides.clear();
     const QString name = QString::fromLatin1(kPartNumbering);
     if (!entries.contains(name))
         return;
@@ -98,6 +107,7 @@ void DocxDocument::parseNumbering()
         return;
     }
     const QString w = QString::fromLatin1(kNsW);
+    QMap<int, QString> styleLinks;  // abstract lists whose levels a numbering style holds
     const QDomNodeList abstracts = numbering.elementsByTagNameNS(w, QStringLiteral("abstractNum"));
     for (int i = 0; i < abstracts.size(); ++i) {
         const QDomElement a = abstracts.at(i).toElement();
@@ -111,6 +121,9 @@ void DocxDocument::parseNumbering()
             if (ok)
                 levels.insert(ilvl, parseLevel(lvl));
         }
+        const QList<QDomElement> link = childElementsByLocalName(a, QStringLiteral("numStyleLink"));
+        if (levels.isEmpty() && !link.isEmpty())
+            styleLinks.insert(abstractId, wVal(link.first()));
         abstractNums.insert(abstractId, levels);
     }
     const QDomNodeList nums = numbering.elementsByTagNameNS(w, QStringLiteral("num"));
@@ -126,22 +139,46 @@ void DocxDocument::parseNumbering()
                 if (ok)
                     numToAbstract.insert(numId, abstractId);
             } else if (c.localName() == QLatin1String("lvlOverride")) {
-                const int ilvl = toInt(wAttribute(c, "ilvl"), &ok);
-                if (!ok)
-                    continue;
-                for (const QDomElement &so : childElementsByLocalName(c, QStringLiteral("startOverride"))) {
-                    const int start = toInt(wVal(so), &ok);
-                    if (ok)
-                        startOverrides[numId][ilvl] = start;
-                }
+                readLevelOverride(numId, c);
             }
         }
+    }
+    // An abstract list that only names a numbering style numbers with the
+    // levels of the list that style names.
+    for (auto it = styleLinks.cbegin(); it != styleLinks.cend(); ++it) {
+        const int linkedNum = numberingStyles.value(it.value(), -1);
+        const auto target = abstractNums.constFind(numToAbstract.value(linkedNum, -1));
+        if (target != abstractNums.cend())
+            abstractNums[it.key()] = *target;
     }
     documentDebug() << "parseNumbering: abstractNums=" << abstractNums.size() << " nums=" << numToAbstract.size();
 }
 
+void DocxDocument::readLevelOverride(int numId, const QDomElement &override)
+{
+    bool ok = false;
+    const int ilvl = toInt(wAttribute(override, "ilvl"), &ok);
+    if (!ok)
+        return;
+    for (QDomElement c = override.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
+        if (c.localName() == QLatin1String("startOverride")) {
+            const int start = toInt(wVal(c), &ok);
+            if (ok)
+                startOverrides[numId][ilvl] = start;
+        } else if (c.localName() == QLatin1String("lvl")) {
+            levelOverrides[numId][ilvl] = parseLevel(c);
+        }
+    }
+}
+
 const NumLevel *DocxDocument::numLevel(int numId, int ilvl) const
 {
+    const auto o = levelOverrides.constFind(numId);
+    if (o != levelOverrides.cend()) {
+        const auto l = o->constFind(ilvl);
+        if (l != o->cend() && numToAbstract.contains(numId))
+            return &*l;
+    }
     const auto n = numToAbstract.constFind(numId);
     if (n == numToAbstract.cend())
         return nullptr;

@@ -49,6 +49,7 @@ public:
     // Re-reads `bytes` unless they are the very buffer read last time; false
     // (with `err`) when they do not parse.
     bool sync(const QByteArray &bytes, QString &err);
+    const QList<DocxRelationship> &all() const { return rels_; }
     // The first relationship with that id, or null.
     const DocxRelationship *byId(const QString &id) const;
     // The first relationship `accept` takes, or null.

@@ -18,6 +18,13 @@ QString contentTypesName() { return QString::fromLatin1(kPartContentTypes); }
 
 QString folderOf(const QString &part) { return part.left(part.lastIndexOf(QLatin1Char('/')) + 1); }
 
+// The relationships part of `part`: "_rels/<name>.rels" in its folder.
+QString relsPartOf(const QString &part)
+{
+    const QString folder = folderOf(part);
+    return folder + QStringLiteral("_rels/") + part.mid(folder.size()) + QStringLiteral(".rels");
+}
+
 bool isExternal(const DocxRelationship &rel) { return rel.targetMode == QLatin1String("External"); }
 
 // A target that is a plain path below the source's folder: nothing to resolve.
@@ -64,10 +71,7 @@ QString relativeTarget(const QString &sourcePart, const QString &partName)
 
 QString DocxDocument::mainFolder() const { return folderOf(mainPart); }
 
-QString DocxDocument::mainRelsPart() const
-{
-    return mainFolder() + QStringLiteral("_rels/") + mainPart.mid(mainFolder().size()) + QStringLiteral(".rels");
-}
+QString DocxDocument::mainRelsPart() const { return relsPartOf(mainPart); }
 
 bool DocxDocument::locateMainPart()
 {
@@ -193,6 +197,23 @@ QString DocxDocument::relTarget(const QString &rId) const
     const DocxRelsIndex *index = rId.isEmpty() ? nullptr : relsIndex(mainRelsPart(), err);
     const DocxRelationship *rel = index ? index->byId(rId) : nullptr;
     return rel ? rel->target : QString();
+}
+
+QHash<QString, QString> DocxDocument::relatedParts(const QString &sourcePart, bool (*accept)(const QString &type)) const
+{
+    QHash<QString, QString> parts;
+    QString err;
+    const DocxRelsIndex *index = relsIndex(relsPartOf(sourcePart), err);
+    if (!index)
+        return parts;
+    for (const DocxRelationship &rel : index->all()) {
+        if (!accept(rel.type) || rel.targetMode == QLatin1String("External") || parts.contains(rel.id))
+            continue;
+        const QString part = resolvePartTarget(sourcePart, rel.target);
+        if (!part.isEmpty())
+            parts.insert(rel.id, part);
+    }
+    return parts;
 }
 
 QString DocxDocument::relPartPath(const QString &rId) const

@@ -23,6 +23,10 @@ enum DocxTextProperty {
     GeneratedTextProperty = QTextFormat::UserProperty + 8,  // char: text shown for layout only (a tab leader), bool
     HighlightProperty = QTextFormat::UserProperty + 9,  // char: the background is a highlight (w:highlight), bool
     HiddenTextProperty = QTextFormat::UserProperty + 10,  // char: hidden text (w:vanish), not shown, bool
+    KeepWithNextProperty = QTextFormat::UserProperty + 11,      // block: kept on the page of the next paragraph, bool
+    KeepLinesTogetherProperty = QTextFormat::UserProperty + 12, // block: not split between pages, bool
+    ParagraphStyleProperty = QTextFormat::UserProperty + 13,    // block: the paragraph's style id, QString
+    ContextualSpacingProperty = QTextFormat::UserProperty + 14,  // block: no spacing next to its own style, bool
 };
 
 // Left in the rich text where a page-number or page-count field result stood;

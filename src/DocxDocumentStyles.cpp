@@ -11,6 +11,7 @@ namespace {
 
 constexpr char kDocDefaultsKey[] = "__docDefaults__";
 constexpr int kMaxStyleChain = 12;
+constexpr int kAutoSpacingTwips = 280;  // 14 points
 constexpr char kStylesRelType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles";
 constexpr char kStylesContentType[] = "application/vnd.openxmlformats-officedocument.wordprocessingml.styles+xml";
 constexpr char kStyleSheetTemplate[] =
@@ -38,16 +39,24 @@ QString wAttribute(const QDomElement &el, const char *localName)
     return el.attributeNS(QString::fromLatin1(kNsW), QString::fromLatin1(localName));
 }
 
-// Stores the attribute's decimal value in `field` when it converts and passes `accept`.
+// Stores the attribute's decimal value in `field` when it converts and passes
+// `accept`; true when it did.
 template <typename Accept>
-void readInt(const QDomElement &el, const char *localName, int &field, Accept accept)
+bool readInt(const QDomElement &el, const char *localName, int &field, Accept accept)
 {
     bool ok = false;
     const int v = wAttribute(el, localName).toInt(&ok);
     if (ok && accept(v))
         field = v;
+    return ok && accept(v);
 }
 bool any(int) { return true; }
+// An on/off attribute; false when absent.
+bool onOffAttribute(const QDomElement &el, const char *localName)
+{
+    const QString v = wAttribute(el, localName);
+    return !v.isEmpty() && onOffText(v);
+}
 bool atLeastOne(int v) { return v >= 1; }
 bool notNegative(int v) { return v >= 0; }
 
@@ -137,10 +146,20 @@ void readParagraphLayout(const QDomElement &pPr, StyleProps &s, bool docDefaults
         s.jc = wVal(jc);
     const QDomElement spacing = wChild(pPr, "spacing");
     if (!spacing.isNull()) {
-        readInt(spacing, "before", s.spaceBefore, docDefaults ? atLeastOne : notNegative);
-        readInt(spacing, "after", s.spaceAfter, docDefaults ? atLeastOne : notNegative);
+        s.hasSpaceBefore = readInt(spacing, "before", s.spaceBefore, docDefaults ? atLeastOne : notNegative);
+        s.hasSpaceAfter = readInt(spacing, "after", s.spaceAfter, docDefaults ? atLeastOne : notNegative);
+        // Automatic spacing is the spacing web pages put around paragraphs.
+        if (onOffAttribute(spacing, "beforeAutospacing"))
+            s.spaceBefore = kAutoSpacingTwips, s.hasSpaceBefore = true;
+        if (onOffAttribute(spacing, "afterAutospacing"))
+            s.spaceAfter = kAutoSpacingTwips, s.hasSpaceAfter = true;
         readInt(spacing, "line", s.line, atLeastOne);
         s.lineRule = wAttribute(spacing, "lineRule");
+    }
+    const QDomElement contextual = wChild(pPr, "contextualSpacing");
+    if (!contextual.isNull()) {
+        s.hasContextualSpacing = true;
+        s.contextualSpacing = onOffValue(contextual);
     }
     const QDomElement ind = wChild(pPr, "ind");
     if (ind.isNull())
@@ -200,6 +219,7 @@ StyleProps parseDocDefaults(const DocxDocument &doc, const QDomElement &docDefau
 void DocxDocument::parseStyles()
 {
     styleMap.clear();
+    numberingStyles.clear();
     defaultParagraphStyle.clear();
     paragraphRunMemo_.clear();
     characterRunMemo_.clear();
@@ -221,12 +241,17 @@ void DocxDocument::parseStyles()
             continue;
         const QString type = wAttribute(s, "type");
         const QString id = wAttribute(s, "styleId");
-        if (id.isEmpty() || (type != QLatin1String("paragraph") && type != QLatin1String("character")))
+        if (id.isEmpty())
             continue;
-        styleMap.insert(id, parseStyleElement(s));
-        if (type == QLatin1String("paragraph") && defaultParagraphStyle.isEmpty()
-            && onOffText(wAttribute(s, "default")) && !wAttribute(s, "default").isEmpty())
+        if (type == QLatin1String("paragraph") && defaultParagraphStyle.isEmpty() && onOffAttribute(s, "default"))
             defaultParagraphStyle = id;
+        if (type == QLatin1String("numbering")) {
+            const int numId = parseStyleElement(s).numId;
+            if (numId > 0)
+                numberingStyles.insert(id, numId);
+        } else if (type == QLatin1String("paragraph") || type == QLatin1String("character")) {
+            styleMap.insert(id, parseStyleElement(s));
+        }
     }
 }
 
@@ -246,7 +271,7 @@ StyleProps DocxDocument::parseStyleElement(const QDomElement &el) const
         const QDomElement numPr = wChild(pPr, "numPr");
         if (!numPr.isNull()) {
             readInt(wChild(numPr, "numId"), "val", s.numId, any);
-            readInt(wChild(numPr, "ilvl"), "val", s.ilvl, any);
+            s.hasIlvl = readInt(wChild(numPr, "ilvl"), "val", s.ilvl, any);
         }
         const QDomElement pageBreak = wChild(pPr, "pageBreakBefore");
         if (!pageBreak.isNull()) {
@@ -420,8 +445,13 @@ StyleProps DocxDocument::resolveStyle(const QString &styleId) const
                 field = v;
         };
         takePositive(result.sizeHalfPts, s.sizeHalfPts);
-        takePositive(result.spaceBefore, s.spaceBefore);
-        takePositive(result.spaceAfter, s.spaceAfter);
+        // Spacing a style gives, 0 included, replaces what it is based on.
+        if (s.hasSpaceBefore)
+            result.spaceBefore = s.spaceBefore, result.hasSpaceBefore = true;
+        if (s.hasSpaceAfter)
+            result.spaceAfter = s.spaceAfter, result.hasSpaceAfter = true;
+        if (s.hasContextualSpacing)
+            result.contextualSpacing = s.contextualSpacing, result.hasContextualSpacing = true;
         takePositive(result.line, s.line);
         auto takeNonZero = [](int &field, int v) {
             if (v != 0)
@@ -452,9 +482,12 @@ StyleProps DocxDocument::resolveStyle(const QString &styleId) const
         result.keepLines = result.keepLines || s.keepLines;
         if (s.outlineLvl >= 0)
             result.outlineLvl = s.outlineLvl;
-        if (s.numId >= 0) {
+        // The list and its level may come from different styles of the chain.
+        if (s.numId >= 0)
             result.numId = s.numId;
+        if (s.hasIlvl) {
             result.ilvl = s.ilvl;
+            result.hasIlvl = true;
         }
     }
     result.bold = bold;

@@ -8,7 +8,6 @@
 #include <QXmlStreamReader>
 
 #include <algorithm>
-#include <array>
 #include <utility>
 
 namespace {
@@ -24,101 +23,10 @@ const QString &xmlUri()
     return uri;
 }
 
-// The stream reader takes some names XML does not allow (control characters,
-// "w:" with no local part, "a:b:c") and a prefix declared twice on one
-// element; written back, such a part no longer parses.
-enum NameCharClass : unsigned char { kNameChar = 1, kNameStartChar = 2 };
-
-constexpr std::array<unsigned char, 128> asciiNameClasses()
-{
-    std::array<unsigned char, 128> classes{};
-    for (int c = 0; c < 128; ++c) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_')
-            classes[c] = kNameChar | kNameStartChar;
-        else if ((c >= '0' && c <= '9') || c == '-' || c == '.')
-            classes[c] = kNameChar;
-    }
-    return classes;
-}
-constexpr std::array<unsigned char, 128> kAsciiNameClasses = asciiNameClasses();
-
-bool isNameStartChar(char32_t c)
-{
-    if (c < 0x80)
-        return kAsciiNameClasses[c] & kNameStartChar;
-    return (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF)
-        || (c >= 0x370 && c <= 0x37D) || (c >= 0x37F && c <= 0x1FFF) || (c >= 0x200C && c <= 0x200D)
-        || (c >= 0x2070 && c <= 0x218F) || (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF)
-        || (c >= 0xF900 && c <= 0xFDCF) || (c >= 0xFDF0 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0xEFFFF);
-}
-
-bool isNameChar(char32_t c)
-{
-    if (c < 0x80)
-        return kAsciiNameClasses[c] & kNameChar;
-    return isNameStartChar(c) || c == 0xB7 || (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
-}
-
-// A name, or two joined by one colon (prefix and local part).
-bool isQualifiedName(QStringView name)
-{
-    bool partStart = true, colonSeen = false;
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        char32_t c = name[i].unicode();
-        if (c == ':') {
-            if (partStart || colonSeen)
-                return false;
-            colonSeen = partStart = true;
-            continue;
-        }
-        if (QChar::isHighSurrogate(c) && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
-            ++i;
-            c = QChar::surrogateToUcs4(name[i - 1].unicode(), name[i].unicode());
-        }
-        if (!(partStart ? isNameStartChar(c) : isNameChar(c)))
-            return false;
-        partStart = false;
-    }
-    return !partStart;
-}
-
-// A name as an error message shows it: characters that do not print appear as
-// their code, so the message stays one readable C string.
-QString printableName(QStringView name)
-{
-    QString shown;
-    for (const QChar c : name)
-        shown += c.isPrint() ? QString(c) : QStringLiteral("\\x{%1}").arg(c.unicode(), 0, 16);
-    return shown;
-}
-
-void refuseBadNames(QXmlStreamReader &r)
-{
-    auto refuse = [&r](QStringView name) {
-        r.raiseError(QStringLiteral("'%1' is not a valid XML name").arg(printableName(name)));
-    };
-    if (!isQualifiedName(r.qualifiedName()))
-        return refuse(r.qualifiedName());
-    const QXmlStreamAttributes attrs = r.attributes();
-    for (const QXmlStreamAttribute &a : attrs) {
-        if (!isQualifiedName(a.qualifiedName()))
-            return refuse(a.qualifiedName());
-    }
-    const QXmlStreamNamespaceDeclarations decls = r.namespaceDeclarations();
-    for (qsizetype i = 0; i < decls.size(); ++i) {
-        const QStringView prefix = decls[i].prefix();
-        if (!prefix.isEmpty() && (prefix.contains(QLatin1Char(':')) || !isQualifiedName(prefix)))
-            return refuse(prefix);
-        for (qsizetype j = 0; j < i; ++j) {
-            if (decls[j].prefix() == prefix)
-                return r.raiseError(QStringLiteral("Namespace prefix '%1' declared twice").arg(printableName(prefix)));
-        }
-    }
-}
-
 // Namespace URIs repeat on every element and attribute of a part, and a part
 // has few of them: one shared string per URI keeps the tree small. Most
-// elements are in the namespace of the one before, which is tried first.
+// elements are in the namespace of the one before, which is tried first; a
+// part of many namespaces has them looked up by hash.
 class UriTable
 {
 public:
@@ -126,16 +34,26 @@ public:
     {
         if (last_ < uris_.size() && uris_[last_] == uri)
             return uris_[last_];
-        for (last_ = 0; last_ < uris_.size(); ++last_) {
-            if (uris_[last_] == uri)
-                return uris_[last_];
+        if (uris_.size() <= kSearched) {
+            for (last_ = 0; last_ < uris_.size(); ++last_) {
+                if (uris_[last_] == uri)
+                    return uris_[last_];
+            }
+        } else {
+            const auto it = byUri_.constFind(uri.toString());
+            if (it != byUri_.cend())
+                return uris_[last_ = *it];
         }
+        last_ = uris_.size();
         uris_.append(uri.toString());
+        byUri_.insert(uris_.last(), last_);
         return uris_.last();
     }
 
 private:
+    static constexpr qsizetype kSearched = 8;
     QList<QString> uris_;
+    QHash<QString, qsizetype> byUri_;
     qsizetype last_ = 0;
 };
 
@@ -146,17 +64,6 @@ QString declarationData(const QXmlStreamReader &r)
     if (r.isStandaloneDocument())
         data += QStringLiteral(" standalone=\"yes\"");
     return data;
-}
-
-void appendText(QDomDocument &dom, QDomNode &parent, const QString &text)
-{
-    QDomNode last = parent.lastChild();
-    if (last.nodeType() == QDomNode::TextNode) {
-        QDomText t = last.toText();
-        t.setData(t.data() + text);
-        return;
-    }
-    parent.appendChild(dom.createTextNode(text));
 }
 
 void appendChildOrTop(QDomDocument &dom, QDomNode &current, const QDomNode &child)
@@ -269,10 +176,53 @@ public:
         return out;
     }
 
+    // Writes `node` and everything below it; `depth` is the indentation level.
+    // Elements still open are kept in a list, not on the call stack.
     void writeNode(const QDomNode &node, int depth)
     {
+        if (!node.isElement()) {
+            writeLeaf(node);
+            return;
+        }
+        QList<OpenElement> open;
+        openElement(node.toElement(), depth, open);
+        while (!open.isEmpty()) {
+            OpenElement &top = open.last();
+            if (top.next.isNull()) {
+                closeElement(top);
+                open.removeLast();
+                continue;
+            }
+            const QDomNode child = std::exchange(top.next, top.next.nextSibling());
+            const int childDepth = top.depth + 1;
+            if (top.elementsOnly)
+                newline(childDepth);
+            if (child.isElement())
+                openElement(child.toElement(), childDepth, open);
+            else
+                writeLeaf(child);
+        }
+    }
+
+private:
+    struct Attr
+    {
+        QString prefix, local, value;
+    };
+    // An element whose start tag is written and whose end tag is not yet.
+    struct OpenElement
+    {
+        QDomNode next;  // the next child to write
+        QString prefix, local;
+        qsizetype scopeMark;
+        bool elementsOnly;
+        int depth;
+        QByteArray tail;
+    };
+
+    void writeLeaf(const QDomNode &node)
+    {
         switch (node.nodeType()) {
-        case QDomNode::ElementNode: writeElement(node.toElement(), depth); break;
         case QDomNode::TextNode: appendRaw(out_, node.nodeValue()); break;
         case QDomNode::CDATASectionNode: {
             QString data = node.nodeValue();
@@ -306,12 +256,6 @@ public:
             break;
         }
     }
-
-private:
-    struct Attr
-    {
-        QString prefix, local, value;
-    };
 
     // The URI bound to `prefix`; null when unbound (the empty prefix is bound
     // to no namespace unless declared).
@@ -372,7 +316,9 @@ private:
         out_.append(QByteArray(depth * indent_, ' '));
     }
 
-    void writeElement(const QDomElement &el, int depth)
+    // Writes the start tag of `el`, and either closes it at once ("/>") or
+    // leaves it open on `open` for its children.
+    void openElement(const QDomElement &el, int depth, QList<OpenElement> &open)
     {
         const qsizetype scopeMark = scope_.size();
         QList<Binding> decls = depth == 0 ? rootExtra_ : QList<Binding>();
@@ -445,28 +391,29 @@ private:
             out_.append('"');
         }
 
-        QDomNode child = el.firstChild();
-        const QByteArray tail = std::exchange(tail_, QByteArray());
+        const QDomNode child = el.firstChild();
+        QByteArray tail = std::exchange(tail_, QByteArray());
         if (child.isNull() && tail.isEmpty()) {
             out_.append("/>");
-        } else {
-            out_.append('>');
-            bool elementsOnly = indent_ > 0;
-            for (QDomNode c = child; !c.isNull() && elementsOnly; c = c.nextSibling())
-                elementsOnly = c.isElement() || c.isComment() || c.isProcessingInstruction();
-            for (; !child.isNull(); child = child.nextSibling()) {
-                if (elementsOnly)
-                    newline(depth + 1);
-                writeNode(child, depth + 1);
-            }
-            if (elementsOnly)
-                newline(depth);
-            out_.append(tail);
-            out_.append("</");
-            writeName(prefix, local);
-            out_.append('>');
+            scope_.resize(scopeMark);
+            return;
         }
-        scope_.resize(scopeMark);
+        out_.append('>');
+        bool elementsOnly = indent_ > 0;
+        for (QDomNode c = child; !c.isNull() && elementsOnly; c = c.nextSibling())
+            elementsOnly = c.isElement() || c.isComment() || c.isProcessingInstruction();
+        open.append({child, prefix, local, scopeMark, elementsOnly, depth, std::move(tail)});
+    }
+
+    void closeElement(const OpenElement &el)
+    {
+        if (el.elementsOnly)
+            newline(el.depth);
+        out_.append(el.tail);
+        out_.append("</");
+        writeName(el.prefix, el.local);
+        out_.append('>');
+        scope_.resize(el.scopeMark);
     }
 
     QByteArray &out_;
@@ -479,47 +426,33 @@ private:
     QSet<QString> ambiguous_;
 };
 
-void collectText(const QDomNode &node, QString &out)
-{
-    for (QDomNode c = node.firstChild(); !c.isNull(); c = c.nextSibling()) {
-        if (!c.isElement())
-            continue;
-        if (c.localName() == QLatin1String("t") && c.namespaceURI() == QLatin1String(kNsW))
-            out += c.toElement().text();
-        else
-            collectText(c, out);
-    }
-}
-
 }  // namespace
 
-QXmlStreamReader::TokenType readNextChecked(QXmlStreamReader &r)
-{
-    const QXmlStreamReader::TokenType token = r.readNext();
-    if (token == QXmlStreamReader::DTD)
-        r.raiseError(QStringLiteral("Document type declarations are not allowed"));  // entities could expand without bound
-    else if (token == QXmlStreamReader::StartElement)
-        refuseBadNames(r);
-    return r.tokenType();
-}
-
-QString xmlErrorText(const QXmlStreamReader &r)
-{
-    return QStringLiteral("XML parse error at line %1 col %2: %3")
-        .arg(r.lineNumber())
-        .arg(r.columnNumber())
-        .arg(r.errorString());
-}
-
-bool parseXml(const QByteArray &bytes, QDomDocument &dom, QString &err)
+bool parseXml(const QByteArray &bytes, QDomDocument &dom, QString &err, bool counted)
 {
     dom = QDomDocument();
+    if (!counted && bytes.size() > kMaxTreeBytes / kMaxTreeBytesPerByte && !checkXml(bytes, err))
+        return false;
     DocxXmlReader r(bytes);
     UriTable uris;
+    DocxTreeCost cost;
     QDomNode current;  // null at document level: the document has no node before its first child exists
+    QString text;      // text read since the last node; the reader may hand one text over in pieces
+    auto flushText = [&] {
+        if (!text.isEmpty() && !current.isNull())
+            current.appendChild(dom.createTextNode(text));
+        text.clear();
+    };
     const QString xmlns = QStringLiteral("xmlns");
     while (!r.atEnd()) {
-        switch (readNextChecked(r)) {
+        const QXmlStreamReader::TokenType token = readNextChecked(r);
+        if (!r.hasError() && !cost.add(r))
+            r.raiseError(DocxTreeCost::refusal());
+        if (r.hasError())
+            break;
+        if (token != QXmlStreamReader::Characters || r.isCDATA())
+            flushText();
+        switch (token) {
         case QXmlStreamReader::StartDocument:
             if (!r.documentVersion().isEmpty())
                 dom.appendChild(dom.createProcessingInstruction(QStringLiteral("xml"), declarationData(r)));
@@ -527,9 +460,8 @@ bool parseXml(const QByteArray &bytes, QDomDocument &dom, QString &err)
         case QXmlStreamReader::StartElement: {
             QDomElement e = dom.createElementNS(uris(r.namespaceUri()), r.qualifiedName().toString());
             // Held const, the reader's lists are read in place, not copied.
-            const QXmlStreamNamespaceDeclarations declarations = r.namespaceDeclarations();
             const QXmlStreamAttributes attributes = r.attributes();
-            for (const QXmlStreamNamespaceDeclaration &d : declarations) {
+            for (const QXmlStreamNamespaceDeclaration &d : r.declarations()) {
                 const QString qname = d.prefix().isEmpty() ? xmlns : xmlns + QLatin1Char(':') + d.prefix().toString();
                 e.setAttributeNS(xmlnsUri(), qname, d.namespaceUri().toString());
             }
@@ -554,7 +486,7 @@ bool parseXml(const QByteArray &bytes, QDomDocument &dom, QString &err)
             if (r.isCDATA())
                 current.appendChild(dom.createCDATASection(r.text().toString()));
             else
-                appendText(dom, current, r.text().toString());
+                text += r.text();
             break;
         case QXmlStreamReader::Comment:
             appendChildOrTop(dom, current, dom.createComment(r.text().toString()));
@@ -595,8 +527,12 @@ bool parseFragment(const QByteArray &element, const DocxNamespaceBindings &inSco
 bool checkXml(const QByteArray &bytes, QString &err)
 {
     DocxXmlReader r(bytes);
-    while (!r.atEnd())
+    DocxTreeCost cost;
+    while (!r.atEnd()) {
         readNextChecked(r);
+        if (!r.hasError() && !cost.add(r))
+            r.raiseError(DocxTreeCost::refusal());
+    }
     if (r.hasError()) {
         err = xmlErrorText(r);
         return false;
@@ -679,12 +615,25 @@ QDomElement childElementNS(const QDomNode &parent, const char *localName, const 
 
 QDomElement firstElementNS(const QDomNode &root, const char *localName, const char *namespaceUri)
 {
-    for (QDomElement c = root.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
-        if (c.localName() == QLatin1String(localName) && c.namespaceURI() == QLatin1String(namespaceUri))
-            return c;
-        const QDomElement inner = firstElementNS(c, localName, namespaceUri);
-        if (!inner.isNull())
-            return inner;
+    for (QDomNode n = nextInTree(root, root); !n.isNull(); n = nextInTree(n, root)) {
+        if (n.isElement() && n.localName() == QLatin1String(localName)
+            && n.namespaceURI() == QLatin1String(namespaceUri))
+            return n.toElement();
+    }
+    return {};
+}
+
+QDomNode nextInTree(const QDomNode &node, const QDomNode &root, bool enter)
+{
+    if (enter) {
+        const QDomNode child = node.firstChild();
+        if (!child.isNull())
+            return child;
+    }
+    for (QDomNode n = node; !n.isNull() && n != root; n = n.parentNode()) {
+        const QDomNode sibling = n.nextSibling();
+        if (!sibling.isNull())
+            return sibling;
     }
     return {};
 }
@@ -707,7 +656,13 @@ bool onOffValue(const QDomElement &property)
 QString paragraphText(const QDomElement &el)
 {
     QString text;
-    collectText(el, text);
+    for (QDomNode n = nextInTree(el, el); !n.isNull();) {
+        const bool isText = n.isElement() && n.localName() == QLatin1String("t")
+            && n.namespaceURI() == QLatin1String(kNsW);
+        if (isText)
+            text += n.toElement().text();
+        n = nextInTree(n, el, !isText);
+    }
     return text;
 }
 

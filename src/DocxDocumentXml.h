@@ -2,52 +2,30 @@
 // XML access shared by the package model: parsing parts into a DOM that keeps
 // every text node and namespace declaration, writing a DOM back, and the small
 // element lookups the model uses everywhere.
-#include <QBuffer>
+#include "DocxDocumentXmlReader.h"
+
 #include <QByteArray>
 #include <QDomDocument>
 #include <QDomElement>
 #include <QList>
 #include <QPair>
 #include <QString>
-#include <QXmlStreamReader>
 
 // Prefix to namespace URI bindings in force at some point of a document.
 using DocxNamespaceBindings = QList<QPair<QString, QString>>;
-
-// A stream reader over bytes in memory that decodes them a block at a time.
-// Handed the whole array at once, the reader decodes all of it first: for a
-// large part that is twice its size again in memory, and slower.
-class DocxXmlReader : public QXmlStreamReader
-{
-public:
-    explicit DocxXmlReader(const QByteArray &bytes)
-    {
-        buffer_.setData(bytes);
-        buffer_.open(QIODevice::ReadOnly);
-        setDevice(&buffer_);
-    }
-
-private:
-    QBuffer buffer_;
-};
-
-// The next token of `r`, refusing (as a reader error) what a part must not hold
-// and the stream reader lets through: a document type declaration, an element
-// or attribute name that is not a qualified XML name, a prefix declared twice
-// on one element. Every pass over a part reads through it.
-QXmlStreamReader::TokenType readNextChecked(QXmlStreamReader &r);
-// The reader's error as "XML parse error at line %1 col %2: %3".
-QString xmlErrorText(const QXmlStreamReader &r);
 
 // Namespace-aware parse. Unlike QDomDocument::setContent it keeps whitespace-only
 // text (a space between two runs is content) and keeps every namespace
 // declaration as an attribute of its element, so a part written back declares
 // what the source declared, where it declared it. Document type declarations
-// are refused. On failure `err` is "XML parse error at line %1 col %2: %3".
-bool parseXml(const QByteArray &bytes, QDomDocument &dom, QString &err);
+// are refused, and so is a part whose tree would take more than kMaxTreeBytes:
+// a part large enough for that is counted before anything is built, unless
+// `counted` says a pass over it found it within the bound already. On failure
+// `err` is "XML parse error at line %1 col %2: %3".
+bool parseXml(const QByteArray &bytes, QDomDocument &dom, QString &err, bool counted = false);
 
-// Checks that `bytes` is a well-formed XML document, with the texts of parseXml,
-// without building a tree.
+// Checks that `bytes` is a well-formed XML document parseXml takes, with its
+// texts, without building a tree.
 bool checkXml(const QByteArray &bytes, QString &err);
 
 // Parses one element given as bytes whose ancestors bind `inScope`; `el` is the
@@ -84,6 +62,10 @@ QByteArray escapeXmlText(const QString &text);
 QDomElement childElementNS(const QDomNode &parent, const char *localName, const char *namespaceUri);
 // The first element in document order below `root` in `namespaceUri` named `localName`.
 QDomElement firstElementNS(const QDomNode &root, const char *localName, const char *namespaceUri);
+// The node after `node` in document order within the subtree of `root` (null
+// past its end); with `enter` false, the children of `node` are passed over.
+// Walks built on it need no stack, however deep the tree.
+QDomNode nextInTree(const QDomNode &node, const QDomNode &root, bool enter = true);
 // The w:val attribute; empty when absent.
 QString wVal(const QDomElement &el);
 // An on/off property element: on unless its w:val is "0", "false" or "off"

@@ -7,6 +7,7 @@ inline constexpr char kNsPackageRels[] = "http://schemas.openxmlformats.org/pack
 inline constexpr char kNsContentTypes[] = "http://schemas.openxmlformats.org/package/2006/content-types";
 inline constexpr char kNsXml[] = "http://www.w3.org/XML/1998/namespace";
 inline constexpr char kNsXmlns[] = "http://www.w3.org/2000/xmlns/";
+inline constexpr char kNsW14[] = "http://schemas.microsoft.com/office/word/2010/wordml";
 inline constexpr char kNsDrawingMain[] = "http://schemas.openxmlformats.org/drawingml/2006/main";
 inline constexpr char kNsWordDrawing[] = "http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing";
 inline constexpr char kNsPicture[] = "http://schemas.openxmlformats.org/drawingml/2006/picture";

@@ -5,8 +5,11 @@
 
 #include <QHash>
 #include <QMap>
+#include <QSet>
 #include <QSizeF>
 #include <QString>
+
+#include <memory>
 
 class QTextCursor;
 class QTextDocument;
@@ -20,21 +23,27 @@ struct DocxBlockSource
     bool tocLine = false;   // shown as a table-of-contents line: a display form, not the content
 };
 
-// Per-list, per-level numbers given so far: numId -> (ilvl -> number).
-using DocxListCounters = QMap<int, QMap<int, int>>;
+// The list numbers given so far. Every instance (w:numId) of one abstract list
+// numbers on the same counters; an instance that restarts levels does so at
+// its first item.
+struct DocxListCounters
+{
+    QMap<int, QMap<int, int>> numbers;  // abstract list -> (level -> the number last given)
+    QSet<int> started;                  // instances that have numbered an item
+};
 // Relationship id -> part path of every image relationship of the body.
 using DocxImageRels = QHash<QString, QString>;
 
 class DocxReader
 {
 public:
-    // Page margins in pixels (96 per inch).
+    // Page margins in pixels (96 per inch); one inch where a section gives none.
     struct DocxMargins
     {
-        double left = 72.0;
-        double top = 72.0;
-        double right = 72.0;
-        double bottom = 72.0;
+        double left = 96.0;
+        double top = 96.0;
+        double right = 96.0;
+        double bottom = 96.0;
         double gutter = 0.0;
         double header = 48.0;
         double footer = 48.0;
@@ -54,6 +63,31 @@ public:
         double hdrDist = 48.0;
         double ftrDist = 48.0;
         bool titlePage = false;
+        bool evenAndOdd = false;
+    };
+
+    // One section of the body as pages show it: its text laid out without
+    // pages at the width of one column, its page, and the headers and footers
+    // in force (a kind the section does not name is carried over from the
+    // section before). Documents are shared between sections that show the same part.
+    struct DocxPageSection
+    {
+        std::shared_ptr<QTextDocument> body;
+        QSizeF pageSize;
+        DocxMargins margins;
+        QString start = QStringLiteral("nextPage");  // nextPage, oddPage, evenPage, continuous, nextColumn
+        int columns = 1;
+        double columnGap = 48.0;    // pixels between columns
+        int firstPageNumber = -1;   // -1: numbering continues from the section before
+        QString pageNumberFormat = QStringLiteral("decimal");  // how its page numbers are written (w:numFmt values)
+        bool titlePage = false;
+        bool bounded = false;       // the page had to be brought within printable sizes
+        std::shared_ptr<QTextDocument> headers[3];  // by HFType
+        std::shared_ptr<QTextDocument> footers[3];
+    };
+    struct DocxPageLayout
+    {
+        QList<DocxPageSection> sections;
         bool evenAndOdd = false;
     };
 
@@ -77,5 +111,11 @@ public:
     static void insertDrawingImage(QTextCursor &cursor, const QDomElement &drawing, const DocxDocument &doc,
                                    const DocxImageRels &imageRels);
     static DocxHFSet readHeadersFooters(const DocxDocument &doc);
-    static QTextDocument *renderHFPart(const QByteArray &xml, const DocxDocument &doc);
+    // The whole body, section by section, for laying out pages; the list
+    // numbers run on across sections.
+    static DocxPageLayout readPageLayout(const DocxDocument &doc);
+    // A header or footer part as rich text; `partPath` names the part, whose
+    // relationships give its pictures.
+    static QTextDocument *renderHFPart(const QByteArray &xml, const DocxDocument &doc,
+                                       const QString &partPath = QString());
 };

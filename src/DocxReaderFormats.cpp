@@ -124,11 +124,18 @@ void setFonts(QTextCharFormat &cf, const Property &p, const DocxDocument &doc)
         latin = doc.themeFont(p.attr("asciiTheme"));
     if (latin.isEmpty())
         latin = doc.themeFont(p.attr("hAnsiTheme"));
-    const QString eastAsian = p.attr("eastAsia");
-    QStringList families = cf.fontFamilies().toStringList();
+    // The families hold the Latin font first and the East Asian one second;
+    // each attribute replaces only its own, the other stays as inherited.
+    const QStringList inherited = cf.fontFamilies().toStringList();
+    if (latin.isEmpty())
+        latin = inherited.value(0);
+    QString eastAsian = p.attr("eastAsia");
+    if (eastAsian.isEmpty())
+        eastAsian = inherited.value(1);
+    QStringList families;
     if (!latin.isEmpty())
-        families = {latin};
-    if (!eastAsian.isEmpty() && !families.contains(eastAsian))
+        families.append(latin);
+    if (!eastAsian.isEmpty() && eastAsian != latin)
         families.append(eastAsian);
     if (!families.isEmpty())
         cf.setFontFamilies(families);

@@ -7,6 +7,11 @@
 namespace {
 
 const QSizeF kDefaultPageSizePx(816.0, 1056.0);  // 8.5 x 11 inches
+// Pages a printer could hold: 1 to 22 inches a side, with at least half an
+// inch between opposite margins.
+constexpr double kMinPageSidePx = 96.0;
+constexpr double kMaxPageSidePx = 22 * 96.0;
+constexpr double kMinUsablePx = 48.0;
 
 }  // namespace
 
@@ -32,9 +37,11 @@ void twipsAttrToPx(const QDomElement &el, const char *localName, double *out)
         *out = twips * kPxPerTwip;
 }
 
-QSizeF readPageSizePx(const DocxDocument &doc)
+QSizeF readPageSizePx(const DocxDocument &doc) { return sectionPageSizePx(doc.lastSection()); }
+
+QSizeF sectionPageSizePx(const QDomElement &sectPr)
 {
-    const QDomElement pgSz = firstChildByLocalName(doc.lastSection(), QStringLiteral("pgSz"));
+    const QDomElement pgSz = firstChildByLocalName(sectPr, QStringLiteral("pgSz"));
     if (pgSz.isNull())
         return kDefaultPageSizePx;
     bool okW = false;
@@ -48,17 +55,27 @@ QSizeF readPageSizePx(const DocxDocument &doc)
 
 DocxReader::DocxMargins DocxReader::readMarginsPx(const DocxDocument &doc)
 {
-    DocxMargins m;
     const QDomElement sectPr = doc.lastSection();
     if (sectPr.isNull()) {
         readerDebug() << "readMarginsPx: no sectPr found";
-        return m;
+        return {};
     }
-    const QDomElement pgMar = firstChildByLocalName(sectPr, QStringLiteral("pgMar"));
-    if (pgMar.isNull()) {
+    if (firstChildByLocalName(sectPr, QStringLiteral("pgMar")).isNull()) {
         readerDebug() << "readMarginsPx: no pgMar found";
-        return m;
+        return {};
     }
+    const DocxMargins m = sectionMarginsPx(doc, sectPr);
+    readerDebug() << "readMarginsPx: inside=" << m.left << " outside=" << m.right << " gutter=" << m.gutter
+                  << " mirror=" << m.mirror << " hdrDist=" << m.header << " ftrDist=" << m.footer;
+    return m;
+}
+
+DocxReader::DocxMargins sectionMarginsPx(const DocxDocument &doc, const QDomElement &sectPr)
+{
+    DocxReader::DocxMargins m;
+    const QDomElement pgMar = firstChildByLocalName(sectPr, QStringLiteral("pgMar"));
+    if (pgMar.isNull())
+        return m;
     twipsAttrToPx(pgMar, "left", &m.left);
     twipsAttrToPx(pgMar, "top", &m.top);
     twipsAttrToPx(pgMar, "right", &m.right);
@@ -67,29 +84,27 @@ DocxReader::DocxMargins DocxReader::readMarginsPx(const DocxDocument &doc)
     m.mirror = doc.margins().mirror;
     twipsAttrToPx(pgMar, "header", &m.header);
     twipsAttrToPx(pgMar, "footer", &m.footer);
-    readerDebug() << "readMarginsPx: inside=" << m.left << " outside=" << m.right << " gutter=" << m.gutter
-                  << " mirror=" << m.mirror << " hdrDist=" << m.header << " ftrDist=" << m.footer;
     return m;
 }
 
-QHash<QString, QString> documentRelParts(const DocxDocument &doc, bool (*accept)(const QString &type))
+bool boundPageGeometry(QSizeF &page, DocxReader::DocxMargins &m)
 {
-    QHash<QString, QString> parts;
-    const QByteArray bytes = doc.entries.value(doc.mainRelsPart());
-    if (bytes.isEmpty())
-        return parts;
-    QDomDocument rels;
-    QString err;
-    if (!parseXml(bytes, rels, err))
-        return parts;
-    const QDomNodeList list = rels.elementsByTagNameNS(QString::fromLatin1(kNsPackageRels), QStringLiteral("Relationship"));
-    for (int i = 0; i < list.size(); ++i) {
-        const QDomElement rel = list.at(i).toElement();
-        if (!accept(rel.attribute(QStringLiteral("Type"))) || rel.attribute(QStringLiteral("TargetMode")) == QLatin1String("External"))
-            continue;
-        const QString part = resolvePartTarget(doc.mainPart, rel.attribute(QStringLiteral("Target")));
-        if (!part.isEmpty())
-            parts.insert(rel.attribute(QStringLiteral("Id")), part);
-    }
-    return parts;
+    const QSizeF asked = page;
+    page = page.expandedTo(QSizeF(kMinPageSidePx, kMinPageSidePx)).boundedTo(QSizeF(kMaxPageSidePx, kMaxPageSidePx));
+    bool bounded = page != asked;
+    // Margins of a side never leave less than the smallest usable length between them.
+    auto fit = [&bounded](double &a, double &b, double side) {
+        const double room = side - kMinUsablePx;
+        if (a + b > room) {
+            const double scale = room / (a + b);
+            a *= scale;
+            b *= scale;
+            bounded = true;
+        }
+    };
+    fit(m.left, m.right, page.width());
+    fit(m.top, m.bottom, page.height());
+    m.header = qMin(m.header, page.height() / 2);
+    m.footer = qMin(m.footer, page.height() / 2);
+    return bounded;
 }

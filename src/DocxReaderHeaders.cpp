@@ -7,6 +7,9 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <algorithm>
+#include <limits>
+
 namespace {
 
 bool isHeaderOrFooterRel(const QString &type)
@@ -32,7 +35,7 @@ void readReference(DocxReader::DocxHFSet &set, const QDomElement &ref, const QHa
     const QString path = rIdToPath.value(ref.attributeNS(QString::fromLatin1(kNsR), QStringLiteral("id")));
     if (path.isEmpty() || !doc.entries.contains(path))
         return;
-    QTextDocument *rendered = DocxReader::renderHFPart(doc.entries.value(path), doc);
+    QTextDocument *rendered = DocxReader::renderHFPart(doc.entries.value(path), doc, path);
     if (!rendered)
         return;
     QTextDocument **slot = slotFor(set, ref.localName() == QLatin1String("headerReference"),
@@ -43,6 +46,18 @@ void readReference(DocxReader::DocxHFSet &set, const QDomElement &ref, const QHa
     }
     delete *slot;
     *slot = rendered;
+}
+
+// The field of a section a reference of this kind fills; null for an unknown kind.
+std::shared_ptr<QTextDocument> *sectionSlotFor(DocxReader::DocxPageSection &section, bool isHeader, const QString &kind)
+{
+    const int index = kind == QLatin1String("default") ? HFDefault
+        : kind == QLatin1String("even")                ? HFEven
+        : kind == QLatin1String("first")               ? HFFirst
+                                                       : -1;
+    if (index < 0)
+        return nullptr;
+    return isHeader ? &section.headers[index] : &section.footers[index];
 }
 
 QDomElement headerOrFooterRoot(const QDomDocument &part)
@@ -59,7 +74,7 @@ DocxReader::DocxHFSet DocxReader::readHeadersFooters(const DocxDocument &doc)
     const QString settings = QString::fromLatin1(kPartSettings);
     if (doc.entries.contains(settings))
         set.evenAndOdd = doc.entries.value(settings).contains("evenAndOddHeaders");
-    const QHash<QString, QString> rIdToPath = documentRelParts(doc, isHeaderOrFooterRel);
+    const QHash<QString, QString> rIdToPath = doc.relatedParts(doc.mainPart, isHeaderOrFooterRel);
     const QDomElement sp = doc.lastSection();
     if (sp.isNull())
         return set;
@@ -78,7 +93,34 @@ DocxReader::DocxHFSet DocxReader::readHeadersFooters(const DocxDocument &doc)
     return set;
 }
 
-QTextDocument *DocxReader::renderHFPart(const QByteArray &xml, const DocxDocument &doc)
+void readSectionHeadersFooters(const DocxDocument &doc, const QDomElement &sectPr, DocxReader::DocxPageSection &section,
+                               const DocxReader::DocxPageSection *previous, DocxRenderedParts &rendered)
+{
+    if (previous) {
+        std::copy(std::begin(previous->headers), std::end(previous->headers), std::begin(section.headers));
+        std::copy(std::begin(previous->footers), std::end(previous->footers), std::begin(section.footers));
+    }
+    section.titlePage = !firstChildByLocalName(sectPr, QStringLiteral("titlePg")).isNull();
+    for (QDomElement c = sectPr.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
+        const bool isHeader = c.localName() == QLatin1String("headerReference");
+        if (!isHeader && c.localName() != QLatin1String("footerReference"))
+            continue;
+        std::shared_ptr<QTextDocument> *slot = sectionSlotFor(section, isHeader, wAttr(c, QStringLiteral("type")));
+        const QString path = rendered.paths.value(c.attributeNS(QString::fromLatin1(kNsR), QStringLiteral("id")));
+        if (!slot || path.isEmpty() || !doc.entries.contains(path))
+            continue;
+        auto it = rendered.parts.find(path);
+        if (it == rendered.parts.end())
+            it = rendered.parts.insert(path, std::shared_ptr<QTextDocument>(
+                                                 DocxReader::renderHFPart(doc.entries.value(path), doc, path)));
+        if (*it)
+            *slot = *it;
+    }
+}
+
+DocxRenderedParts::DocxRenderedParts(const DocxDocument &doc) : paths(doc.relatedParts(doc.mainPart, isHeaderOrFooterRel)) {}
+
+QTextDocument *DocxReader::renderHFPart(const QByteArray &xml, const DocxDocument &doc, const QString &partPath)
 {
     QDomDocument part;
     QString err;
@@ -91,22 +133,9 @@ QTextDocument *DocxReader::renderHFPart(const QByteArray &xml, const DocxDocumen
         return nullptr;
     auto *qd = new QTextDocument;
     qd->setDocumentMargin(0);
-    QTextCursor cursor(qd);
-    bool firstBlock = true;
-    DocxListCounters listCounters;
-    const DocxImageRels noImages;  // pictures of header parts are not read
-    auto convert = [&](const QDomElement &p) {
-        convertParagraph(cursor, p, doc, firstBlock, listCounters, noImages, false);
-        firstBlock = false;
-    };
-    for (QDomElement c = root.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
-        if (c.localName() == QLatin1String("p")) {
-            convert(c);
-        } else if (c.localName() == QLatin1String("sdt")) {
-            for (const QDomElement &p : childElementsByLocalName(firstChildByLocalName(c, QStringLiteral("sdtContent")),
-                                                                 QStringLiteral("p")))
-                convert(p);
-        }
-    }
+    // Paragraphs, tables and content controls, as in the body; pictures
+    // through the part's own relationships.
+    const DocxSectionRange whole{QString(), 0, std::numeric_limits<int>::max()};
+    DocxBodyWalk(doc, whole, *qd, nullptr, doc.relatedParts(partPath, isImageRel)).run(root);
     return qd;
 }

@@ -9,6 +9,8 @@
 #include <QTextOption>
 #include <QTextCursor>
 
+#include <functional>
+
 class QTextBlockFormat;
 class QTextCharFormat;
 
@@ -24,9 +26,14 @@ QDomElement firstChildByLocalName(const QDomElement &parent, const QString &loca
 QString wAttr(const QDomElement &el, const QString &localName);
 void twipsAttrToPx(const QDomElement &el, const char *localName, double *out);
 QSizeF readPageSizePx(const DocxDocument &doc);
-// Relationship id -> part path of every relationship of the main document part
-// whose type `accept` takes; empty when the relationships part is missing or broken.
-QHash<QString, QString> documentRelParts(const DocxDocument &doc, bool (*accept)(const QString &type));
+// Page size and margins of one section (a w:sectPr); defaults where it says nothing.
+QSizeF sectionPageSizePx(const QDomElement &sectPr);
+DocxReader::DocxMargins sectionMarginsPx(const DocxDocument &doc, const QDomElement &sectPr);
+// Brings a page to what a printer could hold (1 to 22 inches a side, margins
+// leaving half an inch); true when anything had to change.
+bool boundPageGeometry(QSizeF &page, DocxReader::DocxMargins &margins);
+// True for the type of image relationships.
+bool isImageRel(const QString &type);
 // The font family of a w:rFonts: w:ascii, else w:hAnsi.
 QString runFontFamily(const QDomElement &rFonts);
 
@@ -34,12 +41,16 @@ QString runFontFamily(const QDomElement &rFonts);
 // The label of an item at level `ilvl` of list `numId`; `numbers` holds the
 // current number of each level of that list (ilvl's included).
 QString formatListLabel(const DocxDocument &doc, int numId, int ilvl, const QMap<int, int> &numbers);
+// `n` in a number format of lists and page numbers (w:numFmt); formats without
+// a rendering of their own, and numbers a format cannot write, in decimal digits.
+QString numberText(int n, const QString &numFmt);
 QString toLetters(int n, bool upper);
 QString toRoman(int n, bool upper);
 QString bulletGlyph(const QString &lvlText, const QString &font);
 // Numbers the item at `ilvl` of list `numId` in `listCounters`, indents and marks
-// `bf` like the level and sets the level's font on `labelFmt`; returns the label.
-// Nothing is changed and the label is empty when the list has no such level.
+// `bf` like the level and sets the level's font on `labelFmt`; returns the label
+// with what separates it from the text. Nothing is changed and the label is
+// empty when the list has no such level.
 QString applyListLevel(const DocxDocument &doc, int numId, int ilvl, DocxListCounters &listCounters,
                        QTextBlockFormat &bf, QTextCharFormat &labelFmt);
 
@@ -62,10 +73,25 @@ QTextCharFormat paragraphCharFormat(const DocxDocument &doc, const QString &styl
 // The format of a run: `base` changed by the run's character style and its own w:rPr.
 QTextCharFormat runCharFormat(const QDomElement &run, const QTextCharFormat &base, const DocxDocument &doc);
 
+// ---- pictures ----
+// The picture of a VML w:pict or w:object (v:imagedata), sized by its shape's
+// style (or the object's recorded size), at the cursor. DocxReader::insertDrawingImage
+// does the same for a w:drawing. Neither shows what a text box holds: its
+// paragraphs are converted with their own runs, pictures included. A picture
+// that cannot be decoded (a metafile, a linked or missing part) keeps its
+// place and size as a placeholder box.
+void insertVmlPicture(QTextCursor &cursor, const QDomElement &pictOrObject, const DocxDocument &doc,
+                      const DocxImageRels &imageRels);
+
 // ---- paragraphs and tables ----
 struct OptionalTwips
 {
     int value = 0;
+    bool given = false;
+};
+struct OptionalFlag
+{
+    bool value = false;
     bool given = false;
 };
 
@@ -74,47 +100,64 @@ struct DirectProperties
 {
     QString styleId;
     QString justification;
-    int before = 0, after = 0, line = 0;
+    OptionalTwips before, after;
+    int line = 0;
+    QString lineRule;
     OptionalTwips left, right, firstLine;
+    OptionalFlag keepNext, keepLines, contextualSpacing;
     bool pageBreakBefore = false;
-    int numId = -1;
+    int numId = -1;  // -1: not given; 0: no list, whatever the style says
     int ilvl = 0;
+    bool hasIlvl = false;
     QList<QTextOption::Tab> tabStops;
-    QStringList tabLeaders;  // leader name of each tab stop, same order
 };
 
 DirectProperties readDirectProperties(const QDomElement &p);
-// The effective properties of a paragraph: direct properties win over the
-// style's, except that a direct spacing of 0 does not cancel the style's and
-// the line rule always comes from the style; a list of the style fills in a
-// paragraph that names none.
+// The style a paragraph shows: the one it names, else the document's default
+// paragraph style.
+QString effectiveStyleId(const DocxDocument &doc, const QString &styleId);
+// The effective properties of a paragraph: direct properties win over those
+// of its style (a line spacing brings its own rule). The list and the level
+// each come from the paragraph when it names them, else from its style (a
+// w:numId of 0 takes the paragraph out of its style's list).
 StyleProps mergedProperties(const DocxDocument &doc, DirectProperties &d);
 
 void convertParagraph(QTextCursor &cursor, const QDomElement &p, const DocxDocument &doc, bool useCurrentBlock,
-                      DocxListCounters &listCounters, const DocxImageRels &imageRels, bool inTableCell,
+                      DocxListCounters &listCounters, const DocxImageRels &imageRels,
                       QList<DocxBlockSource> *sources = nullptr);
+// Lists in the table's cells number on `listCounters`, continuing the body's.
 void convertTable(QTextCursor &cursor, const QDomElement &tbl, const DocxDocument &doc,
-                  const DocxImageRels &imageRels, QList<DocxBlockSource> *sources = nullptr);
+                  DocxListCounters &listCounters, const DocxImageRels &imageRels,
+                  QList<DocxBlockSource> *sources = nullptr);
 
 // ---- the pipeline ----
+// Calls `visit` with each top-level element of the body, in order. A body
+// whose elements can be found in the part's bytes is parsed a batch of them at
+// a time, so its whole tree never exists; otherwise its tree is walked.
+void forEachBodyElement(DocxDocument &doc, const std::function<void(const QDomElement &)> &visit);
 // Sizes `qd` like the document's page and clears it.
 void prepareDocument(QTextDocument &qd, const DocxDocument &doc);
 
 // One walk over top-level body elements, converting those the range covers:
 // paragraphs, tables (whole, when they overlap the range) and content controls
-// (their paragraphs one by one; a table of contents is skipped). The index of
-// body paragraphs and the list numbers run on across elements.
+// (their paragraphs one by one). The index of body paragraphs and the list
+// numbers run on across elements.
 class DocxBodyWalk
 {
 public:
     DocxBodyWalk(const DocxDocument &doc, const DocxSectionRange &range, QTextDocument &qd,
                  QList<DocxBlockSource> *sources);
+    // A walk over another part than the body, whose pictures `imageRels` names.
+    DocxBodyWalk(const DocxDocument &doc, const DocxSectionRange &range, QTextDocument &qd,
+                 QList<DocxBlockSource> *sources, const DocxImageRels &imageRels);
     // Every child of `body`, in order.
     void run(const QDomElement &body);
     // One top-level body element.
     void element(const QDomElement &c);
     // The target document was cleared: the next paragraph fills its first block.
     void restart();
+    // From now on into `qd`, starting with its first block.
+    void retarget(QTextDocument &qd);
 
 private:
     bool inRange(int index) const { return index >= range_.startPara && index < range_.endPara; }
@@ -136,8 +179,25 @@ private:
     int index_ = 0;
 };
 
-// ---- HTML rendering of one section ----
-DocxSectionRange findSectionByHeading(const DocxDocument &doc, const QString &title);
-QString sectionToHtml(const DocxDocument &doc, const DocxSectionRange &range);
-QString renderSectionHtml(const DocxDocument &doc, const QString &title);
-QString paragraphToHtml(const QDomElement &p, const DocxDocument &doc);
+// ---- sections laid out as pages ----
+// Header and footer parts of a document, each rendered once however many
+// sections show it.
+struct DocxRenderedParts
+{
+    explicit DocxRenderedParts(const DocxDocument &doc);
+    QHash<QString, QString> paths;  // relationship id -> part of every header and footer
+    QHash<QString, std::shared_ptr<QTextDocument>> parts;
+};
+// Fills the headers and footers of `section` from its w:sectPr, carrying over
+// from `previous` the kinds it does not name.
+void readSectionHeadersFooters(const DocxDocument &doc, const QDomElement &sectPr, DocxReader::DocxPageSection &section,
+                               const DocxReader::DocxPageSection *previous, DocxRenderedParts &rendered);
+
+// ---- HTML rendering ----
+// The body as a UTF-8 HTML page written from its rich text: the section under
+// the heading `title` (from that heading to the next one of the same or a
+// higher level), or the whole body when `title` is empty or no heading reads
+// it. Empty when the body shows nothing.
+QString renderSectionHtml(DocxDocument &doc, const QString &title);
+// The same page handed to `write` a piece at a time, as it is written.
+void writeSectionHtml(DocxDocument &doc, const QString &title, const std::function<void(const QByteArray &)> &write);

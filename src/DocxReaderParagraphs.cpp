@@ -1,21 +1,21 @@
-// One w:p as one block: direct properties merged with the paragraph style, list
-// labels, and either the paragraph's runs or a table-of-contents line.
+// One w:p as one block: direct properties merged with the paragraph style,
+// block layout (spacing, indents, keeps, page breaks), list labels and content.
 #include "DocxReaderInternal.h"
 
-#include <QFont>
-#include <QFontMetricsF>
 #include <QTextBlock>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTextOption>
 
-#include <algorithm>
 #include <climits>
+#include <memory>
 
 namespace {
 
 constexpr int kSingleLineSpacing = 240;  // w:spacing w:line of single spacing
+constexpr int kAutoSpacingTwips = 280;   // 14 points
 
 bool parseDecimal(const QString &text, int *out)
 {
@@ -77,31 +77,39 @@ void readTabStops(const QDomElement &tabs, DirectProperties &d)
         int pos = 0;
         if (!parseDecimal(wAttr(tab, QStringLiteral("pos")), &pos) || val == QLatin1String("clear"))
             continue;
-        const QString leader = wAttr(tab, QStringLiteral("leader"));
-        d.tabStops.append(QTextOption::Tab(pos * kPxPerTwip, tabType(val), leaderDelimiter(leader)));
-        d.tabLeaders.append(leader);
+        d.tabStops.append(QTextOption::Tab(pos * kPxPerTwip, tabType(val), leaderDelimiter(wAttr(tab, QStringLiteral("leader")))));
     }
+}
+
+// Spacing before or after: automatic spacing (what web pages put around
+// paragraphs) wins over a length.
+OptionalTwips spacingOf(const QDomElement &spacing, const QString &side)
+{
+    const QString automatic = wAttr(spacing, side + QLatin1String("Autospacing"));
+    if (!automatic.isEmpty() && onOffText(automatic))
+        return {kAutoSpacingTwips, true};
+    OptionalTwips t = optionalTwips(wAttr(spacing, side));
+    t.given = t.given && t.value >= 0;
+    return t;
 }
 
 void readSpacing(const QDomElement &spacing, DirectProperties &d)
 {
-    parseDecimal(wAttr(spacing, QStringLiteral("before")), &d.before);
-    parseDecimal(wAttr(spacing, QStringLiteral("after")), &d.after);
+    d.before = spacingOf(spacing, QStringLiteral("before"));
+    d.after = spacingOf(spacing, QStringLiteral("after"));
     int line = 0;
     if (parseDecimal(wAttr(spacing, QStringLiteral("line")), &line) && line >= 1)
         d.line = line;
+    d.lineRule = wAttr(spacing, QStringLiteral("lineRule"));
 }
+
+OptionalFlag flagOf(const QDomElement &property) { return {onOffValue(property), true}; }
 
 void readNumbering(const QDomElement &numPr, DirectProperties &d)
 {
     parseDecimal(wVal(firstChildByLocalName(numPr, QStringLiteral("numId"))), &d.numId);
-    parseDecimal(wVal(firstChildByLocalName(numPr, QStringLiteral("ilvl"))), &d.ilvl);
-    if (d.numId == 0)
-        d.numId = -1;
+    d.hasIlvl = parseDecimal(wVal(firstChildByLocalName(numPr, QStringLiteral("ilvl"))), &d.ilvl);
 }
-
-
-
 
 Qt::Alignment alignmentOf(const QString &jc)
 {
@@ -126,13 +134,13 @@ void setLineHeight(QTextBlockFormat &bf, int line, const QString &rule)
         bf.setLineHeight(line * 100.0 / kSingleLineSpacing, QTextBlockFormat::ProportionalHeight);
 }
 
-QTextBlockFormat blockFormat(const StyleProps &s, const DirectProperties &d, bool inTableCell)
+QTextBlockFormat blockFormat(const StyleProps &s, const DirectProperties &d, const QString &styleId)
 {
     QTextBlockFormat bf;
     bf.setAlignment(alignmentOf(s.jc));
-    if (!inTableCell && s.spaceBefore >= 1)
+    if (s.spaceBefore >= 1)
         bf.setTopMargin(s.spaceBefore * kPxPerTwip);
-    if (!inTableCell && s.spaceAfter >= 1)
+    if (s.spaceAfter >= 1)
         bf.setBottomMargin(s.spaceAfter * kPxPerTwip);
     setLineHeight(bf, s.line, s.lineRule);
     if (s.indLeft != 0)
@@ -145,7 +153,31 @@ QTextBlockFormat blockFormat(const StyleProps &s, const DirectProperties &d, boo
         bf.setTabPositions(d.tabStops);
     if (s.pageBreakBefore)
         bf.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    if (s.keepNext)
+        bf.setProperty(KeepWithNextProperty, true);
+    if (s.keepLines)
+        bf.setProperty(KeepLinesTogetherProperty, true);
+    bf.setProperty(ParagraphStyleProperty, styleId);
+    if (s.contextualSpacing)
+        bf.setProperty(ContextualSpacingProperty, true);
     return bf;
+}
+
+// Paragraphs of one style that ask for contextual spacing drop the spacing
+// between them: the previous block's after, this one's before.
+void applyContextualSpacing(QTextCursor &cursor, QTextBlockFormat &bf)
+{
+    const QTextBlock previous = cursor.block();
+    QTextBlockFormat before = previous.blockFormat();
+    if (!before.hasProperty(ParagraphStyleProperty)
+        || before.stringProperty(ParagraphStyleProperty) != bf.stringProperty(ParagraphStyleProperty))
+        return;
+    if (bf.boolProperty(ContextualSpacingProperty))
+        bf.setTopMargin(0);
+    if (before.boolProperty(ContextualSpacingProperty)) {
+        before.setBottomMargin(0);
+        QTextCursor(previous).setBlockFormat(before);
+    }
 }
 
 // ---- writing the block -------------------------------------------------------
@@ -162,27 +194,61 @@ void writeBlock(QTextCursor &cursor, bool useCurrentBlock, const QTextBlockForma
     }
 }
 
+// A line break inside a paragraph continues it in a block of its own: the
+// paragraph's spacing stays around the whole paragraph and its first-line
+// indent on its first line.
+void joinContinuationBlocks(QTextDocument *qd, int firstBlock, int lastBlock)
+{
+    for (int n = firstBlock; n <= lastBlock; ++n) {
+        const QTextBlock block = qd->findBlockByNumber(n);
+        QTextBlockFormat fmt = block.blockFormat();
+        if (n > firstBlock) {
+            fmt.setTopMargin(0);
+            fmt.setTextIndent(0);
+        }
+        if (n < lastBlock)
+            fmt.setBottomMargin(0);
+        if (fmt != block.blockFormat())
+            QTextCursor(block).setBlockFormat(fmt);
+    }
+}
+
 void insertListLabel(QTextCursor &cursor, const QString &label, QTextCharFormat labelFmt)
 {
     if (label.isEmpty())
         return;
     labelFmt.setProperty(ListLabelProperty, true);
-    cursor.insertText(label + QLatin1Char(' '), labelFmt);
+    cursor.insertText(label, labelFmt);
 }
 
 }  // namespace
 
+QString effectiveStyleId(const DocxDocument &doc, const QString &styleId)
+{
+    return styleId.isEmpty() || !doc.styleMap.contains(styleId) ? doc.defaultParagraphStyle : styleId;
+}
+
 StyleProps mergedProperties(const DocxDocument &doc, DirectProperties &d)
 {
-    StyleProps s = doc.resolveStyle(d.styleId);
+    StyleProps s = doc.resolveStyle(effectiveStyleId(doc, d.styleId));
     if (!d.justification.isEmpty())
         s.jc = d.justification;
-    if (d.before > 0)
-        s.spaceBefore = d.before;
-    if (d.after > 0)
-        s.spaceAfter = d.after;
-    if (d.line > 0)
+    if (d.before.given)
+        s.spaceBefore = d.before.value;
+    if (d.after.given)
+        s.spaceAfter = d.after.value;
+    if (d.line > 0) {
         s.line = d.line;
+        s.lineRule = d.lineRule;
+    } else if (!d.lineRule.isEmpty()) {
+        s.lineRule = d.lineRule;
+    }
+    if (d.keepNext.given)
+        s.keepNext = d.keepNext.value;
+    if (d.keepLines.given)
+        s.keepLines = d.keepLines.value;
+    if (d.contextualSpacing.given)
+        s.contextualSpacing = d.contextualSpacing.value;
     if (d.left.given)
         s.indLeft = d.left.value;
     if (d.right.given)
@@ -190,10 +256,10 @@ StyleProps mergedProperties(const DocxDocument &doc, DirectProperties &d)
     if (d.firstLine.given)
         s.indFirstLine = d.firstLine.value;
     s.pageBreakBefore = d.pageBreakBefore || (s.hasPageBreakBefore && s.pageBreakBefore);
-    if (d.numId == -1 && s.numId >= 1) {
+    if (d.numId == -1)
         d.numId = s.numId;
-        d.ilvl = s.ilvl;
-    }
+    if (!d.hasIlvl)
+        d.ilvl = s.hasIlvl ? s.ilvl : 0;
     return s;
 }
 
@@ -215,6 +281,12 @@ DirectProperties readDirectProperties(const QDomElement &p)
             d.firstLine = firstLineIndent(c);
         } else if (name == QLatin1String("pageBreakBefore")) {
             d.pageBreakBefore = true;
+        } else if (name == QLatin1String("keepNext")) {
+            d.keepNext = flagOf(c);
+        } else if (name == QLatin1String("keepLines")) {
+            d.keepLines = flagOf(c);
+        } else if (name == QLatin1String("contextualSpacing")) {
+            d.contextualSpacing = flagOf(c);
         } else if (name == QLatin1String("numPr")) {
             readNumbering(c, d);
         } else if (name == QLatin1String("tabs")) {
@@ -226,12 +298,13 @@ DirectProperties readDirectProperties(const QDomElement &p)
 
 
 void convertParagraph(QTextCursor &cursor, const QDomElement &p, const DocxDocument &doc, bool useCurrentBlock,
-                      DocxListCounters &listCounters, const DocxImageRels &imageRels, bool inTableCell,
-                      QList<DocxBlockSource> *sources)
+                      DocxListCounters &listCounters, const DocxImageRels &imageRels, QList<DocxBlockSource> *sources)
 {
     DirectProperties direct = readDirectProperties(p);
     const StyleProps style = mergedProperties(doc, direct);
-    QTextBlockFormat bf = blockFormat(style, direct, inTableCell);
+    QTextBlockFormat bf = blockFormat(style, direct, effectiveStyleId(doc, direct.styleId));
+    if (!useCurrentBlock)
+        applyContextualSpacing(cursor, bf);
     const QTextCharFormat bcf = paragraphCharFormat(doc, direct.styleId);
     QTextCharFormat labelFmt = bcf;
     QString label;
@@ -246,6 +319,9 @@ void convertParagraph(QTextCursor &cursor, const QDomElement &p, const DocxDocum
     cursor.block().setUserData(new DocxBlockOrigin(origin, -1));
     insertListLabel(cursor, label, labelFmt);
     convertRuns(cursor, p, bcf, doc, imageRels, origin, direct.tabStops);
+    const int lastBlock = cursor.block().blockNumber();
+    if (lastBlock > firstBlock)
+        joinContinuationBlocks(cursor.document(), firstBlock, lastBlock);
     if (sources)
-        sources->append({p, firstBlock, cursor.block().blockNumber(), false});
+        sources->append({p, firstBlock, lastBlock, false});
 }

@@ -1,6 +1,5 @@
-// The Reader's driver: sizes the rich-text document like the page, walks the
-// top-level children of the body over the requested paragraph range and closes
-// up the spacing between items of one list.
+// The Reader's driver: sizes the rich-text document like the page and walks
+// the top-level children of the body over the requested paragraph range.
 #include "DocxNamespaces.h"
 #include "DocxReaderInternal.h"
 
@@ -15,10 +14,8 @@ namespace {
 
 // The host's event loop runs (user input excluded) after this many top-level paragraphs.
 constexpr int kParagraphsPerEventBreak = 128;
-
-const char kImageRelType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/image";
-
-bool isImageRel(const QString &type) { return type == QLatin1String(kImageRelType); }
+// A body read element by element is parsed this many bytes of elements at a time.
+constexpr qsizetype kBodyBatchBytes = 256 * 1024;
 
 void letEventsRun()
 {
@@ -45,7 +42,13 @@ void prepareDocument(QTextDocument &qd, const DocxDocument &doc)
 
 DocxBodyWalk::DocxBodyWalk(const DocxDocument &doc, const DocxSectionRange &range, QTextDocument &qd,
                            QList<DocxBlockSource> *sources)
-    : doc_(doc), range_(range), cursor_(&qd), sources_(sources), imageRels_(documentRelParts(doc, isImageRel))
+    : DocxBodyWalk(doc, range, qd, sources, doc.relatedParts(doc.mainPart, isImageRel))
+{
+}
+
+DocxBodyWalk::DocxBodyWalk(const DocxDocument &doc, const DocxSectionRange &range, QTextDocument &qd,
+                           QList<DocxBlockSource> *sources, const DocxImageRels &imageRels)
+    : doc_(doc), range_(range), cursor_(&qd), sources_(sources), imageRels_(imageRels)
 {
 }
 
@@ -89,10 +92,16 @@ void DocxBodyWalk::restart()
     first_ = true;
 }
 
+void DocxBodyWalk::retarget(QTextDocument &qd)
+{
+    cursor_ = QTextCursor(&qd);
+    first_ = true;
+}
+
 void DocxBodyWalk::paragraph(const QDomElement &p)
 {
     if (inRange(index_)) {
-        convertParagraph(cursor_, p, doc_, first_, listCounters_, imageRels_, false, sources_);
+        convertParagraph(cursor_, p, doc_, first_, listCounters_, imageRels_, sources_);
         first_ = false;
     }
     ++index_;
@@ -102,7 +111,7 @@ void DocxBodyWalk::table(const QDomElement &tbl)
 {
     const int n = paragraphCountOf(tbl);
     if (index_ + n > range_.startPara && index_ < range_.endPara) {
-        convertTable(cursor_, tbl, doc_, imageRels_, sources_);
+        convertTable(cursor_, tbl, doc_, listCounters_, imageRels_, sources_);
         first_ = false;
     }
     index_ += n;
@@ -124,40 +133,32 @@ int DocxBodyWalk::paragraphCountOf(const QDomElement &container)
     return int(paragraphs.size());
 }
 
-namespace {
-
-bool isListItemOf(const QTextBlock &block, int numId, int level)
+void forEachBodyElement(DocxDocument &doc, const std::function<void(const QDomElement &)> &visit)
 {
-    const QTextBlockFormat fmt = block.blockFormat();
-    return fmt.intProperty(ListNumIdProperty) == numId && fmt.intProperty(ListLevelProperty) == level;
-}
-
-void setBlockMargin(const QTextBlock &block, bool top)
-{
-    QTextBlockFormat fmt = block.blockFormat();
-    if (top)
-        fmt.setTopMargin(0);
-    else
-        fmt.setBottomMargin(0);
-    QTextCursor(block).setBlockFormat(fmt);
-}
-
-// Items of one list at one level sit without paragraph spacing between them.
-void tightenListSpacing(QTextDocument &qd)
-{
-    for (QTextBlock cur = qd.begin(); cur.isValid(); cur = cur.next()) {
-        const QTextBlock nxt = cur.next();
-        if (!nxt.isValid())
-            break;
-        const int numId = cur.blockFormat().intProperty(ListNumIdProperty);
-        if (numId >= 1 && isListItemOf(nxt, numId, cur.blockFormat().intProperty(ListLevelProperty))) {
-            setBlockMargin(cur, false);
-            setBlockMargin(nxt, true);
+    DocxBodyLayout layout;
+    if (!doc.bodyLayout(layout)) {
+        const QDomElement body = firstElementNS(std::as_const(doc).dom(), "body", kNsW);
+        for (QDomElement c = body.firstChildElement(); !c.isNull(); c = c.nextSiblingElement())
+            visit(c);
+        return;
+    }
+    const QByteArray bytes = doc.entries.value(doc.mainPart);
+    const QList<DocxBodyChild> &children = layout.children;
+    for (qsizetype first = 0; first < children.size();) {
+        qsizetype last = first + 1;
+        while (last < children.size() && children[last].end - children[first].start < kBodyBatchBytes)
+            ++last;
+        const qsizetype start = children[first].start;
+        QDomDocument batch;
+        QDomElement el;
+        QString err;
+        if (parseFragment(bytes.mid(start, children[last - 1].end - start), layout.bodyScope, batch, el, err)) {
+            for (; !el.isNull(); el = el.nextSiblingElement())
+                visit(el);
         }
+        first = last;
     }
 }
-
-}  // namespace
 
 bool DocxReader::populate(const DocxDocument &doc, const DocxSectionRange &range, QTextDocument *qd,
                           QList<DocxBlockSource> *sources)
@@ -172,6 +173,5 @@ bool DocxReader::populate(const DocxDocument &doc, const DocxSectionRange &range
     if (body.isNull())
         return false;
     DocxBodyWalk(doc, range, *qd, sources).run(body);
-    tightenListSpacing(*qd);
     return true;
 }

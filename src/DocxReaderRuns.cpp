@@ -264,7 +264,7 @@ private:
         } else if (name == QLatin1String("drawing")) {
             picture(c, [&] { DocxReader::insertDrawingImage(cursor_, c, doc_, imageRels_); });
         } else if (name == QLatin1String("pict") || name == QLatin1String("object")) {
-            picture(c, [] {});
+            picture(c, [&] { insertVmlPicture(cursor_, c, doc_, imageRels_); });
         } else if (name == QLatin1String("AlternateContent")) {
             const QDomElement chosen = chosenAlternative(c);
             for (QDomElement a = chosen.firstChildElement(); !a.isNull(); a = a.nextSiblingElement())

@@ -15,8 +15,9 @@
 namespace {
 
 // Tables nested deeper than this are not built as tables: their paragraphs are
-// converted one after another into the enclosing cell.
-constexpr int kMaxTableNesting = 32;
+// converted one after another into the enclosing cell. Laying out a table lays
+// out its cells twice, so each level of nesting doubles the layout's work.
+constexpr int kMaxTableNesting = 8;
 // Horizontal spans may widen a table by at most this many columns beyond its
 // grid or its widest row of cells.
 constexpr int kMaxColumnsBeyondGrid = 64;
@@ -40,6 +41,13 @@ struct Merge
     int row, column, rows, columns;
 };
 
+struct RowInfo
+{
+    QList<CellInfo> cells;
+    int skippedBefore = 0;  // grid columns left empty before the first cell
+    int skippedAfter = 0;   // and after the last
+};
+
 struct TableLayout
 {
     QList<QList<CellInfo>> rows;
@@ -53,6 +61,7 @@ struct TableContext
     const DocxDocument &doc;
     const DocxImageRels &imageRels;
     QList<DocxBlockSource> *sources;
+    DocxListCounters &listCounters;  // lists number on across cells and the body around
 };
 
 // Rows of a table (or cells of a row) as the paragraph index finds them: the
@@ -99,19 +108,48 @@ CellInfo readCell(const QDomElement &tc)
     return cell;
 }
 
-// Places the cells of a row on the grid. Spans are cut so that the row stays
-// within `columnLimit` while every later cell keeps at least one column.
-int placeRow(QList<CellInfo> &row, int columnLimit)
+// The number of grid columns, from the first, whose widths add up to about
+// `width` twips (the nearest sum).
+int columnsOfWidth(const QList<int> &gridWidths, int width)
 {
-    int column = 0;
-    for (qsizetype i = 0; i < row.size(); ++i) {
-        const int cellsAfter = int(row.size() - i - 1);
-        CellInfo &cell = row[i];
+    int sum = 0;
+    for (qsizetype i = 0; i < gridWidths.size(); ++i) {
+        if (width <= sum + gridWidths[i] / 2)
+            return int(i);
+        sum += gridWidths[i];
+    }
+    return int(gridWidths.size());
+}
+
+// Grid columns a row leaves empty on one side: w:gridBefore (w:gridAfter), or
+// the columns that w:wBefore (w:wAfter) measures when the count is not given.
+int skippedColumns(const QDomElement &trPr, const char *count, const char *width, const QList<int> &gridWidths)
+{
+    bool ok = false;
+    const int n = wVal(firstChildByLocalName(trPr, QString::fromLatin1(count))).toInt(&ok);
+    if (ok)
+        return qMax(0, n);
+    const QDomElement w = firstChildByLocalName(trPr, QString::fromLatin1(width));
+    const int twips = wAttr(w, QStringLiteral("w")).toInt(&ok);
+    const QString type = wAttr(w, QStringLiteral("type"));
+    return ok && twips > 0 && (type.isEmpty() || type == QLatin1String("dxa")) ? columnsOfWidth(gridWidths, twips) : 0;
+}
+
+// Places the cells of a row on the grid after the columns it skips. Skipped
+// columns and spans are cut so that the row stays within `columnLimit` while
+// every cell keeps at least one column; returns the columns the row takes.
+int placeRow(RowInfo &row, int columnLimit)
+{
+    QList<CellInfo> &cells = row.cells;
+    int column = qMin(row.skippedBefore, columnLimit - int(cells.size()));
+    for (qsizetype i = 0; i < cells.size(); ++i) {
+        const int cellsAfter = int(cells.size() - i - 1);
+        CellInfo &cell = cells[i];
         cell.span = qMin(cell.span, columnLimit - column - cellsAfter);
         cell.column = column;
         column += cell.span;
     }
-    return column;
+    return qMin(columnLimit, column + row.skippedAfter);
 }
 
 int rowSpanFrom(const TableLayout &layout, int row, int column)
@@ -128,26 +166,40 @@ int rowSpanFrom(const TableLayout &layout, int row, int column)
     return rowSpan;
 }
 
+QList<int> gridWidths(const QDomElement &tbl)
+{
+    QList<int> widths;
+    for (const QDomElement &col : childElementsByLocalName(firstChildByLocalName(tbl, QStringLiteral("tblGrid")),
+                                                           QStringLiteral("gridCol")))
+        widths.append(qMax(0, wAttr(col, QStringLiteral("w")).toInt()));
+    return widths;
+}
+
 TableLayout layoutTable(const QDomElement &tbl)
 {
-    TableLayout layout;
+    const QList<int> grid = gridWidths(tbl);
+    QList<RowInfo> rows;
     int widestRow = 0;
     for (const QDomElement &tr : ownedElements(tbl, QStringLiteral("tr"), QStringLiteral("tbl"))) {
-        QList<CellInfo> row;
+        RowInfo row;
         for (const QDomElement &tc : ownedElements(tr, QStringLiteral("tc"), QStringLiteral("tr")))
-            row.append(readCell(tc));
-        if (row.isEmpty())
+            row.cells.append(readCell(tc));
+        if (row.cells.isEmpty())
             continue;
-        widestRow = qMax(widestRow, int(row.size()));
-        layout.rows.append(row);
+        const QDomElement trPr = firstChildByLocalName(tr, QStringLiteral("trPr"));
+        row.skippedBefore = skippedColumns(trPr, "gridBefore", "wBefore", grid);
+        row.skippedAfter = skippedColumns(trPr, "gridAfter", "wAfter", grid);
+        widestRow = qMax(widestRow, int(row.cells.size()));
+        rows.append(row);
     }
-    const int gridCols = int(childElementsByLocalName(firstChildByLocalName(tbl, QStringLiteral("tblGrid")),
-                                                      QStringLiteral("gridCol"))
-                                 .size());
+    TableLayout layout;
+    const int gridCols = int(grid.size());
     const int columnLimit = qMax(gridCols, widestRow) + kMaxColumnsBeyondGrid;
     layout.numCols = gridCols;
-    for (QList<CellInfo> &row : layout.rows)
+    for (RowInfo &row : rows) {
         layout.numCols = qMax(layout.numCols, placeRow(row, columnLimit));
+        layout.rows.append(row.cells);
+    }
 
     for (int r = 0; r < layout.rows.size(); ++r) {
         for (const CellInfo &cell : layout.rows[r]) {
@@ -195,19 +247,17 @@ void convertAsParagraphs(QTextCursor &cursor, const QDomElement &tbl, const Tabl
 {
     QList<QDomElement> paragraphs;
     DocxDocument::collectParagraphs(tbl, paragraphs);
-    DocxListCounters listCounters;
     for (const QDomElement &p : paragraphs)
-        convertParagraph(cursor, p, ctx.doc, false, listCounters, ctx.imageRels, true, ctx.sources);
+        convertParagraph(cursor, p, ctx.doc, false, ctx.listCounters, ctx.imageRels, ctx.sources);
 }
 
 void fillCell(QTextTableCell &qtCell, const CellInfo &cell, const TableContext &ctx, int depth)
 {
     QTextCursor cc = qtCell.firstCursorPosition();
     bool first = true;
-    DocxListCounters listCounters;  // lists inside a cell number on their own
     for (QDomElement c = cell.element.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
         if (c.localName() == QLatin1String("p")) {
-            convertParagraph(cc, c, ctx.doc, first, listCounters, ctx.imageRels, true, ctx.sources);
+            convertParagraph(cc, c, ctx.doc, first, ctx.listCounters, ctx.imageRels, ctx.sources);
             first = false;
         } else if (c.localName() == QLatin1String("tbl")) {
             convertTableAt(cc, c, ctx, depth + 1);
@@ -251,7 +301,7 @@ void convertTableAt(QTextCursor &cursor, const QDomElement &tbl, const TableCont
 }  // namespace
 
 void convertTable(QTextCursor &cursor, const QDomElement &tbl, const DocxDocument &doc,
-                  const DocxImageRels &imageRels, QList<DocxBlockSource> *sources)
+                  DocxListCounters &listCounters, const DocxImageRels &imageRels, QList<DocxBlockSource> *sources)
 {
-    convertTableAt(cursor, tbl, TableContext{doc, imageRels, sources}, 0);
+    convertTableAt(cursor, tbl, TableContext{doc, imageRels, sources, listCounters}, 0);
 }

@@ -15,42 +15,8 @@
 
 namespace {
 
-constexpr char kNsW14[] = "http://schemas.microsoft.com/office/word/2010/wordml";
-
-// The paragraph new paragraphs are made from. A section break in its
-// properties is not copied: the template itself stays, emptied, to keep it.
-struct ParagraphTemplate
-{
-    QDomElement para;
-    QDomElement protoPPr;  // its properties less any section break
-    bool sectionBreak = false;
-
-    explicit ParagraphTemplate(const QDomElement &p) : para(p)
-    {
-        const QDomElement pPr = childElementsByLocalName(p, QStringLiteral("pPr")).value(0);
-        if (pPr.isNull())
-            return;
-        protoPPr = pPr.cloneNode(true).toElement();
-        for (const QDomElement &sectPr : childElementsByLocalName(protoPPr, QStringLiteral("sectPr"))) {
-            protoPPr.removeChild(sectPr);
-            sectionBreak = true;
-        }
-    }
-
-    // A new paragraph: same name and attributes (less the ids that must stay
-    // unique per paragraph) and a copy of the properties.
-    QDomElement newParagraph() const
-    {
-        QDomElement p = para.cloneNode(false).toElement();
-        for (const char *unique : {"paraId", "textId"})
-            p.removeAttributeNS(QString::fromLatin1(kNsW14), QString::fromLatin1(unique));
-        if (!protoPPr.isNull())
-            p.appendChild(protoPPr.cloneNode(true));
-        return p;
-    }
-};
-
-// The same template for paragraphs written as text.
+// The paragraph new paragraphs are made from, as text. A section break in
+// its properties is not copied: the template itself stays, emptied, to keep it.
 struct NewParagraphTemplate
 {
     DocxParagraphTemplate text;
@@ -59,9 +25,8 @@ struct NewParagraphTemplate
     // `scope` is what is bound where the new paragraphs go.
     NewParagraphTemplate(const QDomElement &templatePara, const DocxNamespaceBindings &scope)
     {
-        const ParagraphTemplate tree(templatePara);
-        sectionBreak = tree.sectionBreak;
-        QDomElement p = tree.newParagraph();
+        sectionBreak = !childElementNS(childElementNS(templatePara, "pPr", kNsW), "sectPr", kNsW).isNull();
+        QDomElement p = paragraphLike(templatePara);
         const QDomElement pPr = childElementsByLocalName(p, QStringLiteral("pPr")).value(0);
         for (QDomElement c = pPr.firstChildElement(); !c.isNull(); c = c.nextSiblingElement())
             text.properties.keep(c.localName(), serializeXmlElement(c, scope));
@@ -228,7 +193,6 @@ QDomElement topLevelAncestor(const QDomElement &body, QDomElement el)
     return el;
 }
 
-bool isLocal(const QDomNode &n, const char *name) { return n.localName() == QLatin1String(name); }
 
 // The full build on the body tree: each new element is written as text, as
 // the build on the bytes writes it, and parsed into the tree.
@@ -304,13 +268,12 @@ bool buildIntoBytes(DocxDocument &doc, const SourceWalk &walk, bool fromHtml, co
     handled = false;
     const DocxBodyChild *first = nullptr;
     for (const DocxBodyChild &c : layout.children) {
-        if (c.inW && (c.localName == QLatin1String("p") || c.localName == QLatin1String("tbl")
-                      || c.localName == QLatin1String("sdt"))) {
+        if (c.kind != DocxBodyElement::Other) {
             first = &c;
             break;
         }
     }
-    if (!first || first->localName != QLatin1String("p"))
+    if (!first || first->kind != DocxBodyElement::Paragraph)
         return false;
     QByteArray bytes = doc.entries.value(doc.mainPart);
     QDomDocument scratch;
@@ -452,83 +415,4 @@ bool DocxWriter::buildFromHtml(DocxDocument &doc, const QString &html, qsizetype
 bool DocxWriter::buildAndSave(DocxDocument &doc, const QString &html)
 {
     return buildFromHtml(doc, html) && save(doc);
-}
-
-namespace {
-
-// Removes a range paragraph. One that is the last paragraph of its table cell
-// or content control is emptied instead, as its container needs a paragraph.
-void removeRangeParagraph(QDomElement &p)
-{
-    QDomNode parent = p.parentNode();
-    const bool lastInContainer = !isLocal(parent, "body") && childElementsByLocalName(parent, QStringLiteral("p")).size() == 1;
-    if (!lastInContainer) {
-        parent.removeChild(p);
-        return;
-    }
-    for (QDomElement c = p.firstChildElement(); !c.isNull();) {
-        const QDomElement next = c.nextSiblingElement();
-        if (!isLocal(c, "pPr"))
-            p.removeChild(c);
-        c = next;
-    }
-}
-
-}  // namespace
-
-bool DocxWriter::saveSection(DocxDocument &doc, const QTextDocument *editor, const DocxSectionRange &range,
-                             int editorStart)
-{
-    if (!doc.isValid() || !editor || range.startPara < 0 || range.endPara <= range.startPara)
-        return false;
-    const int count = range.endPara - range.startPara;
-    QList<QTextBlock> editorBlocks;
-    int index = 0;
-    for (QTextBlock b = editor->begin(); b.isValid(); b = b.next(), ++index) {
-        if (index < editorStart)
-            continue;
-        if (index >= editorStart + count + 1)
-            break;
-        if (b == editor->lastBlock() && b.text().isEmpty())
-            break;
-        editorBlocks.append(b);
-    }
-    if (editorBlocks.isEmpty())
-        editorBlocks.append(editor->begin());
-
-    QDomDocument &dom = doc.dom();
-    if (bodyOf(dom).isNull()) {
-        writerWarning() << "DocxWriter: no body element";
-        return false;
-    }
-    const QList<QDomElement> paragraphs = doc.paragraphs();
-    if (range.endPara > paragraphs.size() || range.startPara >= paragraphs.size()) {
-        writerWarning() << "DocxWriter: range out of bounds" << range.startPara << range.endPara << "max"
-                        << paragraphs.size();
-        return false;
-    }
-    auto docPara = [&](int i) { return paragraphs[range.startPara + i]; };
-    const int m = int(editorBlocks.size());
-    for (int i = 0; i < qMin(m, count); ++i) {
-        QDomElement p = docPara(i);
-        writeParagraph(doc, p, editorBlocks[i]);
-    }
-    if (m > count) {
-        // Extra blocks become paragraphs after the range's last one, in its container.
-        QDomElement insertAfter = docPara(count - 1);
-        const ParagraphTemplate templ(insertAfter);
-        for (int i = count; i < m; ++i) {
-            QDomElement newPara = templ.newParagraph();
-            writeParagraph(doc, newPara, editorBlocks[i]);
-            insertAfter.parentNode().insertAfter(newPara, insertAfter);
-            insertAfter = newPara;
-        }
-    } else {
-        for (int i = count - 1; i >= m; --i) {
-            QDomElement victim = docPara(i);
-            removeRangeParagraph(victim);
-        }
-    }
-    doc.buildIndex();
-    return true;
 }

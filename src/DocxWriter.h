@@ -105,8 +105,4 @@ public:
     // sourceParagraphs before editing) that no block comes from any more is
     // removed. Returns the number of paragraphs written back.
     static int writeBack(DocxDocument &doc, const QTextDocument &editor, const DocxSourceList &converted);
-    // Rewrites the paragraphs of `range` from the blocks of `editor` from block
-    // `editorStart` on, pairing them by position.
-    static bool saveSection(DocxDocument &doc, const QTextDocument *editor, const DocxSectionRange &range,
-                            int editorStart);
 };

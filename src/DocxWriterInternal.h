@@ -86,9 +86,6 @@ void asHyperlinkRun(DocxRunProps &props);
 // Appends <w:rPr> with the chosen properties that say something, in order;
 // nothing when none does.
 void appendRunPropsXml(QByteArray &out, const DocxRunProps &props, DocxRunPropertySet which = kAllRunProperties);
-// The same as a w:rPr element of `dom` (empty when nothing is said).
-QDomElement runPropsElement(QDomDocument &dom, const DocxRunProps &props,
-                            DocxRunPropertySet which = kAllRunProperties);
 // The properties whose values differ between two records.
 DocxRunPropertySet runPropsDiffer(const DocxRunProps &a, const DocxRunProps &b);
 // Writes the chosen properties into the w:rPr of an existing run (made when
@@ -185,19 +182,20 @@ QDomElement makeDrawingRun(QDomDocument &dom, const QString &rId, qint64 cx, qin
                            const QString &description = {}, const QString &svgRelId = {});
 
 // ---- paragraphs and runs ----
+inline bool isLocal(const QDomNode &n, const char *name) { return n.localName() == QLatin1String(name); }
 // The order w:pPr wants its children in, and where a child of that local
 // name stands in it.
 const QStringList &paragraphPropertyOrder();
 int propertyRank(QStringView name);
-void writeParagraph(DocxDocument &doc, QDomElement &p, const QTextBlock &block);
-// The same for a paragraph that the rich text holds as several blocks: their
-// content is joined with line breaks (page breaks where a block starts a page).
-void writeParagraphBlocks(DocxDocument &doc, QDomElement &p, const QList<QTextBlock> &blocks);
 // True when `scope` binds "w" and "r" to their namespaces, as runs written as
 // text assume.
 bool bindsRunPrefixes(const DocxNamespaceBindings &scope);
 // Removes the runs, hyperlinks and tracked changes of a paragraph.
 void removeRunContent(QDomElement &p);
+// A new empty paragraph like `p`: its attributes less the ids that must stay
+// unique, its properties less a section break and the tracked changes of `p`
+// itself (its mark's insertion or deletion, its property changes).
+QDomElement paragraphLike(const QDomElement &p);
 QString alignmentJc(const QTextBlock &block);
 // A new paragraph as text, made from `templ` (a bare w:p in table cells): its
 // alignment, layout, style and numbering, and its runs (bookmarks, links,

@@ -24,7 +24,6 @@
 
 namespace {
 
-constexpr char kNsW14[] = "http://schemas.microsoft.com/office/word/2010/wordml";
 constexpr qint64 kEmuPerPixel = 9525;
 const QChar kObjectReplacement(QChar::ObjectReplacementCharacter);
 
@@ -91,7 +90,6 @@ bool unchanged(const QList<Segment> &segments, const DocxParagraphSource &source
     return true;
 }
 
-bool isLocal(const QDomNode &n, const char *name) { return n.localName() == QLatin1String(name); }
 
 // The run holding `leaf`, and the child of that run the leaf is or lies in.
 struct RunPlace
@@ -510,32 +508,6 @@ void setAlignment(QDomElement p, int alignment)
     QDomElement e = createW(p.ownerDocument(), "jc");
     setWAttr(e, "val", jc);
     insertInOrder(pPr, e, paragraphPropertyOrder());
-}
-
-void removeChildrenNamed(QDomElement parent, std::initializer_list<const char *> names)
-{
-    for (const char *name : names) {
-        for (const QDomElement &e : childElementsByLocalName(parent, QString::fromLatin1(name)))
-            parent.removeChild(e);
-    }
-}
-
-// A new paragraph like `p`: its attributes less the ids that must stay
-// unique, and its properties less a section break and the tracked changes
-// of `p` itself (its mark's insertion or deletion, its property changes).
-QDomElement paragraphLike(const QDomElement &p)
-{
-    QDomElement fresh = p.cloneNode(false).toElement();
-    for (const char *unique : {"paraId", "textId"})
-        fresh.removeAttributeNS(QString::fromLatin1(kNsW14), QString::fromLatin1(unique));
-    const QDomElement pPr = childElementNS(p, "pPr", kNsW);
-    if (!pPr.isNull()) {
-        QDomElement copy = pPr.cloneNode(true).toElement();
-        removeChildrenNamed(copy, {"sectPr", "pPrChange"});
-        removeChildrenNamed(childElementNS(copy, "rPr", kNsW), {"ins", "del", "moveFrom", "moveTo", "rPrChange"});
-        fresh.appendChild(copy);
-    }
-    return fresh;
 }
 
 // A paragraph no block comes from any more. One that is the last paragraph

@@ -18,92 +18,17 @@ constexpr qint64 kEmuPerPixel = 9525;
 constexpr int kDefaultHalfPoints = 24;  // 12 pt, the medium size of a page
 constexpr char kFieldResult[] = "1";
 
-bool isRunContent(const QDomElement &e)
+void removeChildrenNamed(QDomElement parent, std::initializer_list<const char *> names)
 {
-    const QString n = e.localName();
-    return n == QLatin1String("r") || n == QLatin1String("hyperlink") || n == QLatin1String("ins")
-        || n == QLatin1String("del");
-}
-
-void removeChildren(QDomElement &parent, bool (*which)(const QDomElement &))
-{
-    for (QDomElement c = parent.firstChildElement(); !c.isNull();) {
-        const QDomElement next = c.nextSiblingElement();
-        if (which(c))
-            parent.removeChild(c);
-        c = next;
+    for (const char *name : names) {
+        for (const QDomElement &e : childElementsByLocalName(parent, QString::fromLatin1(name)))
+            parent.removeChild(e);
     }
-}
-
-void setAlignment(QDomDocument &dom, QDomElement &p, const QString &jcVal)
-{
-    QDomElement pPr = childElementNS(p, "pPr", kNsW);
-    if (!pPr.isNull()) {
-        for (const QDomElement &jc : childElementsByLocalName(pPr, QStringLiteral("jc")))
-            pPr.removeChild(jc);
-    }
-    if (jcVal.isEmpty())
-        return;
-    if (pPr.isNull()) {
-        pPr = createW(dom, "pPr");
-        p.insertBefore(pPr, p.firstChild());
-    }
-    QDomElement jc = createW(dom, "jc");
-    setWAttr(jc, "val", jcVal);
-    insertInOrder(pPr, jc, paragraphPropertyOrder());
 }
 
 bool keepsEdgeSpaces(const QString &text)
 {
     return text.startsWith(QLatin1Char(' ')) || text.endsWith(QLatin1Char(' '));
-}
-
-QDomElement runHolding(QDomDocument &dom, const QDomElement &content, const DocxRunProps *props)
-{
-    QDomElement r = createW(dom, "r");
-    if (props && props->present()) {
-        const QDomElement rPr = runPropsElement(dom, *props);
-        r.appendChild(rPr);
-    }
-    r.appendChild(content);
-    return r;
-}
-
-QDomElement textRun(QDomDocument &dom, const QString &text, const DocxRunProps &props)
-{
-    QDomElement t = createW(dom, "t");
-    if (keepsEdgeSpaces(text))
-        preserveSpace(t);
-    t.appendChild(dom.createTextNode(text));
-    return runHolding(dom, t, &props);
-}
-
-QDomElement markRun(QDomDocument &dom, const char *mark, const DocxRunProps *props)
-{
-    return runHolding(dom, createW(dom, mark), props);
-}
-
-QDomElement breakRun(QDomDocument &dom, bool page)
-{
-    QDomElement br = createW(dom, "br");
-    if (page)
-        setWAttr(br, "type", QStringLiteral("page"));
-    return runHolding(dom, br, nullptr);
-}
-
-// The five runs of a complex field whose result stands for a page number or count.
-QList<QDomElement> fieldRuns(QDomDocument &dom, const QString &instruction, const DocxRunProps &props)
-{
-    auto fieldChar = [&](const char *type) {
-        QDomElement c = createW(dom, "fldChar");
-        setWAttr(c, "fldCharType", QString::fromLatin1(type));
-        return runHolding(dom, c, &props);
-    };
-    QDomElement instr = createW(dom, "instrText");
-    preserveSpace(instr);
-    instr.appendChild(dom.createTextNode(instruction));
-    return {fieldChar("begin"), runHolding(dom, instr, &props), fieldChar("separate"),
-            textRun(dom, QString::fromLatin1(kFieldResult), props), fieldChar("end")};
 }
 
 int drawingId(const QString &rId)
@@ -115,51 +40,6 @@ int drawingId(const QString &rId)
 
 // A link target inside the document: "#name" names a bookmark.
 bool isInternalTarget(const QString &href) { return href.startsWith(QLatin1Char('#')) && href.size() > 1; }
-
-// Runs made as trees into a paragraph element (or a hyperlink inside it).
-class TreeRuns
-{
-public:
-    explicit TreeRuns(QDomElement p) : dom_(p.ownerDocument()), p_(p), container_(p) {}
-
-    QDomDocument &dom() { return dom_; }
-    void openLink(const QString &rId)
-    {
-        QDomElement link = createW(dom_, "hyperlink");
-        link.setAttributeNS(QString::fromLatin1(kNsR), QStringLiteral("r:id"), rId);
-        openLinkElement(link);
-    }
-    void openAnchorLink(const QString &bookmark)
-    {
-        QDomElement link = createW(dom_, "hyperlink");
-        setWAttr(link, "anchor", bookmark);
-        openLinkElement(link);
-    }
-    void closeLink() { container_ = p_; }
-    void text(const QString &text, const DocxRunProps &props) { add(textRun(dom_, text, props)); }
-    void tab(const DocxRunProps &props) { add(markRun(dom_, "tab", &props)); }
-    void lineBreak(bool page) { p_.appendChild(breakRun(dom_, page)); }
-    void breakInside() { add(breakRun(dom_, false)); }
-    void bookmark(const QString &, int) {}  // the paragraph keeps its own bookmarks
-    void add(const QDomElement &run)
-    {
-        container_.appendChild(run);
-        wrote_ = true;
-    }
-    bool wroteAny() const { return wrote_; }
-
-private:
-    void openLinkElement(const QDomElement &link)
-    {
-        p_.appendChild(link);
-        container_ = link;
-    }
-
-    QDomDocument dom_;
-    QDomElement p_;
-    QDomElement container_;
-    bool wrote_ = false;
-};
 
 // Runs written straight out as text, for new paragraphs of a body rewritten
 // as bytes: the scope must bind "w" and "r" to their namespaces.
@@ -191,7 +71,26 @@ public:
         out_ += "<w:tab/></w:r>";
         wrote_ = true;
     }
+    // The five runs of a complex field whose result stands for a page number or count.
+    void field(const QString &instruction, const DocxRunProps &props)
+    {
+        const auto run = [&](const QByteArray &content) {
+            out_ += "<w:r>";
+            appendRunPropsXml(out_, props);
+            out_ += content + "</w:r>";
+        };
+        const auto fieldChar = [&](const char *type) {
+            run("<w:fldChar w:fldCharType=\"" + QByteArray(type) + "\"/>");
+        };
+        fieldChar("begin");
+        run("<w:instrText xml:space=\"preserve\">" + escapeXmlText(instruction) + "</w:instrText>");
+        fieldChar("separate");
+        run("<w:t>" + QByteArray(kFieldResult) + "</w:t>");
+        fieldChar("end");
+        wrote_ = true;
+    }
     void lineBreak(bool page) { out_ += page ? "<w:r><w:br w:type=\"page\"/></w:r>" : "<w:r><w:br/></w:r>"; }
+    void emptyRun() { out_ += "<w:r><w:t/></w:r>"; }
     void breakInside() { lineBreak(false); }
     void bookmark(const QString &name, int id)
     {
@@ -244,8 +143,7 @@ DocxRunProps runFormatOf(const QTextCharFormat &fmt, const RunFormatting &how)
 // for each tab, and a live field for each page placeholder the Reader left
 // (marked with its field's instruction). Every other character is text;
 // those XML cannot hold are left out.
-template <typename Runs>
-void emitText(Runs &runs, const QString &text, const QTextCharFormat &fmt, const DocxRunProps &props)
+void emitText(TextRuns &runs, const QString &text, const QTextCharFormat &fmt, const DocxRunProps &props)
 {
     const bool placeholders = fmt.hasProperty(FieldInstructionProperty);
     qsizetype from = 0;
@@ -264,15 +162,13 @@ void emitText(Runs &runs, const QString &text, const QTextCharFormat &fmt, const
             runs.tab(props);
         } else if (placeholders && (c == QChar(kPageNumberPlaceholder) || c == QChar(kPageCountPlaceholder))) {
             flush(i);
-            for (const QDomElement &run : fieldRuns(runs.dom(), fmt.property(FieldInstructionProperty).toString(), props))
-                runs.add(run);
+            runs.field(fmt.property(FieldInstructionProperty).toString(), props);
         }
     }
     flush(text.size());
 }
 
-template <typename Runs>
-void emitPicture(DocxDocument &doc, Runs &runs, const QTextBlock &block, const QTextImageFormat &ifmt,
+void emitPicture(DocxDocument &doc, TextRuns &runs, const QTextBlock &block, const QTextImageFormat &ifmt,
                  const DocxRunProps &props)
 {
     int wpx = 0, hpx = 0;
@@ -302,8 +198,7 @@ QString bookmarkName(const QString &anchor)
 
 // The content of one block: consecutive fragments with the same link target
 // share one hyperlink; generated list labels are not content.
-template <typename Runs>
-void emitBlock(DocxDocument &doc, Runs &runs, const QTextBlock &block, const RunFormatting &how)
+void emitBlock(DocxDocument &doc, TextRuns &runs, const QTextBlock &block, const RunFormatting &how)
 {
     QString curHref;
     for (auto it = block.begin(); !it.atEnd(); ++it) {
@@ -350,8 +245,7 @@ void emitBlock(DocxDocument &doc, Runs &runs, const QTextBlock &block, const Run
 
 // The blocks of one paragraph, joined by line breaks (page breaks where a
 // block starts a page); an empty paragraph still carries one run.
-template <typename Runs>
-void emitBlocks(DocxDocument &doc, Runs &runs, const QList<QTextBlock> &blocks, const RunFormatting &how)
+void emitBlocks(DocxDocument &doc, TextRuns &runs, const QList<QTextBlock> &blocks, const RunFormatting &how)
 {
     for (qsizetype i = 0; i < blocks.size(); ++i) {
         if (i > 0)
@@ -359,7 +253,7 @@ void emitBlocks(DocxDocument &doc, Runs &runs, const QList<QTextBlock> &blocks, 
         emitBlock(doc, runs, blocks[i], how);
     }
     if (!runs.wroteAny())
-        runs.add(runHolding(runs.dom(), createW(runs.dom(), "t"), nullptr));
+        runs.emptyRun();
 }
 
 // How the runs of a new paragraph are formatted: a heading takes its size
@@ -416,15 +310,6 @@ QString alignmentJc(const QTextBlock &block)
     return {};
 }
 
-void writeParagraphBlocks(DocxDocument &doc, QDomElement &p, const QList<QTextBlock> &blocks)
-{
-    QDomDocument dom = p.ownerDocument();
-    setAlignment(dom, p, blocks.isEmpty() ? QString() : alignmentJc(blocks.first()));
-    removeRunContent(p);
-    TreeRuns runs(p);
-    emitBlocks(doc, runs, blocks, RunFormatting());
-}
-
 QByteArray newParagraphXml(DocxBuildContext &ctx, const DocxParagraphTemplate &templ, const QTextBlock &block)
 {
     DocxParagraphProperties props = templ.properties;
@@ -469,12 +354,29 @@ QByteArray DocxParagraphProperties::xml() const
     return out + "</w:pPr>";
 }
 
+// The run content of `p`: runs, links and tracked changes; its properties and
+// marks stay.
 void removeRunContent(QDomElement &p)
 {
-    removeChildren(p, isRunContent);
+    for (QDomElement c = p.firstChildElement(); !c.isNull();) {
+        const QDomElement next = c.nextSiblingElement();
+        if (isLocal(c, "r") || isLocal(c, "hyperlink") || isLocal(c, "ins") || isLocal(c, "del"))
+            p.removeChild(c);
+        c = next;
+    }
 }
 
-void writeParagraph(DocxDocument &doc, QDomElement &p, const QTextBlock &block)
+QDomElement paragraphLike(const QDomElement &p)
 {
-    writeParagraphBlocks(doc, p, {block});
+    QDomElement fresh = p.cloneNode(false).toElement();
+    for (const char *unique : {"paraId", "textId"})
+        fresh.removeAttributeNS(QString::fromLatin1(kNsW14), QString::fromLatin1(unique));
+    const QDomElement pPr = childElementNS(p, "pPr", kNsW);
+    if (!pPr.isNull()) {
+        QDomElement copy = pPr.cloneNode(true).toElement();
+        removeChildrenNamed(copy, {"sectPr", "pPrChange"});
+        removeChildrenNamed(childElementNS(copy, "rPr", kNsW), {"ins", "del", "moveFrom", "moveTo", "rPrChange"});
+        fresh.appendChild(copy);
+    }
+    return fresh;
 }

@@ -193,20 +193,6 @@ private:
     QDomElement current_;
 };
 
-class TreeSink
-{
-public:
-    TreeSink(QDomDocument &dom, QDomElement &rPr) : dom_(dom), rPr_(rPr) {}
-    void open(const char *name) { current_ = createW(dom_, name); }
-    void attr(const char *name, const QString &value) { setWAttr(current_, name, value); }
-    void close() { rPr_.appendChild(current_); }
-
-private:
-    QDomDocument &dom_;
-    QDomElement &rPr_;
-    QDomElement current_;
-};
-
 }  // namespace
 
 const QStringList &runPropertyOrder()
@@ -337,12 +323,4 @@ void setRunProperties(QDomElement run, const DocxRunProps &props, DocxRunPropert
 {
     EditSink sink(run);
     visitRunProps(props, which, sink, true);
-}
-
-QDomElement runPropsElement(QDomDocument &dom, const DocxRunProps &props, DocxRunPropertySet which)
-{
-    QDomElement rPr = createW(dom, "rPr");
-    TreeSink sink(dom, rPr);
-    visitRunProps(props, which, sink);
-    return rPr;
 }

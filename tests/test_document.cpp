@@ -3,7 +3,6 @@
 #include "DocxDocument.h"
 #include "DocxNamespaces.h"
 #include "DocxReader.h"
-#include "DocxReaderInternal.h"
 #include "DocxWriter.h"
 #include "TestSupport.h"
 
@@ -351,7 +350,7 @@ TEST(Rels, TargetsStayInsidePackage)
     std::unique_ptr<DocxDocument> doc(DocxReader::open(in));
     ASSERT_TRUE(doc->isValid()) << doc->errorString().toStdString();
     const QHash<QString, QString> images =
-        documentRelParts(*doc, [](const QString &type) { return type.endsWith("/image"); });
+        doc->relatedParts(doc->mainPart, [](const QString &type) { return type.endsWith("/image"); });
     EXPECT_EQ(images, (QHash<QString, QString>{{"rId2", "word/media/a.png"}, {"rId3", "word/media/a.png"}}));
     for (const char *id : {"rId1", "rId2", "rId3", "rId4"})
         EXPECT_EQ(doc->relPartPath(id), images.value(id)) << id;

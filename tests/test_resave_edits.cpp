@@ -366,3 +366,36 @@ TEST(ResaveEdits, EditedParagraphsKeepWhatTheEditDidNotTouch)
     EXPECT_EQ(byText.value(" plain").fontPointSize(), 14);
     EXPECT_TRUE(strong.fontWeight() >= QFont::Bold && strong.foreground().color() == QColor("#C00000"));
 }
+
+// Paragraphs joined into the one before them are gone from the file; one that
+// was the only paragraph of its content control is emptied instead (keeping
+// its properties), as a container needs a paragraph.
+TEST(ResaveEdits, JoinedParagraphsGoButContainersKeepOne)
+{
+    const QByteArray body = "<w:p><w:r><w:t>one</w:t></w:r></w:p><w:sdt><w:sdtContent><w:p><w:pPr><w:ind w:left=\"5\"/>"
+                            "</w:pPr><w:r><w:t>inside</w:t></w:r></w:p></w:sdtContent></w:sdt>"
+                            "<w:p><w:r><w:t>two</w:t></w:r></w:p><w:p><w:r><w:t>three</w:t></w:r></w:p>";
+    QTemporaryDir dir;
+    ASSERT_TRUE(writeFile(dir.filePath("src.docx"), makePackage(documentXml(body))));
+    const auto joinIntoPrevious = [](QTextDocument &qd, const QString &text) {
+        for (QTextBlock b = qd.begin(); b.isValid(); b = b.next()) {
+            if (b.text() != text)
+                continue;
+            QTextCursor c(&qd);
+            c.setPosition(b.previous().position() + b.previous().length() - 1);
+            c.setPosition(b.position() + b.length() - 1, QTextCursor::KeepAnchor);
+            c.removeSelectedText();
+            return;
+        }
+    };
+    const EditResult r = editAndReread(dir.filePath("src.docx"), dir.filePath("dst.docx"), [&](QTextDocument &qd) {
+        joinIntoPrevious(qd, "inside");
+        joinIntoPrevious(qd, "three");
+    }, false);
+    ASSERT_TRUE(r.opened && r.expected.size() == 2);
+    EXPECT_EQ(r.after, QStringList({r.expected[0], "", r.expected[1]}));  // the emptied paragraph shows empty
+    const QByteArray xml = readEntries(dir.filePath("dst.docx")).value("word/document.xml");
+    EXPECT_TRUE(xml.contains("<w:sdtContent><w:p><w:pPr><w:ind w:left=\"5\"/></w:pPr></w:p></w:sdtContent>")) << xml.toStdString();
+    EXPECT_FALSE(xml.contains("three")) << xml.toStdString();
+    EXPECT_EQ(r.paragraphsAfter, r.paragraphsBefore - 1);
+}

@@ -299,58 +299,6 @@ TEST_F(Writer, WhatTheBuildSkipsKeepsAndRefusesAndWhereItPutsContent)
     }
 }
 
-TEST_F(Writer, SectionRewriteKeepsContainersWhole)
-{
-    // 0: style, list, spacing, alignment, bookmarks, tracked changes; 1, 2:
-    // plain; 3: alone in a cell; 4, 5: together in a cell; 6: alone in a
-    // content control; 7: plain.
-    const QByteArray package = makePackage(documentXml(
-        "<w:p><w:pPr><w:pStyle w:val=\"Quote\"/><w:numPr><w:ilvl w:val=\"1\"/><w:numId w:val=\"4\"/></w:numPr>"
-        "<w:spacing w:after=\"7\"/><w:jc w:val=\"center\"/></w:pPr><w:r><w:t>p0</w:t></w:r><w:bookmarkStart "
-        "w:id=\"1\" w:name=\"m\"/><w:ins><w:r><w:t>i</w:t></w:r></w:ins><w:del><w:r><w:delText>d</w:delText></w:r>"
-        "</w:del><w:bookmarkEnd w:id=\"1\"/></w:p>"
-        + para("p1") + para("p2") + "<w:tbl><w:tr><w:tc>" + para("c3", "<w:keepNext/>") + "</w:tc><w:tc>" + para("c4")
-        + para("c5") + "</w:tc></w:tr></w:tbl><w:sdt><w:sdtContent>" + para("s6", "<w:ind w:left=\"5\"/>")
-        + "</w:sdtContent></w:sdt>" + para("p7") + "<w:sectPr/>"));
-    auto rewrite = [&](int start, int end, const QString &text, int editorStart = 0) {
-        const std::unique_ptr<DocxDocument> doc(DocxReader::open(file(package)));
-        QTextDocument qd;
-        qd.setPlainText(text);
-        return saved(*doc, DocxWriter::saveSection(*doc, &qd, {QString(), start, end}, editorStart));
-    };
-    auto containers = [](const Result &r) {
-        return brief(firstElementNS(r.body, "tbl", kNsW)) + ' ' + brief(firstElementNS(r.body, "sdt", kNsW));
-    };
-    // A rewritten paragraph keeps all but its runs and alignment; tracked
-    // changes go with the old runs.
-    Result r = rewrite(0, 1, "new");
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(shape(kid(r.paras()[0], "pPr")) + ' ' + brief(r.paras()[0]),
-              "pPr(pStyle[val=Quote] numPr(ilvl[val=1] numId[val=4]) spacing[after=7]) bookmarkStart[id=1 name=m] "
-              "bookmarkEnd[id=1] r(t(\"new\"))");
-    // Fewer blocks (an empty last block does not count): the surplus goes,
-    // from the end.
-    EXPECT_EQ(outline(rewrite(0, 3, "a\n").body).mid(0, 3), QStringList({"p:Quote#4.1:a", "tbl:1x0", "sdt:s6"}));
-    // More blocks: new paragraphs after the range's last one, in its
-    // container; blocks before `editorStart` or past one more than the range
-    // are not written.
-    r = rewrite(1, 2, "skipped\na\nb\nc", 1);
-    EXPECT_EQ(outline(r.body).mid(1, 4), QStringList({"p::a", "p::b", "p::p2", "tbl:1x0"}));
-    EXPECT_EQ(containers(rewrite(2, 4, "a\nb\nc")),
-              "tbl(tr(tc(p(pPr(keepNext) r(t(\"b\"))) p(pPr(keepNext) r(t(\"c\")))) tc(p(r(t(\"c4\"))) "
-              "p(r(t(\"c5\")))))) sdt(sdtContent(p(pPr(ind[left=5]) r(t(\"s6\")))))");
-    // A removed paragraph that is the last of its cell or content control is
-    // emptied instead, keeping its properties.
-    r = rewrite(3, 7, "x");
-    EXPECT_EQ(containers(r), "tbl(tr(tc(p(pPr(keepNext) r(t(\"x\")))) tc(p))) sdt(sdtContent(p(pPr(ind[left=5]))))");
-    EXPECT_EQ(outline(r.body).mid(5), QStringList({"p::p7", "sectPr"}));
-    // The range may end at the last paragraph, not beyond, and is not empty.
-    EXPECT_TRUE(rewrite(7, 8, "z").ok);
-    r = rewrite(0, 9, "z");
-    EXPECT_FALSE(r.ok || rewrite(3, 3, "z").ok);
-    EXPECT_EQ(paragraphText(r.body), "p0ip1p2c3c4c5s6p7");
-}
-
 TEST_F(Writer, RunsBreaksLinksAndPageFields)
 {
     QTextDocument qd;  // <br> is a line separator in the rich text
@@ -417,7 +365,7 @@ TEST_F(Writer, RunsBreaksLinksAndPageFields)
     EXPECT_EQ(plain.body.elementsByTagNameNS(kNsW, "hyperlink").size(), 1);  // the one to a bookmark
 }
 
-TEST(WriterRunProps, OneRecordWrittenAsTextOrTreeInTheOrderRunsWant)
+TEST(WriterRunProps, OneRecordWrittenAsTextOrIntoARunInTheOrderRunsWant)
 {
     QTextCharFormat f;
     f.setFontFamilies({"Arial"});
@@ -435,14 +383,11 @@ TEST(WriterRunProps, OneRecordWrittenAsTextOrTreeInTheOrderRunsWant)
     props.style = "Emphasis";
     QByteArray text;
     appendRunPropsXml(text, props);
-    QDomDocument dom("t");
-    const QString tree = shape(runPropsElement(dom, props));
     QDomDocument parsed;
     QDomElement fromText;
     QString err;
     ASSERT_TRUE(parseFragment(text, {{"w", kNsW}}, parsed, fromText, err)) << err.toStdString();
-    EXPECT_EQ(shape(fromText), tree);
-    EXPECT_EQ(tree, "rPr(rStyle[val=Emphasis] rFonts[ascii=Arial cs=Arial hAnsi=Arial] b bCs i iCs smallCaps strike "
+    EXPECT_EQ(shape(fromText), "rPr(rStyle[val=Emphasis] rFonts[ascii=Arial cs=Arial hAnsi=Arial] b bCs i iCs smallCaps strike "
                     "color[val=010203] sz[val=21] szCs[val=21] highlight[val=lightGray] u[val=dotted] "
                     "vertAlign[val=subscript] rtl)");
     qsizetype rank = -1;  // every child in its place in the order the format gives

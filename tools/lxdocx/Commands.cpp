@@ -3,6 +3,8 @@
 
 #include <lorvexdocx.h>
 
+#include <limits>
+
 int runInfo(const Args &);
 int runNew(const Args &);
 int runCopy(const Args &);
@@ -15,6 +17,7 @@ int runSetBody(const Args &);
 int runResave(const Args &);
 int runToHtml(const Args &);
 int runPreview(const Args &);
+int runText(const Args &);
 
 OpenDocument::~OpenDocument()
 {
@@ -56,8 +59,14 @@ const std::vector<Command> &commands()
          "Converts every body paragraph of SRC to rich text and writes it back from there, saving as DST.", {}, 2,
          2, runResave},
         {"to-html", "FILE [--section TITLE]",
-         "Prints the section under the heading TITLE (or the whole document) as a small HTML page.",
+         "Prints the section under the heading TITLE (or the whole document) as an HTML page in UTF-8: headings, "
+         "list labels, tables, pictures, links, tabs and field results as the library reads them.",
          {{"--section", true}}, 1, 1, runToHtml},
+        {"text", "FILE... [--json [--pages]]",
+         "Prints what the library reads of each FILE block by block (list labels, table cells, [picture] where a "
+         "picture stands); --json gives one object per file with its links, --pages adds the preview's page count "
+         "and the lines of the headers and footers of its sections.",
+         {{"--json", false}, {"--pages", false}}, 1, std::numeric_limits<int>::max(), runText},
         {"preview", "FILE OUT.pdf|OUT.png",
          "Lays out what the library reads of FILE (pages, margins, headers and footers) as a PDF, or a PNG of "
          "page one.",

@@ -64,6 +64,9 @@ int runInfo(const Args &args)
     printPageSetup({{m.top, m.bottom, m.left, m.right, m.header, m.footer, m.gutter, m.mirror ? 1 : 0},
                     doc->titlePage(),
                     doc->evenAndOddHeaders()});
+    QString why;
+    if (!doc->bodyTreeFits(why))
+        return failed("cannot count the paragraphs of " + path, why.toUtf8().constData());
     printOutline(*doc);
     return ExitOk;
 }

@@ -4,6 +4,7 @@
 #include "DocxReader.h"
 #include "DocxReaderInternal.h"
 
+
 #include <lorvexdocx.h>
 
 #include <iostream>
@@ -22,10 +23,12 @@ int runResave(const Args &args)
 
 int runToHtml(const Args &args)
 {
+    lxDocx_init();
     const std::unique_ptr<DocxDocument> doc(DocxReader::open(QString::fromStdString(args.positional[0])));
     if (!doc->isValid())
         return failed("cannot open " + args.positional[0], doc->errorString().toUtf8().constData());
-    const QString html = renderSectionHtml(*doc, QString::fromStdString(args.value("--section")));
-    std::cout << html.toStdString() << "\n";
+    writeSectionHtml(*doc, QString::fromStdString(args.value("--section")),
+                     [](const QByteArray &piece) { std::cout.write(piece.constData(), piece.size()); });
+    std::cout.flush();
     return ExitOk;
 }
