@@ -876,12 +876,13 @@ TEST(ReaderCorpus, EveryFilePopulatesWithConsistentSourceRecords)
 TEST(ReaderCorpus, ReadingAgreesWithLibreOffice)
 {
     using namespace testing_support;
+    LXDOCX_NEEDS_CORPUS();
     // LibreOffice's readings are kept beside the test program: only a first run converts.
     const QString cache = QCoreApplication::applicationDirPath() + "/reading-tally-cache";
     const QStringList minimums = {"paragraphs=96",     "documents=88",      "labels=97", "tables=98",
                                  "pictures=90",       "internal links=95", "fragment links=95",
                                  "headers=75",        "footers=80",        "pages=95"};
-    QStringList args = {toolScript("reading_tally.py"), LXDOCX_CLI, LXDOCX_CORPUS_DIR, cache};
+    QStringList args = {toolScript("reading_tally.py"), LXDOCX_CLI, corpusDir(), cache};
     for (const QString &m : minimums)
         args << "--min" << m;
     QString out, err;
