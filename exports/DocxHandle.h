@@ -3,11 +3,10 @@
 // text and the helpers every export shares.
 #include "lorvexdocx.h"
 
-#include <QByteArray>
-#include <QMap>
-#include <QString>
+#include "DocxDocument.h"
 
-class DocxDocument;
+#include <QByteArray>
+#include <QString>
 
 struct DocxHandle
 {
@@ -15,19 +14,26 @@ struct DocxHandle
     QString lastError;            // most recent failure on this handle; never cleared
     QByteArray headerXml;         // result buffer of lxDocx_get_header_xml
     QByteArray footerXml;         // result buffer of lxDocx_get_footer_xml
-    QMap<QString, QByteArray> propertyValues;  // result buffers of lxDocx_get_doc_property
+    QByteArray propertyValues[kCorePropertyCount];  // result buffers of lxDocx_get_doc_property, per key
     QByteArray errorUtf8;         // result buffer of lxDocx_error
+    bool busy = false;            // inside a call
+    bool closeRequested = false;  // lxDocx_close came while busy: closed when that call returns
 };
 
-// The text of the last failure of an export without a handle.
-void setLibraryError(const QString &text);
+// Records the text of a failure: on the handle, or library-wide when `h` is null.
+void recordFailure(DocxHandle *h, const QString &text);
+// The same for an out-of-memory failure whose text could not be made; allocates nothing.
+void recordOutOfMemory(DocxHandle *h) noexcept;
 
-// The document when it is valid; otherwise records its error text (or
-// `nullText` when there is no document) as the library's error, deletes it and
-// returns null.
-DocxDocument *validOrReport(DocxDocument *doc, const char *nullText);
-// A handle owning the document when it is valid; otherwise as validOrReport.
-DocxHandle *handleFor(DocxDocument *doc, const char *nullText);
+// A new handle owning `doc` when it is valid; otherwise records the document's
+// error text library-wide, deletes it and returns null.
+DocxHandle *handleFor(DocxDocument *doc);
+// Frees the handle, its document and its buffers.
+void destroyHandle(DocxHandle *h);
+
+// A path argument as the library's file functions take it: its bytes kept
+// even where they are no UTF-8 (null reads as "").
+inline QString pathArgument(const char *path) { return docxDecodeName(path); }
 
 // True when the handle and its document exist.
 inline bool usable(const DocxHandle *h) { return h && h->doc; }

@@ -1,11 +1,20 @@
-// Start-up, version, handles, errors and saving.
+// Start-up, version, handles, errors and saving; the frame's shared steps.
 #include "DocxDocument.h"
+#include "DocxFrame.h"
 #include "DocxHandle.h"
 #include "DocxReader.h"
 #include "DocxWriter.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QGuiApplication>
+
+#include <cerrno>
+#include <exception>
+#include <new>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -15,97 +24,153 @@ int s_argc = 1;
 char s_libraryName[] = "LorvexDocx";
 char *s_argv[] = {s_libraryName, nullptr};
 
+// A GUI application wants a private runtime folder and warns on stderr when
+// the session names none: give it one of the user's own in the temporary
+// folder, so that start-up stays quiet.
+void givePrivateRuntimeDir()
+{
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        return;
+    const QByteArray dir = QFile::encodeName(QDir::tempPath() + QStringLiteral("/runtime-lorvexdocx-")
+                                             + QString::number(getuid()));
+    struct stat st;
+    if ((::mkdir(dir.constData(), 0700) == 0 || errno == EEXIST) && ::lstat(dir.constData(), &st) == 0
+        && S_ISDIR(st.st_mode) && st.st_uid == getuid() && (st.st_mode & 0777) == 0700)
+        qputenv("XDG_RUNTIME_DIR", dir);
+}
+
 }  // namespace
 
-void setLibraryError(const QString &text)
+void recordFailure(DocxHandle *h, const QString &text)
 {
-    g_lastError = text.toUtf8();
+    if (h)
+        h->lastError = text;
+    else
+        g_lastError = text.toUtf8();
 }
 
-DocxDocument *validOrReport(DocxDocument *doc, const char *nullText)
+void recordOutOfMemory(DocxHandle *h) noexcept
 {
-    if (doc && doc->isValid())
-        return doc;
-    setLibraryError(doc ? doc->errorString() : QString::fromLatin1(nullText));
-    delete doc;
-    return nullptr;
+    if (h)
+        h->lastError = QStringLiteral("Out of memory");
+    else
+        g_lastError = QByteArrayLiteral("Out of memory");
 }
 
-DocxHandle *handleFor(DocxDocument *doc, const char *nullText)
+void recordCurrentException(DocxHandle *h, const char *doing) noexcept
 {
-    doc = validOrReport(doc, nullText);
-    if (!doc)
+    try {
+        try {
+            throw;
+        } catch (const std::bad_alloc &) {
+            recordFailure(h, QStringLiteral("Out of memory while %1").arg(QLatin1String(doing)));
+        } catch (const std::exception &e) {
+            recordFailure(h, QStringLiteral("Unexpected failure while %1: %2")
+                                 .arg(QLatin1String(doing), QString::fromLocal8Bit(e.what())));
+        } catch (...) {
+            recordFailure(h, QStringLiteral("Unexpected failure while %1").arg(QLatin1String(doing)));
+        }
+    } catch (...) {
+        recordOutOfMemory(h);  // the text itself could not be made
+    }
+}
+
+DocxHandle *handleFor(DocxDocument *doc)
+{
+    if (!doc->isValid()) {
+        recordFailure(nullptr, doc->errorString());
+        delete doc;
         return nullptr;
+    }
     auto *h = new DocxHandle;
     h->doc = doc;
     return h;
+}
+
+void destroyHandle(DocxHandle *h)
+{
+    delete h->doc;
+    delete h;
 }
 
 extern "C" {
 
 LXDOCX_API void lxDocx_init(void)
 {
-    if (QCoreApplication::instance() || g_application)
-        return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    g_application = new QGuiApplication(s_argc, s_argv);
+    libraryCall(0, "starting the library", [] {
+        if (QCoreApplication::instance() || g_application)
+            return 0;
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        givePrivateRuntimeDir();
+        g_application = new QGuiApplication(s_argc, s_argv);
+        return 1;
+    });
 }
 
 LXDOCX_API const char *lxDocx_version(void)
 {
-    return "1.1.0";
+    return libraryCall(LORVEXDOCX_VERSION_STRING, "reading the version", [] { return LORVEXDOCX_VERSION_STRING; });
 }
 
 LXDOCX_API DocxHandle *lxDocx_open(const char *path)
 {
-    return handleFor(DocxReader::open(docxDecodeName(path)), nullptr);
+    return libraryCall<DocxHandle *>(nullptr, "opening the document",
+                                     [&] { return handleFor(DocxReader::open(pathArgument(path))); });
 }
 
 LXDOCX_API DocxHandle *lxDocx_create_blank(const char *path)
 {
-    return handleFor(DocxReader::createBlank(docxDecodeName(path)), "createBlank returned null");
+    return libraryCall<DocxHandle *>(nullptr, "creating the document",
+                                     [&] { return handleFor(DocxReader::createBlank(pathArgument(path))); });
 }
 
 LXDOCX_API void lxDocx_close(DocxHandle *h)
 {
-    if (!h)
-        return;
-    delete h->doc;
-    delete h;
+    libraryCall(0, "closing the document", [&] {
+        if (!h)
+            return 0;
+        if (h->busy)
+            h->closeRequested = true;
+        else
+            destroyHandle(h);
+        return 1;
+    });
 }
 
 LXDOCX_API int lxDocx_is_valid(DocxHandle *h)
 {
-    return usable(h) && h->doc->isValid() ? 1 : 0;
+    return libraryCall(0, "checking the document", [&] { return usable(h) && h->doc->isValid() ? 1 : 0; });
 }
 
 LXDOCX_API const char *lxDocx_error(DocxHandle *h)
 {
-    if (!h)
-        return g_lastError.constData();
-    h->errorUtf8 = h->lastError.toUtf8();
-    return h->errorUtf8.constData();
+    return libraryCall("Out of memory", "reading the error text", [&] {
+        if (!h)
+            return g_lastError.constData();
+        h->errorUtf8 = h->lastError.toUtf8();
+        return h->errorUtf8.constData();
+    });
 }
 
 LXDOCX_API int lxDocx_save(DocxHandle *h)
 {
-    if (!usable(h))
+    return handleCall(h, 0, "saving the document", [&] {
+        if (DocxWriter::save(*h->doc))
+            return 1;
+        recordFailure(h, h->doc->errorString());
         return 0;
-    if (DocxWriter::save(*h->doc))
-        return 1;
-    h->lastError = QStringLiteral("DocxWriter::save failed");
-    return 0;
+    });
 }
 
 LXDOCX_API int lxDocx_save_as(DocxHandle *h, const char *path)
 {
-    if (!usable(h))
+    return handleCall(h, 0, "saving the document", [&] {
+        if (DocxWriter::saveVersion(*h->doc, pathArgument(path)))
+            return 1;
+        recordFailure(h, h->doc->errorString());
         return 0;
-    if (DocxWriter::saveVersion(*h->doc, docxDecodeName(path)))
-        return 1;
-    h->lastError = QStringLiteral("DocxWriter::saveVersion failed");
-    return 0;
+    });
 }
 
 }  // extern "C"

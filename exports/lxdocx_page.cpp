@@ -1,6 +1,9 @@
 // Page setup of the document's last section.
 #include "DocxDocument.h"
+#include "DocxDocumentParts.h"
+#include "DocxFrame.h"
 #include "DocxHandle.h"
+#include "DocxNamespaces.h"
 
 namespace {
 
@@ -10,6 +13,31 @@ void put(int *out, int value)
         *out = value;
 }
 
+// A section setter's result; records why when it failed. A missing section is
+// added, so the only cause is a document without a WordprocessingML body
+// (strict markup uses another namespace) to hold one.
+int sectionSet(DocxHandle *h, bool done, const char *what)
+{
+    if (done)
+        return 1;
+    recordFailure(h, QStringLiteral("The document has no body to set %1 in").arg(QLatin1String(what)));
+    return 0;
+}
+
+// Why the even and odd headers switch could not be set: it lives in the
+// settings part, which is never created.
+QString whyNoEvenAndOdd(const DocxDocument &doc)
+{
+    const QString part = QString::fromLatin1(kPartSettings);
+    QDomDocument settings;
+    QString err;
+    if (!doc.entries.contains(part))
+        return QStringLiteral("The package has no settings part (%1) to set even and odd headers in").arg(part);
+    if (!loadPart(doc.entries, part, settings, err))
+        return QStringLiteral("Cannot read the settings part (%1): %2").arg(part, err);
+    return QStringLiteral("Cannot set even and odd headers in %1").arg(part);
+}
+
 }  // namespace
 
 extern "C" {
@@ -17,62 +45,73 @@ extern "C" {
 LXDOCX_API int lxDocx_get_margins(DocxHandle *h, int *top, int *bottom, int *left, int *right, int *header,
                                   int *footer, int *gutter, int *mirror)
 {
-    if (!usable(h))
-        return 0;
-    const DocxMargins m = h->doc->margins();
-    put(top, m.top);
-    put(bottom, m.bottom);
-    put(left, m.left);
-    put(right, m.right);
-    put(header, m.header);
-    put(footer, m.footer);
-    put(gutter, m.gutter);
-    put(mirror, m.mirror ? 1 : 0);
-    return 1;
+    return handleCall(h, 0, "reading the margins", [&] {
+        const DocxMargins m = h->doc->margins();
+        put(top, m.top);
+        put(bottom, m.bottom);
+        put(left, m.left);
+        put(right, m.right);
+        put(header, m.header);
+        put(footer, m.footer);
+        put(gutter, m.gutter);
+        put(mirror, m.mirror ? 1 : 0);
+        return 1;
+    });
 }
 
 LXDOCX_API int lxDocx_set_margins(DocxHandle *h, int top, int bottom, int left, int right, int header, int footer,
                                   int gutter, int mirror)
 {
-    if (!usable(h))
-        return 0;
-    DocxMargins m;
-    m.top = top;
-    m.bottom = bottom;
-    m.left = left;
-    m.right = right;
-    m.header = header;
-    m.footer = footer;
-    m.gutter = gutter;
-    m.mirror = mirror != 0;
-    return h->doc->setMargins(m) ? 1 : 0;
+    return handleCall(h, 0, "setting the margins", [&] {
+        DocxMargins m;
+        m.top = top;
+        m.bottom = bottom;
+        m.left = left;
+        m.right = right;
+        m.header = header;
+        m.footer = footer;
+        m.gutter = gutter;
+        m.mirror = mirror != 0;
+        return sectionSet(h, h->doc->setMargins(m), "margins");
+    });
 }
 
 LXDOCX_API int lxDocx_get_title_page(DocxHandle *h)
 {
-    return usable(h) && h->doc->titlePage() ? 1 : 0;
+    return handleCall(h, 0, "reading the title page switch", [&] { return h->doc->titlePage() ? 1 : 0; });
 }
 
 LXDOCX_API int lxDocx_set_title_page(DocxHandle *h, int on)
 {
-    return usable(h) && h->doc->setTitlePage(on != 0) ? 1 : 0;
+    return handleCall(h, 0, "setting the title page switch",
+                      [&] { return sectionSet(h, h->doc->setTitlePage(on != 0), "a title page"); });
 }
 
 LXDOCX_API int lxDocx_get_even_and_odd(DocxHandle *h)
 {
-    return usable(h) && h->doc->evenAndOddHeaders() ? 1 : 0;
+    return handleCall(h, 0, "reading the even and odd headers switch",
+                      [&] { return h->doc->evenAndOddHeaders() ? 1 : 0; });
 }
 
 LXDOCX_API int lxDocx_set_even_and_odd(DocxHandle *h, int on)
 {
-    return usable(h) && h->doc->setEvenAndOddHeaders(on != 0) ? 1 : 0;
+    return handleCall(h, 0, "setting the even and odd headers switch", [&] {
+        if (h->doc->setEvenAndOddHeaders(on != 0))
+            return 1;
+        recordFailure(h, whyNoEvenAndOdd(*h->doc));
+        return 0;
+    });
 }
 
 LXDOCX_API int lxDocx_set_page_number_format(DocxHandle *h, const char *fmt, int start)
 {
-    if (!usable(h) || !fmt)
-        return 0;
-    return h->doc->setPageNumberFormat(QString::fromUtf8(fmt), start) ? 1 : 0;
+    return handleCall(h, 0, "setting the page-number format", [&] {
+        if (!fmt) {
+            recordFailure(h, QStringLiteral("No page-number format given"));
+            return 0;
+        }
+        return sectionSet(h, h->doc->setPageNumberFormat(QString::fromUtf8(fmt), start), "a page-number format");
+    });
 }
 
 }  // extern "C"

@@ -1,5 +1,6 @@
 // The whole-document re-save through rich text.
 #include "DocxDocument.h"
+#include "DocxFrame.h"
 #include "DocxHandle.h"
 #include "DocxReader.h"
 #include "DocxResave.h"
@@ -11,15 +12,26 @@ extern "C" {
 
 LXDOCX_API int lxDocx_resave_full(const char *srcPath, const char *dstPath)
 {
-    if (!srcPath || !dstPath)
+    return libraryCall(0, "re-saving the document", [&] {
+        if (!srcPath || !dstPath) {
+            recordFailure(nullptr, QStringLiteral("No path given"));
+            return 0;
+        }
+        const QString src = pathArgument(srcPath);
+        const std::unique_ptr<DocxDocument> doc(DocxReader::open(src));
+        if (!doc->isValid()) {
+            recordFailure(nullptr, doc->errorString());
+            return 0;
+        }
+        if (!docxResave(*doc)) {
+            recordFailure(nullptr, QStringLiteral("Cannot convert the body of %1 to rich text").arg(src));
+            return 0;
+        }
+        if (DocxWriter::saveVersion(*doc, pathArgument(dstPath)))
+            return 1;
+        recordFailure(nullptr, doc->errorString());
         return 0;
-    const std::unique_ptr<DocxDocument> doc(validOrReport(DocxReader::open(docxDecodeName(srcPath)), nullptr));
-    if (!doc)
-        return 0;
-    if (docxResave(*doc) && DocxWriter::saveVersion(*doc, docxDecodeName(dstPath)))
-        return 1;
-    setLibraryError(QStringLiteral("lxDocx_resave_full: populate/saveSection/save failed"));
-    return 0;
+    });
 }
 
 }  // extern "C"

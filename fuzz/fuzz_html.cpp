@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     new QGuiApplication(*argc, *argv);  // lives as long as the process
     QTemporaryDir dir;
     const std::unique_ptr<DocxDocument> blank(DocxReader::createBlank(dir.filePath("blank.docx")));
-    if (!blank)
+    if (!blank->isValid())
         std::abort();
     blankEntries = blank->entries;
     return 0;

@@ -5,32 +5,62 @@
  * on documents through opaque handles.
  *
  * Conventions of every function below:
- *  - Text arguments are UTF-8, NUL-terminated. Where a function does not say
- *    that it refuses a null text argument, null reads as the empty string.
+ *  - Text arguments are UTF-8, NUL-terminated. Paths are handed to the file
+ *    system as given.
  *  - Flag arguments: any non-zero value means true.
  *  - int results are exactly 1 (success, or "yes") or 0 (failure, or "no").
  *  - A function taking a handle returns its failure value at once (0, NULL, or
  *    for lxDocx_get_doc_property an empty string) when the handle is NULL, and
  *    writes 0 to *out_len when it has such a parameter and it is not NULL.
- *  - Failures are described by lxDocx_error(): per handle for functions that
- *    take one, library-wide (lxDocx_error(NULL)) for the four functions that do
- *    not (lxDocx_open, lxDocx_create_blank, lxDocx_write_html,
- *    lxDocx_resave_full). A later success never clears a text, so read it right
- *    after the failing call. Functions whose documentation names no text record
- *    none: their 0 is the whole report.
+ *    Nothing is recorded then.
+ *  - Every other failure leaves a text saying what failed and why, in a
+ *    user's words, with the path and the system's reason where there is one
+ *    ("Cannot write to: /x/out.docx: No space left on device"). Functions that
+ *    take a handle record it on the handle (lxDocx_error(h)); the others
+ *    library-wide (lxDocx_error(NULL)). A later success never clears a text,
+ *    so read it right after the failing call. The texts each function can
+ *    leave are listed with it; two more can come from any function:
+ *      "Out of memory while <doing what>" (for example "Out of memory while
+ *      saving the document"): memory ran out; the call returns its failure
+ *      value and the document is as it was before the call, or as far as the
+ *      call got, but still usable and closable;
+ *      "Unexpected failure while <doing what>: <reason>": anything else that
+ *      went wrong inside the library.
+ *    No C++ exception thrown inside the library ever reaches the host.
  *  - Returned strings belong to the library, are NUL-terminated and must not be
  *    freed; each function says how long its pointer stays good.
  *  - Nothing reaches the disk before lxDocx_save or lxDocx_save_as, except the
  *    functions that write a new file (lxDocx_create_blank, lxDocx_write_html,
  *    lxDocx_resave_full). Files are replaced atomically: on failure the old file
  *    stays as it was.
+ *  - Events: the functions that build rich text (lxDocx_set_body_html,
+ *    lxDocx_write_html, lxDocx_resave_full) may let the host's Qt event loop
+ *    run (user input excluded) while they work, so that a host's window stays
+ *    responsive during long conversions. An event handler may call the library
+ *    meanwhile, but a call on a handle that is inside a call already is
+ *    refused: it returns its failure value and records "Document is busy".
+ *    lxDocx_error, lxDocx_is_valid and lxDocx_close work on a busy handle;
+ *    lxDocx_close then closes it when the running call returns. The functions
+ *    without a handle own the documents they open, which no handler can
+ *    reach, so they are never refused; a failure of one called from a handler
+ *    replaces the library-wide text like any other.
  *  - Threads: a handle is used by one thread at a time; different handles share
  *    nothing but the library-wide error text, so lxDocx_open,
  *    lxDocx_create_blank, lxDocx_write_html, lxDocx_resave_full and
  *    lxDocx_error(NULL) must not run on several threads at once.
+ *  - Logging: the library writes nothing on stderr when a call succeeds. Its
+ *    diagnostics go through Qt's message logger in the categories
+ *    "lorvexdocx.zip", "lorvexdocx.document", "lorvexdocx.reader" and
+ *    "lorvexdocx.writer": warnings on, debug traces off unless QT_LOGGING_RULES
+ *    switches them on (for example "lorvexdocx.*.debug=true"), so a host can
+ *    silence or trace the library without touching its own messages.
  */
 #ifndef LORVEXDOCX_H
 #define LORVEXDOCX_H
+
+/* LORVEXDOCX_VERSION_MAJOR, _MINOR, _PATCH, _STRING and _NUMBER: the version
+ * this header describes. */
+#include "lorvexdocx_version.h"
 
 #if defined(LXDOCX_BUILDING)
 #define LXDOCX_API __attribute__((visibility("default")))
@@ -42,8 +72,10 @@
 extern "C" {
 #endif
 
-/* An open document. Opaque: hosts only pass it back. */
+/* An open document. Opaque: hosts only pass it back. LxDocxHandle is the same
+ * type under the library's prefix; both names stay. */
 typedef struct DocxHandle DocxHandle;
+typedef struct DocxHandle LxDocxHandle;
 
 /* Header and footer kinds (any other value means the default kind). */
 #define LXDOCX_HF_DEFAULT 0
@@ -53,39 +85,46 @@ typedef struct DocxHandle DocxHandle;
 /* ---- Start-up, version, errors ---------------------------------------- */
 
 /* Gives the process a Qt GUI application object when it has no Qt application
- * yet, selecting the "offscreen" platform unless QT_QPA_PLATFORM is already set.
+ * yet, selecting the "offscreen" platform unless QT_QPA_PLATFORM is already set
+ * (and, when XDG_RUNTIME_DIR is unset, a private runtime folder of the user's
+ * own in the temporary folder, so that Qt does not warn about it).
  * Call once before the functions that build rich text (lxDocx_set_body_html,
  * lxDocx_write_html, lxDocx_resave_full). Calling it again does nothing; the
  * application object lives to the end of the process. */
 LXDOCX_API void lxDocx_init(void);
 
-/* The library version, "1.1.0". Static: good until the library is unloaded. */
+/* The library version, LORVEXDOCX_VERSION_STRING of the header it was built
+ * with ("1.1.0"). Static: good until the library is unloaded. */
 LXDOCX_API const char *lxDocx_version(void);
 
 /* The text of the most recent failure recorded on `h`, or with h == NULL the
- * most recent failure of lxDocx_open, lxDocx_create_blank, lxDocx_write_html or
- * lxDocx_resave_full. "" when nothing failed yet; never NULL. With a handle the
- * pointer is good until the next lxDocx_error on that handle or lxDocx_close;
- * with NULL until the next failure of one of those four functions. */
+ * most recent failure of a function without a handle. "" when nothing failed
+ * yet; never NULL. With a handle the pointer is good until the next
+ * lxDocx_error on that handle or lxDocx_close; with NULL until the next
+ * failure of a function without a handle. */
 LXDOCX_API const char *lxDocx_error(DocxHandle *h);
 
 /* ---- Handles ------------------------------------------------------------- */
 
 /* Opens the DOCX file at `path`. Returns a new handle, or NULL with the reason
- * in lxDocx_error(NULL) (for example "Cannot open: <path>", "Not a valid ZIP
- * (EOCD not found)", "Not a valid DOCX: missing word/document.xml", "XML parse
- * error at line L col C: <message>"). Close the handle with lxDocx_close. */
+ * in lxDocx_error(NULL), for example "Cannot open: <path>: No such file or
+ * directory", "Cannot open: no file name given" (NULL or ""), "Not a valid
+ * ZIP (EOCD not found)", "Corrupt ZIP: CRC mismatch in <member>", "Not a valid
+ * DOCX: missing word/document.xml", "XML parse error at line L col C:
+ * <message>". Close the handle with lxDocx_close. */
 LXDOCX_API DocxHandle *lxDocx_open(const char *path);
 
 /* Writes a blank document (one empty "Normal" paragraph, a Letter page with
  * one-inch margins) to `path`, replacing any file there, and opens it. Returns
- * a new handle whose own path is `path`, or NULL with the reason in
- * lxDocx_error(NULL) ("createBlank returned null" when the file could not be
- * written). */
+ * a new handle whose own path is `path`, or NULL with what could not be
+ * written and why in lxDocx_error(NULL) ("Cannot write to: <path>: <system's
+ * reason>", "Cannot write: no file name given"). */
 LXDOCX_API DocxHandle *lxDocx_create_blank(const char *path);
 
 /* Closes the handle and frees the document and every string returned for it.
- * NULL does nothing. Using or closing the handle again afterwards is undefined. */
+ * NULL does nothing. On a busy handle (see Events above) the handle is closed
+ * when the running call returns. Using or closing the handle again afterwards
+ * is undefined. */
 LXDOCX_API void lxDocx_close(DocxHandle *h);
 
 /* 1 when `h` holds a valid document (every handle the library gave out does). */
@@ -94,17 +133,19 @@ LXDOCX_API int lxDocx_is_valid(DocxHandle *h);
 /* ---- Saving --------------------------------------------------------------- */
 
 /* Saves the document to the path it was opened from (or created at).
- * On failure: 0, lxDocx_error(h) is "DocxWriter::save failed". */
+ * On failure: 0, lxDocx_error(h) says what could not be written and why, for
+ * example "Cannot write to: <path>: No space left on device", "Cannot write
+ * to: <path>: Permission denied", "Cannot write ZIP: part <part> is 4 GiB or
+ * larger". */
 LXDOCX_API int lxDocx_save(DocxHandle *h);
 
 /* Saves the document to `path`; the document keeps its own path, so a later
- * lxDocx_save still writes to the original file.
- * On failure: 0, lxDocx_error(h) is "DocxWriter::saveVersion failed". */
+ * lxDocx_save still writes to the original file. Failures as lxDocx_save. */
 LXDOCX_API int lxDocx_save_as(DocxHandle *h, const char *path);
 
 /* ---- Page setup (the document's last section) ------------------------------
  * Lengths are twips (1/1440 inch). Changes to the section reach the file at
- * the next save. These functions record no error text: 0 is their report. */
+ * the next save. */
 
 /* Reads the page margins, header and footer distances, gutter and whether
  * margins are mirrored (1/0) into the non-NULL pointers; NULL pointers are
@@ -116,27 +157,33 @@ LXDOCX_API int lxDocx_get_margins(DocxHandle *h, int *top, int *bottom, int *lef
 
 /* Sets all eight values (order as above; `mirror` non-zero mirrors the
  * margins, also in "word/settings.xml" when the package has one). Values are
- * written as given. 0 when the document has no section. */
+ * written as given. A document without a section gets one. 0 with "The
+ * document has no body to set margins in" when there is no WordprocessingML
+ * body to hold a section (strict markup uses another namespace). */
 LXDOCX_API int lxDocx_set_margins(DocxHandle *h, int top, int bottom, int left, int right, int header, int footer,
                                   int gutter, int mirror);
 
 /* 1 when the section has a distinct first page (w:titlePg). */
 LXDOCX_API int lxDocx_get_title_page(DocxHandle *h);
 
-/* Switches the distinct first page on or off. 0 when the document has no section. */
+/* Switches the distinct first page on or off. 0 with "The document has no
+ * body to set a title page in", as for lxDocx_set_margins. */
 LXDOCX_API int lxDocx_set_title_page(DocxHandle *h, int on);
 
 /* 1 when the document has distinct even and odd headers ("word/settings.xml"). */
 LXDOCX_API int lxDocx_get_even_and_odd(DocxHandle *h);
 
-/* Switches distinct even and odd headers on or off. 0 when the package has no
- * settings part (none is created) or it cannot be parsed. */
+/* Switches distinct even and odd headers on or off. 0 with "The package has no
+ * settings part (word/settings.xml) to set even and odd headers in" (none is
+ * created), or "Cannot read the settings part (word/settings.xml): <XML
+ * error>". */
 LXDOCX_API int lxDocx_set_even_and_odd(DocxHandle *h, int on);
 
 /* Sets the page-number format `fmt` (for example "decimal", "lowerRoman",
  * "upperRoman", written as given) and the first page number `start`; a
- * negative `start` removes any start value. 0 when `fmt` is NULL or the
- * document has no section. */
+ * negative `start` removes any start value. 0 with "No page-number format
+ * given" when `fmt` is NULL, or "The document has no body to set a
+ * page-number format in", as for lxDocx_set_margins. */
 LXDOCX_API int lxDocx_set_page_number_format(DocxHandle *h, const char *fmt, int start);
 
 /* ---- Headers and footers ------------------------------------------------------
@@ -145,17 +192,21 @@ LXDOCX_API int lxDocx_set_page_number_format(DocxHandle *h, const char *fmt, int
  * lxDocx_set_title_page / lxDocx_set_even_and_odd; writing a part does not. */
 
 /* The XML of the last section's header (footer) part of `kind`, NUL-terminated,
- * with its byte count in *out_len when out_len is not NULL. NULL (and 0) when
- * the section has no such part. The pointer is good until the next call of the
- * same function on `h`, or lxDocx_close. */
+ * with its byte count in *out_len when out_len is not NULL. NULL (and 0), with
+ * no text, when the section has no such part. The pointer is good until the
+ * next call of the same function on `h`, or lxDocx_close. */
 LXDOCX_API const char *lxDocx_get_header_xml(DocxHandle *h, int kind, int *out_len);
 LXDOCX_API const char *lxDocx_get_footer_xml(DocxHandle *h, int kind, int *out_len);
 
 /* Stores `len` bytes of `xml` (a negative `len` reads up to the NUL) as the
  * header (footer) part of `kind`: the existing part is replaced in place, or a
  * new part "word/headerN.xml" with its relationship, content type and section
- * reference is added. Returns 0 and stores nothing when `xml` is NULL, `len` is
- * 0, the XML is not well-formed, or all 99 part names are taken. No error text. */
+ * reference is added. Returns 0 and stores nothing, with one of these texts
+ * ("header" or "footer" as the function):
+ *   "No header XML given" (`xml` NULL or `len` 0),
+ *   "The header XML is not well-formed: XML parse error at line L col C: ...",
+ *   "Cannot add a header: every header part name (1 to 99) is taken",
+ *   "Cannot add a header: the document's relationships cannot be read". */
 LXDOCX_API int lxDocx_set_header_xml(DocxHandle *h, int kind, const char *xml, int len);
 LXDOCX_API int lxDocx_set_footer_xml(DocxHandle *h, int kind, const char *xml, int len);
 
@@ -165,27 +216,39 @@ LXDOCX_API int lxDocx_set_footer_xml(DocxHandle *h, int kind, const char *xml, i
  * text, author) and everything else is literal text. `align` is the paragraph
  * alignment ("left", "center", "right", "both"). Needs no handle. Returns the
  * XML with its byte count in *out_len, or NULL (and 0) when text or align is
- * NULL. The buffer belongs to the calling thread and is good until that
- * thread's next lxDocx_build_hf_xml. */
+ * NULL (no text recorded). The buffer belongs to the calling thread and is
+ * good until that thread's next lxDocx_build_hf_xml. May run on several
+ * threads at once, except that running out of memory records its text
+ * library-wide. */
 LXDOCX_API const char *lxDocx_build_hf_xml(int is_header, const char *text, const char *align, int *out_len);
 
 /* ---- Core document properties ("docProps/core.xml") ------------------------------
- * Keys: "title", "author", "subject", "description", "keywords", "category";
- * any other key means "title". */
+ * Keys: "title", "author", "subject", "description", "keywords", "category",
+ * compared exactly. Any other key fails with "Unknown document property:
+ * <key>". (Other keys used to mean "title": a misspelt key silently overwrote
+ * the title, and every distinct key asked for kept a buffer until the handle
+ * was closed.) */
 
-/* The property's value, trimmed, or "" when absent, unreadable, or on NULL
- * arguments; never NULL. The pointer is good until the next call with the same
- * key on `h`, or lxDocx_close; values of other keys stay good meanwhile. */
+/* The property's value, trimmed; "" when the document does not have it (no
+ * text recorded). Also "" on failure, with one of "Unknown document property:
+ * <key>", "No document property named" (NULL key), "Cannot read the document
+ * properties (docProps/core.xml): <XML error>". Never NULL. The pointer is
+ * good until the next call with the same key on `h`, or lxDocx_close; values
+ * of other keys stay good meanwhile (the handle keeps one buffer per key, six
+ * at most). */
 LXDOCX_API const char *lxDocx_get_doc_property(DocxHandle *h, const char *key);
 
 /* Sets the property (creating the core-properties part, its content type and
- * its package relationship when the package has none). 0 when `key` or
- * `value` is NULL or the part cannot be parsed (it is then left unchanged). */
+ * its package relationship when the package has none). 0 with "Unknown
+ * document property: <key>", "No document property named", "No value given
+ * for the document property", or "Cannot read the document properties
+ * (docProps/core.xml): <XML error>" (the part is then left unchanged). */
 LXDOCX_API int lxDocx_set_doc_property(DocxHandle *h, const char *key, const char *value);
 
 /* ---- Bodies from HTML, and the rich-text re-save ---------------------------------
  * These build rich text with Qt: call lxDocx_init() first (or run inside a Qt
- * application). HTML is anything QTextDocument::setHtml accepts: h1-h6 become
+ * application). They may let the host's event loop run (see Events above).
+ * HTML is anything QTextDocument::setHtml accepts: h1-h6 become
  * the paragraph styles Heading1-Heading6 (added to the style sheet when
  * missing); each list becomes a numbering of its own, from its own first number
  * in its own format; tables become tables, tables inside cells included, with
@@ -207,25 +270,26 @@ LXDOCX_API int lxDocx_set_doc_property(DocxHandle *h, const char *key, const cha
  * or as windows-1252 when the page declares none. */
 
 /* Puts the content of `html` in the place of the body's first paragraph; the
- * rest of the body and the page setup stay. The document is not saved. Returns
- * 0 when `html` is NULL, or when the body cannot take content, with
- * lxDocx_error(h) = "lxDocx_set_body_html: buildFullDocumentDom failed". HTML
- * that yields no content leaves the body as it was and returns 1. */
+ * rest of the body and the page setup stay. The document is not saved.
+ * HTML that yields no content leaves the body as it was and returns 1.
+ * 0 with "No HTML given" (`html` NULL), or "The body has no paragraph for the
+ * HTML to take the place of". */
 LXDOCX_API int lxDocx_set_body_html(DocxHandle *h, const char *html);
 
 /* Writes a new document at `path` (replacing any file there) whose body is
- * `html`. 0 when an argument is NULL; 0 with lxDocx_error(NULL) =
- * "createBlank returned null" when the file cannot be written, or
- * "lxDocx_write_html: build or save failed". */
+ * `html`. 0 with "No path given" or "No HTML given" for NULL arguments, or
+ * what could not be written and why, as for lxDocx_create_blank and
+ * lxDocx_save, in lxDocx_error(NULL). */
 LXDOCX_API int lxDocx_write_html(const char *path, const char *html);
 
 /* Opens `src`, converts every body paragraph to rich text and writes it back
  * from that rich text, and saves the result as `dst` (`src` is not changed).
  * Each paragraph keeps its own text; list labels and table-of-contents lines,
  * which the rich text only shows, are not written into the document;
- * page-number fields stay fields. 0 when an argument is NULL; 0 with
- * lxDocx_error(NULL) = the open error, or
- * "lxDocx_resave_full: populate/saveSection/save failed". */
+ * page-number fields stay fields. 0, with the text in lxDocx_error(NULL):
+ * "No path given" for a NULL argument, the open failure as for lxDocx_open,
+ * "Cannot convert the body of <src> to rich text", or the save failure as for
+ * lxDocx_save. */
 LXDOCX_API int lxDocx_resave_full(const char *src, const char *dst);
 
 #ifdef __cplusplus

@@ -3,7 +3,7 @@
 # bundled sample HTML page into a DOCX and shows what is in it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh build-essential cmake qt6-base-dev libqt6gui6 zlib1g-dev
+scripts/deps.sh build-essential cmake qt6-base-dev libqt6gui6 libqt6svg6 qt6-image-formats-plugins zlib1g-dev
 cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DLXDOCX_TESTS=OFF -DLXDOCX_BENCH=OFF >/dev/null
 cmake --build build-release -j"$(nproc)" --target lxdocx >/dev/null
 mkdir -p out

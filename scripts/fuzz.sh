@@ -1,29 +1,37 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for a bounded time,
-# seeded with the corpus of real documents (whole packages for the package
-# reader, their body parts for the rich-text path) and with HTML pages (the
-# bundled sample and small generated pages) for the HTML writer.
+# seeded with packages (the bundled sample, small generated ones, and the
+# corpus of real documents when there is one: LXDOCX_CORPUS_DIR, else
+# ../shared/corpus beside the repository) for the package reader, their body
+# parts for the rich-text path, and HTML pages (the bundled sample and small
+# generated pages) for the HTML writer.
 # Usage: scripts/fuzz.sh [TOTAL_SECONDS], shared evenly by the targets.
 # The seed is fixed (FUZZ_SEED, default 1) so that a run can be repeated;
 # FUZZ_SEED=0 lets each run pick its own and explore further.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-180}"
-corpus="${LXDOCX_CORPUS_DIR:-}"
-for c in "$corpus" ../shared/corpus /work/shared/corpus; do
-  if [ -n "$c" ] && [ -d "$c" ]; then corpus="$c"; break; fi
-done
-[ -d "$corpus" ] || { echo "fuzz.sh: no corpus found (set LXDOCX_CORPUS_DIR)"; exit 1; }
+corpus="${LXDOCX_CORPUS_DIR:-../shared/corpus}"
 
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLXDOCX_FUZZ=ON \
-  -DLXDOCX_TESTS=OFF -DLXDOCX_BENCH=OFF >/dev/null
+  -DLXDOCX_TESTS=OFF -DLXDOCX_BENCH=OFF "${launcher[@]}" >/dev/null
 cmake --build build-fuzz -j"$(nproc)" --target fuzz_package fuzz_richtext fuzz_html >/dev/null
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/packages" "$work/bodies" "$work/pages"
-cp "$corpus"/*.docx "$work/packages/"
-for f in "$corpus"/*.docx; do
+cp samples/sample.docx "$work/packages/"
+for seed in 1 2 3 4; do
+  python3 bench/make_package.py --paragraphs 30 --seed "$seed" "$work/packages/generated$seed.docx" >/dev/null
+done
+if compgen -G "$corpus/*.docx" >/dev/null; then
+  cp "$corpus"/*.docx "$work/packages/"
+else
+  echo "fuzz.sh: no corpus of real documents in $corpus (set LXDOCX_CORPUS_DIR): seeding from the bundled sample and generated packages"
+fi
+for f in "$work"/packages/*.docx; do
   unzip -p "$f" word/document.xml > "$work/bodies/$(basename "$f" .docx).xml" 2>/dev/null || true
 done
 cp samples/sample.html "$work/pages/"

@@ -158,13 +158,18 @@ QString mimeForExtension(const QString &ext);
 // The XML of the built-in styles: the paragraph styles "Normal" and "Heading1"
 // to "Heading6", the character style "Hyperlink".
 QString defaultStyleXml(const QString &styleId);
-// Namespace URI and element name holding a core property.
+// The core properties: "title", "author", "subject", "description",
+// "keywords", "category" (keys compared exactly), each with the namespace URI
+// and element name that hold it.
 struct CorePropertyName
 {
+    const char *key;
     const char *namespaceUri;
     const char *localName;
 };
-CorePropertyName corePropertyName(const QString &key);
+inline constexpr int kCorePropertyCount = 6;
+// The place of `key` among the core properties, -1 when it names none.
+int corePropertyIndex(const QString &key);
 
 class DocxDocument
 {
@@ -320,8 +325,13 @@ public:
     static QByteArray buildHFXml(bool isHeader, const QString &text, const QString &align);
 
     // ---- core properties ----------------------------------------------------
-    QString docProperty(const QString &key) const;
-    bool setDocProperty(const QString &key, const QString &value);
+    // The property's value, trimmed; empty when absent. Also empty when `key`
+    // names no core property or the part cannot be parsed, and then `err`
+    // (when given) says why.
+    QString docProperty(const QString &key, QString *err = nullptr) const;
+    // False when `key` names no core property or the part cannot be parsed
+    // (`err` then says why).
+    bool setDocProperty(const QString &key, const QString &value, QString &err);
 
 private:
     struct Body;

@@ -441,7 +441,7 @@ QDomElement DocxDocument::Body::sectionElement(const QByteArray &bytes)
         sectionParsed = true;
         if (!parseFragment(bytes.mid(sectionStart, sectionEnd - sectionStart), sectionScope, sectionDom, section,
                            err)) {
-            documentWarning() << "DocxDocument: cannot parse the last section:" << err;
+            documentDebug() << "DocxDocument: cannot parse the last section:" << err;
             sectionLocated = false;
             return sectionElement(bytes);
         }

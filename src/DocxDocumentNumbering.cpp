@@ -103,7 +103,7 @@ void DocxDocument::parseNumbering()
     QDomDocument numbering;
     QString err;
     if (!loadPart(entries, name, numbering, err)) {
-        documentWarning() << "parseNumbering: XML error:" << err;
+        documentDebug() << "parseNumbering: XML error:" << err;
         return;
     }
     const QString w = QString::fromLatin1(kNsW);

@@ -14,56 +14,85 @@ constexpr char kCoreTemplate[] =
     "xmlns:dcmitype=\"http://purl.org/dc/dcmitype/\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
     "</cp:coreProperties>";
 
+const CorePropertyName kCoreProperties[kCorePropertyCount] = {
+    {"title", kNsDc, "title"},
+    {"author", kNsDc, "creator"},
+    {"subject", kNsDc, "subject"},
+    {"description", kNsDc, "description"},
+    {"keywords", kNsCoreProps, "keywords"},
+    {"category", kNsCoreProps, "category"},
+};
+
 QString coreName() { return QString::fromLatin1(kPartCoreProps); }
+
+// The place of `key` with the core-properties part parsed into `core`; -1
+// with `err` when the key names no core property or the part does not parse.
+// A missing part reads as an empty one.
+int readCoreProperties(const DocxEntryMap &entries, const QString &key, QDomDocument &core, QString &err)
+{
+    const int index = corePropertyIndex(key);
+    if (index < 0) {
+        err = QStringLiteral("Unknown document property: ") + key;
+        return -1;
+    }
+    if (!entries.contains(coreName()))
+        return index;
+    if (!loadPart(entries, coreName(), core, err)) {
+        err = QStringLiteral("Cannot read the document properties (%1): %2").arg(coreName(), err);
+        return -1;
+    }
+    return index;
+}
 
 }  // namespace
 
-CorePropertyName corePropertyName(const QString &key)
+int corePropertyIndex(const QString &key)
 {
-    if (key == QLatin1String("author"))
-        return {kNsDc, "creator"};
-    if (key == QLatin1String("subject"))
-        return {kNsDc, "subject"};
-    if (key == QLatin1String("description"))
-        return {kNsDc, "description"};
-    if (key == QLatin1String("keywords"))
-        return {kNsCoreProps, "keywords"};
-    if (key == QLatin1String("category"))
-        return {kNsCoreProps, "category"};
-    return {kNsDc, "title"};
+    for (int i = 0; i < kCorePropertyCount; ++i) {
+        if (key == QLatin1String(kCoreProperties[i].key))
+            return i;
+    }
+    return -1;
 }
 
-QString DocxDocument::docProperty(const QString &key) const
+QString DocxDocument::docProperty(const QString &key, QString *err) const
 {
     QDomDocument core;
-    QString err;
-    if (!loadPart(entries, coreName(), core, err))
+    QString why;
+    const int index = readCoreProperties(entries, key, core, why);
+    if (index < 0) {
+        if (err)
+            *err = why;
         return {};
-    const CorePropertyName name = corePropertyName(key);
+    }
+    const CorePropertyName &name = kCoreProperties[index];
     return firstElementNS(core, name.localName, name.namespaceUri).text().trimmed();
 }
 
-bool DocxDocument::setDocProperty(const QString &key, const QString &value)
+bool DocxDocument::setDocProperty(const QString &key, const QString &value, QString &err)
 {
-    if (!entries.contains(coreName())) {
+    if (corePropertyIndex(key) >= 0 && !entries.contains(coreName())) {
         entries.insert(coreName(), QByteArray(kCoreTemplate));
         ensureOverride(QStringLiteral("/docProps/core.xml"), QString::fromLatin1(kCoreContentType));
         ensureRelOfType(QString::fromLatin1(kPartRootRels), QString::fromLatin1(kCoreRelType), coreName());
     }
-    const CorePropertyName name = corePropertyName(key);
-    return editPart(entries, coreName(), kIndentedPart, [&](QDomDocument &core) {
-        const QList<QDomElement> found = elementsNS(core, name.namespaceUri, name.localName);
-        QDomElement el = found.isEmpty() ? QDomElement() : found.first();
-        if (el.isNull()) {
-            const bool dc = QLatin1String(name.namespaceUri) == QLatin1String(kNsDc);
-            el = core.createElementNS(QString::fromLatin1(name.namespaceUri),
-                                      QStringLiteral("%1:%2").arg(dc ? QStringLiteral("dc") : QStringLiteral("cp"),
-                                                                  QLatin1String(name.localName)));
-            core.documentElement().appendChild(el);
-        }
-        while (el.hasChildNodes())
-            el.removeChild(el.firstChild());
-        el.appendChild(core.createTextNode(value));
-        return true;
-    });
+    QDomDocument core;
+    const int index = readCoreProperties(entries, key, core, err);
+    if (index < 0)
+        return false;
+    const CorePropertyName &name = kCoreProperties[index];
+    const QList<QDomElement> found = elementsNS(core, name.namespaceUri, name.localName);
+    QDomElement el = found.isEmpty() ? QDomElement() : found.first();
+    if (el.isNull()) {
+        const bool dc = QLatin1String(name.namespaceUri) == QLatin1String(kNsDc);
+        el = core.createElementNS(QString::fromLatin1(name.namespaceUri),
+                                  QStringLiteral("%1:%2").arg(dc ? QStringLiteral("dc") : QStringLiteral("cp"),
+                                                              QLatin1String(name.localName)));
+        core.documentElement().appendChild(el);
+    }
+    while (el.hasChildNodes())
+        el.removeChild(el.firstChild());
+    el.appendChild(core.createTextNode(value));
+    storePart(entries, coreName(), core, kIndentedPart);
+    return true;
 }

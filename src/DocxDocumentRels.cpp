@@ -164,7 +164,7 @@ QString DocxDocument::addImagePart(const QByteArray &data, const QString &ext)
     const QString id = addRelationship(mainRelsPart(), QString::fromLatin1(kImageRelType), relativeTarget(mainPart, name),
                                        QString(), err);
     if (id.isEmpty())
-        documentWarning() << "addImagePart: cannot parse rels:" << err;
+        documentDebug() << "addImagePart: cannot parse rels:" << err;
     return id;
 }
 
@@ -176,7 +176,7 @@ QString DocxDocument::addHyperlinkRel(const QString &url)
     QString err;
     const DocxRelsIndex *index = relsIndex(mainRelsPart(), err);
     if (!index) {
-        documentWarning() << "addHyperlinkRel: cannot parse rels:" << err;
+        documentDebug() << "addHyperlinkRel: cannot parse rels:" << err;
         return {};
     }
     const QString type = QString::fromLatin1(kHyperlinkRelType);
@@ -187,7 +187,7 @@ QString DocxDocument::addHyperlinkRel(const QString &url)
         return existing->id;
     const QString id = addRelationship(mainRelsPart(), type, url, external, err);
     if (id.isEmpty())
-        documentWarning() << "addHyperlinkRel: cannot parse rels:" << err;
+        documentDebug() << "addHyperlinkRel: cannot parse rels:" << err;
     return id;
 }
 
@@ -248,7 +248,7 @@ void ensureContentTypeEntry(DocxEntryMap &entries, const ContentTypeEntry &entry
     QString err;
     if (!loadPart(entries, contentTypesName(), types, err) || types.documentElement().isNull()) {
         if (caller)
-            documentWarning() << caller << "cannot parse [Content_Types].xml:" << err;
+            documentDebug() << caller << "cannot parse [Content_Types].xml:" << err;
         return;
     }
     const Qt::CaseSensitivity cs = entry.keyIgnoresCase ? Qt::CaseInsensitive : Qt::CaseSensitive;

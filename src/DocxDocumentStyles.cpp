@@ -229,7 +229,7 @@ void DocxDocument::parseStyles()
     QDomDocument styles;
     QString err;
     if (!loadPart(entries, name, styles, err)) {
-        documentWarning() << "DocxDocument: cannot parse styles.xml:" << err;
+        documentDebug() << "DocxDocument: cannot parse styles.xml:" << err;
         return;
     }
     const QDomElement root = firstElementNS(styles, "styles", kNsW);
@@ -496,7 +496,7 @@ bool DocxDocument::addParagraphStyle(const QString &styleId)
     QDomDocument styles;
     QString err;
     if (!loadPart(entries, name, styles, err)) {
-        documentWarning() << "ensureParagraphStyle: cannot parse styles.xml:" << err;
+        documentDebug() << "ensureParagraphStyle: cannot parse styles.xml:" << err;
         return false;
     }
     QDomElement root = styles.documentElement();

@@ -125,7 +125,7 @@ QTextDocument *DocxReader::renderHFPart(const QByteArray &xml, const DocxDocumen
     QDomDocument part;
     QString err;
     if (!parseXml(xml, part, err)) {
-        readerWarning() << "renderHFPart: XML parse error:" << err;
+        readerDebug() << "renderHFPart: XML parse error:" << err;
         return nullptr;
     }
     const QDomElement root = headerOrFooterRoot(part);

@@ -348,7 +348,8 @@ std::pair<qsizetype, qsizetype> sectionElements(DocxDocument &doc, const QString
 
 void writeSectionHtml(DocxDocument &doc, const QString &title, const std::function<void(const QByteArray &)> &write)
 {
-    const auto [first, last] = sectionElements(doc, title);
+    const std::pair<qsizetype, qsizetype> range = sectionElements(doc, title);
+    const qsizetype first = range.first, last = range.second;  // a lambda may not capture bindings in C++17
     QTextDocument qd;
     const QSignalBlocker blocker(&qd);
     prepareDocument(qd, doc);

@@ -244,16 +244,16 @@ bool loadPicture(QTextDocument &qd, const DocxDocument &doc, const QString &imag
         return true;
     const QByteArray imgData = doc.entries.value(imagePath);
     if (imgData.isEmpty()) {
-        readerWarning() << "insertDrawingImage: no image data in entries";
+        readerDebug() << "insertDrawingImage: no image data in entries";
         return false;
     }
     QImage img;
     bool tooLarge = false;
     if (!decodeBounded(imgData, img, tooLarge)) {
         if (tooLarge)
-            readerWarning() << "insertDrawingImage: image too large to decode" << imagePath;
+            readerDebug() << "insertDrawingImage: image too large to decode" << imagePath;
         else
-            readerWarning() << "insertDrawingImage: failed to decode image" << imagePath;
+            readerDebug() << "insertDrawingImage: failed to decode image" << imagePath;
         return false;
     }
     picture = registerPicture(qd, key, mimeOf(imgData, imagePath), imgData, img);
@@ -323,7 +323,7 @@ void insertPictureOf(QTextCursor &cursor, const QString &rId, const QSizeF &size
 {
     const QString imagePath = imageRels.value(rId);
     if (imagePath.isEmpty()) {
-        readerWarning() << "insertDrawingImage: rId not in imageRels map";
+        readerDebug() << "insertDrawingImage: rId not in imageRels map";
         insertPlaceholder(cursor, size, {});
         return;
     }
@@ -350,7 +350,7 @@ void DocxReader::insertDrawingImage(QTextCursor &cursor, const QDomElement &draw
         if (isDrawnGraphic(container))
             insertPlaceholder(cursor, size, {});
         else if (!holdsTextBox(container))
-            readerWarning() << "insertDrawingImage: no blip found";
+            readerDebug() << "insertDrawingImage: no blip found";
         return;
     }
     const QString rId = relAttribute(blip, "embed");
@@ -359,7 +359,7 @@ void DocxReader::insertDrawingImage(QTextCursor &cursor, const QDomElement &draw
         if (!relAttribute(blip, "link").isEmpty())
             insertPlaceholder(cursor, size, {});
         else
-            readerWarning() << "insertDrawingImage: empty rId";
+            readerDebug() << "insertDrawingImage: empty rId";
         return;
     }
     insertPictureOf(cursor, rId, size, doc, imageRels);
@@ -378,7 +378,7 @@ void insertVmlPicture(QTextCursor &cursor, const QDomElement &pictOrObject, cons
     if (rId.isEmpty())
         rId = imageData.attributeNS(QString::fromLatin1(kNsOffice), QStringLiteral("relid"));
     if (rId.isEmpty()) {
-        readerWarning() << "insertVmlPicture: empty rId";
+        readerDebug() << "insertVmlPicture: empty rId";
         insertPlaceholder(cursor, size, {});
         return;
     }

@@ -274,7 +274,7 @@ void convertTableAt(QTextCursor &cursor, const QDomElement &tbl, const TableCont
     if (numRows == 0)
         return;
     if (depth >= kMaxTableNesting || qint64(numRows) * layout.numCols > kMaxTableCells) {
-        readerWarning() << "convertTable: table too deep or too large, converted as paragraphs:" << numRows << "x"
+        readerDebug() << "convertTable: table too deep or too large, converted as paragraphs:" << numRows << "x"
                         << layout.numCols << "at depth" << depth;
         convertAsParagraphs(cursor, tbl, ctx);
         return;

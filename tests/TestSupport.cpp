@@ -25,9 +25,18 @@ void u32(QByteArray &b, quint32 v)
 
 }  // namespace
 
+QString corpusDir()
+{
+    const QString fromEnvironment = qEnvironmentVariable("LXDOCX_CORPUS_DIR");
+    return fromEnvironment.isEmpty() ? QStringLiteral(LXDOCX_CORPUS_DIR) : fromEnvironment;
+}
+
 QStringList corpusFiles()
 {
-    QDir dir(QStringLiteral(LXDOCX_CORPUS_DIR));
+    const QString folder = corpusDir();
+    if (folder.isEmpty())
+        return {};
+    QDir dir(folder);
     QStringList files;
     for (const QString &name : dir.entryList({QStringLiteral("*.docx")}, QDir::Files, QDir::Name))
         files.append(dir.absoluteFilePath(name));

@@ -13,7 +13,10 @@
 
 namespace testing_support {
 
-// Every .docx file of the corpus of real documents, sorted by name.
+// The folder of the corpus of real documents: LXDOCX_CORPUS_DIR from the
+// environment, else as configured; empty when there is none.
+QString corpusDir();
+// Every .docx file of the corpus, sorted by name; empty without a corpus.
 QStringList corpusFiles();
 
 // A stored-only ZIP archive of (name, bytes) in the given order; no checks, so
@@ -46,3 +49,12 @@ QString unzipProgram();
 QString toolScript(const QString &name);
 
 }  // namespace testing_support
+
+// Skips a test that runs over the corpus when there is none, saying how to
+// point at one.
+#define LXDOCX_NEEDS_CORPUS()                                                                         \
+    do {                                                                                             \
+        if (testing_support::corpusFiles().isEmpty())                                                \
+            GTEST_SKIP() << "No corpus of real documents: set LXDOCX_CORPUS_DIR to a folder of .docx " \
+                            "files (when configuring, or when running the tests)";                  \
+    } while (0)

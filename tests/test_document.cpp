@@ -367,7 +367,8 @@ TEST_F(Doc, MainPartNamedByThePackageRelationship)
 {
     // A real document whose main part is word/document2.xml opens, reads and
     // is saved back where it was.
-    const QString alternate = QStringLiteral(LXDOCX_CORPUS_DIR "/test_docx_alternate_document_path.docx");
+    LXDOCX_NEEDS_CORPUS();
+    const QString alternate = corpusDir() + "/test_docx_alternate_document_path.docx";
     std::unique_ptr<DocxDocument> doc(DocxReader::open(alternate));
     ASSERT_TRUE(doc->isValid()) << doc->errorString().toStdString();
     EXPECT_EQ(doc->mainPart, "word/document2.xml");

@@ -120,11 +120,12 @@ TEST(Resave, TextStaysInItsParagraphAndWhatTheRichTextCannotCarryIsKept)
 
 TEST(Resave, EveryRealDocumentKeepsItsText)
 {
+    LXDOCX_NEEDS_CORPUS();
     // One run of the tally tool over the corpus: every file that opens re-saves,
     // and every body paragraph reads the same in python-docx before and after.
     QTemporaryDir out;
     QString stdOut, stdErr;
-    QStringList args = {toolScript("resave_tally.py"), LXDOCX_CLI, LXDOCX_CORPUS_DIR, out.path()};
+    QStringList args = {toolScript("resave_tally.py"), LXDOCX_CLI, corpusDir(), out.path()};
 #ifndef __SANITIZE_ADDRESS__
     args << "--render";  // LibreOffice's pages before and after (not under the sanitizers: too slow there)
 #endif

@@ -252,6 +252,9 @@ void expectOnlyTheEditChanged(const QString &name, const EditResult &r)
 // the edit kept the text's length).
 TEST(ResaveEdits, EveryRealDocumentKeepsAllButTheEdit)
 {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "four edits of every real document run in the build without the sanitizers (too slow there)";
+#endif
     const QStringList files = corpusFiles();
     if (files.isEmpty())
         GTEST_SKIP() << "no corpus of real documents (set LXDOCX_CORPUS_DIR)";

@@ -761,12 +761,12 @@ TEST(WriterHtml, BadCallsAndTargetsFailCleanly)
     DocxHandle *h = lxDocx_open(path.toUtf8().constData());
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(lxDocx_set_body_html(nullptr, "<p>x</p>") + lxDocx_set_body_html(h, nullptr), 0);
-    EXPECT_STREQ(lxDocx_error(h), "");
+    EXPECT_STREQ(lxDocx_error(h), "No HTML given");
     EXPECT_EQ(lxDocx_set_body_html(h, "<p>x</p>"), 0);  // no paragraph to take the content's place
-    EXPECT_STREQ(lxDocx_error(h), "lxDocx_set_body_html: buildFullDocumentDom failed");
+    EXPECT_STREQ(lxDocx_error(h), "The body has no paragraph for the HTML to take the place of");
     lxDocx_close(h);
     EXPECT_EQ(lxDocx_write_html(nullptr, "<p>x</p>") + lxDocx_write_html(path.toUtf8().constData(), nullptr), 0);
-    // A missing folder or a read-only file: the documented text, nothing left.
+    // A missing folder or a read-only file: what could not be written and why, nothing left.
     EXPECT_FALSE(writeHtml(dir.filePath("no/such/dir/x.docx"), "<p>x</p>"));
     EXPECT_EQ(QString(lxDocx_error(nullptr)), "Cannot write to: " + dir.filePath("no/such/dir/x.docx") + ": No such file or directory");
     ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));

@@ -1,5 +1,6 @@
 #pragma once
 // The lxdocx command line: parsed arguments and the table of subcommands.
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -44,6 +45,19 @@ int usageError(const std::string &message);
 struct DocxHandle;
 // Saves in place, or to -o OUT when given; reports a failure.
 int saveEdits(DocxHandle *h, const Args &args);
+
+// Margins (top, bottom, left, right, header, footer, gutter in twips, then
+// mirror 1/0) and the two header switches of the last section.
+struct PageSetupView
+{
+    int values[8] = {};
+    bool titlePage = false;
+    bool evenAndOdd = false;
+};
+PageSetupView pageSetupOf(DocxHandle *h);
+void printPageSetup(const PageSetupView &p);
+// Prints the six core properties, each value as `valueOf` gives it.
+void printProperties(const std::function<std::string(const char *key)> &valueOf);
 
 // Closes the handle it holds.
 class OpenDocument

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iomanip>
 #include <iostream>
 #include <sstream>
@@ -119,33 +120,39 @@ int runHeaderOrFooter(const Args &args, bool isHeader)
     const int stored = isHeader ? lxDocx_set_header_xml(h.get(), kind, xml.data(), int(xml.size()))
                                 : lxDocx_set_footer_xml(h.get(), kind, xml.data(), int(xml.size()));
     if (!stored)
-        return failed(std::string("cannot store the ") + (isHeader ? "header" : "footer")
-                          + " (is the XML well-formed?)",
-                      nullptr);
+        return failed(std::string("cannot store the ") + (isHeader ? "header" : "footer"), lxDocx_error(h.get()));
     return saveEdits(h.get(), args);
 }
 
 }  // namespace
 
-void printPageSetup(DocxHandle *h)
+PageSetupView pageSetupOf(DocxHandle *h)
 {
-    int v[8] = {};
+    PageSetupView p;
+    int *v = p.values;
     lxDocx_get_margins(h, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7]);
+    p.titlePage = lxDocx_get_title_page(h) != 0;
+    p.evenAndOdd = lxDocx_get_even_and_odd(h) != 0;
+    return p;
+}
+
+void printPageSetup(const PageSetupView &p)
+{
     const char *names[] = {"top", "bottom", "left", "right", "header", "footer", "gutter"};
     std::cout << "Page setup (last section):\n";
     for (int i = 0; i < 7; ++i)
-        std::cout << "  " << std::left << std::setw(8) << names[i] << std::right << std::setw(7) << v[i]
-                  << " twips  " << cm(v[i]) << "\n";
-    std::cout << "  mirror margins: " << (v[7] ? "yes" : "no") << "\n"
-              << "  title page: " << (lxDocx_get_title_page(h) ? "yes" : "no") << "\n"
-              << "  even/odd headers: " << (lxDocx_get_even_and_odd(h) ? "yes" : "no") << "\n";
+        std::cout << "  " << std::left << std::setw(8) << names[i] << std::right << std::setw(7) << p.values[i]
+                  << " twips  " << cm(p.values[i]) << "\n";
+    std::cout << "  mirror margins: " << (p.values[7] ? "yes" : "no") << "\n"
+              << "  title page: " << (p.titlePage ? "yes" : "no") << "\n"
+              << "  even/odd headers: " << (p.evenAndOdd ? "yes" : "no") << "\n";
 }
 
-void printProperties(DocxHandle *h)
+void printProperties(const std::function<std::string(const char *key)> &valueOf)
 {
     std::cout << "Properties:\n";
     for (const char *key : kPropertyKeys)
-        std::cout << "  " << std::left << std::setw(12) << key << std::right << lxDocx_get_doc_property(h, key) << "\n";
+        std::cout << "  " << std::left << std::setw(12) << key << std::right << valueOf(key) << "\n";
 }
 
 int runPage(const Args &args)
@@ -173,7 +180,7 @@ int runPage(const Args &args)
     const bool edits = changeMargins || mirror >= 0 || titlePage >= 0 || evenOdd >= 0 || args.has("--page-format")
         || args.has("--page-start");
     if (!edits) {
-        printPageSetup(h.get());
+        printPageSetup(pageSetupOf(h.get()));
         return ExitOk;
     }
     if (changeMargins || mirror >= 0) {
@@ -187,15 +194,15 @@ int runPage(const Args &args)
         margins[7] = mirror >= 0 ? mirror : current[7];
         if (!lxDocx_set_margins(h.get(), margins[0], margins[1], margins[2], margins[3], margins[4], margins[5],
                                 margins[6], margins[7]))
-            return failed("cannot set margins (the document has no section)", nullptr);
+            return failed("cannot set the margins", lxDocx_error(h.get()));
     }
     if (titlePage >= 0 && !lxDocx_set_title_page(h.get(), titlePage))
-        return failed("cannot set the title page (the document has no section)", nullptr);
+        return failed("cannot set the title page", lxDocx_error(h.get()));
     if (evenOdd >= 0 && !lxDocx_set_even_and_odd(h.get(), evenOdd))
-        return failed("cannot set even/odd headers (the package has no readable settings part)", nullptr);
+        return failed("cannot set even/odd headers", lxDocx_error(h.get()));
     if ((args.has("--page-format") || args.has("--page-start"))
         && !lxDocx_set_page_number_format(h.get(), args.value("--page-format", "decimal").c_str(), start))
-        return failed("cannot set the page-number format (the document has no section)", nullptr);
+        return failed("cannot set the page-number format", lxDocx_error(h.get()));
     return saveEdits(h.get(), args);
 }
 
@@ -208,7 +215,7 @@ int runProps(const Args &args)
     if (!h)
         return ExitFailed;
     if (!args.has("--set")) {
-        printProperties(h.get());
+        printProperties([&](const char *key) { return std::string(lxDocx_get_doc_property(h.get(), key)); });
         return ExitOk;
     }
     for (const std::string &assignment : args.options.at("--set")) {
@@ -217,7 +224,7 @@ int runProps(const Args &args)
             return usageError("--set takes key=value");
         const std::string key = assignment.substr(0, eq);
         if (!lxDocx_set_doc_property(h.get(), key.c_str(), assignment.substr(eq + 1).c_str()))
-            return failed("cannot set " + key + " (is docProps/core.xml readable?)", nullptr);
+            return failed("cannot set " + key, lxDocx_error(h.get()));
     }
     return saveEdits(h.get(), args);
 }

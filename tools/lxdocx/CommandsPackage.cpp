@@ -6,14 +6,11 @@
 
 #include <lorvexdocx.h>
 
-#include <QFileInfo>
+#include <QFile>
 
 #include <iomanip>
 #include <iostream>
 #include <memory>
-
-void printPageSetup(DocxHandle *h);
-void printProperties(DocxHandle *h);
 
 namespace {
 
@@ -51,18 +48,22 @@ void printOutline(const DocxDocument &doc)
 
 int runInfo(const Args &args)
 {
+    // The part list and the outline are not in the C interface: the package
+    // is read once, through the model, for everything shown.
     const std::string path = args.positional[0];
-    OpenDocument h(lxDocx_open(path.c_str()));
+    const std::unique_ptr<DocxDocument> doc(DocxReader::open(QFile::decodeName(path.c_str())));
     std::cout << "File: " << path << "\n";
-    if (!h) {
+    if (!doc->isValid()) {
         std::cout << "Valid: no\n";
-        return failed("cannot open " + path, lxDocx_error(nullptr));
+        return failed("cannot open " + path, doc->errorString().toUtf8().constData());
     }
     std::cout << "Valid: yes\n";
-    const std::unique_ptr<DocxDocument> doc(DocxReader::open(QString::fromStdString(path)));
     printParts(*doc);
-    printProperties(h.get());
-    printPageSetup(h.get());
+    printProperties([&](const char *key) { return doc->docProperty(QString::fromLatin1(key)).toStdString(); });
+    const DocxMargins m = doc->margins();
+    printPageSetup({{m.top, m.bottom, m.left, m.right, m.header, m.footer, m.gutter, m.mirror ? 1 : 0},
+                    doc->titlePage(),
+                    doc->evenAndOddHeaders()});
     QString why;
     if (!doc->bodyTreeFits(why))
         return failed("cannot count the paragraphs of " + path, why.toUtf8().constData());

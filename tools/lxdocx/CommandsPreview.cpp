@@ -196,6 +196,11 @@ public:
 
     int count() const { return int(pages_.size()); }
     bool cutShort() const { return cutShort_; }
+    // Whether a section's page had to be brought within printable sizes.
+    bool pageBrought() const
+    {
+        return std::any_of(layout_.sections.begin(), layout_.sections.end(), [](const Section &s) { return s.bounded; });
+    }
 
     // The paragraphs with text of the headers (or footers) the sections have, each part once:
     // the first page's where a section has a first page, the even pages' where
@@ -468,6 +473,10 @@ int runPreview(const Args &args)
     const Pages pages(*doc);
     if (pages.count() == 0)
         return failed("cannot preview " + args.positional[0], "the document has no body");
+    // lxdocx keeps the library's own warnings off, so it says this itself.
+    if (pages.pageBrought())
+        std::cerr << "lxdocx: " << args.positional[0]
+                  << ": Page brought within printable sizes (the document's page is smaller or larger than a printer's)\n";
     if (pages.cutShort())
         std::cerr << "lxdocx: " << args.positional[0] << " lays out to more than " << kMaxPages
                   << " pages; the preview shows the first " << kMaxPages << "\n";

@@ -3,12 +3,8 @@
 
 #include <lorvexdocx.h>
 
-#include <cstdio>
-#include <cerrno>
 #include <cstdlib>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <iostream>
 
 std::string Args::value(const std::string &name, const std::string &fallback) const
@@ -33,20 +29,6 @@ int usageError(const std::string &message)
 }
 
 namespace {
-
-// The GUI application object the library makes for rich text wants a private
-// runtime folder and warns when the session has none; give it one.
-void givePrivateRuntimeDir()
-{
-    if (std::getenv("XDG_RUNTIME_DIR"))
-        return;
-    const std::string dir = "/tmp/lxdocx-runtime-" + std::to_string(getuid());
-    if (mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST) {
-        struct stat st;
-        if (stat(dir.c_str(), &st) == 0 && st.st_uid == getuid() && (st.st_mode & 0777) == 0700)
-            setenv("XDG_RUNTIME_DIR", dir.c_str(), 0);
-    }
-}
 
 void printHelp()
 {
@@ -103,10 +85,12 @@ int runCommand(const Command &c, int argc, char **argv)
 
 int main(int argc, char **argv)
 {
-    // The library traces at debug level; a command line shows warnings only
-    // unless the user asks for more with QT_LOGGING_RULES.
-    setenv("QT_LOGGING_RULES", "*.debug=false", 0);
-    givePrivateRuntimeDir();
+    // Every failure's text reaches stderr through the library's error text;
+    // its own warnings would say the same again. Rules the user gives come
+    // later and win.
+    const char *userRules = std::getenv("QT_LOGGING_RULES");
+    const std::string rules = std::string("lorvexdocx.*.warning=false") + (userRules ? ";" : "") + (userRules ? userRules : "");
+    setenv("QT_LOGGING_RULES", rules.c_str(), 1);
     if (argc < 2)
         return usageError("no command given");
     const std::string name = argv[1];

@@ -1,0 +1,319 @@
+"""Open, edit and save DOCX documents with the LorvexDocx library.
+
+    import lorvexdocx
+
+    with lorvexdocx.open("report.docx") as doc:
+        doc.margins = doc.margins._replace(left=1800, right=1800)   # twips
+        doc.properties["title"] = "Quarterly report"
+        doc.set_footer("default", lorvexdocx.build_hf_xml("footer", "Page {PAGE} of {NUMPAGES}", "center"))
+        doc.save_as("report-edited.docx")
+
+Every failure raises LorvexDocxError carrying the library's text. Paths may be
+str, bytes or os.PathLike; bytes reach the file system unchanged, so names
+that are not UTF-8 work. Lengths are twips (1/1440 inch).
+"""
+from __future__ import annotations
+
+import ctypes
+import os
+from typing import Iterator, MutableMapping, NamedTuple, Optional, Union
+
+from ._library import library, rich_text_library
+
+__all__ = [
+    "LorvexDocxError", "UnknownPropertyError", "Margins", "Document", "DocumentProperties",
+    "open", "blank", "from_html", "resave", "build_hf_xml", "library_version", "PROPERTY_KEYS",
+]
+__version__ = "1.1.0"
+
+PathArg = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
+
+#: The core properties a document has, in the order the library lists them.
+PROPERTY_KEYS = ("title", "author", "subject", "description", "keywords", "category")
+_KINDS = {"default": 0, "even": 1, "first": 2}
+
+
+class LorvexDocxError(Exception):
+    """A failure the library reported; ``str(error)`` is the library's text."""
+
+
+class UnknownPropertyError(LorvexDocxError, KeyError):
+    """A property key that is none of PROPERTY_KEYS."""
+
+    def __str__(self) -> str:  # KeyError would quote the text
+        return str(self.args[0]) if self.args else ""
+
+
+class Margins(NamedTuple):
+    """Page margins of the last section, in twips; ``mirror`` mirrors them
+    on facing pages. Change one field with ``_replace``."""
+
+    top: int
+    bottom: int
+    left: int
+    right: int
+    header: int
+    footer: int
+    gutter: int
+    mirror: bool
+
+
+def _path(path: PathArg) -> bytes:
+    """A path as the bytes the file system gets: str through the file system
+    encoding, bytes unchanged."""
+    return os.fsencode(os.fspath(path))
+
+
+def _text(text: Union[str, bytes]) -> bytes:
+    return text if isinstance(text, bytes) else text.encode("utf-8")
+
+
+def _decode(raw: bytes) -> str:
+    return raw.decode("utf-8", errors="replace")
+
+
+def _library_error() -> LorvexDocxError:
+    return LorvexDocxError(_decode(library().lxDocx_error(None)))
+
+
+def _kind(kind: Union[str, int]) -> int:
+    if isinstance(kind, int) and kind in _KINDS.values():
+        return kind
+    try:
+        return _KINDS[kind]  # type: ignore[index]
+    except KeyError:
+        raise ValueError(f"kind must be one of {', '.join(_KINDS)}, not {kind!r}") from None
+
+
+class DocumentProperties(MutableMapping[str, str]):
+    """The six core properties of a document (PROPERTY_KEYS) as a mapping.
+    A property the document does not have reads as ""; deleting one empties
+    it. Other keys raise UnknownPropertyError. Changes reach the file at the
+    next save."""
+
+    def __init__(self, document: "Document") -> None:
+        self._document = document
+
+    def __getitem__(self, key: str) -> str:
+        known = self._checked(key)
+        raw = self._document._read(lambda lib, h: lib.lxDocx_get_doc_property(h, _text(key)),
+                                   failed=not known, error=LorvexDocxError if known else UnknownPropertyError)
+        return _decode(raw)
+
+    def __setitem__(self, key: str, value: str) -> None:
+        known = self._checked(key)
+        self._document._call(lambda lib, h: lib.lxDocx_set_doc_property(h, _text(key), _text(value)),
+                             LorvexDocxError if known else UnknownPropertyError)
+
+    @staticmethod
+    def _checked(key: object) -> bool:
+        """Whether `key` is a core property; the library gives the text for
+        other strings."""
+        if not isinstance(key, str):
+            raise KeyError(key)
+        return key in PROPERTY_KEYS
+
+    def __delitem__(self, key: str) -> None:
+        self[key] = ""
+
+    def __iter__(self) -> Iterator[str]:
+        return iter(PROPERTY_KEYS)
+
+    def __len__(self) -> int:
+        return len(PROPERTY_KEYS)
+
+    def __contains__(self, key: object) -> bool:
+        return key in PROPERTY_KEYS
+
+    def __repr__(self) -> str:
+        return f"DocumentProperties({dict(self)!r})"
+
+
+class Document:
+    """An open document. Use it as a context manager, or call close()."""
+
+    def __init__(self, handle: int, path: PathArg) -> None:
+        self._handle: Optional[int] = handle
+        self.path = path
+        self.properties = DocumentProperties(self)
+
+    # -- the calls, and turning their failures into exceptions ---------------
+
+    def _live(self) -> int:
+        if self._handle is None:
+            raise LorvexDocxError("The document is closed")
+        return self._handle
+
+    def _error_text(self) -> str:
+        return _decode(library().lxDocx_error(self._handle))
+
+    def _call(self, call, error=LorvexDocxError) -> None:
+        """Runs a call whose result is 1 or 0 (a failure, with its text)."""
+        handle = self._live()
+        if not call(library(), handle):
+            raise error(self._error_text())
+
+    def _read(self, call, failed: bool = False, error=LorvexDocxError):
+        """Runs a getter. Its failure shows only as a new error text (the
+        handle's text is never cleared); `failed` says it failed anyway."""
+        handle = self._live()
+        before = self._error_text()
+        result = call(library(), handle)
+        after = self._error_text()
+        if failed or after != before:
+            raise error(after)
+        return result
+
+    # -- handles and saving ----------------------------------------------------
+
+    def close(self) -> None:
+        """Closes the document; calling it again does nothing."""
+        if self._handle is not None:
+            library().lxDocx_close(self._handle)
+            self._handle = None
+
+    @property
+    def closed(self) -> bool:
+        return self._handle is None
+
+    def __enter__(self) -> "Document":
+        return self
+
+    def __exit__(self, *exc_info: object) -> None:
+        self.close()
+
+    def __del__(self) -> None:
+        try:
+            self.close()
+        except Exception:
+            pass
+
+    def save(self) -> None:
+        """Saves to the path the document was opened from (replacing that
+        file atomically)."""
+        self._call(lambda lib, h: lib.lxDocx_save(h))
+
+    def save_as(self, path: PathArg) -> None:
+        """Saves to `path`; the document keeps its own path."""
+        self._call(lambda lib, h: lib.lxDocx_save_as(h, _path(path)))
+
+    # -- page setup of the last section ---------------------------------------
+
+    @property
+    def margins(self) -> Margins:
+        values = [ctypes.c_int() for _ in range(8)]
+        self._call(lambda lib, h: lib.lxDocx_get_margins(h, *[ctypes.byref(v) for v in values]))
+        numbers = [v.value for v in values]
+        return Margins(*numbers[:7], mirror=bool(numbers[7]))
+
+    @margins.setter
+    def margins(self, m: Margins) -> None:
+        self._call(lambda lib, h: lib.lxDocx_set_margins(h, m.top, m.bottom, m.left, m.right, m.header, m.footer,
+                                                         m.gutter, 1 if m.mirror else 0))
+
+    @property
+    def title_page(self) -> bool:
+        """Whether the first page has headers and footers of its own."""
+        return bool(self._read(lambda lib, h: lib.lxDocx_get_title_page(h)))
+
+    @title_page.setter
+    def title_page(self, on: bool) -> None:
+        self._call(lambda lib, h: lib.lxDocx_set_title_page(h, 1 if on else 0))
+
+    @property
+    def even_and_odd(self) -> bool:
+        """Whether even and odd pages have headers and footers of their own."""
+        return bool(self._read(lambda lib, h: lib.lxDocx_get_even_and_odd(h)))
+
+    @even_and_odd.setter
+    def even_and_odd(self, on: bool) -> None:
+        self._call(lambda lib, h: lib.lxDocx_set_even_and_odd(h, 1 if on else 0))
+
+    def set_page_number_format(self, fmt: str, start: Optional[int] = None) -> None:
+        """Sets the page-number format ("decimal", "lowerRoman", ...) and the
+        first page number; None removes any first number."""
+        first = -1 if start is None else start
+        self._call(lambda lib, h: lib.lxDocx_set_page_number_format(h, _text(fmt), first))
+
+    # -- headers and footers ---------------------------------------------------
+
+    def _part(self, getter: str, kind: Union[str, int]) -> Optional[str]:
+        length = ctypes.c_int()
+        address = self._read(lambda lib, h: getattr(lib, getter)(h, _kind(kind), ctypes.byref(length)))
+        return _decode(ctypes.string_at(address, length.value)) if address else None
+
+    def header(self, kind: Union[str, int] = "default") -> Optional[str]:
+        """The XML of the header part of `kind` ("default", "even", "first"),
+        or None when the section has none."""
+        return self._part("lxDocx_get_header_xml", kind)
+
+    def footer(self, kind: Union[str, int] = "default") -> Optional[str]:
+        """The XML of the footer part of `kind`, or None."""
+        return self._part("lxDocx_get_footer_xml", kind)
+
+    def set_header(self, kind: Union[str, int], xml: Union[str, bytes]) -> None:
+        """Stores `xml` as the header part of `kind` (see build_hf_xml)."""
+        data = _text(xml)
+        self._call(lambda lib, h: lib.lxDocx_set_header_xml(h, _kind(kind), data, len(data)))
+
+    def set_footer(self, kind: Union[str, int], xml: Union[str, bytes]) -> None:
+        """Stores `xml` as the footer part of `kind`."""
+        data = _text(xml)
+        self._call(lambda lib, h: lib.lxDocx_set_footer_xml(h, _kind(kind), data, len(data)))
+
+    # -- the body ----------------------------------------------------------------
+
+    def set_body_html(self, html: str) -> None:
+        """Puts the content of the HTML page in the place of the body's first
+        paragraph; the rest of the body and the page setup stay."""
+        rich_text_library()
+        self._call(lambda lib, h: lib.lxDocx_set_body_html(h, _text(html)))
+
+
+def open(path: PathArg) -> Document:  # noqa: A001 - the module's verb, as in lorvexdocx.open
+    """Opens the DOCX file at `path`."""
+    handle = library().lxDocx_open(_path(path))
+    if not handle:
+        raise _library_error()
+    return Document(handle, path)
+
+
+def blank(path: PathArg) -> Document:
+    """Writes a blank document (a Letter page, one empty paragraph) to `path`
+    and opens it."""
+    handle = library().lxDocx_create_blank(_path(path))
+    if not handle:
+        raise _library_error()
+    return Document(handle, path)
+
+
+def from_html(html: str, path: PathArg) -> None:
+    """Writes a new document at `path` whose body is the HTML page."""
+    if not rich_text_library().lxDocx_write_html(_path(path), _text(html)):
+        raise _library_error()
+
+
+def resave(src: PathArg, dst: PathArg) -> None:
+    """Converts every body paragraph of `src` to rich text and back, saving
+    the result as `dst`."""
+    if not rich_text_library().lxDocx_resave_full(_path(src), _path(dst)):
+        raise _library_error()
+
+
+def build_hf_xml(kind: str, text: str, align: str = "left") -> str:
+    """A one-paragraph header (`kind` "header") or footer ("footer") part
+    whose text may hold {PAGE}, {NUMPAGES}, {TITLE}, {CHAPTER} and {AUTHOR};
+    `align` is "left", "center", "right" or "both"."""
+    if kind not in ("header", "footer"):
+        raise ValueError(f"kind must be 'header' or 'footer', not {kind!r}")
+    lib = library()
+    length = ctypes.c_int()
+    address = lib.lxDocx_build_hf_xml(1 if kind == "header" else 0, _text(text), _text(align), ctypes.byref(length))
+    if not address:
+        raise _library_error()
+    return _decode(ctypes.string_at(address, length.value))
+
+
+def library_version() -> str:
+    """The version of the loaded library."""
+    return _decode(library().lxDocx_version())

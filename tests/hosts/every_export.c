@@ -1,0 +1,138 @@
+/* A plain C host that calls every export on each file it is given and watches
+ * its own stderr: a call that succeeds must print nothing there.
+ *   every_export OUTDIR FILE...
+ * Prints one line per failure (with the library's text) and per call that
+ * printed although it succeeded, then a summary line
+ * "files N calls N failures N noisy N"; exits 1 when a call was noisy. */
+#include <lorvexdocx.h>
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+static int g_stderr = -1; /* the file stderr goes to */
+static off_t g_seen = 0;
+static const char *g_file = "";
+static DocxHandle *g_h = NULL;
+static long g_calls = 0, g_failures = 0, g_noisy = 0;
+
+static off_t stderr_size(void)
+{
+    struct stat st;
+    return fstat(g_stderr, &st) == 0 ? st.st_size : 0;
+}
+
+/* Ends a call: counts it, and reports what it printed when it succeeded. */
+static void done(const char *call, int ok, const char *error_before)
+{
+    const off_t size = stderr_size();
+    ++g_calls;
+    if (!ok || (error_before && strcmp(error_before, lxDocx_error(g_h)) != 0)) {
+        printf("failed: %s on %s: %s\n", call, g_file, lxDocx_error(g_h));
+        ++g_failures;
+    } else if (size > g_seen) {
+        char text[512] = {0};
+        const ssize_t n = pread(g_stderr, text, sizeof text - 1, g_seen);
+        printf("noisy: %s on %s: %.*s\n", call, g_file, (int)(n > 0 ? n : 0), text);
+        ++g_noisy;
+    }
+    g_seen = size;
+}
+
+/* The handle's error text as it is now (copied: the buffer changes). */
+static char *error_now(void)
+{
+    return strdup(lxDocx_error(g_h));
+}
+
+#define CALL(name, expr)                   \
+    do {                                   \
+        char *before_ = error_now();       \
+        const int ok_ = (expr);            \
+        done(name, ok_, before_);          \
+        free(before_);                     \
+    } while (0)
+
+static const char *const outputs[] = {"edited", "body", "resaved", "html"};
+
+static const char *output(char *buf, size_t size, const char *dir, int n, const char *what)
+{
+    snprintf(buf, size, "%s/%d-%s.docx", dir, n, what);
+    return buf;
+}
+
+static void every_call(const char *out_dir, const char *path, int n)
+{
+    char out[4096];
+    static const char *const keys[] = {"title", "author", "subject", "description", "keywords", "category"};
+    int m[8] = {0}, len = 0;
+    g_file = path;
+    g_h = lxDocx_open(path);
+    done("lxDocx_open", g_h != NULL, NULL);
+    if (!g_h)
+        return;
+    CALL("lxDocx_is_valid", lxDocx_is_valid(g_h));
+    CALL("lxDocx_get_margins", lxDocx_get_margins(g_h, &m[0], &m[1], &m[2], &m[3], &m[4], &m[5], &m[6], &m[7]));
+    CALL("lxDocx_get_title_page", (lxDocx_get_title_page(g_h), 1));
+    CALL("lxDocx_get_even_and_odd", (lxDocx_get_even_and_odd(g_h), 1));
+    for (int kind = 0; kind < 3; ++kind) {
+        CALL("lxDocx_get_header_xml", (lxDocx_get_header_xml(g_h, kind, &len), 1));
+        CALL("lxDocx_get_footer_xml", (lxDocx_get_footer_xml(g_h, kind, &len), 1));
+    }
+    for (size_t k = 0; k < sizeof keys / sizeof *keys; ++k)
+        CALL("lxDocx_get_doc_property", lxDocx_get_doc_property(g_h, keys[k]) != NULL);
+    CALL("lxDocx_set_margins", lxDocx_set_margins(g_h, m[0], m[1], m[2] + 20, m[3], m[4], m[5], m[6], !m[7]));
+    CALL("lxDocx_set_title_page", lxDocx_set_title_page(g_h, 1));
+    CALL("lxDocx_set_even_and_odd", lxDocx_set_even_and_odd(g_h, 1));
+    CALL("lxDocx_set_page_number_format", lxDocx_set_page_number_format(g_h, "lowerRoman", 3));
+    const char *xml = lxDocx_build_hf_xml(1, "{TITLE} - {CHAPTER}", "right", &len);
+    done("lxDocx_build_hf_xml", xml != NULL, NULL);
+    CALL("lxDocx_set_header_xml", lxDocx_set_header_xml(g_h, LXDOCX_HF_FIRST, xml, len));
+    xml = lxDocx_build_hf_xml(0, "Page {PAGE} of {NUMPAGES}", "center", &len);
+    done("lxDocx_build_hf_xml", xml != NULL, NULL);
+    CALL("lxDocx_set_footer_xml", lxDocx_set_footer_xml(g_h, LXDOCX_HF_DEFAULT, xml, len));
+    CALL("lxDocx_set_doc_property", lxDocx_set_doc_property(g_h, "author", "Every Export"));
+    CALL("lxDocx_save_as", lxDocx_save_as(g_h, output(out, sizeof out, out_dir, n, outputs[0])));
+    CALL("lxDocx_set_body_html",
+         lxDocx_set_body_html(g_h, "<h1>Replaced</h1><p>A <b>new</b> body with <a href=\"http://x.test\">a link</a>"
+                                   "</p><ul><li>one</li></ul><table><tr><td>cell</td></tr></table>"));
+    CALL("lxDocx_save_as", lxDocx_save_as(g_h, output(out, sizeof out, out_dir, n, outputs[1])));
+    lxDocx_close(g_h);
+    g_h = NULL;
+    done("lxDocx_resave_full", lxDocx_resave_full(path, output(out, sizeof out, out_dir, n, outputs[2])), NULL);
+    done("lxDocx_write_html", lxDocx_write_html(output(out, sizeof out, out_dir, n, outputs[3]), "<p>written</p>"),
+         NULL);
+    for (size_t i = 0; i < sizeof outputs / sizeof *outputs; ++i) /* keeps the folder small */
+        unlink(output(out, sizeof out, out_dir, n, outputs[i]));
+}
+
+int main(int argc, char **argv)
+{
+    if (argc < 3) {
+        fprintf(stderr, "usage: every_export OUTDIR FILE...\n");
+        return 2;
+    }
+    char log[4096];
+    snprintf(log, sizeof log, "%s/stderr.log", argv[1]);
+    g_stderr = open(log, O_RDWR | O_CREAT | O_TRUNC, 0600);
+    if (g_stderr < 0 || dup2(g_stderr, 2) < 0) {
+        perror(log);
+        return 2;
+    }
+    g_file = "(start-up)";
+    lxDocx_init();
+    done("lxDocx_init", 1, NULL);
+    done("lxDocx_version", lxDocx_version()[0] != '\0', NULL);
+    snprintf(log, sizeof log, "%s/blank.docx", argv[1]);
+    g_h = lxDocx_create_blank(log);
+    done("lxDocx_create_blank", g_h != NULL, NULL);
+    CALL("lxDocx_save", lxDocx_save(g_h));
+    lxDocx_close(g_h);
+    for (int i = 2; i < argc; ++i)
+        every_call(argv[1], argv[i], i);
+    printf("files %d calls %ld failures %ld noisy %ld\n", argc - 2, g_calls, g_failures, g_noisy);
+    return g_noisy ? 1 : 0;
+}
