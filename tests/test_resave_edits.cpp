@@ -384,6 +384,9 @@ TEST(ResaveEdits, EditedParagraphsKeepWhatTheEditDidNotTouch)
                                                                          {"rIdLink", "hyperlink", "https://example.org/"}}),
                                                           {"word/media/image1.emf", QByteArray(64, '\x01')},
                                                           {"word/media/image2.png", kPng}})));
+    // A word made bold splits its run: the rest of the run, its character style and the markers around stay.
+    expectOnlyTheEditChanged("bold", editAndReread(dir.filePath("src.docx"), dir.filePath("bold.docx"),
+                                                   boldWordInEveryParagraph, true));
     const EditResult r = editAndReread(dir.filePath("src.docx"), dir.filePath("dst.docx"), changeWordInEveryParagraph, true);
     ASSERT_TRUE(r.opened);
     expectOnlyTheEditChanged("small document", r);
