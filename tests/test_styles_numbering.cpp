@@ -1,5 +1,5 @@
-// The style sheet and theme fonts (effective properties along basedOn chains, the built-in
-// paragraph styles added) and the numbering tables.
+// The style sheet and theme fonts (effective properties along basedOn chains, the built-in paragraph styles added)
+// and the numbering tables.
 #include "EditTestSupport.h"
 
 #include <QVariant>
