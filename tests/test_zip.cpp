@@ -380,9 +380,7 @@ TEST(ZipWrite, ReplacingAFileNeverLosesTheOldOne)
     const QByteArray name = QFile::encodeName(path);
     const DocxEntryMap entries = {{kDoc, "<doc/>"}, {"noise.bin", noise(64 << 10)}};
     const DocxEntryMap other = {{kDoc, "<other/>"}, {"noise.bin", noise(128 << 10)}};
-    QByteArray built;
     QString err;
-    ASSERT_TRUE(docxZipBuild(entries, {}, built, err));
     EXPECT_FALSE(docxZipWrite(entries, {}, lost, err));
     EXPECT_EQ(s(err), s("Cannot write to: " + lost + ": No such file or directory"));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("missing")));
@@ -390,7 +388,8 @@ TEST(ZipWrite, ReplacingAFileNeverLosesTheOldOne)
     ASSERT_TRUE(writeFile(path, "old"));
     ASSERT_EQ(::chmod(name.constData(), 0640), 0);
     ASSERT_TRUE(docxZipWrite(entries, {}, path, err)) << s(err);
-    EXPECT_EQ(readFile(path), built);
+    const QByteArray written = readFile(path);  // not compared with a build of its own: the saved time may differ
+    EXPECT_EQ(readEntries(path), entries);
     struct stat st{};
     EXPECT_TRUE(::stat(name.constData(), &st) == 0 && (st.st_mode & 07777) == 0640) << "mode kept";
 
@@ -404,7 +403,7 @@ TEST(ZipWrite, ReplacingAFileNeverLosesTheOldOne)
     EXPECT_EQ(s(err), s("Cannot write to: " + dir.path() + ": Is a directory"));
     EXPECT_FALSE(withFileSizeLimit(4096, [&] { return docxZipWrite(other, {}, path, err); }));
     EXPECT_EQ(s(err), s("Cannot write to: " + path + ": File too large"));
-    EXPECT_EQ(readFile(path), built);
+    EXPECT_EQ(readFile(path), written);
     EXPECT_EQ(listing(dir.path()), QStringList({"out.docx"}));  // no temporary file left
 
     // Through a chain of symbolic links the file at its end is replaced; the links stay.
