@@ -12,15 +12,11 @@ namespace testing_support {
 
 namespace {
 
-void u16(QByteArray &b, quint32 v)
+// `bytes` little-endian bytes of `v`.
+void le(QByteArray &b, quint64 v, int bytes)
 {
-    b.append(char(v & 0xFF));
-    b.append(char((v >> 8) & 0xFF));
-}
-void u32(QByteArray &b, quint32 v)
-{
-    u16(b, v & 0xFFFF);
-    u16(b, v >> 16);
+    for (int i = 0; i < bytes; ++i)
+        b.append(char((v >> (8 * i)) & 0xFF));
 }
 
 }  // namespace
@@ -48,48 +44,21 @@ QByteArray makeZip(const std::vector<std::pair<QByteArray, QByteArray>> &members
     QByteArray out, dir;
     for (const auto &[name, data] : members) {
         const quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef *>(data.constData()), uInt(data.size())));
-        const quint32 offset = quint32(out.size());
-        u32(out, 0x04034b50);
-        u16(out, 20);
-        u16(out, 0);
-        u16(out, 0);
-        u16(out, 0);
-        u16(out, 0);
-        u32(out, crc);
-        u32(out, quint32(data.size()));
-        u32(out, quint32(data.size()));
-        u16(out, quint32(name.size()));
-        u16(out, 0);
-        out += name + data;
-        u32(dir, 0x02014b50);
-        u16(dir, 20);
-        u16(dir, 20);
-        u16(dir, 0);
-        u16(dir, 0);
-        u16(dir, 0);
-        u16(dir, 0);
-        u32(dir, crc);
-        u32(dir, quint32(data.size()));
-        u32(dir, quint32(data.size()));
-        u16(dir, quint32(name.size()));
-        u16(dir, 0);
-        u16(dir, 0);
-        u16(dir, 0);
-        u16(dir, 0);
-        u32(dir, 0);
-        u32(dir, offset);
+        // Flags, method, time and date 0; CRC, both sizes, name length, no extra field.
+        auto common = [&](QByteArray &b) {
+            le(b, 0, 8), le(b, crc, 4), le(b, quint32(data.size()), 4), le(b, quint32(data.size()), 4);
+            le(b, quint32(name.size()), 2), le(b, 0, 2);
+        };
+        le(dir, 0x02014b50, 4), le(dir, 20, 2), le(dir, 20, 2), common(dir);
+        le(dir, 0, 8), le(dir, 0, 2), le(dir, quint32(out.size()), 4);  // no comment, disk, attributes
         dir += name;
+        le(out, 0x04034b50, 4), le(out, 20, 2), common(out);
+        out += name + data;
     }
     const quint32 dirOffset = quint32(out.size());
     out += dir;
-    u32(out, 0x06054b50);
-    u16(out, 0);
-    u16(out, 0);
-    u16(out, quint32(members.size()));
-    u16(out, quint32(members.size()));
-    u32(out, quint32(dir.size()));
-    u32(out, dirOffset);
-    u16(out, 0);
+    le(out, 0x06054b50, 4), le(out, 0, 4), le(out, members.size(), 2), le(out, members.size(), 2);
+    le(out, quint32(dir.size()), 4), le(out, dirOffset, 4), le(out, 0, 2);
     return out;
 }
 

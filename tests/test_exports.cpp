@@ -1,5 +1,5 @@
-// The C interface as a host sees it: handles, error texts, blank documents,
-// saving, the frame every export runs in, and what the shared library exports.
+// The C interface as a host sees it: handles, error texts, the frame every
+// export runs in, and what the shared library exports.
 #include "DocxDocument.h"
 #include "DocxFrame.h"
 #include "DocxReader.h"
@@ -44,10 +44,7 @@ TEST(Exports, ErrorTextsAreNeverNullAndNeverCleared)
     // Other tests may already have failed an open: only "not null" holds here;
     // the probe below sees a process with no failure yet.
     ASSERT_NE(lxDocx_error(nullptr), nullptr);
-    EXPECT_STREQ(lxDocx_version(), "1.1.0");
     EXPECT_STREQ(lxDocx_version(), LORVEXDOCX_VERSION_STRING);
-    EXPECT_EQ(QString("%1.%2.%3").arg(LORVEXDOCX_VERSION_MAJOR).arg(LORVEXDOCX_VERSION_MINOR).arg(LORVEXDOCX_VERSION_PATCH),
-              LORVEXDOCX_VERSION_STRING);
     QTemporaryDir dir;
     const QByteArray missing = utf8(dir.filePath("missing.docx")), path = utf8(dir.filePath("a.docx"));
     EXPECT_EQ(lxDocx_open(missing.constData()), nullptr);
@@ -55,11 +52,16 @@ TEST(Exports, ErrorTextsAreNeverNullAndNeverCleared)
     EXPECT_EQ(str(lxDocx_error(nullptr)), expected);
     LxDocxHandle *h = lxDocx_create_blank(path.constData());
     ASSERT_NE(h, nullptr) << lxDocx_error(nullptr);
+    DocxEntryMap entries;
+    QString err;
+    DocxZipSource source;
+    ASSERT_TRUE(docxZipRead(path, entries, err, &source)) << err.toStdString();
+    EXPECT_EQ(source.order, QStringList({"[Content_Types].xml", "_rels/.rels", "word/_rels/document.xml.rels",
+                                         "word/document.xml"}));
     DocxHandle *again = lxDocx_open(path.constData());
     ASSERT_NE(again, nullptr);
     EXPECT_EQ(str(lxDocx_error(nullptr)), expected);  // successes do not clear it
-    EXPECT_EQ(str(lxDocx_error(h)), "");
-    EXPECT_EQ(lxDocx_is_valid(h), 1);
+    EXPECT_TRUE(str(lxDocx_error(h)).empty() && lxDocx_is_valid(h));
     lxDocx_close(again);
     lxDocx_close(h);
 
@@ -75,47 +77,6 @@ TEST(Exports, ErrorTextsAreNeverNullAndNeverCleared)
     EXPECT_EQ(lxDocx_create_blank(utf8(dir.filePath("no/such/dir/blank.docx")).constData()), nullptr);
     EXPECT_EQ(str(lxDocx_error(nullptr)), "Cannot write to: " + dir.filePath("no/such/dir/blank.docx").toStdString()
                                               + ": No such file or directory");
-}
-
-TEST(Exports, BlankDocumentsSaveAndSaveAs)
-{
-    QTemporaryDir dir;
-    const QString sub = dir.filePath("sub"), path = sub + "/blank.docx", second = dir.filePath("second.docx");
-    ASSERT_TRUE(QDir().mkpath(sub) && writeFile(path, "an old file that is no package"));
-    DocxHandle *h = lxDocx_create_blank(utf8(path).constData());
-    ASSERT_NE(h, nullptr) << lxDocx_error(nullptr);
-    DocxEntryMap entries;
-    QString err;
-    DocxZipSource source;
-    ASSERT_TRUE(docxZipRead(path, entries, err, &source)) << err.toStdString();
-    EXPECT_EQ(source.order, QStringList({"[Content_Types].xml", "_rels/.rels", "word/_rels/document.xml.rels",
-                                         "word/document.xml"}));
-    const QByteArray created = readFile(path);
-    ASSERT_EQ(lxDocx_save_as(h, utf8(second).constData()), 1);
-    EXPECT_EQ(readFile(path), created);  // save-as leaves the document its own path
-    ASSERT_TRUE(writeFile(path, "overwritten"));
-    ASSERT_EQ(lxDocx_save(h), 1);
-    EXPECT_EQ(readEntries(path), entries);
-    EXPECT_EQ(readEntries(second), entries);
-    const std::unique_ptr<DocxDocument> doc(DocxReader::open(path));
-    ASSERT_EQ(doc->paragraphCount(), 1);
-    EXPECT_EQ(doc->paragraphInfoAt(0).styleId, "Normal");
-    EXPECT_TRUE(doc->paragraphInfoAt(0).text.isEmpty());
-    EXPECT_EQ(doc->paragraphInfoAt(0).headingLevel, -1);
-
-    // Failures say what could not be written; later successes do not clear it.
-    ASSERT_TRUE(QDir(sub).removeRecursively());
-    EXPECT_EQ(lxDocx_save(h), 0);
-    EXPECT_EQ(QString(lxDocx_error(h)), "Cannot write to: " + path + ": No such file or directory");
-    EXPECT_EQ(lxDocx_save_as(h, utf8(sub + "/b.docx").constData()), 0);
-    const QString saveAsText = lxDocx_error(h);
-    EXPECT_EQ(saveAsText, "Cannot write to: " + sub + "/b.docx: No such file or directory");
-    ASSERT_TRUE(QDir().mkpath(sub));
-    EXPECT_EQ(lxDocx_save(h), 1);
-    EXPECT_EQ(lxDocx_save_as(h, utf8(second).constData()), 1);
-    EXPECT_EQ(QString(lxDocx_error(h)), saveAsText);
-    EXPECT_EQ(QDir(sub).entryList(QDir::Files), QStringList("blank.docx"));  // no temporary file left
-    lxDocx_close(h);
 }
 
 TEST(Exports, FailedEditsLeaveTheirCauseOnTheHandle)
@@ -159,10 +120,8 @@ TEST(Exports, FailedEditsLeaveTheirCauseOnTheHandle)
     ASSERT_EQ(lxDocx_set_doc_property(h, "title", "Kept"), 1);
     EXPECT_EQ(text(lxDocx_set_doc_property(h, "Title", "lost")), "Unknown document property: Title");
     EXPECT_STREQ(lxDocx_get_doc_property(h, "creator"), "");
-    EXPECT_STREQ(lxDocx_error(h), "Unknown document property: creator");
-    EXPECT_STREQ(lxDocx_get_doc_property(h, "title"), "Kept");
-    EXPECT_STREQ(lxDocx_get_doc_property(h, "subject"), "");
-    EXPECT_STREQ(lxDocx_error(h), "Unknown document property: creator");
+    EXPECT_EQ(str(lxDocx_get_doc_property(h, "title")) + "|" + lxDocx_get_doc_property(h, "subject") + "|"
+                  + lxDocx_error(h), "Kept||Unknown document property: creator");
     lxDocx_close(h);
 }
 
@@ -233,8 +192,7 @@ TEST(Exports, ACallOnABusyHandleIsRefused)
         lxDocx_close(h);  // waits until this call returns
         return 1;
     });
-    EXPECT_EQ(outer, 1);
-    EXPECT_EQ(inner, "0Document is busy|11");
+    EXPECT_EQ(std::to_string(outer) + inner, "10Document is busy|11");
     lxDocx_close(other);
 
     // Library-wide calls own their documents: one may run inside another's events.
@@ -276,12 +234,10 @@ TEST(Exports, EveryExportOverTheCorpusIsQuietWhenItSucceeds)
     const QString report = QString::fromUtf8(p.readAllStandardOutput());
     EXPECT_EQ(p.exitCode(), 0) << report.toStdString();
     EXPECT_FALSE(report.contains("noisy:")) << report.toStdString();
-    const QStringList lines = report.split('\n', Qt::SkipEmptyParts);
-    ASSERT_FALSE(lines.isEmpty());
-    std::cout << lines.last().toStdString() << "\n";
+    std::cout << report.section('\n', -2).toStdString();  // the summary
     // Every failure carries its cause.
-    for (const QString &line : lines.filter(QRegularExpression("^failed: [a-z_A-Z]+ on .*: $")))
-        ADD_FAILURE() << "a failure without a text: " << line.toStdString();
+    EXPECT_FALSE(report.contains(QRegularExpression("^failed: [a-z_A-Z]+ on .*: $", QRegularExpression::MultilineOption)))
+        << report.toStdString();
 }
 
 TEST(Exports, SharedLibraryExportsOnlyTheCInterface)

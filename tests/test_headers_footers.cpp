@@ -51,10 +51,8 @@ TEST(HeadersFooters, BuildsOneParagraphOfTextAndFields)
     EXPECT_EQ(shape(lxDocx_build_hf_xml(0, "{TITLE}{CHAPTER}{AUTHOR}", "left", nullptr)),
               "ftr :[' DOCPROPERTY \"Title\" '|\"1\"][' STYLEREF \"Heading 1\" '|\"1\"][' DOCPROPERTY \"Author\" '|\"1\"]");
     EXPECT_EQ(shape(lxDocx_build_hf_xml(1, "{page} {BOGUS} {PAGE", "right", nullptr)), "hdr right:\"{page} {BOGUS} {PAGE\"");
-}
 
-TEST(HeadersFooters, PageNumberFooterOfEachFormat)
-{
+    // A page-number footer of each format, written again in place.
     QTemporaryDir dir;
     Handle h = openPackage(dir.filePath("a.docx"), makePackage(documentXml("<w:sectPr/>")));
     ASSERT_TRUE(h);
@@ -62,10 +60,9 @@ TEST(HeadersFooters, PageNumberFooterOfEachFormat)
         {"lowerRoman", "' PAGE \\* lowerRoman '"}, {"upperRoman", "' PAGE \\* ROMAN '"}, {"decimal", "' PAGE '"}};
     for (const auto &[format, instruction] : formats) {
         ASSERT_TRUE(h->doc->setPageNumberFooter(HFEven, QString::fromLatin1(format)));
-        EXPECT_EQ(shape(h->doc->footerPart(HFEven)), QStringLiteral("ftr center:[%1|\"1\"]").arg(instruction))
-            << format;
+        EXPECT_EQ(shape(h->doc->footerPart(HFEven)), QStringLiteral("ftr center:[%1|\"1\"]").arg(instruction)) << format;
     }
-    EXPECT_EQ(relations(h->doc->entries.value(kRels)).size(), 1);  // written again in place
+    EXPECT_EQ(relations(h->doc->entries.value(kRels)).size(), 1);
 }
 
 TEST(HeadersFooters, FirstWriteAddsPartRelationshipTypeAndReferenceOnBothPaths)

@@ -1,11 +1,9 @@
 // Page setup of the last section and core properties through the C interface, python-docx's
-// reading of them, every corpus document, null arguments, and the page/header/footer/props commands.
+// reading of them, every corpus document, null arguments and on/off values.
 #include "EditTestSupport.h"
 
 #include "DocxReader.h"
 
-#include <QFileInfo>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -145,6 +143,7 @@ TEST(PageSetupCorpus, EveryDocumentReadsAndTakesEdits)
         return out;
     };
     QStringList checked;  // source, output, source, output ...
+    int sectionsAdded = 0;
     for (const QString &file : corpusFiles()) {
         SCOPED_TRACE(file.toStdString());
         Handle h = openPackage(file);
@@ -153,7 +152,9 @@ TEST(PageSetupCorpus, EveryDocumentReadsAndTakesEdits)
         QByteArrayList expected = reads(h.get());
         EXPECT_FALSE(expected.mid(0, 8).join(' ').contains('-'));
         // A body without a section gets one; one the model cannot see (strict markup) refuses.
-        const bool hasBody = !firstElementNS(static_cast<const DocxDocument &>(*h->doc).dom(), "body", kNsW).isNull();
+        const DocxDocument &view = *h->doc;
+        const bool hasBody = !firstElementNS(view.dom(), "body", kNsW).isNull(), added = view.lastSection().isNull();
+        sectionsAdded += hasBody && added;
         EXPECT_EQ(lxDocx_set_margins(h.get(), 1000, 1001, 1002, 1003, 500, 501, 12, 0), int(hasBody));
         const int propSet = lxDocx_set_doc_property(h.get(), "title", "Corpus title");
         QString err;  // only a core-properties part that does not parse refuses a property
@@ -168,10 +169,14 @@ TEST(PageSetupCorpus, EveryDocumentReadsAndTakesEdits)
             expected[16] = "Corpus title";
         Handle back = openPackage(checked.last());
         ASSERT_TRUE(back);
-        static_cast<const DocxDocument &>(*back->doc).dom();  // read back on the body tree
+        const QDomElement sp = lastSectPr(static_cast<const DocxDocument &>(*back->doc).dom());  // read on the tree
         EXPECT_EQ(reads(back.get()), expected);
+        if (hasBody && added) {  // the last child of the body
+            EXPECT_TRUE(childNames(sp) == "footerReference pgMar" && sp.parentNode().localName() == "body"
+                        && sp.nextSiblingElement().isNull()) << childNames(sp).toStdString();
+        }
     }
-    ASSERT_FALSE(checked.isEmpty());
+    EXPECT_EQ(sectionsAdded, 4);
     QString report;  // one run of the checker: an output fails only as its source does
     run(systemPython(), QStringList{toolScript("check_docx.py")} + checked, &report);
     ASSERT_TRUE(report.contains(QStringLiteral("checked %1, failed").arg(checked.size()))) << report.toStdString();
@@ -245,69 +250,4 @@ TEST(Settings, OnOffValues)
     EXPECT_EQ(lxDocx_get_even_and_odd(openPackage(bom).get()), 0);
     ASSERT_EQ(run(QStringLiteral(LXDOCX_CLI), {"page", bom, "--even-odd", "on", "-o", edited}, nullptr, nullptr, 60000), 0);
     EXPECT_EQ(lxDocx_get_even_and_odd(openPackage(edited).get()), 1);
-}
-
-TEST(Sections, AddedWhenMissing)
-{
-    // Bodies without a w:sectPr (legal: the page is the default one) take
-    // margins, title page, page-number format, header and footer in a final
-    // section made for them, and python-docx reads them back.
-    LXDOCX_NEEDS_CORPUS();
-    QTemporaryDir dir;
-    QStringList outs;
-    for (const QString &file : corpusFiles()) {
-        Handle h = openPackage(file);
-        if (!h)
-            continue;
-        const DocxDocument &view = *h->doc;
-        if (!view.lastSection().isNull() || firstElementNS(view.dom(), "body", kNsW).isNull())
-            continue;
-        SCOPED_TRACE(file.toStdString());
-        EXPECT_EQ(lxDocx_set_margins(h.get(), 1000, 1001, 1002, 1003, 500, 501, 12, 0) + lxDocx_set_title_page(h.get(), 1)
-                      + lxDocx_set_page_number_format(h.get(), "lowerRoman", 3)
-                      + lxDocx_set_header_xml(h.get(), 0, lxDocx_build_hf_xml(1, "Head", "left", nullptr), -1)
-                      + lxDocx_set_footer_xml(h.get(), 0, lxDocx_build_hf_xml(0, "Foot", "left", nullptr), -1), 5);
-        outs << dir.filePath(QFileInfo(file).fileName());
-        ASSERT_TRUE(lxDocx_save_as(h.get(), outs.last().toUtf8().constData()));
-        Handle back = openPackage(outs.last());
-        EXPECT_EQ(margins(back.get()), (Ints{1000, 1001, 1002, 1003, 500, 501, 12, 0}));
-        const QDomElement sp = lastSectPr(static_cast<const DocxDocument &>(*back->doc).dom());
-        EXPECT_EQ(childNames(sp), "footerReference headerReference pgMar pgNumType titlePg");
-        EXPECT_EQ(childElementNS(sp, "pgNumType", kNsW).attributeNS(kNsW, "fmt"), "lowerRoman");
-        EXPECT_EQ(sp.parentNode().localName(), "body");
-        EXPECT_TRUE(sp.nextSiblingElement().isNull());
-    }
-    ASSERT_EQ(outs.size(), 4);
-    QString json, err;
-    ASSERT_EQ(run(systemPython(), QStringList{toolScript("docx_sections.py")} + outs, &json, &err), 0) << err.toStdString();
-    const QJsonObject all = QJsonDocument::fromJson(json.toUtf8()).object();
-    for (const QString &out : outs) {
-        const QJsonArray sections = all.value(out).toObject().value("sections").toArray();
-        EXPECT_EQ(QJsonDocument(sections.last().toObject()).toJson(QJsonDocument::Compact),
-                  QByteArray(R"({"footer":["Foot"],"header":["Head"],)"
-                             R"("lengths":[635000,635635,636270,636905,317500,318135,7620],"title_page":true})"))
-            << out.toStdString();
-    }
-}
-
-TEST(PageSetup, CliPageHeaderFooterAndProps)
-{
-    QTemporaryDir dir;
-    const QString file = dir.filePath("f.docx"), out = dir.filePath("out.docx"), xml = dir.filePath("even.xml");
-    ASSERT_TRUE(Handle(lxDocx_create_blank(file.toUtf8().constData()), lxDocx_close));
-    const DocxEntryMap before = readEntries(file);
-    const QByteArray even = "<w:ftr xmlns:w=\"" + QByteArray(kNsW) + "\"><w:p><w:r><w:t>even</w:t></w:r></w:p></w:ftr>";
-    ASSERT_TRUE(writeFile(xml, even));
-    auto cli = [](const QStringList &args) { return run(QStringLiteral(LXDOCX_CLI), args, nullptr, nullptr, 60000); };
-    ASSERT_EQ(cli({"page", file, "--top", "2cm", "--bottom", "30mm", "--gutter", "0.5in", "--mirror", "on", "--title-page", "on", "-o", out}), 0);
-    EXPECT_EQ(readEntries(file), before);
-    EXPECT_EQ(cli({"header", out, "--text", "Page {PAGE}", "--align", "center"}) + cli({"footer", out, "--kind", "even", "--xml", xml})
-                  + cli({"props", out, "--set", "title=A = B", "--set", "author=Ada"}), 0);
-    Handle h = openPackage(out);
-    ASSERT_TRUE(h);
-    EXPECT_EQ(margins(h.get()), (Ints{1134, 1701, 1440, 1440, 709, 709, 720, 1}));
-    EXPECT_EQ(lxDocx_get_title_page(h.get()), 1);
-    EXPECT_EQ(QByteArray(lxDocx_get_header_xml(h.get(), 0, nullptr)), lxDocx_build_hf_xml(1, "Page {PAGE}", "center", nullptr));
-    EXPECT_EQ(QByteArray(lxDocx_get_footer_xml(h.get(), LXDOCX_HF_EVEN, nullptr)), even);
-    EXPECT_EQ(QByteArray(lxDocx_get_doc_property(h.get(), "title")) + "|" + lxDocx_get_doc_property(h.get(), "author"), "A = B|Ada");
 }

@@ -19,16 +19,12 @@ static const char *g_file = "";
 static DocxHandle *g_h = NULL;
 static long g_calls = 0, g_failures = 0, g_noisy = 0;
 
-static off_t stderr_size(void)
-{
-    struct stat st;
-    return fstat(g_stderr, &st) == 0 ? st.st_size : 0;
-}
-
-/* Ends a call: counts it, and reports what it printed when it succeeded. */
+/* Ends a call: counts it, and reports it when it failed (or changed the
+ * handle's error text from `error_before`) or printed although it succeeded. */
 static void done(const char *call, int ok, const char *error_before)
 {
-    const off_t size = stderr_size();
+    struct stat st;
+    const off_t size = fstat(g_stderr, &st) == 0 ? st.st_size : 0;
     ++g_calls;
     if (!ok || (error_before && strcmp(error_before, lxDocx_error(g_h)) != 0)) {
         printf("failed: %s on %s: %s\n", call, g_file, lxDocx_error(g_h));
@@ -42,25 +38,18 @@ static void done(const char *call, int ok, const char *error_before)
     g_seen = size;
 }
 
-/* The handle's error text as it is now (copied: the buffer changes). */
-static char *error_now(void)
-{
-    return strdup(lxDocx_error(g_h));
-}
-
-#define CALL(name, expr)                   \
-    do {                                   \
-        char *before_ = error_now();       \
-        const int ok_ = (expr);            \
-        done(name, ok_, before_);          \
-        free(before_);                     \
+/* A call on the open handle; its error text is copied first (the buffer changes). */
+#define CALL(name, expr)                             \
+    do {                                             \
+        char *before_ = strdup(lxDocx_error(g_h));   \
+        done(name, (expr), before_);                 \
+        free(before_);                               \
     } while (0)
 
-static const char *const outputs[] = {"edited", "body", "resaved", "html"};
-
-static const char *output(char *buf, size_t size, const char *dir, int n, const char *what)
+static const char *output(char *buf, size_t size, const char *dir, int n, int what)
 {
-    snprintf(buf, size, "%s/%d-%s.docx", dir, n, what);
+    static const char *const outputs[] = {"edited", "body", "resaved", "html"};
+    snprintf(buf, size, "%s/%d-%s.docx", dir, n, outputs[what]);
     return buf;
 }
 
@@ -95,39 +84,38 @@ static void every_call(const char *out_dir, const char *path, int n)
     done("lxDocx_build_hf_xml", xml != NULL, NULL);
     CALL("lxDocx_set_footer_xml", lxDocx_set_footer_xml(g_h, LXDOCX_HF_DEFAULT, xml, len));
     CALL("lxDocx_set_doc_property", lxDocx_set_doc_property(g_h, "author", "Every Export"));
-    CALL("lxDocx_save_as", lxDocx_save_as(g_h, output(out, sizeof out, out_dir, n, outputs[0])));
+    CALL("lxDocx_save_as", lxDocx_save_as(g_h, output(out, sizeof out, out_dir, n, 0)));
     CALL("lxDocx_set_body_html",
          lxDocx_set_body_html(g_h, "<h1>Replaced</h1><p>A <b>new</b> body with <a href=\"http://x.test\">a link</a>"
                                    "</p><ul><li>one</li></ul><table><tr><td>cell</td></tr></table>"));
-    CALL("lxDocx_save_as", lxDocx_save_as(g_h, output(out, sizeof out, out_dir, n, outputs[1])));
+    CALL("lxDocx_save_as", lxDocx_save_as(g_h, output(out, sizeof out, out_dir, n, 1)));
     lxDocx_close(g_h);
     g_h = NULL;
-    done("lxDocx_resave_full", lxDocx_resave_full(path, output(out, sizeof out, out_dir, n, outputs[2])), NULL);
-    done("lxDocx_write_html", lxDocx_write_html(output(out, sizeof out, out_dir, n, outputs[3]), "<p>written</p>"),
-         NULL);
-    for (size_t i = 0; i < sizeof outputs / sizeof *outputs; ++i) /* keeps the folder small */
-        unlink(output(out, sizeof out, out_dir, n, outputs[i]));
+    done("lxDocx_resave_full", lxDocx_resave_full(path, output(out, sizeof out, out_dir, n, 2)), NULL);
+    done("lxDocx_write_html", lxDocx_write_html(output(out, sizeof out, out_dir, n, 3), "<p>written</p>"), NULL);
+    for (int i = 0; i < 4; ++i) /* keeps the folder small */
+        unlink(output(out, sizeof out, out_dir, n, i));
 }
 
 int main(int argc, char **argv)
 {
+    char path[4096];
     if (argc < 3) {
         fprintf(stderr, "usage: every_export OUTDIR FILE...\n");
         return 2;
     }
-    char log[4096];
-    snprintf(log, sizeof log, "%s/stderr.log", argv[1]);
-    g_stderr = open(log, O_RDWR | O_CREAT | O_TRUNC, 0600);
+    snprintf(path, sizeof path, "%s/stderr.log", argv[1]);
+    g_stderr = open(path, O_RDWR | O_CREAT | O_TRUNC, 0600);
     if (g_stderr < 0 || dup2(g_stderr, 2) < 0) {
-        perror(log);
+        perror(path);
         return 2;
     }
     g_file = "(start-up)";
     lxDocx_init();
     done("lxDocx_init", 1, NULL);
     done("lxDocx_version", lxDocx_version()[0] != '\0', NULL);
-    snprintf(log, sizeof log, "%s/blank.docx", argv[1]);
-    g_h = lxDocx_create_blank(log);
+    snprintf(path, sizeof path, "%s/blank.docx", argv[1]);
+    g_h = lxDocx_create_blank(path);
     done("lxDocx_create_blank", g_h != NULL, NULL);
     CALL("lxDocx_save", lxDocx_save(g_h));
     lxDocx_close(g_h);

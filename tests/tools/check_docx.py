@@ -10,38 +10,28 @@ import zipfile
 
 import docx
 
-
-def check(path):
-    with zipfile.ZipFile(path) as z:
-        bad = z.testzip()
-        if bad is not None:
-            return "bad CRC in %s" % bad
-    docx.Document(path)
-    return None
+from judges import bad_crc
 
 
 def same(src, dst):
     with zipfile.ZipFile(src) as a, zipfile.ZipFile(dst) as b:
-        an, bn = sorted(set(a.namelist())), sorted(b.namelist())
-        names_a = [n for n in an if not n.endswith("/")]
-        if names_a != bn:
-            return "members differ: %s" % sorted(set(names_a) ^ set(bn))
-        for n in bn:
-            if a.read(n) != b.read(n):
-                return "member %s differs" % n
-    return None
+        names_a, names_b = sorted(n for n in set(a.namelist()) if not n.endswith("/")), sorted(b.namelist())
+        if names_a != names_b:
+            return "members differ: %s" % sorted(set(names_a) ^ set(names_b))
+        return next(("member %s differs" % n for n in names_b if a.read(n) != b.read(n)), None)
 
 
 def main(argv):
+    same_pairs = argv[:1] == ["--same"]
+    files = argv[1:] if same_pairs else argv
+    jobs = list(zip(files[::2], files[1::2])) if same_pairs else [(None, f) for f in files]
     failures = 0
-    if argv and argv[0] == "--same":
-        pairs = argv[1:]
-        jobs = [(pairs[i], pairs[i + 1]) for i in range(0, len(pairs) - 1, 2)]
-    else:
-        jobs = [(None, p) for p in argv]
     for src, dst in jobs:
         try:
-            why = check(dst) or (same(src, dst) if src else None)
+            why = bad_crc(dst)
+            if not why:
+                docx.Document(dst)
+                why = same(src, dst) if src else None
         except Exception as e:  # any reader error is a failure of the file
             why = "%s: %s" % (type(e).__name__, e)
         if why:

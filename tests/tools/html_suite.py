@@ -1,18 +1,11 @@
 #!/usr/bin/env python3
 """html_suite.py LXDOCX PAGES OUT [--soffice SOFFICE] [--min-works N]
 
-Converts every small feature page PAGES/NN-name.html with `LXDOCX from-html`
-into OUT/NN-name.docx and judges what came through with python-docx:
-
-  works    every check of the page holds
-  partial  some do
-  lost     none does
-  wrong    the document says something the page does not (text the page
-           hides, a field the page has none of, garbled characters)
-
-With --soffice, LibreOffice also converts every document to text (in one run)
-and a page whose text LibreOffice does not show is lost. Prints one line per
-page and the tally; exits 1 when a page is wrong or fewer than N work.
+Converts every feature page PAGES/NN-name.html with `LXDOCX from-html` into OUT/NN-name.docx and judges it
+with python-docx: works (every check holds), partial (some do), lost (none does, or with --soffice,
+LibreOffice's text of it lacks the page's text), wrong (it says what the page does not: hidden text, a
+field, garbled characters). Prints a line per page and the tally; exits 1 when a page is wrong or fewer
+than N work.
 """
 import argparse
 import os
@@ -22,7 +15,10 @@ import sys
 
 import docx
 
-from judges import R, W, convert, converted, read_text
+from judges import R, W, convert, converted, read_text, w_text
+
+WP = "{http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing}"
+A = "{http://schemas.openxmlformats.org/drawingml/2006/main}"
 
 
 class Doc:
@@ -52,16 +48,12 @@ class Doc:
     def val(el, attr="val"):
         return None if el is None else el.get(W + attr)
 
-    @staticmethod
-    def text(el):
-        return "".join(t.text or "" for t in el.iter(W + "t"))
-
     def text_all(self):
-        return "\n".join(self.text(p) for p in self.body.iter(W + "p"))
+        return "\n".join(w_text(p) for p in self.body.iter(W + "p"))
 
     def holding(self, tag, text):
         """The first element `tag` whose text holds `text`."""
-        return next((el for el in self.body.iter(W + tag) if text in self.text(el)), None)
+        return next((el for el in self.body.iter(W + tag) if text in w_text(el)), None)
 
     def para(self, text):
         return self.holding("p", text)
@@ -99,6 +91,15 @@ class Doc:
         fmt, lvl_text, start = self.abstracts.get(abstract, {}).get(ilvl, (None, None, None))
         return fmt, lvl_text, int(starts.get(ilvl) or start or 1), num_id, ilvl
 
+    def lab(self, text, field):
+        """One field of label(text); None for no list item."""
+        label = self.label(text)
+        return None if label is None else label[field]
+
+    def same_list(self, a, b):
+        """The list items holding `a` and `b` are items of one list."""
+        return self.lab(a, 3) is not None and self.lab(a, 3) == self.lab(b, 3)
+
     def cell(self, text):
         return self.holding("tc", text)
 
@@ -111,17 +112,17 @@ class Doc:
     def images(self):
         """(content type, extent cx, cy, has an SVG source) of each picture."""
         out = []
-        for inline in self.body.iter("{http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing}inline"):
-            blip = next(inline.iter("{http://schemas.openxmlformats.org/drawingml/2006/main}blip"))
+        for inline in self.body.iter(WP + "inline"):
+            blip = next(inline.iter(A + "blip"))
             part = self.d.part.related_parts[blip.get(R + "embed")]
-            ext = inline.find("{http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing}extent")
+            ext = inline.find(WP + "extent")
             svg = any(True for _ in blip.iter("{http://schemas.microsoft.com/office/drawing/2016/SVG/main}svgBlip"))
             out.append((part.content_type, int(ext.get("cx")), int(ext.get("cy")), svg))
         return out
 
     def link_target(self, text):
         for link in self.body.iter(W + "hyperlink"):
-            if text in self.text(link):
+            if text in w_text(link):
                 rid = link.get(R + "id")
                 return "#" + (link.get(W + "anchor") or "") if rid is None else self.d.part.rels[rid].target_ref
         return None
@@ -197,27 +198,23 @@ CHECKS = {
     "36-definition-list": (["Term", "Definition"], lambda d: [int(d.ppr("Definition", "ind", "left") or 0) > 0]),
     "37-malformed": (["one", "bold", "both", "italic?", "two", "stray item", "cell", "tail"],
                      lambda d: [d.on("bold", "b"), d.on("both", "i")]),
-    "38-bullets": (["apple", "pear"], lambda d: [(d.label("apple") or [None])[0] == "bullet",
-                                                 (d.label("apple") or [0] * 4)[3] == (d.label("pear") or [1] * 4)[3]]),
-    "39-numbers": (["first", "second"], lambda d: [(d.label("first") or [None])[0] == "decimal",
-                                                   (d.label("first") or [0] * 4)[3]
-                                                   == (d.label("second") or [1] * 4)[3]]),
-    "40-nested-lists": (["top", "inner", "back"], lambda d: [(d.label("inner") or [0] * 5)[4] == "1",
-                                                             (d.label("top") or [0] * 5)[4] == "0"]),
-    "41-ol-start": (["five", "six"], lambda d: [(d.label("five") or [0] * 3)[2] == 5]),
-    "42-ol-type-a": (["alpha"], lambda d: [(d.label("alpha") or [None])[0] == "lowerLetter"]),
-    "43-ol-type-roman": (["one", "two"], lambda d: [(d.label("one") or [None])[0] == "upperRoman"]),
-    "44-list-style-square": (["square", "circle"], lambda d: [(d.label("square") or [0, 0])[1] == "\u25aa",
-                                                              (d.label("circle") or [0, 0])[1] == "\u25e6"]),
+    "38-bullets": (["apple", "pear"], lambda d: [d.lab("apple", 0) == "bullet", d.same_list("apple", "pear")]),
+    "39-numbers": (["first", "second"], lambda d: [d.lab("first", 0) == "decimal", d.same_list("first", "second")]),
+    "40-nested-lists": (["top", "inner", "back"], lambda d: [d.lab("inner", 4) == "1", d.lab("top", 4) == "0"]),
+    "41-ol-start": (["five", "six"], lambda d: [d.lab("five", 2) == 5]),
+    "42-ol-type-a": (["alpha"], lambda d: [d.lab("alpha", 0) == "lowerLetter"]),
+    "43-ol-type-roman": (["one", "two"], lambda d: [d.lab("one", 0) == "upperRoman"]),
+    "44-list-style-square": (["square", "circle"], lambda d: [d.lab("square", 1) == "\u25aa",
+                                                              d.lab("circle", 1) == "\u25e6"]),
     "45-list-style-none": (["plain item"], lambda d: [d.label("plain item") is None
                                                       or d.label("plain item")[0] == "none"]),
     "46-lists-restart": (["a1", "a2", "between", "b1"],
-                         lambda d: [(d.label("b1") or [0] * 4)[2] == 1
-                                    and (d.label("b1") or [0] * 4)[3] != (d.label("a1") or [0] * 4)[3]]),
+                         lambda d: [d.lab("b1", 2) == 1
+                                    and d.lab("b1", 3) != d.lab("a1", 3)]),
     "47-list-continuation": (["item", "continued", "next"],
                              lambda d: [d.label("continued") is None,
                                         int(d.ppr("continued", "ind", "left") or 0) > 0,
-                                        (d.label("next") or [0] * 4)[3] == (d.label("item") or [1] * 4)[3]]),
+                                        d.same_list("next", "item")]),
     "48-table": (["a", "b", "c", "d"], lambda d: [d.count(W + "tbl") == 1, d.count(W + "tc") == 4,
                                                   "single" in table_borders(d)]),
     "49-table-header": (["H1", "H2", "a"], lambda d: [d.count(W + "tblHeader") == 1]),

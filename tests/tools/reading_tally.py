@@ -1,36 +1,16 @@
 #!/usr/bin/env python3
-"""Compares what the library reads of every DOCX of a folder with what
-LibreOffice reads of it.
+"""Compares what the library reads of every DOCX of a folder with what LibreOffice reads of it.
 
-  reading_tally.py LXDOCX CORPUS_DIR CACHE_DIR [--details] [--min NAME=PERCENT]...
+  reading_tally.py LXDOCX CORPUS_DIR CACHE_DIR [--min NAME=PERCENT]...
 
-The library's side is `lxdocx text --json --pages` (the rich text the Reader
-makes, and the preview's page count). LibreOffice's side is its text export
-(paragraph lines with list labels), its flat ODF export (tables cell by cell,
-pictures and the paragraph they stand in) and its PDF export (page count, read
-with pdfinfo). LibreOffice's readings are kept in CACHE_DIR, one file per
-document named by the document's SHA-1, so only new or changed documents are
-converted again.
-
-Tallied over all documents:
-  paragraphs  non-empty lines in the same order with the same text (an
-              alignment of both sequences; a label that differs still counts
-              the text as read)
-  labels      paragraphs either side shows with a list label whose label and
-              text agree
-  tables      tables whose non-empty cells hold the same text at the same row
-              and column
-  pictures    pictures shown in the paragraph LibreOffice shows them in
-  documents   documents whose paragraphs all match
-  links       links to a place in the document (and external links with a
-              #fragment) LibreOffice shows, with the same target, in order
-  headers     documents with header text on either side whose header lines
-              agree as a set (page numbers stand for any number); footers alike
-  pages       documents whose preview has LibreOffice's page count; long
-              pages: the same over documents of 3 pages or more
-
-Exit status: 0; 1 when a document made lxdocx fail or crash, or a rate falls
-below its --min; 77 when LibreOffice is not installed.
+Ours: `lxdocx text --json --pages`. LibreOffice's: its text export (lines with list labels), flat ODF
+(tables cell by cell, pictures and their paragraph, links, headers, footers) and PDF (page count, via
+pdfinfo), kept in CACHE_DIR per document SHA-1. Tallied: paragraphs (non-empty lines aligned in order),
+labels, tables (same cell texts at the same row and column), pictures (in the same paragraph), documents
+(all paragraphs match), internal and fragment links (in order), headers and footers (lines agree as a
+set, page numbers as any number), pages and long pages (3 or more).
+Exit status 1 when a document made lxdocx crash or a rate is below its --min (what differs is then listed);
+77 without LibreOffice.
 """
 import argparse
 import hashlib
@@ -46,20 +26,17 @@ from concurrent.futures import ThreadPoolExecutor
 
 import judges
 
-NS = {
-    "text": "urn:oasis:names:tc:opendocument:xmlns:text:1.0",
-    "table": "urn:oasis:names:tc:opendocument:xmlns:table:1.0",
-    "draw": "urn:oasis:names:tc:opendocument:xmlns:drawing:1.0",
-    "office": "urn:oasis:names:tc:opendocument:xmlns:office:1.0",
-    "style": "urn:oasis:names:tc:opendocument:xmlns:style:1.0",
-    "xlink": "http://www.w3.org/1999/xlink",
-}
+NS = {"text": "urn:oasis:names:tc:opendocument:xmlns:text:1.0",
+      "table": "urn:oasis:names:tc:opendocument:xmlns:table:1.0",
+      "draw": "urn:oasis:names:tc:opendocument:xmlns:drawing:1.0",
+      "office": "urn:oasis:names:tc:opendocument:xmlns:office:1.0",
+      "style": "urn:oasis:names:tc:opendocument:xmlns:style:1.0", "xlink": "http://www.w3.org/1999/xlink"}
 PAGE_PLACEHOLDERS = "\ufffe\ufffd"
 LO_READING_VERSION = 3  # bump when what is kept of LibreOffice's reading changes
 MAX_LABEL = 24  # characters a list label of an empty item may hold
-# LibreOffice's text export writes every bullet as one of these, chosen by the
-# item's level, whatever character the list shows: a bullet label agrees with any.
-LO_TEXT_BULLETS = "\u2022\u25e6\u25aa"
+LO_TEXT_BULLETS = "\u2022\u25e6\u25aa"  # LibreOffice's text export writes every bullet as one of these
+FIGURES = ("paragraphs", "documents", "labels", "tables", "pictures", "internal links", "fragment links",
+           "headers", "footers", "pages", "long pages")
 
 
 def q(prefix, name):
@@ -73,27 +50,23 @@ def key(text):
 
 # ---- LibreOffice's reading ---------------------------------------------------
 
-def odf_text(el, out):
-    """Visible text of a paragraph element: spaces, tabs and breaks as text;
-    frames (pictures, text boxes), notes' bodies and annotations left out."""
-    if el.text:
-        out.append(el.text)
+SKIPPED = {q("draw", "frame"), q("draw", "g"), q("draw", "custom-shape"), q("office", "annotation"),
+           q("text", "note-body"), q("draw", "a")}
+
+
+def odf_text(el, out=None):
+    """Visible text of a paragraph: spaces, tabs, breaks as text; frames, notes, annotations left out."""
+    out = [] if out is None else out
+    out.append(el.text or "")
     for c in el:
-        tag = c.tag
-        if tag == q("text", "s"):
+        if c.tag == q("text", "s"):
             out.append(" " * int(c.get(q("text", "c"), "1")))
-        elif tag == q("text", "tab"):
-            out.append("\t")
-        elif tag == q("text", "line-break"):
-            out.append("\n")
-        elif tag in (q("draw", "frame"), q("draw", "g"), q("draw", "custom-shape"), q("office", "annotation"),
-                     q("text", "note-body"), q("draw", "a")) or tag.endswith("}tracked-changes"):
-            pass
-        else:
+        elif c.tag in (q("text", "tab"), q("text", "line-break")):
+            out.append("\t" if c.tag == q("text", "tab") else "\n")
+        elif c.tag not in SKIPPED and not c.tag.endswith("}tracked-changes"):
             odf_text(c, out)
-        if c.tail:
-            out.append(c.tail)
-    return out
+        out.append(c.tail or "")
+    return "".join(out)
 
 
 def is_paragraph(el):
@@ -101,33 +74,32 @@ def is_paragraph(el):
 
 
 def picture_frames(el):
-    """Frames below `el` that show a picture (an image, or an OLE object's
-    image), text boxes searched too; formulas are not pictures."""
+    """Frames below `el` showing a picture (an image, or an OLE object's image), text boxes searched too."""
     found = 0
     for c in el:
         if c.tag == q("draw", "frame"):
             kinds = {g.tag for g in c}
-            if q("draw", "image") in kinds and q("draw", "object") not in kinds:
-                found += 1
-            found += picture_frames(c)
+            found += (q("draw", "image") in kinds and q("draw", "object") not in kinds) + picture_frames(c)
         elif not is_paragraph(c):
             found += picture_frames(c)
     return found
 
 
-def walk_odf(el, tables, pictures):
-    """Tables (each a list of [row, column, text]) and pictures (each the
-    text key of the paragraph holding it) of a body, in document order."""
+def walk_odf(el, tables, pictures, texts=None):
+    """Tables (flat, each a list of [row, column, text], a table before the ones nested in it) and pictures
+    (the text key of the paragraph holding each) in document order; `texts` takes the paragraphs' texts."""
     for c in el:
         if c.tag == q("table", "table"):
-            tables.append(read_table(c, pictures))
+            cells = read_table(c, tables, pictures)
+            if texts is not None:
+                texts.extend(text for _, _, text in cells)
         elif is_paragraph(c):
-            n = picture_frames(c)
-            pictures.extend([key("".join(odf_text(c, [])))] * n)
-        elif c.tag.endswith("}tracked-changes"):
-            continue
-        else:
-            walk_odf(c, tables, pictures)
+            text = odf_text(c)
+            if texts is not None:
+                texts.append(text)
+            pictures.extend([key(text)] * picture_frames(c))
+        elif not c.tag.endswith("}tracked-changes"):
+            walk_odf(c, tables, pictures, texts)
 
 
 def table_rows(el):
@@ -138,101 +110,52 @@ def table_rows(el):
             yield from table_rows(c)
 
 
-def cell_paragraph_texts(el, out, tables, pictures):
-    for c in el:
-        if is_paragraph(c):
-            out.append("".join(odf_text(c, [])))
-            pictures.extend([key(out[-1])] * picture_frames(c))
-        elif c.tag == q("table", "table"):
-            nested = read_table(c, pictures)
-            tables.append(nested)
-            for _, _, text in nested["cells"]:
-                out.append(text)
-        else:
-            cell_paragraph_texts(c, out, tables, pictures)
-
-
-def read_table(el, pictures):
-    cells, nested = [], []
+def read_table(el, tables, pictures):
+    cells = []
+    tables.append(cells)
     for r, row in enumerate(table_rows(el)):
         col = 0
         for cell in row:
             repeat = int(cell.get(q("table", "number-columns-repeated"), "1"))
             if cell.tag == q("table", "table-cell"):
                 texts = []
-                cell_paragraph_texts(cell, texts, nested, pictures)
-                text = "\n".join(texts)
-                for i in range(min(repeat, 64)):
-                    cells.append([r, col + i, text])
+                walk_odf(cell, tables, pictures, texts)
+                cells.extend([r, col + i, "\n".join(texts)] for i in range(min(repeat, 64)))
             if cell.tag in (q("table", "table-cell"), q("table", "covered-table-cell")):
                 col += repeat
-    return {"cells": cells, "nested": nested}
-
-
-def flatten_tables(tables):
-    out = []
-    for t in tables:
-        out.append(t["cells"])
-        out.extend(flatten_tables(t["nested"]))
-    return out
-
-
-def paragraph_texts(el):
-    """Texts of the paragraphs below `el`, tables' included."""
-    return ["".join(odf_text(p, [])) for p in el.iter() if is_paragraph(p)]
-
-
-def links(el):
-    return [a.get(q("xlink", "href"), "") for a in el.iter(q("text", "a"))]
+    return cells
 
 
 def page_parts(root, kinds):
-    """Lines of the headers (or footers) of the page styles: the parts shown."""
-    lines = []
+    """Lines of the shown headers (or footers) of the page styles."""
     masters = root.find(q("office", "master-styles"))
-    for page in masters if masters is not None else []:
-        for kind in kinds:
-            part = page.find(q("style", kind))
-            if part is not None and part.get(q("style", "display"), "true") != "false":
-                lines.extend(paragraph_texts(part))
-    return lines
+    return [odf_text(p) for page in (masters if masters is not None else []) for kind in kinds
+            for part in [page.find(q("style", kind))]
+            if part is not None and part.get(q("style", "display"), "true") != "false"
+            for p in part.iter() if is_paragraph(p)]
 
 
 def lo_reading(txt_path, fodt_path, pdf_path):
-    reading = {"version": LO_READING_VERSION}
-    reading["lines"] = judges.read_text(txt_path).splitlines()
-    tree = ET.parse(fodt_path)
-    body = tree.getroot().find(q("office", "body"))
+    root = ET.parse(fodt_path).getroot()
+    text = root.find(q("office", "body")).find(q("office", "text"))
     tables, pictures = [], []
-    text = body.find(q("office", "text"))
     walk_odf(text, tables, pictures)
-    reading["tables"] = flatten_tables(tables)
-    reading["pictures"] = pictures
-    reading["links"] = links(text)
-    reading["headers"] = page_parts(tree.getroot(), ("header", "header-left", "header-first"))
-    reading["footers"] = page_parts(tree.getroot(), ("footer", "footer-left", "footer-first"))
-    info = subprocess.run(["pdfinfo", pdf_path], capture_output=True, text=True)
-    m = re.search(r"^Pages:\s+(\d+)", info.stdout, re.M)
-    reading["pages"] = int(m.group(1)) if m else None
-    return reading
-
-
-def convert_all(files, work):
-    """The three exports of every file, side by side, each one LibreOffice run."""
-    # The PDF keeps the blank pages that odd- and even-page section breaks insert.
-    pdf = 'pdf:writer_pdf_Export:{"IsSkipEmptyPages":{"type":"boolean","value":"false"}}'
-    targets = (("txt:Text", "txt"), ("fodt", "fodt"), (pdf, "pdf"))
-    with ThreadPoolExecutor(len(targets)) as pool:
-        list(pool.map(lambda t: judges.convert(files, t[0], os.path.join(work, t[1])), targets))
+    pages = re.search(r"^Pages:\s+(\d+)", subprocess.run(["pdfinfo", pdf_path], capture_output=True, text=True).stdout,
+                      re.M)
+    return {"version": LO_READING_VERSION, "lines": judges.read_text(txt_path).splitlines(), "tables": tables,
+            "pictures": pictures, "links": [a.get(q("xlink", "href"), "") for a in text.iter(q("text", "a"))],
+            "headers": page_parts(root, ("header", "header-left", "header-first")),
+            "footers": page_parts(root, ("footer", "footer-left", "footer-first")),
+            "pages": int(pages.group(1)) if pages else None}
 
 
 def lo_readings(corpus, names, cache):
+    """LibreOffice's reading of each file, from the cache or converted (three exports side by side)."""
     os.makedirs(cache, exist_ok=True)
     readings, missing = {}, []
     for name in names:
         with open(os.path.join(corpus, name), "rb") as f:
-            digest = hashlib.sha1(f.read()).hexdigest()
-        cached = os.path.join(cache, digest + ".json")
+            cached = os.path.join(cache, hashlib.sha1(f.read()).hexdigest() + ".json")
         reading = None
         if os.path.exists(cached):
             with open(cached, encoding="utf-8") as f:
@@ -244,72 +167,61 @@ def lo_readings(corpus, names, cache):
     if not missing:
         return readings
     work = tempfile.mkdtemp(prefix="reading-tally-")
+    # The PDF keeps the blank pages that odd- and even-page section breaks insert.
+    targets = {"txt": "txt:Text", "fodt": "fodt",
+               "pdf": 'pdf:writer_pdf_Export:{"IsSkipEmptyPages":{"type":"boolean","value":"false"}}'}
     try:
-        convert_all([os.path.join(corpus, name) for name, _ in missing], work)
+        files = [os.path.join(corpus, name) for name, _ in missing]
+        with ThreadPoolExecutor(len(targets)) as pool:
+            list(pool.map(lambda t: judges.convert(files, t[1], os.path.join(work, t[0])), targets.items()))
         for name, cached in missing:
-            paths = [judges.converted(os.path.join(work, sub), name, sub) for sub in ("txt", "fodt", "pdf")]
-            if not all(os.path.exists(p) for p in paths):
-                readings[name] = None  # LibreOffice does not read it either
-                continue
-            readings[name] = lo_reading(*paths)
-            with open(cached, "w", encoding="utf-8") as f:
-                json.dump(readings[name], f)
+            paths = [judges.converted(os.path.join(work, sub), name, sub) for sub in targets]
+            readings[name] = lo_reading(*paths) if all(map(os.path.exists, paths)) else None  # None: LO fails too
+            if readings[name]:
+                with open(cached, "w", encoding="utf-8") as f:
+                    json.dump(readings[name], f)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     return readings
 
 
-# ---- the library's reading ---------------------------------------------------
-
 def our_readings(lxdocx, corpus, names):
     """lxdocx text over all files at once; after a crash, the rest one by one."""
     readings, crashed = {}, []
 
-    def take(output):
-        for line in output.split("\n"):  # not splitlines: texts hold line separators
+    def run(files):
+        done = subprocess.run([lxdocx, "text", "--json", "--pages"] + [os.path.join(corpus, n) for n in files],
+                              capture_output=True, text=True, errors="replace")
+        for line in done.stdout.split("\n"):  # not splitlines: texts hold line separators
             try:
                 obj = json.loads(line)
             except ValueError:
                 continue
             readings[obj["file"]] = obj
+        return done.returncode if done.returncode < 0 or done.returncode > 1 else None
 
-    run = subprocess.run([lxdocx, "text", "--json", "--pages"] + [os.path.join(corpus, n) for n in names],
-                         capture_output=True, text=True, errors="replace")
-    take(run.stdout)
-    if run.returncode < 0 or run.returncode > 1:
+    if run(names) is not None:
         for name in names:
-            if name in readings:
-                continue
-            one = subprocess.run([lxdocx, "text", "--json", "--pages", os.path.join(corpus, name)],
-                                 capture_output=True, text=True, errors="replace")
-            take(one.stdout)
-            if one.returncode < 0 or one.returncode > 1:
-                crashed.append((name, one.returncode))
+            code = None if name in readings else run([name])
+            if code is not None:
+                crashed.append((name, code))
     return readings, crashed
 
 
 # ---- comparing ---------------------------------------------------------------
 
-def placeholder_pattern(text_key):
-    """Our text with page placeholders standing for any number."""
-    parts = re.split("[%s]" % PAGE_PLACEHOLDERS, text_key)
-    return re.compile("^" + r"\d+".join(re.escape(p) for p in parts) + "$") if len(parts) > 1 else None
-
-
-# A label LibreOffice shows that the library may not: a number, letter or
-# roman numeral with its punctuation, or a bullet.
+# A label LibreOffice shows that the library may not: a number, letter or roman numeral with its
+# punctuation, or a bullet.
 LABEL_LIKE = re.compile(r"^(\(?[0-9A-Za-z]{1,8}[.)]?)+$|^[%s\u2013*\-]$" % LO_TEXT_BULLETS)
-# Contents lines show the dots of their leader tab; LibreOffice's text writes the tab.
-LEADER = re.compile(r"( \.)+ ?\t")
+LEADER = re.compile(r"( \.)+ ?\t")  # contents lines show their leader's dots; LibreOffice writes the tab
 
 
 class Line:
     def __init__(self, label, text, bullet=False):
-        text = LEADER.sub("\t", text)
-        self.label, self.text, self.bullet = label, text, bullet
-        self.full = key(label + text)
-        self.text_key = key(text)
-        self.pattern = placeholder_pattern(self.full)
+        self.label, self.text, self.bullet = label, LEADER.sub("\t", text), bullet
+        self.full, self.text_key = key(label + self.text), key(self.text)
+        parts = re.split("[%s]" % PAGE_PLACEHOLDERS, self.full)  # page placeholders stand for any number
+        self.pattern = re.compile("^" + r"\d+".join(map(re.escape, parts)) + "$") if len(parts) > 1 else None
 
     def same(self, lo):
         if self.bullet and lo[:1] in LO_TEXT_BULLETS and lo[1:] == self.text_key:
@@ -347,7 +259,7 @@ def align(ours, theirs, match):
 
 def our_lines(reading):
     lines = []
-    for label, text, _, _, bullet in (b + [False] * (5 - len(b)) for b in reading["blocks"]):
+    for label, text, _, _, bullet in reading["blocks"]:
         for k, piece in enumerate(re.split("[\n\u2028]", text)):  # a line break inside a block
             line = Line(label if k == 0 else "", piece, bullet and k == 0)
             if line.full:
@@ -356,9 +268,8 @@ def our_lines(reading):
 
 
 def table_key(cells):
-    """The text of each row's cells in order, empty cells included (they keep
-    the others in their columns), trailing empty cells left out; column spans
-    are not compared, as LibreOffice merges grid columns narrower than a line."""
+    """Each row's cell texts in order, empty cells kept (they hold the others in their columns), trailing
+    empty ones left out; column spans not compared (LibreOffice merges grid columns narrower than a line)."""
     rows = {}
     for r, c, t in cells:
         rows.setdefault(r, []).append((c, key(t)))
@@ -371,118 +282,90 @@ def table_key(cells):
     return out
 
 
-def our_tables(reading):
-    return [table_key([[r, c, t] for r, c, _, _, t in t["cells"]]) for t in reading["tables"]]
-
-
-def our_pictures(reading):
-    return [key(b[1]) for b in reading["blocks"] for _ in range(b[2])]
-
-
-def picture_place(ours, theirs):
-    """The paragraphs holding a picture on either side are the same, or one
-    holds the other's text (text-box lines the library shows around it)."""
-    return theirs in ours or bool(ours and ours in theirs)
+def part_key(text):
+    """A header or footer line compared with page numbers as any number."""
+    return re.sub(r"[\d%s]+" % PAGE_PLACEHOLDERS, "#", key(text).replace("\ufffc", ""))
 
 
 class Tally:
     def __init__(self):
-        self.counts = {}
-        self.details = []
-        self.wrong_label_documents = set()
+        self.counts, self.details, self.wrong_label_documents = {}, {}, set()
 
     def add(self, name, agreed, total):
         a, t = self.counts.get(name, (0, 0))
         self.counts[name] = (a + agreed, t + total)
+
+    def note(self, name, *texts):
+        """What differs in a figure's documents, listed when the figure falls below its minimum."""
+        self.details.setdefault(name, []).extend(texts)
 
     def rate(self, name):
         a, t = self.counts.get(name, (0, 0))
         return 100.0 * a / t if t else 100.0
 
 
-def unmatched_between(pairs, n, m):
-    """(ours, theirs) counts of unmatched lines in each gap between matched pairs."""
-    gaps, i0, j0 = [], 0, 0
-    for i, j in pairs + [(n, m)]:
-        gaps.append((i - i0, j - j0))
-        i0, j0 = i + 1, j + 1
-    return gaps
-
-
-def part_key(text):
-    """A header or footer line compared with page numbers as any number."""
-    return re.sub(r"[\d%s]+" % PAGE_PLACEHOLDERS, "#", key(text).replace("\ufffc", ""))
-
-
-def compare_parts(name, what, ours, theirs, tally):
-    mine = {part_key(t) for t in ours} - {""}
-    lo = {part_key(t) for t in theirs} - {""}
-    if mine or lo:
-        tally.add(what, int(mine == lo), 1)
-        if mine != lo:
-            tally.details.append("%s: %s: only ours %s, only LibreOffice's %s"
-                                 % (name, what, sorted(mine - lo)[:3], sorted(lo - mine)[:3]))
-
-
-def compare_links(name, ours, lo, tally):
-    for what, kept in (("internal links", lambda h: h.startswith("#")),
-                       ("fragment links", lambda h: not h.startswith("#") and "#" in h)):
-        mine, theirs = [h for h in ours if kept(h)], [h for h in lo if kept(h)]
-        pairs = align(mine, theirs, lambda a, b: a == b)
-        tally.add(what, len(pairs), len(theirs))
-        if len(pairs) < len(theirs):
-            tally.details.append("%s: %s: %d of %d, e.g. LibreOffice %r"
-                                 % (name, what, len(pairs), len(theirs), theirs[len(pairs)][:60]))
-
-
-def compare(name, ours, lo, tally):
-    mine = our_lines(ours)
-    theirs = [key(l) for l in lo["lines"] if key(l)]
+def compare_paragraphs(name, ours, lo, tally):
+    mine, theirs = our_lines(ours), [key(l) for l in lo["lines"] if key(l)]
     pairs = align(mine, theirs, lambda a, b: a.same_text(b))
     tally.add("paragraphs", len(pairs), max(len(mine), len(theirs)))
     different = missing = 0
-    for gap_ours, gap_lo in unmatched_between(pairs, len(mine), len(theirs)):
-        different += min(gap_ours, gap_lo)
-        missing += max(0, gap_lo - gap_ours)
+    i0 = j0 = 0
+    for i, j in pairs + [(len(mine), len(theirs))]:  # the unmatched lines of each gap
+        different += min(i - i0, j - j0)
+        missing += max(0, (j - j0) - (i - i0))
+        i0, j0 = i + 1, j + 1
     tally.add("different", different, 0)
     tally.add("missing", missing, 0)
     tally.add("documents", int(different + missing == 0), 1)
-    matched_ours = {i for i, _ in pairs}
-    matched_lo = {j for _, j in pairs}
-    for j, line in enumerate(theirs):
-        if j not in matched_lo:
-            tally.details.append("%s: missing paragraph %r" % (name, line[:70]))
-    for i, line in enumerate(mine):
-        if i not in matched_ours:
-            tally.details.append("%s: extra paragraph %r" % (name, (line.label + " " + line.text).strip()[:70]))
+    matched_ours, matched_lo = {i for i, _ in pairs}, {j for _, j in pairs}
+    tally.note("paragraphs", *["%s: missing paragraph %r" % (name, line[:70])
+                               for j, line in enumerate(theirs) if j not in matched_lo])
+    tally.note("paragraphs", *["%s: extra paragraph %r" % (name, (line.label + " " + line.text).strip()[:70])
+                               for i, line in enumerate(mine) if i not in matched_ours])
     for i, j in pairs:
         a, b = mine[i], theirs[j]
-        if not a.label and b == a.full:
-            continue  # no label on either side
-        ok = a.same(b)
-        tally.add("labels", int(ok), 1)
-        if not ok:
-            tally.wrong_label_documents.add(name)
-            tally.details.append("%s: label %r, LibreOffice reads %r" % (name, (a.label + " " + a.text)[:50], b[:50]))
+        if a.label or b != a.full:  # a label on either side
+            tally.add("labels", int(a.same(b)), 1)
+            if not a.same(b):
+                tally.wrong_label_documents.add(name)
+                tally.note("labels", "%s: label %r, LibreOffice reads %r" % (name, (a.label + " " + a.text)[:50], b[:50]))
 
-    mine_t, theirs_t = our_tables(ours), [table_key(t) for t in lo["tables"]]
+
+def compare(name, ours, lo, tally):
+    compare_paragraphs(name, ours, lo, tally)
+    mine_t = [table_key([[r, c, t] for r, c, _, _, t in t["cells"]]) for t in ours["tables"]]
+    theirs_t = [table_key(t) for t in lo["tables"]]
     pairs = align(mine_t, theirs_t, lambda a, b: a == b)
     tally.add("tables", len(pairs), len(theirs_t))
-    matched_lo = {j for _, j in pairs}
-    for j, t in enumerate(theirs_t):
-        if j not in matched_lo:
-            tally.details.append("%s: table %d differs: LibreOffice %s" % (name, j, str(t)[:120]))
+    matched = {j for _, j in pairs}
+    tally.note("tables", *["%s: table %d differs: LibreOffice %s" % (name, j, str(t)[:120])
+                           for j, t in enumerate(theirs_t) if j not in matched])
 
-    mine_p, theirs_p = our_pictures(ours), lo["pictures"]
-    pairs = align(mine_p, theirs_p, picture_place)
+    # Pictures: the paragraphs holding one are the same, or one holds the other's text (text-box lines
+    # the library shows around it).
+    mine_p, theirs_p = [key(b[1]) for b in ours["blocks"] for _ in range(b[2])], lo["pictures"]
+    pairs = align(mine_p, theirs_p, lambda a, b: b in a or bool(a and a in b))
     tally.add("pictures", len(pairs), len(theirs_p))
     if len(pairs) < len(theirs_p) or len(mine_p) > len(theirs_p):
-        tally.details.append("%s: pictures: %d of LibreOffice's %d in place, %d shown"
+        tally.note("pictures", "%s: pictures: %d of LibreOffice's %d in place, %d shown"
                              % (name, len(pairs), len(theirs_p), len(mine_p)))
 
-    compare_links(name, ours.get("links", []), lo["links"], tally)
-    compare_parts(name, "headers", ours.get("headers", []), lo["headers"], tally)
-    compare_parts(name, "footers", ours.get("footers", []), lo["footers"], tally)
+    for what, kept in (("internal links", lambda h: h.startswith("#")),
+                       ("fragment links", lambda h: not h.startswith("#") and "#" in h)):
+        mine, theirs = [h for h in ours.get("links", []) if kept(h)], [h for h in lo["links"] if kept(h)]
+        pairs = align(mine, theirs, lambda a, b: a == b)
+        tally.add(what, len(pairs), len(theirs))
+        if len(pairs) < len(theirs):
+            tally.note(what, "%s: %s: %d of %d, e.g. LibreOffice %r"
+                                 % (name, what, len(pairs), len(theirs), theirs[len(pairs)][:60]))
+
+    for what in ("headers", "footers"):
+        mine, theirs = ({part_key(t) for t in lines} - {""} for lines in (ours.get(what, []), lo[what]))
+        if mine or theirs:
+            tally.add(what, int(mine == theirs), 1)
+            if mine != theirs:
+                tally.note(what, "%s: %s: only ours %s, only LibreOffice's %s"
+                                     % (name, what, sorted(mine - theirs)[:3], sorted(theirs - mine)[:3]))
 
     if lo.get("pages"):
         same = ours.get("pages") == lo["pages"]
@@ -490,57 +373,44 @@ def compare(name, ours, lo, tally):
         if lo["pages"] >= 3:
             tally.add("long pages", int(same), 1)
         if not same:
-            tally.details.append("%s: %s pages, LibreOffice %d" % (name, ours.get("pages"), lo["pages"]))
+            tally.note("pages", "%s: %s pages, LibreOffice %d" % (name, ours.get("pages"), lo["pages"]))
 
 
 def main(argv):
     parser = argparse.ArgumentParser(description="Compare the library's reading of a corpus with LibreOffice's.")
     for name in ("lxdocx", "corpus", "cache"):
         parser.add_argument(name)
-    parser.add_argument("--details", action="store_true")
     parser.add_argument("--min", action="append", default=[], metavar="NAME=PERCENT")
     args = parser.parse_args(argv)
-    minimums = {k: float(v) for k, v in (m.split("=") for m in args.min)}
-    lxdocx, corpus, cache = args.lxdocx, args.corpus, args.cache
     if not shutil.which("soffice") or not shutil.which("pdfinfo"):
         print("LibreOffice (soffice) and pdfinfo are needed for the reading tally")
         return 77
-    names = sorted(n for n in os.listdir(corpus) if n.endswith(".docx"))
-    lo = lo_readings(corpus, names, cache)
-    ours, crashed = our_readings(lxdocx, corpus, names)
-    tally = Tally()
-    compared, refused = 0, []
-    for name in names:
-        if lo.get(name) is None:
-            continue
+    names = judges.docx_files(args.corpus)
+    lo = lo_readings(args.corpus, names, args.cache)
+    ours, crashed = our_readings(args.lxdocx, args.corpus, names)
+    tally, compared, refused = Tally(), 0, []
+    for name in (n for n in names if lo.get(n) is not None):
         mine = ours.get(name)
         if mine is None or "error" in mine:
             refused.append((name, mine.get("error") if mine else "no output"))
-            continue
-        compared += 1
-        compare(name, mine, lo[name], tally)
+        else:
+            compared += 1
+            compare(name, mine, lo[name], tally)
     print("documents: %d, compared: %d, refused by the library: %d, crashed: %d"
           % (len(names), compared, len(refused), len(crashed)))
-    for what in ("paragraphs", "documents", "labels", "tables", "pictures", "internal links", "fragment links",
-                 "headers", "footers", "pages", "long pages"):
+    for what in FIGURES:
         a, t = tally.counts.get(what, (0, 0))
         print("%-14s %6d of %6d  %6.2f%%" % (what, a, t, tally.rate(what)))
     print("paragraphs missing: %d, different: %d; wrong labels in %d documents"
           % (tally.counts.get("missing", (0, 0))[0], tally.counts.get("different", (0, 0))[0],
              len(tally.wrong_label_documents)))
-    for name, why in refused:
-        print("refused  %s: %s" % (name, why))
-    for name, rc in crashed:
-        print("CRASHED  %s: exit %d" % (name, rc))
-    if args.details:
-        for d in tally.details:
-            print("  " + d)
-    failed = bool(crashed)
-    for what, minimum in minimums.items():
-        if tally.rate(what) < minimum:
-            print("BELOW    %s: %.2f%% < %.2f%%" % (what, tally.rate(what), minimum))
-            failed = True
-    return 1 if failed else 0
+    print("".join("refused  %s: %s\n" % r for r in refused) + "".join("CRASHED  %s: exit %d\n" % c for c in crashed), end="")
+    below = [(w, tally.rate(w), float(m)) for w, m in (m.split("=") for m in args.min) if tally.rate(w) < float(m)]
+    for what, rate, minimum in below:
+        print("BELOW    %s: %.2f%% < %.2f%%" % (what, rate, minimum))
+        listed = {"documents": "paragraphs", "long pages": "pages"}.get(what, what)
+        print("".join("  %s\n" % d for d in tally.details.get(listed, [])), end="")
+    return 1 if crashed or below else 0
 
 
 if __name__ == "__main__":
