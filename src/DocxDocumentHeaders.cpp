@@ -20,7 +20,8 @@ QDomElement findReference(const QDomElement &sp, bool isHeader, HFType type)
 {
     const QString typeStr = hfTypeName(type);
     for (QDomElement c = sp.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
-        if (c.localName() == QLatin1String(referenceTag(isHeader)) && nsAttribute(c, kNsW, QStringLiteral("type")) == typeStr)
+        if (c.localName() == QLatin1String(referenceTag(isHeader))
+            && nsAttribute(c, kNsW, QStringLiteral("type")) == typeStr)
             return c;
     }
     return {};

@@ -100,7 +100,8 @@ bool DocxRelsIndex::sync(const QByteArray &bytes, QString &err)
         if (r.name() != QLatin1String("Relationship") || r.namespaceUri() != ns)
             continue;
         const QXmlStreamAttributes a = r.attributes();
-        DocxRelationship rel{a.value(QLatin1String("Id")).toString(), transitionalRelType(a.value(QLatin1String("Type")).toString()),
+        DocxRelationship rel{a.value(QLatin1String("Id")).toString(),
+                             transitionalRelType(a.value(QLatin1String("Type")).toString()),
                              a.value(QLatin1String("Target")).toString(),
                              a.value(QLatin1String("TargetMode")).toString()};
         add(rel);

@@ -155,8 +155,9 @@ void readParagraphLayout(const QDomElement &pPr, StyleProps &s, bool docDefaults
         s.jc = wVal(jc);
     const QDomElement spacing = wChild(pPr, "spacing");
     if (!spacing.isNull()) {
-        s.hasSpaceBefore = readMeasureAttribute(spacing, "before", kTwipsPerPoint, s.spaceBefore, docDefaults ? atLeastOne : notNegative);
-        s.hasSpaceAfter = readMeasureAttribute(spacing, "after", kTwipsPerPoint, s.spaceAfter, docDefaults ? atLeastOne : notNegative);
+        const auto spacingAccepted = docDefaults ? atLeastOne : notNegative;
+        s.hasSpaceBefore = readMeasureAttribute(spacing, "before", kTwipsPerPoint, s.spaceBefore, spacingAccepted);
+        s.hasSpaceAfter = readMeasureAttribute(spacing, "after", kTwipsPerPoint, s.spaceAfter, spacingAccepted);
         // Automatic spacing is the spacing web pages put around paragraphs.
         if (onOffAttribute(spacing, "beforeAutospacing"))
             s.spaceBefore = kAutoSpacingTwips, s.hasSpaceBefore = true;

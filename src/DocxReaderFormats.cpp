@@ -25,7 +25,8 @@ public:
     const QString &name() const { return name_; }
     QString attr(const char *localName) const
     {
-        return el_ ? nsAttribute(*el_, kNsW, QString::fromLatin1(localName)) : prop_->attribute(QLatin1String(localName));
+        return el_ ? nsAttribute(*el_, kNsW, QString::fromLatin1(localName))
+                   : prop_->attribute(QLatin1String(localName));
     }
     QString val() const { return attr("val"); }
 

@@ -38,7 +38,8 @@ QByteArray strictPackage()
     const QByteArray body =
         "<w:body><w:p><w:r><w:t xml:space=\"preserve\">Plain </w:t></w:r>"
         "<w:r><w:rPr><w:rStyle w:val=\"Loud\"/></w:rPr><w:t>loud</w:t></w:r></w:p>"
-        "<w:p><w:pPr><w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"1\"/></w:numPr></w:pPr><w:r><w:t>Item</w:t></w:r></w:p>"
+        "<w:p><w:pPr><w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"1\"/></w:numPr></w:pPr>"
+        "<w:r><w:t>Item</w:t></w:r></w:p>"
         "<w:tbl><w:tblGrid><w:gridCol w:w=\"1in\"/><w:gridCol w:w=\"72pt\"/></w:tblGrid><w:tr>"
         "<w:tc><w:p><w:r><w:t>Cell A</w:t></w:r></w:p></w:tc><w:tc><w:p><w:r><w:t>Cell B</w:t></w:r></w:p></w:tc>"
         "</w:tr></w:tbl><w:sectPr><w:headerReference w:type=\"default\" r:id=\"rId3\"/>"
@@ -106,7 +107,8 @@ TEST(StrictMarkup, ReadsLikeTransitionalAndNothingWrittenMixesTheTwo)
     ASSERT_NE(h, nullptr);
     int top = 0, bottom = 0, left = 0, right = 0, hdr = 0, ftr = 0, gutter = -1, mirror = -1;
     lxDocx_get_margins(h, &top, &bottom, &left, &right, &hdr, &ftr, &gutter, &mirror);
-    EXPECT_EQ(QList<int>({top, bottom, left, right, hdr, ftr, gutter}), QList<int>({1440, 1440, 1440, 1080, 720, 720, 0}));
+    EXPECT_EQ(QList<int>({top, bottom, left, right, hdr, ftr, gutter}),
+              QList<int>({1440, 1440, 1440, 1080, 720, 720, 0}));
 
     // What would write transitional markup into the parts is refused; the rest
     // is saved with the strict parts as they were.
