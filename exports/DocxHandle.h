@@ -22,6 +22,10 @@ struct DocxHandle
 
 // Records the text of a failure: on the handle, or library-wide when `h` is null.
 void recordFailure(DocxHandle *h, const QString &text);
+// True, with the failure recorded, when the document of `h` is in strict
+// markup: the edits write transitional WordprocessingML, which would leave a
+// strict part neither.
+bool refusedAsStrict(DocxHandle *h);
 // The same for an out-of-memory failure whose text could not be made; allocates nothing.
 void recordOutOfMemory(DocxHandle *h) noexcept;
 

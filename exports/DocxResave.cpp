@@ -112,8 +112,8 @@ bool resaveBytes(DocxDocument &doc, const DocxBodyLayout &layout, ResaveCounts &
 }
 
 // The body as a tree (already built, or not mappable as bytes). A document
-// without a WordprocessingML body (strict markup uses another namespace) has
-// nothing to convert and is carried through as it is.
+// without a WordprocessingML body has nothing to convert and is carried
+// through as it is.
 bool resaveTree(DocxDocument &doc, ResaveCounts &counts)
 {
     if (firstElementNS(std::as_const(doc).dom(), "body", kNsW).isNull())
@@ -134,6 +134,11 @@ bool docxResave(DocxDocument &doc)
 {
     if (!doc.isValid())
         return false;
+    if (doc.isStrict()) {
+        // Written back, its paragraphs would be transitional inside a strict part.
+        writerDebug() << "resaveDocument: a document in strict markup is kept as it is";
+        return true;
+    }
     DocxBodyLayout layout;
     ResaveCounts counts;
     const bool done = doc.bodyLayout(layout) ? resaveBytes(doc, layout, counts) : resaveTree(doc, counts);

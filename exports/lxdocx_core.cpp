@@ -49,6 +49,15 @@ void recordFailure(DocxHandle *h, const QString &text)
         g_lastError = text.toUtf8();
 }
 
+bool refusedAsStrict(DocxHandle *h)
+{
+    if (!h->doc->isStrict())
+        return false;
+    recordFailure(h, QStringLiteral("The document is in strict markup (ISO/IEC 29500 Strict), which can be read "
+                                    "but not edited"));
+    return true;
+}
+
 void recordOutOfMemory(DocxHandle *h) noexcept
 {
     if (h)

@@ -55,6 +55,8 @@ int setPart(DocxHandle *h, bool isHeader, int kind, const char *xml, int len)
             recordFailure(h, QStringLiteral("No %1 XML given").arg(QLatin1String(partWord(isHeader))));
             return 0;
         }
+        if (refusedAsStrict(h))
+            return 0;
         const QByteArray bytes(xml, len < 0 ? qsizetype(std::strlen(xml)) : qsizetype(len));
         const HFType type = kindOf(kind);
         if (isHeader ? h->doc->setHeaderPart(type, bytes) : h->doc->setFooterPart(type, bytes))

@@ -23,6 +23,8 @@ LXDOCX_API int lxDocx_set_body_html(DocxHandle *h, const char *html)
             recordFailure(h, QStringLiteral("No HTML given"));
             return 0;
         }
+        if (refusedAsStrict(h))
+            return 0;
         if (DocxWriter::buildFromHtml(*h->doc, decodeHtml(html)))
             return 1;
         recordFailure(h, noParagraphText());

@@ -14,8 +14,7 @@ void put(int *out, int value)
 }
 
 // A section setter's result; records why when it failed. A missing section is
-// added, so the only cause is a document without a WordprocessingML body
-// (strict markup uses another namespace) to hold one.
+// added, so the only cause is a document without a body to hold one.
 int sectionSet(DocxHandle *h, bool done, const char *what)
 {
     if (done)
@@ -72,6 +71,8 @@ LXDOCX_API int lxDocx_set_margins(DocxHandle *h, int top, int bottom, int left, 
         m.footer = footer;
         m.gutter = gutter;
         m.mirror = mirror != 0;
+        if (refusedAsStrict(h))
+            return 0;
         return sectionSet(h, h->doc->setMargins(m), "margins");
     });
 }
@@ -83,8 +84,11 @@ LXDOCX_API int lxDocx_get_title_page(DocxHandle *h)
 
 LXDOCX_API int lxDocx_set_title_page(DocxHandle *h, int on)
 {
-    return handleCall(h, 0, "setting the title page switch",
-                      [&] { return sectionSet(h, h->doc->setTitlePage(on != 0), "a title page"); });
+    return handleCall(h, 0, "setting the title page switch", [&] {
+        if (refusedAsStrict(h))
+            return 0;
+        return sectionSet(h, h->doc->setTitlePage(on != 0), "a title page");
+    });
 }
 
 LXDOCX_API int lxDocx_get_even_and_odd(DocxHandle *h)
@@ -96,6 +100,8 @@ LXDOCX_API int lxDocx_get_even_and_odd(DocxHandle *h)
 LXDOCX_API int lxDocx_set_even_and_odd(DocxHandle *h, int on)
 {
     return handleCall(h, 0, "setting the even and odd headers switch", [&] {
+        if (refusedAsStrict(h))
+            return 0;
         if (h->doc->setEvenAndOddHeaders(on != 0))
             return 1;
         recordFailure(h, whyNoEvenAndOdd(*h->doc));
@@ -110,6 +116,8 @@ LXDOCX_API int lxDocx_set_page_number_format(DocxHandle *h, const char *fmt, int
             recordFailure(h, QStringLiteral("No page-number format given"));
             return 0;
         }
+        if (refusedAsStrict(h))
+            return 0;
         return sectionSet(h, h->doc->setPageNumberFormat(QString::fromUtf8(fmt), start), "a page-number format");
     });
 }

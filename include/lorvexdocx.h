@@ -33,6 +33,15 @@
  *    functions that write a new file (lxDocx_create_blank, lxDocx_write_html,
  *    lxDocx_resave_full). Files are replaced atomically: on failure the old file
  *    stays as it was.
+ *  - Documents in strict markup (ISO/IEC 29500 Strict) read like any other.
+ *    What the library writes into a body, a section, a header or a settings
+ *    part is transitional markup, so the functions that would write it
+ *    (lxDocx_set_margins, lxDocx_set_title_page, lxDocx_set_even_and_odd,
+ *    lxDocx_set_page_number_format, lxDocx_set_header_xml,
+ *    lxDocx_set_footer_xml, lxDocx_set_body_html) return 0 on such a document
+ *    with "The document is in strict markup (ISO/IEC 29500 Strict), which can
+ *    be read but not edited" and change nothing; the
+ *    document properties, lxDocx_save and lxDocx_save_as work on it.
  *  - Events: the functions that build rich text (lxDocx_set_body_html,
  *    lxDocx_write_html, lxDocx_resave_full) may let the host's Qt event loop
  *    run (user input excluded) while they work, so that a host's window stays
@@ -159,7 +168,7 @@ LXDOCX_API int lxDocx_get_margins(DocxHandle *h, int *top, int *bottom, int *lef
  * margins, also in "word/settings.xml" when the package has one). Values are
  * written as given. A document without a section gets one. 0 with "The
  * document has no body to set margins in" when there is no WordprocessingML
- * body to hold a section (strict markup uses another namespace). */
+ * body to hold a section. */
 LXDOCX_API int lxDocx_set_margins(DocxHandle *h, int top, int bottom, int left, int right, int header, int footer,
                                   int gutter, int mirror);
 
@@ -289,7 +298,7 @@ LXDOCX_API int lxDocx_write_html(const char *path, const char *html);
  * page-number fields stay fields. 0, with the text in lxDocx_error(NULL):
  * "No path given" for a NULL argument, the open failure as for lxDocx_open,
  * "Cannot convert the body of <src> to rich text", or the save failure as for
- * lxDocx_save. */
+ * lxDocx_save. A document in strict markup is saved as `dst` as it is. */
 LXDOCX_API int lxDocx_resave_full(const char *src, const char *dst);
 
 #ifdef __cplusplus

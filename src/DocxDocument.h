@@ -226,6 +226,10 @@ public:
     // The last section for an edit: when the body has none, an empty w:sectPr
     // is added at the body's end. Null when there is no body.
     QDomElement ensureLastSection();
+    // True when the main part is in strict markup (ISO/IEC 29500 Strict). It
+    // reads like a transitional one; what the library writes is transitional,
+    // so the edits that would write into its parts refuse it.
+    bool isStrict() const;
     // Writes pending body edits into `entries`.
     void storeBody();
     // Locates the body's top-level elements in the part's bytes, for operations

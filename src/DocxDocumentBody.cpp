@@ -28,6 +28,7 @@ struct BodyScan
     qsizetype end = 0;
     DocxNamespaceBindings scope;
     qint64 treeBytes = 0;  // what a tree of the part would take
+    bool strict = false;   // the root element is in strict markup
     // The layout, when one was asked for.
     bool laidOut = false;   // it pins down
     bool gaveUp = false;    // the body has more top-level elements than the scan was to lay out
@@ -190,9 +191,9 @@ DocxNamespaceBindings declarationsOf(const DocxXmlReader &r)
     return here;
 }
 
-DocxBodyElement bodyElementKind(const QXmlStreamReader &r, const QString &w)
+DocxBodyElement bodyElementKind(const QXmlStreamReader &r)
 {
-    if (r.namespaceUri() != w)
+    if (!isNamespace(r.namespaceUri(), kNsW))
         return DocxBodyElement::Other;
     const QStringView name = r.name();
     return name == QLatin1String("p")     ? DocxBodyElement::Paragraph
@@ -271,7 +272,6 @@ bool scanBody(const QByteArray &bytes, BodyScan &scan, DocxBodyLayout *layout, q
 {
     DocxXmlReader r(bytes);
     DocxTreeCost cost;
-    const QString w = QString::fromLatin1(kNsW);
     QList<DocxNamespaceBindings> declared;  // by each open element
     QList<DocxNamespaceBindings> openDeclared, lastDeclared;  // around the section being read, and the last one read
     ElementSpan open, last;
@@ -288,7 +288,9 @@ bool scanBody(const QByteArray &bytes, BodyScan &scan, DocxBodyLayout *layout, q
         switch (token) {
         case QXmlStreamReader::StartElement: {
             const int depth = int(declared.size());
-            if (sectionDepth < 0 && r.name() == QLatin1String("sectPr") && r.namespaceUri() == w) {
+            if (depth == 0)
+                scan.strict = isStrictNamespace(r.namespaceUri());
+            if (sectionDepth < 0 && r.name() == QLatin1String("sectPr") && isNamespace(r.namespaceUri(), kNsW)) {
                 sectionDepth = depth;
                 open = {previousEnd, 0, r.qualifiedName().toUtf8()};
                 openDeclared = declared;
@@ -299,12 +301,13 @@ bool scanBody(const QByteArray &bytes, BodyScan &scan, DocxBodyLayout *layout, q
             } else if (depth == 0) {
                 layout->rootScope = declared.first();
                 pins.root(r, previousEnd);
-            } else if (bodyDepth < 0 && !bodyDone && r.name() == QLatin1String("body") && r.namespaceUri() == w) {
+            } else if (bodyDepth < 0 && !bodyDone && r.name() == QLatin1String("body")
+                       && isNamespace(r.namespaceUri(), kNsW)) {
                 bodyDepth = depth;
                 layout->bodyScope = flatten(declared);
                 pins.bodyStart(r, previousEnd);
             } else if (bodyDepth >= 0 && depth == bodyDepth + 1) {
-                pins.childStart(r, previousEnd, bodyElementKind(r, w));
+                pins.childStart(r, previousEnd, bodyElementKind(r));
             }
             break;
         }
@@ -353,7 +356,7 @@ bool scanBody(const QByteArray &bytes, BodyScan &scan, DocxBodyLayout *layout, q
 
 bool isSectPr(const QDomNode &n)
 {
-    return n.isElement() && n.localName() == QLatin1String("sectPr") && n.namespaceURI() == QLatin1String(kNsW);
+    return n.isElement() && n.localName() == QLatin1String("sectPr") && isNamespace(n.namespaceURI(), kNsW);
 }
 
 }  // namespace
@@ -419,6 +422,7 @@ bool DocxDocument::Body::scan(const QByteArray &bytes, qsizetype maxChildren, QS
     sectionEnd = found.end;
     sectionScope = found.scope;
     treeBytes = found.treeBytes;
+    strict = found.strict;
     if (maxChildren > 0) {
         layoutScanned = !found.gaveUp;
         laidOut = found.laidOut;
@@ -453,6 +457,8 @@ bool DocxDocument::loadBody()
 {
     return body_->scan(entries.value(mainPart), kLaidOutAtOpen, error);
 }
+
+bool DocxDocument::isStrict() const { return body_->strict; }
 
 bool DocxDocument::bodyLayout(DocxBodyLayout &layout)
 {

@@ -22,6 +22,7 @@ struct DocxDocument::Body
     qsizetype sectionEnd = 0;
     DocxNamespaceBindings sectionScope;
     qint64 treeBytes = -1;  // what the tree would take, as the scan counted it; -1: not counted
+    bool strict = false;    // the part is in strict markup, as the last scan found
     // The body's top-level elements, laid out by the scan at open unless there
     // are very many, then by a scan of their own when an edit asks for them.
     DocxBodyLayout layout;

@@ -19,9 +19,9 @@ const char *referenceTag(bool isHeader) { return isHeader ? "headerReference" : 
 QDomElement findReference(const QDomElement &sp, bool isHeader, HFType type)
 {
     const QString typeStr = hfTypeName(type);
-    const QString w = QString::fromLatin1(kNsW);
     for (QDomElement c = sp.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
-        if (c.localName() == QLatin1String(referenceTag(isHeader)) && c.attributeNS(w, QStringLiteral("type")) == typeStr)
+        if (c.localName() == QLatin1String(referenceTag(isHeader))
+            && nsAttribute(c, kNsW, QStringLiteral("type")) == typeStr)
             return c;
     }
     return {};
@@ -149,7 +149,7 @@ QByteArray buildPart(bool isHeader, const QList<Segment> &segments, const QStrin
 
 QString DocxDocument::findHFReference(bool isHeader, HFType type) const
 {
-    return findReference(lastSection(), isHeader, type).attributeNS(QString::fromLatin1(kNsR), QStringLiteral("id"));
+    return nsAttribute(findReference(lastSection(), isHeader, type), kNsR, QStringLiteral("id"));
 }
 
 QByteArray DocxDocument::hfPart(bool isHeader, HFType type) const

@@ -15,7 +15,7 @@ constexpr int kLevelIndentStep = 720;  // twips per list level
 
 QString wAttribute(const QDomElement &el, const char *localName)
 {
-    return el.attributeNS(QString::fromLatin1(kNsW), QString::fromLatin1(localName));
+    return nsAttribute(el, kNsW, QString::fromLatin1(localName));
 }
 
 int toInt(const QString &s, bool *ok) { return s.toInt(ok); }
@@ -44,12 +44,11 @@ NumLevel parseLevel(const QDomElement &lvl)
             level.suffix = wVal(c);
         } else if (name == QLatin1String("pPr")) {
             for (const QDomElement &ind : childElementsByLocalName(c, QStringLiteral("ind"))) {
-                const int left = toInt(wAttribute(ind, "left"), &ok);
-                if (ok)
-                    level.indentPx = left / kTwipsPerPixel;
-                const int hanging = toInt(wAttribute(ind, "hanging"), &ok);
-                if (ok)
-                    level.hangingPx = hanging / kTwipsPerPixel;
+                int twips = 0;
+                if (readMeasure(wAttribute(ind, "left"), kTwipsPerPoint, &twips))
+                    level.indentPx = twips / kTwipsPerPixel;
+                if (readMeasure(wAttribute(ind, "hanging"), kTwipsPerPoint, &twips))
+                    level.hangingPx = twips / kTwipsPerPixel;
             }
         } else if (name == QLatin1String("rPr")) {
             const QList<QDomElement> fonts = childElementsByLocalName(c, QStringLiteral("rFonts"));
@@ -62,8 +61,8 @@ NumLevel parseLevel(const QDomElement &lvl)
             }
             const QList<QDomElement> sizes = childElementsByLocalName(c, QStringLiteral("sz"));
             if (!sizes.isEmpty()) {
-                const int sz = toInt(wVal(sizes.first()), &ok);
-                if (ok && sz >= 1)
+                int sz = 0;
+                if (readMeasure(wVal(sizes.first()), kHalfPointsPerPoint, &sz) && sz >= 1)
                     level.sizePt = sz / 2.0;
             }
         }
@@ -106,7 +105,7 @@ void DocxDocument::parseNumbering()
         documentDebug() << "parseNumbering: XML error:" << err;
         return;
     }
-    const QString w = QString::fromLatin1(kNsW);
+    const QString w = namespaceAsIn(numbering.documentElement(), kNsW);
     QMap<int, QString> styleLinks;  // abstract lists whose levels a numbering style holds
     const QDomNodeList abstracts = numbering.elementsByTagNameNS(w, QStringLiteral("abstractNum"));
     for (int i = 0; i < abstracts.size(); ++i) {

@@ -12,7 +12,8 @@ QList<QDomElement> elementsNS(const QDomDocument &dom, const char *ns, const cha
 {
     QList<QDomElement> out;
     QDomDocument handle = dom;  // elementsByTagNameNS is not const; the handle shares the tree
-    const QDomNodeList list = handle.elementsByTagNameNS(QString::fromLatin1(ns), QString::fromLatin1(localName));
+    const QDomNodeList list =
+        handle.elementsByTagNameNS(namespaceAsIn(dom.documentElement(), ns), QString::fromLatin1(localName));
     out.reserve(list.size());
     for (int i = 0; i < list.size(); ++i)
         out.append(list.at(i).toElement());
@@ -99,7 +100,8 @@ bool DocxRelsIndex::sync(const QByteArray &bytes, QString &err)
         if (r.name() != QLatin1String("Relationship") || r.namespaceUri() != ns)
             continue;
         const QXmlStreamAttributes a = r.attributes();
-        DocxRelationship rel{a.value(QLatin1String("Id")).toString(), a.value(QLatin1String("Type")).toString(),
+        DocxRelationship rel{a.value(QLatin1String("Id")).toString(),
+                             transitionalRelType(a.value(QLatin1String("Type")).toString()),
                              a.value(QLatin1String("Target")).toString(),
                              a.value(QLatin1String("TargetMode")).toString()};
         add(rel);

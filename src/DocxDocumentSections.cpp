@@ -107,9 +107,8 @@ bool settingsSwitchOn(const DocxEntryMap &entries, const char *localName)
 
 void readTwips(const QDomElement &pgMar, const char *name, int &field)
 {
-    bool ok = false;
-    const int v = pgMar.attributeNS(QString::fromLatin1(kNsW), QString::fromLatin1(name)).toInt(&ok);
-    if (ok && v >= 0)
+    int v = 0;
+    if (readMeasure(nsAttribute(pgMar, kNsW, QString::fromLatin1(name)), kTwipsPerPoint, &v) && v >= 0)
         field = v;
 }
 

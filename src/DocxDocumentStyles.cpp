@@ -36,11 +36,21 @@ QDomElement wChild(const QDomNode &parent, const char *localName) { return child
 
 QString wAttribute(const QDomElement &el, const char *localName)
 {
-    return el.attributeNS(QString::fromLatin1(kNsW), QString::fromLatin1(localName));
+    return nsAttribute(el, kNsW, QString::fromLatin1(localName));
 }
 
-// Stores the attribute's decimal value in `field` when it converts and passes
-// `accept`; true when it did.
+// Stores the attribute's value in `field` when it reads as a measure of
+// `unitsPerPoint` (readMeasure) and passes `accept`; true when it did.
+template <typename Accept>
+bool readMeasureAttribute(const QDomElement &el, const char *localName, int unitsPerPoint, int &field, Accept accept)
+{
+    int v = 0;
+    const bool ok = readMeasure(wAttribute(el, localName), unitsPerPoint, &v) && accept(v);
+    if (ok)
+        field = v;
+    return ok;
+}
+// The same for a plain decimal number.
 template <typename Accept>
 bool readInt(const QDomElement &el, const char *localName, int &field, Accept accept)
 {
@@ -69,9 +79,8 @@ int negatedHanging(int hanging)
 
 void readHanging(const QDomElement &ind, int &indFirstLine)
 {
-    bool ok = false;
-    const int hanging = wAttribute(ind, "hanging").toInt(&ok);
-    if (ok)
+    int hanging = 0;
+    if (readMeasure(wAttribute(ind, "hanging"), kTwipsPerPoint, &hanging))
         indFirstLine = negatedHanging(hanging);
 }
 
@@ -146,14 +155,15 @@ void readParagraphLayout(const QDomElement &pPr, StyleProps &s, bool docDefaults
         s.jc = wVal(jc);
     const QDomElement spacing = wChild(pPr, "spacing");
     if (!spacing.isNull()) {
-        s.hasSpaceBefore = readInt(spacing, "before", s.spaceBefore, docDefaults ? atLeastOne : notNegative);
-        s.hasSpaceAfter = readInt(spacing, "after", s.spaceAfter, docDefaults ? atLeastOne : notNegative);
+        const auto spacingAccepted = docDefaults ? atLeastOne : notNegative;
+        s.hasSpaceBefore = readMeasureAttribute(spacing, "before", kTwipsPerPoint, s.spaceBefore, spacingAccepted);
+        s.hasSpaceAfter = readMeasureAttribute(spacing, "after", kTwipsPerPoint, s.spaceAfter, spacingAccepted);
         // Automatic spacing is the spacing web pages put around paragraphs.
         if (onOffAttribute(spacing, "beforeAutospacing"))
             s.spaceBefore = kAutoSpacingTwips, s.hasSpaceBefore = true;
         if (onOffAttribute(spacing, "afterAutospacing"))
             s.spaceAfter = kAutoSpacingTwips, s.hasSpaceAfter = true;
-        readInt(spacing, "line", s.line, atLeastOne);
+        readMeasureAttribute(spacing, "line", kTwipsPerPoint, s.line, atLeastOne);
         s.lineRule = wAttribute(spacing, "lineRule");
     }
     const QDomElement contextual = wChild(pPr, "contextualSpacing");
@@ -164,12 +174,11 @@ void readParagraphLayout(const QDomElement &pPr, StyleProps &s, bool docDefaults
     const QDomElement ind = wChild(pPr, "ind");
     if (ind.isNull())
         return;
-    readInt(ind, "left", s.indLeft, any);
-    readInt(ind, "right", s.indRight, any);
-    bool ok = false;
+    readMeasureAttribute(ind, "left", kTwipsPerPoint, s.indLeft, any);
+    readMeasureAttribute(ind, "right", kTwipsPerPoint, s.indRight, any);
+    int value = 0;
     const QString firstLine = wAttribute(ind, "firstLine");
-    const int value = firstLine.toInt(&ok);
-    if (ok)
+    if (readMeasure(firstLine, kTwipsPerPoint, &value))
         s.indFirstLine = value;
     else if (docDefaults || firstLine.isEmpty())
         readHanging(ind, s.indFirstLine);
@@ -183,7 +192,7 @@ DocxPropertyList readRunProperties(const QDomElement &rPr)
         const QDomNamedNodeMap attrs = e.attributes();
         for (int i = 0; i < attrs.count(); ++i) {
             const QDomAttr a = attrs.item(i).toAttr();
-            if (a.namespaceURI() == QLatin1String(kNsW))
+            if (isNamespace(a.namespaceURI(), kNsW))
                 prop.attributes.append({a.localName(), a.value()});
         }
         list.append(prop);
@@ -200,7 +209,7 @@ StyleProps parseDocDefaults(const DocxDocument &doc, const QDomElement &docDefau
     const QDomElement rPr = wChild(wChild(docDefaults, "rPrDefault"), "rPr");
     if (!rPr.isNull()) {
         d.runProperties = readRunProperties(rPr);
-        readInt(wChild(rPr, "sz"), "val", d.sizeHalfPts, atLeastOne);
+        readMeasureAttribute(wChild(rPr, "sz"), "val", kHalfPointsPerPoint, d.sizeHalfPts, atLeastOne);
         const QDomElement rFonts = wChild(rPr, "rFonts");
         if (!rFonts.isNull()) {
             const QString font = selectFont(doc, rFonts);
@@ -291,7 +300,7 @@ StyleProps DocxDocument::parseStyleElement(const QDomElement &el) const
             if (!font.isEmpty())
                 s.font = font;
         }
-        readInt(wChild(rPr, "sz"), "val", s.sizeHalfPts, atLeastOne);
+        readMeasureAttribute(wChild(rPr, "sz"), "val", kHalfPointsPerPoint, s.sizeHalfPts, atLeastOne);
         const QDomElement color = wChild(rPr, "color");
         if (!color.isNull() && wVal(color) != QLatin1String("auto"))
             s.color = wVal(color);

@@ -8,6 +8,11 @@
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <array>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <iterator>
 #include <utility>
 
 namespace {
@@ -604,10 +609,112 @@ QString boundUri(const DocxNamespaceBindings &scope, const QString &prefix)
     return {};
 }
 
+namespace {
+
+// A pair of kStrictNamespaces as strings, made once.
+struct NamespaceNames
+{
+    QString transitional, strict;
+};
+constexpr std::size_t kStrictPairs = std::size(kStrictNamespaces);
+
+const std::array<NamespaceNames, kStrictPairs> &strictPairs()
+{
+    static const std::array<NamespaceNames, kStrictPairs> pairs = [] {
+        std::array<NamespaceNames, kStrictPairs> out;
+        for (std::size_t i = 0; i < kStrictPairs; ++i)
+            out[i] = {QString::fromLatin1(kStrictNamespaces[i].transitional),
+                      QString::fromLatin1(kStrictNamespaces[i].strict)};
+        return out;
+    }();
+    return pairs;
+}
+
+// The pair whose transitional URI is `uri`; null when it has none. Callers
+// pass the constants, found by address before their text is compared.
+const NamespaceNames *pairOf(const char *uri)
+{
+    for (std::size_t i = 0; i < kStrictPairs; ++i) {
+        if (kStrictNamespaces[i].transitional == uri)
+            return &strictPairs()[i];
+    }
+    for (std::size_t i = 0; i < kStrictPairs; ++i) {
+        if (std::strcmp(kStrictNamespaces[i].transitional, uri) == 0)
+            return &strictPairs()[i];
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+bool isStrictNamespace(QStringView uri) { return uri.startsWith(QLatin1String(kStrictNamespacePrefix)); }
+
+bool isNamespace(QStringView uri, const char *namespaceUri)
+{
+    if (uri == QLatin1String(namespaceUri))
+        return true;
+    if (!isStrictNamespace(uri))
+        return false;
+    const NamespaceNames *names = pairOf(namespaceUri);
+    return names && uri == names->strict;
+}
+
+QString namespaceAsIn(const QDomElement &el, const char *namespaceUri)
+{
+    const NamespaceNames *names = pairOf(namespaceUri);
+    if (!names)
+        return QString::fromLatin1(namespaceUri);
+    return isStrictNamespace(el.namespaceURI()) ? names->strict : names->transitional;
+}
+
+QString nsAttribute(const QDomElement &el, const char *namespaceUri, const QString &localName)
+{
+    const NamespaceNames *names = pairOf(namespaceUri);
+    if (!names)
+        return el.attributeNS(QString::fromLatin1(namespaceUri), localName);
+    const QString value = el.attributeNS(names->transitional, localName);
+    if (!value.isEmpty() || !isStrictNamespace(el.namespaceURI()))
+        return value;
+    return el.attributeNS(names->strict, localName);
+}
+
+QString transitionalRelType(const QString &type)
+{
+    const NamespaceNames *r = pairOf(kNsR);
+    if (!type.startsWith(r->strict) || type.size() <= r->strict.size() || type[r->strict.size()] != QLatin1Char('/'))
+        return type;
+    return r->transitional + type.mid(r->strict.size());
+}
+
+bool readMeasure(QStringView text, int unitsPerPoint, int *out)
+{
+    bool ok = false;
+    const int whole = text.toInt(&ok);
+    if (ok) {
+        *out = whole;
+        return true;
+    }
+    static const struct
+    {
+        const char *unit;
+        double points;
+    } units[] = {{"pt", 1.0}, {"in", 72.0}, {"cm", 72.0 / 2.54}, {"mm", 72.0 / 25.4}, {"pc", 12.0}, {"pi", 12.0}};
+    for (const auto &u : units) {
+        if (!text.endsWith(QLatin1String(u.unit)))
+            continue;
+        const double value = text.chopped(2).toDouble(&ok) * u.points * unitsPerPoint;
+        if (!ok || !std::isfinite(value) || std::fabs(value) > double(INT_MAX))
+            return false;
+        *out = int(std::lround(value));
+        return true;
+    }
+    return false;
+}
+
 QDomElement childElementNS(const QDomNode &parent, const char *localName, const char *namespaceUri)
 {
     for (QDomElement c = parent.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
-        if (c.localName() == QLatin1String(localName) && c.namespaceURI() == QLatin1String(namespaceUri))
+        if (c.localName() == QLatin1String(localName) && isNamespace(c.namespaceURI(), namespaceUri))
             return c;
     }
     return {};
@@ -616,8 +723,7 @@ QDomElement childElementNS(const QDomNode &parent, const char *localName, const 
 QDomElement firstElementNS(const QDomNode &root, const char *localName, const char *namespaceUri)
 {
     for (QDomNode n = nextInTree(root, root); !n.isNull(); n = nextInTree(n, root)) {
-        if (n.isElement() && n.localName() == QLatin1String(localName)
-            && n.namespaceURI() == QLatin1String(namespaceUri))
+        if (n.isElement() && n.localName() == QLatin1String(localName) && isNamespace(n.namespaceURI(), namespaceUri))
             return n.toElement();
     }
     return {};
@@ -640,7 +746,8 @@ QDomNode nextInTree(const QDomNode &node, const QDomNode &root, bool enter)
 
 QString wVal(const QDomElement &el)
 {
-    return el.attributeNS(QString::fromLatin1(kNsW), QStringLiteral("val"));
+    static const QString val = QStringLiteral("val");
+    return nsAttribute(el, kNsW, val);
 }
 
 bool onOffText(const QString &val)
@@ -657,8 +764,7 @@ QString paragraphText(const QDomElement &el)
 {
     QString text;
     for (QDomNode n = nextInTree(el, el); !n.isNull();) {
-        const bool isText = n.isElement() && n.localName() == QLatin1String("t")
-            && n.namespaceURI() == QLatin1String(kNsW);
+        const bool isText = n.isElement() && n.localName() == QLatin1String("t") && isNamespace(n.namespaceURI(), kNsW);
         if (isText)
             text += n.toElement().text();
         n = nextInTree(n, el, !isText);

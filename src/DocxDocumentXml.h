@@ -58,6 +58,35 @@ QByteArray escapeXmlAttribute(const QString &value);
 // `text` escaped for element content, as UTF-8.
 QByteArray escapeXmlText(const QString &text);
 
+// ---- names and values of strict markup ----
+// Lookups take the transitional namespace URI (DocxNamespaces.h) and match
+// its strict pair too, so a document in strict markup reads like a
+// transitional one; the trees keep the names they were read with.
+
+// True when `uri` is `namespaceUri` or the strict URI paired with it.
+bool isNamespace(QStringView uri, const char *namespaceUri);
+// True for a URI of strict markup.
+bool isStrictNamespace(QStringView uri);
+// `namespaceUri` as the markup of `el` names it: its strict pair when `el` is
+// in strict markup.
+QString namespaceAsIn(const QDomElement &el, const char *namespaceUri);
+// The attribute `localName` of `el` in `namespaceUri`, or in its strict pair
+// when `el` is in strict markup; empty when absent.
+QString nsAttribute(const QDomElement &el, const char *namespaceUri, const QString &localName);
+// A relationship type of strict markup in transitional words
+// (".../purl.oclc.org/ooxml/officeDocument/relationships/styles" becomes
+// kNsR + "/styles"); any other type as it is.
+QString transitionalRelType(const QString &type);
+
+// Units a measure is counted in, per point.
+inline constexpr int kTwipsPerPoint = 20;
+inline constexpr int kHalfPointsPerPoint = 2;
+// A measure: a whole number of units (`unitsPerPoint` to the point), or, as
+// strict markup may give it, a decimal number with a unit ("12pt", "1in",
+// "2.54cm", "25.4mm", "1pc", "1pi") rounded to whole units. False when it
+// reads as neither or does not fit an int.
+bool readMeasure(QStringView text, int unitsPerPoint, int *out);
+
 // The first child element (not descendant) in `namespaceUri` named `localName`.
 QDomElement childElementNS(const QDomNode &parent, const char *localName, const char *namespaceUri);
 // The first element in document order below `root` in `namespaceUri` named `localName`.
@@ -69,7 +98,7 @@ QDomNode nextInTree(const QDomNode &node, const QDomNode &root, bool enter = tru
 // The w:val attribute; empty when absent.
 QString wVal(const QDomElement &el);
 // An on/off property element: on unless its w:val is "0", "false" or "off"
-// (no value means on). Callers decide what an absent element means.
+// (no value means on; strict markup writes "true", "false", "1" or "0"). Callers decide what an absent element means.
 bool onOffValue(const QDomElement &property);
 // The same for a w:val already read.
 bool onOffText(const QString &val);

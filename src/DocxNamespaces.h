@@ -14,6 +14,25 @@ inline constexpr char kNsPicture[] = "http://schemas.openxmlformats.org/drawingm
 inline constexpr char kNsCoreProps[] = "http://schemas.openxmlformats.org/package/2006/metadata/core-properties";
 inline constexpr char kNsDc[] = "http://purl.org/dc/elements/1.1/";
 
+// ISO/IEC 29500 Strict names the namespaces above by other URIs. The model
+// reads by the transitional names; each pair says which strict URI names the
+// same thing. Relationship types follow their namespace: the strict
+// "<kNsR strict>/styles" is the transitional "<kNsR>/styles".
+struct DocxStrictNamespace
+{
+    const char *transitional;
+    const char *strict;
+};
+inline constexpr DocxStrictNamespace kStrictNamespaces[] = {
+    {kNsW, "http://purl.oclc.org/ooxml/wordprocessingml/main"},
+    {kNsR, "http://purl.oclc.org/ooxml/officeDocument/relationships"},
+    {kNsDrawingMain, "http://purl.oclc.org/ooxml/drawingml/main"},
+    {kNsWordDrawing, "http://purl.oclc.org/ooxml/drawingml/wordprocessingDrawing"},
+    {kNsPicture, "http://purl.oclc.org/ooxml/drawingml/picture"},
+};
+// What every strict namespace URI starts with.
+inline constexpr char kStrictNamespacePrefix[] = "http://purl.oclc.org/ooxml/";
+
 // Part names the model knows by name.
 inline constexpr char kPartDocument[] = "word/document.xml";
 inline constexpr char kPartContentTypes[] = "[Content_Types].xml";

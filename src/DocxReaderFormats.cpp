@@ -25,7 +25,7 @@ public:
     const QString &name() const { return name_; }
     QString attr(const char *localName) const
     {
-        return el_ ? el_->attributeNS(QString::fromLatin1(kNsW), QString::fromLatin1(localName))
+        return el_ ? nsAttribute(*el_, kNsW, QString::fromLatin1(localName))
                    : prop_->attribute(QLatin1String(localName));
     }
     QString val() const { return attr("val"); }
@@ -161,9 +161,8 @@ void applyProperty(const Property &p, QTextCharFormat &cf, const DocxDocument &d
                                 : val == QLatin1String("subscript") ? QTextCharFormat::AlignSubScript
                                                                      : QTextCharFormat::AlignNormal);
     } else if (name == QLatin1String("sz")) {
-        bool ok = false;
-        const int halfPoints = p.val().toInt(&ok);
-        if (ok && halfPoints >= 1)
+        int halfPoints = 0;
+        if (readMeasure(p.val(), kHalfPointsPerPoint, &halfPoints) && halfPoints >= 1)
             cf.setFontPointSize(boundedPointSize(halfPoints / 2.0));
     } else if (name == QLatin1String("rFonts")) {
         setFonts(cf, p, doc);

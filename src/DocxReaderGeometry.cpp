@@ -26,14 +26,13 @@ QDomElement firstChildByLocalName(const QDomElement &parent, const QString &loca
 
 QString wAttr(const QDomElement &el, const QString &localName)
 {
-    return el.attributeNS(QString::fromLatin1(kNsW), localName);
+    return nsAttribute(el, kNsW, localName);
 }
 
 void twipsAttrToPx(const QDomElement &el, const char *localName, double *out)
 {
-    bool ok = false;
-    const int twips = wAttr(el, QString::fromLatin1(localName)).toInt(&ok);
-    if (ok && twips >= 1)
+    int twips = 0;
+    if (readMeasure(wAttr(el, QString::fromLatin1(localName)), kTwipsPerPoint, &twips) && twips >= 1)
         *out = twips * kPxPerTwip;
 }
 
@@ -44,10 +43,10 @@ QSizeF sectionPageSizePx(const QDomElement &sectPr)
     const QDomElement pgSz = firstChildByLocalName(sectPr, QStringLiteral("pgSz"));
     if (pgSz.isNull())
         return kDefaultPageSizePx;
-    bool okW = false;
-    bool okH = false;
-    const int w = wAttr(pgSz, QStringLiteral("w")).toInt(&okW);
-    const int h = wAttr(pgSz, QStringLiteral("h")).toInt(&okH);
+    int w = 0;
+    int h = 0;
+    const bool okW = readMeasure(wAttr(pgSz, QStringLiteral("w")), kTwipsPerPoint, &w);
+    const bool okH = readMeasure(wAttr(pgSz, QStringLiteral("h")), kTwipsPerPoint, &h);
     if (!okW || !okH || w < 1 || h < 1)
         return kDefaultPageSizePx;
     return QSizeF(w * kPxPerTwip, h * kPxPerTwip);

@@ -32,7 +32,7 @@ QTextDocument **slotFor(DocxReader::DocxHFSet &set, bool isHeader, const QString
 void readReference(DocxReader::DocxHFSet &set, const QDomElement &ref, const QHash<QString, QString> &rIdToPath,
                    const DocxDocument &doc)
 {
-    const QString path = rIdToPath.value(ref.attributeNS(QString::fromLatin1(kNsR), QStringLiteral("id")));
+    const QString path = rIdToPath.value(nsAttribute(ref, kNsR, QStringLiteral("id")));
     if (path.isEmpty() || !doc.entries.contains(path))
         return;
     QTextDocument *rendered = DocxReader::renderHFPart(doc.entries.value(path), doc, path);
@@ -106,7 +106,7 @@ void readSectionHeadersFooters(const DocxDocument &doc, const QDomElement &sectP
         if (!isHeader && c.localName() != QLatin1String("footerReference"))
             continue;
         std::shared_ptr<QTextDocument> *slot = sectionSlotFor(section, isHeader, wAttr(c, QStringLiteral("type")));
-        const QString path = rendered.paths.value(c.attributeNS(QString::fromLatin1(kNsR), QStringLiteral("id")));
+        const QString path = rendered.paths.value(nsAttribute(c, kNsR, QStringLiteral("id")));
         if (!slot || path.isEmpty() || !doc.entries.contains(path))
             continue;
         auto it = rendered.parts.find(path);

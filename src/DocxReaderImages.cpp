@@ -110,7 +110,7 @@ bool isDrawnGraphic(const QDomElement &container)
 
 QString relAttribute(const QDomElement &el, const char *localName)
 {
-    const QString id = el.attributeNS(QString::fromLatin1(kNsR), QString::fromLatin1(localName));
+    const QString id = nsAttribute(el, kNsR, QString::fromLatin1(localName));
     return id.isEmpty() ? el.attribute(QStringLiteral("r:") + QLatin1String(localName)) : id;
 }
 
@@ -158,9 +158,10 @@ QSizeF vmlStyleSizePx(const QDomElement &shape)
 // The size of an embedded object as its w:object records it (twips).
 QSizeF objectSizePx(const QDomElement &object)
 {
-    bool okW = false, okH = false;
-    const int w = wAttr(object, QStringLiteral("dxaOrig")).toInt(&okW);
-    const int h = wAttr(object, QStringLiteral("dyaOrig")).toInt(&okH);
+    int w = 0;
+    int h = 0;
+    const bool okW = readMeasure(wAttr(object, QStringLiteral("dxaOrig")), kTwipsPerPoint, &w);
+    const bool okH = readMeasure(wAttr(object, QStringLiteral("dyaOrig")), kTwipsPerPoint, &h);
     return QSizeF(okW && w > 0 ? w * kPxPerTwip : 0.0, okH && h > 0 ? h * kPxPerTwip : 0.0);
 }
 

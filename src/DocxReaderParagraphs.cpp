@@ -26,10 +26,12 @@ bool parseDecimal(const QString &text, int *out)
     return ok;
 }
 
+bool parseTwips(const QString &text, int *out) { return readMeasure(text, kTwipsPerPoint, out); }
+
 OptionalTwips optionalTwips(const QString &text)
 {
     OptionalTwips t;
-    t.given = parseDecimal(text, &t.value);
+    t.given = parseTwips(text, &t.value);
     return t;
 }
 
@@ -41,7 +43,7 @@ OptionalTwips firstLineIndent(const QDomElement &ind)
         return optionalTwips(firstLine);
     const QString hanging = wAttr(ind, QStringLiteral("hanging"));
     OptionalTwips t;
-    if (!hanging.isEmpty() && parseDecimal(hanging, &t.value)) {
+    if (!hanging.isEmpty() && parseTwips(hanging, &t.value)) {
         t.value = t.value == INT_MIN ? INT_MAX : -t.value;
         t.given = true;
     }
@@ -75,7 +77,7 @@ void readTabStops(const QDomElement &tabs, DirectProperties &d)
     for (const QDomElement &tab : childElementsByLocalName(tabs, QStringLiteral("tab"))) {
         const QString val = wAttr(tab, QStringLiteral("val"));
         int pos = 0;
-        if (!parseDecimal(wAttr(tab, QStringLiteral("pos")), &pos) || val == QLatin1String("clear"))
+        if (!parseTwips(wAttr(tab, QStringLiteral("pos")), &pos) || val == QLatin1String("clear"))
             continue;
         d.tabStops.append(QTextOption::Tab(pos * kPxPerTwip, tabType(val), leaderDelimiter(wAttr(tab, QStringLiteral("leader")))));
     }
@@ -98,7 +100,7 @@ void readSpacing(const QDomElement &spacing, DirectProperties &d)
     d.before = spacingOf(spacing, QStringLiteral("before"));
     d.after = spacingOf(spacing, QStringLiteral("after"));
     int line = 0;
-    if (parseDecimal(wAttr(spacing, QStringLiteral("line")), &line) && line >= 1)
+    if (parseTwips(wAttr(spacing, QStringLiteral("line")), &line) && line >= 1)
         d.line = line;
     d.lineRule = wAttr(spacing, QStringLiteral("lineRule"));
 }

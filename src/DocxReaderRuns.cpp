@@ -202,7 +202,7 @@ private:
 
     void hyperlink(const QDomElement &link)
     {
-        const QString id = link.attributeNS(QString::fromLatin1(kNsR), QStringLiteral("id"));
+        const QString id = nsAttribute(link, kNsR, QStringLiteral("id"));
         const QString anchor = wAttr(link, QStringLiteral("anchor"));
         QString url = id.isEmpty() ? QString() : doc_.relTarget(id);
         if (!anchor.isEmpty())

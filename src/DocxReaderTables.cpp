@@ -129,7 +129,8 @@ int skippedColumns(const QDomElement &trPr, const char *count, const char *width
     if (ok)
         return qMax(0, n);
     const QDomElement w = firstChildByLocalName(trPr, QString::fromLatin1(width));
-    const int twips = wAttr(w, QStringLiteral("w")).toInt(&ok);
+    int twips = 0;
+    ok = readMeasure(wAttr(w, QStringLiteral("w")), kTwipsPerPoint, &twips);
     const QString type = wAttr(w, QStringLiteral("type"));
     return ok && twips > 0 && (type.isEmpty() || type == QLatin1String("dxa")) ? columnsOfWidth(gridWidths, twips) : 0;
 }
@@ -170,7 +171,11 @@ QList<int> gridWidths(const QDomElement &tbl)
     QList<int> widths;
     for (const QDomElement &col : childElementsByLocalName(firstChildByLocalName(tbl, QStringLiteral("tblGrid")),
                                                            QStringLiteral("gridCol")))
-        widths.append(qMax(0, wAttr(col, QStringLiteral("w")).toInt()));
+    {
+        int twips = 0;
+        readMeasure(wAttr(col, QStringLiteral("w")), kTwipsPerPoint, &twips);
+        widths.append(qMax(0, twips));
+    }
     return widths;
 }
 
