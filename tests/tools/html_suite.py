@@ -251,7 +251,7 @@ CHECKS = {
     "69-image-size": ([], lambda d: [[i[1:3] for i in d.images()] == [(120 * 9525, 60 * 9525)]]),
     "70-windows-1252": (["caf\u00e9 \u2013 na\u00efve \u201cquoted\u201d"], lambda d: [True]),
     "71-utf16-bom": (["UTF-16 text: \u00fcber \u20ac"], lambda d: [True]),
-    "72-nul-and-specials": (["beforeafter", "odd \ufffd and  chars"], lambda d: [True]),
+    "72-nul-and-odd-characters": (["beforeafter", "odd \ufffd and  chars"], lambda d: [True]),
 }
 
 # Text that must never show: a page's hidden content, signs of a wrong encoding.
