@@ -9,7 +9,6 @@ namespace {
 constexpr char kNumberingRelType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/numbering";
 constexpr char kNumberingContentType[] =
     "application/vnd.openxmlformats-officedocument.wordprocessingml.numbering+xml";
-constexpr double kTwipsPerPixel = 15.0;
 constexpr int kLevelCount = 9;
 constexpr int kLevelIndentStep = 720;  // twips per list level
 

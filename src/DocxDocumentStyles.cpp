@@ -11,7 +11,6 @@ namespace {
 
 constexpr char kDocDefaultsKey[] = "__docDefaults__";
 constexpr int kMaxStyleChain = 12;
-constexpr int kAutoSpacingTwips = 280;  // 14 points
 constexpr char kStylesRelType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles";
 constexpr char kStylesContentType[] = "application/vnd.openxmlformats-officedocument.wordprocessingml.styles+xml";
 constexpr char kStyleSheetTemplate[] =

@@ -702,7 +702,7 @@ bool readMeasure(QStringView text, int unitsPerPoint, int *out)
     for (const auto &u : units) {
         if (!text.endsWith(QLatin1String(u.unit)))
             continue;
-        const double value = text.chopped(2).toDouble(&ok) * u.points * unitsPerPoint;
+        const double value = text.chopped(qsizetype(std::strlen(u.unit))).toDouble(&ok) * u.points * unitsPerPoint;
         if (!ok || !std::isfinite(value) || std::fabs(value) > double(INT_MAX))
             return false;
         *out = int(std::lround(value));

@@ -1,5 +1,6 @@
 #pragma once
 // Steps of the Reader shared between its source files.
+#include "DocxDocumentXml.h"
 #include "DocxReader.h"
 
 #include <QDomElement>
@@ -16,7 +17,7 @@ class QTextCharFormat;
 
 // ---- units and limits ----
 // Twentieths of a point to pixels at 96 per inch.
-inline constexpr double kPxPerTwip = 1.0 / 15.0;
+inline constexpr double kPxPerTwip = 1.0 / kTwipsPerPixel;
 // The largest point size text is given (a word processor offers no larger).
 inline constexpr double kMaxPointSize = 1638.0;
 double boundedPointSize(double pointSize);

@@ -14,9 +14,6 @@
 
 namespace {
 
-constexpr int kSingleLineSpacing = 240;  // w:spacing w:line of single spacing
-constexpr int kAutoSpacingTwips = 280;   // 14 points
-
 bool parseDecimal(const QString &text, int *out)
 {
     bool ok = false;

@@ -11,9 +11,7 @@
 
 namespace {
 
-constexpr double kTwipsPerPixel = 15.0;
 constexpr int kIndentStepTwips = 720;  // one indentation level: where the first list level's text starts
-constexpr int kLineTwips = 240;        // w:line of single spacing
 
 int twips(double px) { return int(std::lround(px * kTwipsPerPixel)); }
 
@@ -30,7 +28,7 @@ QByteArray spacing(DocxBuildContext &ctx, const QTextBlockFormat &bf)
     const int type = bf.intProperty(QTextFormat::LineHeightType);
     const double height = bf.lineHeight();
     if (type == QTextBlockFormat::ProportionalHeight && height > 0)
-        xml += attr("line", int(std::lround(kLineTwips * height / 100))) + " w:lineRule=\"auto\"";
+        xml += attr("line", int(std::lround(kSingleLineSpacing * height / 100))) + " w:lineRule=\"auto\"";
     else if (type == QTextBlockFormat::FixedHeight && height > 0)
         xml += attr("line", twips(height)) + " w:lineRule=\"exact\"";
     else if (type == QTextBlockFormat::MinimumHeight && height > 0)

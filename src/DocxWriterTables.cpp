@@ -14,7 +14,6 @@
 namespace {
 
 constexpr int kTextWidthTwips = 9360;  // a Letter page less two one-inch margins
-constexpr double kTwipsPerPixel = 15.0;
 constexpr int kEighthsPerPixel = 6;     // border widths: 0.75 pt to the pixel, in eighths of a point
 constexpr int kMaxBorderEighths = 96;   // the widest border a word processor draws
 constexpr int kFiftiethsPerPercent = 50;
