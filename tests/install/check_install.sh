@@ -25,7 +25,8 @@ if find "$prefix" -name '*.a' | grep .; then fail "static libraries installed"; 
 expected="title: Field Notes on Lichens"
 # pkg-config, as a Makefile would use it.
 export PKG_CONFIG_PATH="$libdir/pkgconfig"
-[ "$(pkg-config --modversion lorvexdocx)" = "$(sed -n 's/^#define LORVEXDOCX_VERSION_STRING "\(.*\)"$/\1/p' "$prefix/include/lorvexdocx_version.h")" ]
+version=$(sed -n 's/^#define LORVEXDOCX_VERSION_STRING "\(.*\)"$/\1/p' "$prefix/include/lorvexdocx_version.h")
+[ "$(pkg-config --modversion lorvexdocx)" = "$version" ] || fail "lorvexdocx.pc differs from the header's $version"
 # shellcheck disable=SC2046
 cc -Wall -Werror -o "$work/host-pc" "$here/host.c" $(pkg-config --cflags --libs lorvexdocx)
 out=$(LD_LIBRARY_PATH="$libdir" "$work/host-pc" "$sample")
