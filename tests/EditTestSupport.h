@@ -50,8 +50,7 @@ inline QString childNames(const QDomElement &el)
     return names.join(' ');
 }
 
-// Per element `ns`:`localName` of `xml`, the values of `attributes` ("w:" and "r:" bound) joined
-// by spaces, each cut after its last '/' (a content type after its last '.').
+// Per element `ns`:`localName`, the values of `attributes` ("w:", "r:" bound) cut after the last '/' (or '.' of +xml).
 inline QStringList attrs(const QByteArray &xml, const char *ns, const char *localName, const QStringList &attributes)
 {
     QStringList out;

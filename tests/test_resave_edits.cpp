@@ -1,6 +1,4 @@
-// The whole-document re-save, and edits a host makes to the rich text written back into the paragraphs they were
-// read from: what an edit changed differs, everything else a reader sees (the text and look of every other
-// character, pictures, bookmarks, comment ranges, fields) stays where it was.
+// The whole-document re-save, and rich-text edits written back: what an edit changed differs, all else stays.
 #include "DocxReader.h"
 #include "DocxWriter.h"
 #include "EditTestSupport.h"
@@ -26,7 +24,6 @@ const QString kInserted = QStringLiteral("Inserted paragraph");
 const QByteArray kPng = QByteArray::fromBase64(
     "iVBORw0KGgoAAAANSUhEUgAAAAIAAAACCAIAAAD91JpzAAAAFklEQVR4nGP8z8DAwMDAxMDAwMDAAAANHQEDasKb6QAAAABJRU5ErkJggg==");
 
-// A run showing picture `rId`.
 QByteArray picture(const char *rId)
 {
     return "<w:r><w:drawing><wp:inline><wp:extent cx=\"95250\" cy=\"95250\"/><a:graphic><a:graphicData><pic:pic>"
@@ -36,7 +33,7 @@ QByteArray picture(const char *rId)
 QByteArray run(const QByteArray &text) { return "<w:r><w:t xml:space=\"preserve\">" + text + "</w:t></w:r>"; }
 QByteArray para(const QByteArray &text) { return "<w:p>" + run(text) + "</w:p>"; }
 QByteArray cell(const QByteArray &content) { return "<w:tc>" + content + "</w:tc>"; }
-QByteArray table(const QByteArray &rows) { return "<w:tbl><w:tblGrid><w:gridCol/><w:gridCol/></w:tblGrid>" + rows + "</w:tbl>"; }
+QByteArray table(const QByteArray &r) { return "<w:tbl><w:tblGrid><w:gridCol/><w:gridCol/></w:tblGrid>" + r + "</w:tbl>"; }
 QByteArray fldChar(const char *type) { return QByteArray("<w:r><w:fldChar w:fldCharType=\"") + type + "\"/></w:r>"; }
 // A field of `code` showing `result`, closed unless `open`.
 QByteArray field(const QByteArray &code, const QByteArray &result, bool open = false)
@@ -45,8 +42,7 @@ QByteArray field(const QByteArray &code, const QByteArray &result, bool open = f
         + fldChar("separate") + run(result) + (open ? QByteArray() : fldChar("end"));
 }
 
-// A package of `body` in `dir` with `parts` and, per relationship {Id, last segment of its type, Target}, the
-// relationship and a picture's part (a PNG, or bytes no reader shows); its path.
+// A package of `body` with `parts`, and per {Id, type, Target} a relationship and a picture's part; its path.
 QString source(const QTemporaryDir &dir, const QByteArray &body, const QList<QByteArrayList> &rels,
                std::vector<std::pair<QByteArray, QByteArray>> parts = {})
 {
@@ -62,10 +58,12 @@ QString source(const QTemporaryDir &dir, const QByteArray &body, const QList<QBy
     return path;
 }
 
-bool isContent(const QTextCharFormat &f) { return !f.boolProperty(ListLabelProperty) && !f.boolProperty(GeneratedTextProperty); }
+bool isContent(const QTextCharFormat &f)
+{
+    return !f.boolProperty(ListLabelProperty) && !f.boolProperty(GeneratedTextProperty);
+}
 
-// Every character the rich text shows of the paragraphs, block by block, each format (less the note of where it was
-// read from) before the characters that have it.
+// Every character the rich text shows, block by block, each format (less its source piece) before its characters.
 QStringList readerView(const QTextDocument &qd)
 {
     QStringList view;
@@ -90,8 +88,7 @@ QStringList readerView(const QTextDocument &qd)
     return view;
 }
 
-// What the paragraphs hold besides text, in document order, each with the number of text characters before it in its
-// paragraph (when `offsets`); a paragraph the edits added is left out.
+// What the source's paragraphs hold besides text, in document order (with the text characters before it: `offsets`).
 QStringList markers(const DocxDocument &doc, bool offsets)
 {
     static const QStringList kinds = {"bookmarkStart", "bookmarkEnd", "commentRangeStart", "commentRangeEnd", "fldChar",
@@ -128,15 +125,13 @@ struct EditResult
     int paragraphsBefore = 0, paragraphsAfter = 0;
 };
 
-// A block that starts a paragraph read from the source.
 bool startsSourceParagraph(const QTextBlock &b)
 {
     const DocxBlockOrigin *origin = blockOrigin(b.userData());
     return origin && origin->source && origin->breakPiece < 0;
 }
 
-// Opens `path`, edits its rich text, writes it back and saves it to `out`; when `name` is given, expects the saved
-// file to read as the edited text with every marker and paragraph kept.
+// Edits `path`'s rich text and saves it to `out`; given `name`, expects it read back as edited, markers kept.
 EditResult editAndReread(const QString &path, const QString &out, const Edit &edit, bool offsets, const QString &name = {})
 {
     std::unique_ptr<DocxDocument> doc(DocxReader::open(path));
@@ -170,8 +165,7 @@ EditResult editAndReread(const QString &path, const QString &out, const Edit &ed
     return r;
 }
 
-// Calls `each` with a cursor over the first word (the letters of the first piece of text read from the source, not a
-// picture, that holds one) of every paragraph; when `wholeRun`, over the first such piece that is not all of its block.
+// Calls `each` on every paragraph's first source word (or, `wholeRun`, first text piece short of its whole block).
 template <typename Each>
 void forEachFirstWord(QTextDocument &qd, bool wholeRun, Each each)
 {
@@ -214,11 +208,8 @@ const Edit kBoldWord = [](QTextDocument &qd) {
         word.mergeCharFormat(bold);
     });
 };
-const Edit kDeleteRun = [](QTextDocument &qd) {
-    forEachFirstWord(qd, true, [](QTextCursor &run) { run.removeSelectedText(); });
-};
-// As a host's user would: Enter at the end of the first paragraph with text, then type, in the format of the text
-// before (not of a picture).
+const Edit kDeleteRun = [](QTextDocument &qd) { forEachFirstWord(qd, true, [](auto &run) { run.removeSelectedText(); }); };
+// As a user would: Enter at the end of the first paragraph with text, then type in the format of the text before.
 const Edit kInsertParagraph = [](QTextDocument &qd) {
     for (QTextBlock b = qd.begin(); b.isValid(); b = b.next()) {
         if (!startsSourceParagraph(b) || b.text().isEmpty())
@@ -243,10 +234,7 @@ QStringList paragraphTexts(const QString &path)
 
 }  // namespace
 
-// Every real document opens or fails with one of the documented texts; a copy holds the source's members byte for
-// byte and passes an independent archive check; each edit of its rich text reads back exactly as edited, with every
-// marker kept (at its place in the text where the edit kept the text's length). Then one run of the tally tool: every
-// file that opens re-saves, every body paragraph reads the same in python-docx before and after.
+// Real documents open or fail as documented, copy member for member, read back exactly as edited, re-save with text.
 TEST(Corpus, EveryRealDocumentOpensCopiesAndKeepsAllButAnEdit)
 {
     LXDOCX_NEEDS_CORPUS();
@@ -282,7 +270,6 @@ TEST(Corpus, EveryRealDocumentOpensCopiesAndKeepsAllButAnEdit)
 #endif
     }
     EXPECT_GT(opened * 10, corpusFiles().size() * 9) << opened;  // nearly every real document opens
-
     QString stdOut, stdErr;
     QStringList args = {toolScript("resave_tally.py"), LXDOCX_CLI, corpusDir(), dir.filePath("tally")};
 #ifndef __SANITIZE_ADDRESS__
@@ -294,9 +281,7 @@ TEST(Corpus, EveryRealDocumentOpensCopiesAndKeepsAllButAnEdit)
     EXPECT_TRUE(stdOut.contains(QString("re-saved: %1,").arg(corpusFiles().size()))) << s(stdOut);
 }
 
-// Each loss seen on real files, in a small document whose every paragraph gets a word changed: pictures the Reader
-// cannot show and pictures in links, character styles, tabs, bookmarks, a field closed in a paragraph of its own, a
-// page reference's result, and run properties the rich text has no slot for.
+// Each loss once seen on real files stays mended when every paragraph of a small document gets a word changed.
 TEST(ResaveEdits, EditedParagraphsKeepWhatTheEditDidNotTouch)
 {
     const QByteArray props = "<w:rFonts w:cs=\"Arial\" w:eastAsia=\"MS Mincho\"/><w:smallCaps/><w:strike w:val=\"0\"/>"
@@ -328,22 +313,18 @@ TEST(ResaveEdits, EditedParagraphsKeepWhatTheEditDidNotTouch)
              "<w:bookmarkStart w:id=\"1\" w:name=\"mark\"/><w:r><w:t>marked</w:t></w:r><w:bookmarkEnd w:id=\"1\"/>",
              run("vii"), "<w:p>" + fldChar("end") + "</w:p>", props + "</w:rPr><w:t>XXXXXXXXX text</w:t>", run(" plain")})
         EXPECT_TRUE(xml.contains(kept)) << kept.toStdString() << "\n" << xml.toStdString();
-
-    // As read: half points stay, an on/off "0" is off, text without a style takes the default paragraph style, a
-    // character style's bold and colour apply.
+    // As read: half points, an off "0", the default paragraph style, a character style's bold and colour.
     std::unique_ptr<DocxDocument> doc(DocxReader::open(src));
     QTextDocument qd;
     ASSERT_TRUE(DocxReader::populate(*doc, kWholeBody, &qd));
     const QTextCharFormat formatted = qd.find("formatted text").charFormat(), strong = qd.find("strong words").charFormat();
     EXPECT_TRUE(formatted.fontPointSize() == 9.5 && !formatted.fontStrikeOut()) << formatted.fontPointSize();
-    EXPECT_EQ(formatted.fontCapitalization(), QFont::SmallCaps);
-    EXPECT_EQ(formatted.background().color(), QColor(Qt::cyan));  // the highlight shows over the shading
     EXPECT_EQ(qd.find(" plain").charFormat().fontPointSize(), 14);
+    EXPECT_TRUE(formatted.fontCapitalization() == QFont::SmallCaps && formatted.background().color() == QColor(Qt::cyan));
     EXPECT_TRUE(strong.fontWeight() >= QFont::Bold && strong.foreground().color() == QColor("#C00000"));
 }
 
-// Paragraphs joined into the one before them are gone from the file; one that was the only paragraph of its content
-// control is emptied instead (keeping its properties), as a container needs a paragraph. Typed tabs become w:tab.
+// Joined paragraphs leave the file, a control's only paragraph is emptied instead; typed tabs become w:tab.
 TEST(ResaveEdits, JoinedParagraphsGoButContainersKeepOne)
 {
     QTemporaryDir dir;
@@ -375,8 +356,7 @@ TEST(ResaveEdits, JoinedParagraphsGoButContainersKeepOne)
                 && xml.count("r:embed=\"rIdPng\"") == 1) << xml.toStdString();
 }
 
-// Text stays in its paragraph whatever the body holds (tables first, after tables, nested, in content controls,
-// merged cells, row-level controls); breaks and page fields come back; what the rich text cannot carry is kept.
+// Re-saved text stays in its paragraph through any tables and controls; what the rich text cannot carry is kept.
 TEST(Resave, TextStaysInItsParagraphAndWhatTheRichTextCannotCarryIsKept)
 {
     const auto row = [](const QByteArray &a, const QByteArray &b) { return "<w:tr>" + cell(a) + cell(b) + "</w:tr>"; };
