@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <future>
@@ -349,4 +350,38 @@ TEST(ZipWrite, ReplacingAFileNeverLosesTheOldOne)
     EXPECT_EQ(readFile(path), old);
     EXPECT_EQ(listing(dir.path()), QStringList({".out.docx.tmp", "link.docx", "link2.docx", "out.docx", "out.docx.tmp",
                                                 "victim"}));
+}
+
+// Threads saving one target at once while another reads it: every save succeeds, every read is a whole package.
+TEST(ZipWrite, ConcurrentSavesNeverShowAPartialFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("out.docx");
+    QList<QByteArray> packages;
+    QString err;
+    for (int i = 0; i < 4; ++i) {
+        QByteArray bytes;
+        ASSERT_TRUE(docxZipBuild({{kDoc, QByteArray::number(i)}, {"noise.bin", noise((64 << 10) * (i + 1))}}, {}, bytes, err));
+        packages.append(bytes);
+    }
+    ASSERT_TRUE(writeFile(path, packages[0]));
+    std::atomic<int> failedSaves{0}, running{4};
+    std::vector<std::thread> writers;
+    for (int i = 0; i < 4; ++i) {
+        writers.emplace_back([&, i] {
+            for (int round = 0; round < 40; ++round) {
+                QString threadErr;
+                failedSaves += !docxReplaceFile(path, packages[i], threadErr);
+            }
+            --running;
+        });
+    }
+    int reads = 0, partial = 0;
+    for (; running > 0; ++reads)
+        partial += !packages.contains(readFile(path));
+    for (std::thread &t : writers)
+        t.join();
+    EXPECT_EQ(failedSaves, 0);
+    EXPECT_EQ(partial, 0) << "of " << reads << " reads";
+    EXPECT_EQ(listing(dir.path()), QStringList({"out.docx"}));
 }
