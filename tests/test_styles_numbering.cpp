@@ -29,9 +29,8 @@ QString differences(const StyleProps &p, const StyleProps &base)
 {
     QStringList out;
 #define LX_FIELD(f) if (QVariant(p.f) != QVariant(base.f)) out << #f "=" + QVariant(p.f).toString();
-    LX_FIELD(font) LX_FIELD(sizeHalfPts) LX_FIELD(color) LX_FIELD(jc)
-    LX_FIELD(spaceBefore) LX_FIELD(spaceAfter) LX_FIELD(indLeft) LX_FIELD(indFirstLine) LX_FIELD(keepNext) LX_FIELD(outlineLvl)
-    LX_FIELD(numId) LX_FIELD(ilvl)
+    LX_FIELD(font) LX_FIELD(sizeHalfPts) LX_FIELD(color) LX_FIELD(jc) LX_FIELD(spaceBefore) LX_FIELD(spaceAfter)
+    LX_FIELD(indLeft) LX_FIELD(indFirstLine) LX_FIELD(keepNext) LX_FIELD(outlineLvl) LX_FIELD(numId) LX_FIELD(ilvl)
 #undef LX_FIELD
     return out.join(' ');
 }
@@ -40,59 +39,55 @@ QStringList styleIds(const QByteArray &sheet) { return attrs(sheet, kNsW, "style
 
 }  // namespace
 
+// Defaults, then a chain's styles from the most basic, ended by a cycle or at 12; unreadable values left out.
 TEST(StylesNumbering, ResolvingMergesChainsAndCutsCyclesAndDepth)
 {
     QByteArray sheet =
-        "<w:docDefaults><w:rPrDefault><w:rPr><w:rFonts w:asciiTheme=\"minorHAnsi\"/><w:sz w:val=\"22\"/></w:rPr></w:rPrDefault>"
-        "<w:pPrDefault><w:pPr><w:spacing w:after=\"160\"/><w:ind w:firstLine=\"x\" w:hanging=\"-2147483648\"/></w:pPr>"
-        "</w:pPrDefault></w:docDefaults><w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\"><w:pPr>"
-        "<w:jc w:val=\"center\"/></w:pPr></w:style>"
+        "<w:docDefaults><w:rPrDefault><w:rPr><w:rFonts w:asciiTheme=\"minorHAnsi\"/><w:sz w:val=\"22\"/></w:rPr>"
+        "</w:rPrDefault><w:pPrDefault><w:pPr><w:spacing w:after=\"160\"/><w:ind w:firstLine=\"x\" w:hanging=\""
+        "-2147483648\"/></w:pPr></w:pPrDefault></w:docDefaults><w:style w:type=\"paragraph\" w:default=\"1\" "
+        "w:styleId=\"Normal\"><w:pPr><w:jc w:val=\"center\"/></w:pPr></w:style>"
         + style("A", "B", "<w:rPr><w:b/><w:sz w:val=\"30\"/><w:color w:val=\"FF0000\"/></w:rPr>")
-        + style("B", "A", "<w:rPr><w:b/><w:sz w:val=\"40\"/></w:rPr>")
+        + style("B", "A", "<w:rPr><w:sz w:val=\"40\"/></w:rPr>")
         + style("HangMin", {}, "<w:pPr><w:ind w:left=\"-2147483648\" w:hanging=\"-2147483648\"/></w:pPr>")
         + style("Junk", {}, "<w:pPr><w:outlineLvl w:val=\"x\"/><w:numPr><w:numId w:val=\"1.5\"/></w:numPr></w:pPr>"
                             "<w:rPr><w:sz w:val=\"big\"/></w:rPr>")
-        + style("Flags", {}, "<w:pPr><w:spacing w:before=\"240\"/><w:keepNext/><w:outlineLvl w:val=\"2\"/><w:numPr><w:ilvl "
-                             "w:val=\"1\"/><w:numId w:val=\"4\"/></w:numPr></w:pPr>")
+        + style("Flags", {}, "<w:pPr><w:spacing w:before=\"240\"/><w:keepNext/><w:outlineLvl w:val=\"2\"/><w:numPr>"
+                             "<w:ilvl w:val=\"1\"/><w:numId w:val=\"4\"/></w:numPr></w:pPr>")
         + style("Grid", {}, "<w:rPr><w:b/></w:rPr>", "table");
-    for (int i = 0; i < 15; ++i) {  // S0 is based on S1 ... on S14
-        const char *inner = i == 11 ? "<w:rPr><w:color w:val=\"0B0B0B\"/></w:rPr>" : i == 12 ? "<w:pPr><w:jc w:val=\"right\"/></w:pPr>"
-                          : i == 14 ? "<w:rPr><w:rFonts w:ascii=\"Deep\"/></w:rPr>" : "";
-        sheet += style("S" + QByteArray::number(i), i < 14 ? "S" + QByteArray::number(i + 1) : QByteArray(), inner);
-    }
+    const QMap<int, QByteArray> inner = {{11, "<w:rPr><w:color w:val=\"0B0B0B\"/></w:rPr>"},
+                                         {12, "<w:pPr><w:jc w:val=\"right\"/></w:pPr>"},
+                                         {14, "<w:rPr><w:rFonts w:ascii=\"Deep\"/></w:rPr>"}};
+    for (int i = 0; i < 15; ++i)  // S0 is based on S1 ... on S14
+        sheet += style("S" + QByteArray::number(i), i < 14 ? "S" + QByteArray::number(i + 1) : "", inner.value(i));
     DocxDocument doc;
     doc.entries.insert(kStyles, wrap("styles", sheet));
     doc.entries.insert("word/theme/theme1.xml", "<a:theme xmlns:a=\"" + QByteArray(kNsDrawingMain) + "\"><a:themeElements>"
         "<a:fontScheme><a:majorFont><a:latin typeface=\"Cambria\"/></a:majorFont><a:minorFont><a:latin typeface=\"Calibri\"/>"
         "</a:minorFont></a:fontScheme></a:themeElements></a:theme>");
-    doc.parseTheme();
-    doc.parseStyles();
-
+    doc.parseTheme(), doc.parseStyles();
     const StyleProps none = doc.resolveStyle({});  // the document defaults alone, not the default style
     EXPECT_EQ(differences(none, StyleProps()), "font=Calibri sizeHalfPts=22 spaceAfter=160 indFirstLine=2147483647");
     const std::pair<const char *, const char *> cases[] = {
-        {"B", "sizeHalfPts=40 color=FF0000"},  // A, then B, then the cycle stops
-        {"S0", "color=0B0B0B"},                              // S0 and its 11 nearest ancestors
-        {"S3", "font=Deep color=0B0B0B jc=right"},
-        {"HangMin", "indLeft=-2147483648"},  // its negated hanging is the defaults' one
-        {"Junk", ""},
-        {"Flags", "spaceBefore=240 keepNext=true outlineLvl=2 numId=4 ilvl=1"},
-        {"Grid", ""},  // table styles are not read
-    };
+        {"B", "sizeHalfPts=40 color=FF0000"}, {"S0", "color=0B0B0B"}, {"S3", "font=Deep color=0B0B0B jc=right"},
+        {"HangMin", "indLeft=-2147483648"}, {"Junk", ""}, {"Grid", ""},  // table styles are not read
+        {"Flags", "spaceBefore=240 keepNext=true outlineLvl=2 numId=4 ilvl=1"}};
     for (const auto &[id, expected] : cases)
         EXPECT_EQ(differences(doc.resolveStyle(id), none), expected) << id;
-    EXPECT_EQ(doc.styleMap.value("HangMin").indFirstLine, INT_MAX);  // no negation overflows
-
-    doc.entries.insert(kStyles, wrap("styles", style("A", {}, "<w:rPr><w:b></w:rPr>")));
-    doc.parseStyles();
+    EXPECT_EQ(doc.styleMap.value("HangMin").indFirstLine, INT_MAX);
+    QStringList runs;  // A's bold flipped on once
+    for (const DocxPropertyElement &e : doc.paragraphRunProperties("B"))
+        runs << e.name + '=' + e.attribute(QLatin1String("val"));
+    EXPECT_EQ(runs.join(' '), "rFonts= sz=40 color=FF0000 b=1");
+    doc.entries.insert(kStyles, wrap("styles", style("A", {}, "<w:rPr><w:b></w:rPr>"))), doc.parseStyles();
     EXPECT_TRUE(doc.styleMap.isEmpty());
 }
 
+// A built-in style (and its sheet, type and relationship) is added only where missing, never into what does not parse.
 TEST(StylesNumbering, EnsuringAParagraphStyleAddsOnlyWhatIsMissing)
 {
     DocxDocument doc;
-    doc.entries.insert(kTypes, kTypesPart);
-    doc.ensureParagraphStyle("Heading3");
+    doc.entries.insert(kTypes, kTypesPart), doc.ensureParagraphStyle("Heading3");
     const QByteArray sheet = doc.entries.value(kStyles);
     EXPECT_EQ(styleIds(sheet) + attrs(sheet, kNsW, "outlineLvl", {"w:val"}) + attrs(sheet, kNsW, "sz", {"w:val"}),
               QStringList({"Normal", "Heading3", "2", "26"}));
@@ -102,30 +97,25 @@ TEST(StylesNumbering, EnsuringAParagraphStyleAddsOnlyWhatIsMissing)
     for (const char *id : {"", "Heading3", "Normal", "Title", "Heading7", "heading1", "Heading0"})
         doc.ensureParagraphStyle(id);
     EXPECT_EQ(doc.entries, once);
-
-    // A sheet that has the style is left byte for byte, however it is written.
     const QByteArray own = wrap("styles", "\n\t<w:style w:styleId='Heading1' w:type='paragraph' />\n");
-    doc.entries.insert(kStyles, own);
-    doc.ensureParagraphStyle("Heading1");
-    EXPECT_EQ(doc.entries.value(kStyles), own);
+    doc.entries.insert(kStyles, own), doc.ensureParagraphStyle("Heading1");
+    EXPECT_EQ(doc.entries.value(kStyles), own);  // left byte for byte, however it is written
     doc.ensureParagraphStyle("Heading2");
     doc.entries.insert(kStyles, own);  // a sheet replaced between calls is read again
     doc.ensureParagraphStyle("Heading2");
     EXPECT_EQ(styleIds(doc.entries.value(kStyles)), QStringList({"Heading1", "Heading2"}));
-
-    doc.entries.insert(kStyles, "<w:styles><w:style></w:styles>");  // never written when it does not parse
+    doc.entries.insert(kStyles, "<w:styles><w:style></w:styles>");
     const DocxEntryMap before = doc.entries;
     doc.ensureParagraphStyle("Heading4");
     EXPECT_EQ(doc.entries, before);
-    // A registry and relationships that do not parse stay as they are; the sheet and the numbering part are made.
     doc.entries = {{kTypes, "<Types><x></Types>"}, {kRels, "<Relationships><x></Relationships>"}};
-    doc.ensureParagraphStyle("Heading1");
-    doc.ensureNumberingPart();
+    doc.ensureParagraphStyle("Heading1"), doc.ensureNumberingPart();
     EXPECT_EQ(styleIds(doc.entries.value(kStyles)), QStringList({"Normal", "Heading1"}));
     EXPECT_TRUE(doc.entries.contains(kNumbering));
     EXPECT_EQ(doc.entries.value(kTypes) + doc.entries.value(kRels), "<Types><x></Types><Relationships><x></Relationships>");
 }
 
+// Levels, overrides and starts of instances whose ids convert; the library's own part made once, never over another.
 TEST(StylesNumbering, LevelsOverridesAndIdsThatDoNotConvert)
 {
     const QByteArray numbering = wrap("numbering",
@@ -142,8 +132,7 @@ TEST(StylesNumbering, LevelsOverridesAndIdsThatDoNotConvert)
         "w:val=\"6\"/></w:lvlOverride><w:lvlOverride w:ilvl=\"2\"><w:startOverride w:val=\"q\"/></w:lvlOverride></w:num>"
         "<w:num w:numId=\"4\"><w:abstractNumId w:val=\"1.5\"/></w:num><w:num w:numId=\"6\"><w:abstractNumId w:val=\"5\"/></w:num>");
     DocxDocument doc;
-    doc.entries.insert(kNumbering, numbering);
-    doc.parseNumbering();
+    doc.entries.insert(kNumbering, numbering), doc.parseNumbering();
     EXPECT_EQ(doc.abstractNums.keys() + doc.abstractNums.value(0).keys(), QList<int>({0, 5, 0, 2}));
     EXPECT_EQ(doc.numToAbstract.keys(), QList<int>({1, 2, 3, 6}));
     EXPECT_TRUE(doc.startOverrides.value(3).isEmpty());
@@ -152,22 +141,15 @@ TEST(StylesNumbering, LevelsOverridesAndIdsThatDoNotConvert)
     EXPECT_EQ(l0.numFmt + l0.lvlText + l0.font + " " + l2.numFmt + l2.lvlText, "lowerLetter%1)Symbol decimal%1.");
     EXPECT_EQ((std::vector<double>{l0.indentPx, l0.hangingPx, l0.sizePt, l2.sizePt}), (std::vector<double>{72, 24, 11, 0}));
     EXPECT_EQ(doc.numLevel(2, 0), nullptr);  // its abstract numbering does not exist
-    // Its own start, an override, 1 when unreadable or missing, the later abstract numbering of an id.
     EXPECT_EQ((Ints{doc.levelStart(1, 0), doc.levelStart(2, 0), doc.levelStart(3, 2), doc.levelStart(2, 1),
                     doc.levelStart(4, 0), doc.levelStart(6, 0)}), (Ints{3, 5, 1, 1, 1, 8}));
-
-    doc.ensureNumberingPart();  // added only to a package without one; one that does not parse stays
-    EXPECT_EQ(doc.entries.value(kNumbering), numbering);
-    doc.entries.insert(kNumbering, "<w:numbering><w:num>");
-    doc.parseNumbering();
     doc.ensureNumberingPart();
+    EXPECT_EQ(doc.entries.value(kNumbering), numbering);
+    doc.entries.insert(kNumbering, "<w:numbering><w:num>"), doc.parseNumbering(), doc.ensureNumberingPart();
     EXPECT_TRUE(doc.abstractNums.isEmpty() && doc.numToAbstract.isEmpty());
     EXPECT_EQ(doc.entries.value(kNumbering), "<w:numbering><w:num>");
-
-    DocxDocument own;  // the library's part, with its content type and relationship, made once
-    own.entries.insert(kTypes, kTypesPart);
-    own.ensureNumberingPart();
-    own.ensureNumberingPart();
+    DocxDocument own;
+    own.entries.insert(kTypes, kTypesPart), own.ensureNumberingPart(), own.ensureNumberingPart();
     EXPECT_EQ(overrides(own.entries.value(kTypes)) + relations(own.entries.value(kRels)),
               QStringList({"numbering.xml numbering+xml", "rId1 numbering numbering.xml"}));
     own.parseNumbering();
