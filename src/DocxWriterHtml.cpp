@@ -9,6 +9,7 @@
 // left open, a block inside a paragraph, a style sheet or script in the body)
 // the cutting ends, and the rest of the page is one piece.
 #include "DocxWriter.h"
+#include "DocxWriterHtmlTokens.h"
 
 #include <QSet>
 
@@ -44,18 +45,6 @@ bool isInline(const QString &name)
     return isOneOf(name, inlines);
 }
 
-// Elements without content: never on the stack.
-bool isVoid(const QString &name)
-{
-    static const QSet<QString> voids = {
-        QStringLiteral("br"),   QStringLiteral("img"),   QStringLiteral("hr"),    QStringLiteral("meta"),
-        QStringLiteral("link"), QStringLiteral("input"), QStringLiteral("col"),   QStringLiteral("area"),
-        QStringLiteral("base"), QStringLiteral("embed"), QStringLiteral("param"), QStringLiteral("source"),
-        QStringLiteral("track"), QStringLiteral("wbr"),
-    };
-    return isOneOf(name, voids);
-}
-
 // Elements of lists and tables whose end tag may be left out: the end tag of
 // the list or table closes them.
 bool hasOptionalEnd(const QString &name)
@@ -66,13 +55,6 @@ bool hasOptionalEnd(const QString &name)
         QStringLiteral("tfoot"), QStringLiteral("colgroup"),
     };
     return isOneOf(name, optional);
-}
-
-// Elements whose content is text up to their end tag.
-bool hasRawText(QStringView name)
-{
-    return name == QLatin1String("script") || name == QLatin1String("style") || name == QLatin1String("textarea")
-        || name == QLatin1String("title") || name == QLatin1String("xmp");
 }
 
 // Elements a head holds (and the root).
@@ -457,7 +439,7 @@ DocxHtmlCuts htmlCuts(const QString &html, qsizetype pieceChars)
             table.read(s, tag, open);
             if (open.isEmpty())
                 afterBlock = -1;
-            if (!isVoid(tag.name)) {
+            if (!isVoidElement(tag.name)) {  // never on the stack
                 if (tag.selfClosing)
                     break;  // "<p/>" opens or closes, depending on the reader
                 open.append(tag.name);

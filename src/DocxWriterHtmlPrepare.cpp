@@ -232,7 +232,7 @@ private:
             else
                 out_ += s_.mid(tag.start, tag.next - tag.start);
         }
-        if (!tag.end && !tag.selfClosing && hasRawText(tag)) {
+        if (!tag.end && !tag.selfClosing && hasRawText(tag.name)) {
             const qsizetype end = rawTextEnd(s_, tag);
             text(tag.next, end);
             return end;
@@ -256,7 +256,7 @@ private:
         if (tag.end)
             return onEndTag(tag, edit);
         if (!hidingOff_ && hides(tag)) {
-            if (isVoidElement(tag) || tag.selfClosing)
+            if (isVoidElement(tag.name) || tag.selfClosing)
                 return tag.next;
             hiding_ = true;
             hideTag_ = tag;
@@ -267,7 +267,7 @@ private:
         }
         renameUnknown(tag, edit);
         rewriteStartTag(tag, edit);
-        if (isVoidElement(tag) || tag.selfClosing || isLooselyClosed(tag) || hasRawText(tag))
+        if (isVoidElement(tag.name) || tag.selfClosing || isLooselyClosed(tag) || hasRawText(tag.name))
             return copyTag(tag, edit);
         const bool drop = stack_.size() >= kMaxHtmlDepth;
         stack_.append({tag.name, drop});
@@ -319,19 +319,7 @@ QList<TableShape> tableShapes(QStringView s)
     QList<TableShape> shapes;
     QList<qsizetype> open;  // indexes into shapes
     QList<int> groupDepth;  // tbody/thead/tfoot open inside each open table
-    qsizetype i = 0;
-    while ((i = s.indexOf(QLatin1Char('<'), i)) >= 0) {
-        Tag tag;
-        qsizetype next = i + 1;
-        if (readHtmlToken(s, i, tag, next) != DocxHtmlToken::Tag) {
-            i = next;
-            continue;
-        }
-        i = next;
-        if (!tag.end && hasRawText(tag)) {
-            i = rawTextEnd(s, tag);
-            continue;
-        }
+    forEachHtmlTag(s, [&](const Tag &tag) {
         if (tag.is("table")) {
             if (!tag.end && !tag.selfClosing) {
                 open.append(shapes.size());
@@ -341,10 +329,10 @@ QList<TableShape> tableShapes(QStringView s)
                 open.removeLast();
                 groupDepth.removeLast();
             }
-            continue;
+            return;
         }
         if (open.isEmpty() || tag.end)
-            continue;
+            return;
         TableShape &t = shapes[open.last()];
         if (tag.is("thead") || tag.is("tfoot")) {
             t.sawHead = true;
@@ -361,7 +349,7 @@ QList<TableShape> tableShapes(QStringView s)
             if (t.rows() == 1 && tag.is("td"))
                 t.firstRowHeader = false;
         }
-    }
+    });
     for (TableShape &t : shapes)
         t.firstRowHeader = t.firstRowHeader && t.rows() > 1 && t.rowCells.first() > 0;
     return shapes;
@@ -380,19 +368,8 @@ public:
 
     QString run()
     {
-        qsizetype i = 0;
         qsizetype copied = 0;
-        while ((i = s_.indexOf(QLatin1Char('<'), i)) >= 0) {
-            Tag tag;
-            qsizetype next = i + 1;
-            if (readHtmlToken(s_, i, tag, next) != DocxHtmlToken::Tag) {
-                i = next;
-                continue;
-            }
-            if (!tag.end && hasRawText(tag)) {
-                i = rawTextEnd(s_, tag);
-                continue;
-            }
+        forEachHtmlTag(s_, [&](const Tag &tag) {
             TagEdit edit(s_, tag);
             QString before, after;
             onTag(tag, edit, before, after);
@@ -406,8 +383,7 @@ public:
                 out_ += after;
                 copied = tag.next;
             }
-            i = next;
-        }
+        });
         out_ += s_.mid(copied);
         return out_;
     }

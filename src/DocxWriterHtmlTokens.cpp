@@ -12,6 +12,14 @@ bool isLetter(QChar c)
 {
     return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
 }
+bool isOneOf(QStringView name, std::initializer_list<const char *> names)
+{
+    for (const char *n : names) {
+        if (name.compare(QLatin1String(n), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -92,19 +100,12 @@ DocxHtmlToken readHtmlToken(QStringView s, qsizetype i, DocxHtmlTag &tag, qsizet
     }
 }
 
-bool hasRawText(const DocxHtmlTag &t)
-{
-    return t.is("script") || t.is("style") || t.is("title") || t.is("textarea") || t.is("xmp");
-}
+bool hasRawText(QStringView name) { return isOneOf(name, {"script", "style", "title", "textarea", "xmp"}); }
 
-bool isVoidElement(const DocxHtmlTag &t)
+bool isVoidElement(QStringView name)
 {
-    for (const char *v : {"br", "img", "hr", "meta", "link", "input", "col", "area", "base", "embed", "param", "source",
-                          "track", "wbr"}) {
-        if (t.is(v))
-            return true;
-    }
-    return false;
+    return isOneOf(name, {"br", "img", "hr", "meta", "link", "input", "col", "area", "base", "embed", "param", "source",
+                          "track", "wbr"});
 }
 
 qsizetype rawTextEnd(QStringView s, const DocxHtmlTag &tag)

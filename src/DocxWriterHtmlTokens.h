@@ -45,12 +45,34 @@ enum class DocxHtmlToken { Text, Tag, Other, Incomplete };
 // tag with its attributes, a comment or declaration (Other), or a '<' that
 // opens nothing (Text). `next` is where reading goes on.
 DocxHtmlToken readHtmlToken(QStringView s, qsizetype i, DocxHtmlTag &tag, qsizetype &next);
-// Elements whose content is text up to their end tag.
-bool hasRawText(const DocxHtmlTag &t);
-// Elements without content.
-bool isVoidElement(const DocxHtmlTag &t);
+// Elements whose content is text up to their end tag (names in any case).
+bool hasRawText(QStringView name);
+// Elements without content (names in any case).
+bool isVoidElement(QStringView name);
 // Where the raw text of `tag` ends: the start of its end tag, or the end.
 qsizetype rawTextEnd(QStringView s, const DocxHtmlTag &tag);
+
+// Calls `onTag(tag)` for every start and end tag of `s` in order; text,
+// comments and the content of raw-text elements are passed over.
+template <typename OnTag>
+void forEachHtmlTag(QStringView s, OnTag &&onTag)
+{
+    qsizetype i = 0;
+    while ((i = s.indexOf(QLatin1Char('<'), i)) >= 0) {
+        DocxHtmlTag tag;
+        qsizetype next = i + 1;
+        if (readHtmlToken(s, i, tag, next) != DocxHtmlToken::Tag) {
+            i = next;
+            continue;
+        }
+        if (!tag.end && hasRawText(tag.name)) {
+            i = rawTextEnd(s, tag);
+            continue;
+        }
+        onTag(tag);
+        i = next;
+    }
+}
 
 // Edits to the text of one tag: the tag is copied with these applied.
 class DocxHtmlTagEdit

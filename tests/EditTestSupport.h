@@ -1,5 +1,5 @@
 #pragma once
-// Helpers of the page-setup, header/footer, property and style tests.
+// Helpers of the page-setup, header/footer, property, style and document-model tests.
 #include "DocxDocument.h"
 #include "DocxDocumentXml.h"
 #include "DocxHandle.h"
@@ -17,6 +17,7 @@ using namespace testing_support;
 using Handle = std::unique_ptr<DocxHandle, void (*)(DocxHandle *)>;
 using Ints = std::vector<int>;
 const QString kRels = QStringLiteral("word/_rels/document.xml.rels"), kTypes = QStringLiteral("[Content_Types].xml");
+const QByteArray kRelType = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";  // + a type's name
 
 // Writes `package`, when given, to `path` and opens `path` through the C interface.
 inline Handle openPackage(const QString &path, const QByteArray &package = {})
@@ -49,17 +50,16 @@ inline QString childNames(const QDomElement &el)
     return names.join(' ');
 }
 
-// Per element `ns`:`localName` of `xml`, the values of `attributes` ("w:" and "r:" bound) joined
-// by spaces, each cut after its last '/' (a content type after its last '.').
+// Per element `ns`:`localName`, the values of `attributes` ("w:", "r:" bound) cut after the last '/' (or '.' of +xml).
 inline QStringList attrs(const QByteArray &xml, const char *ns, const char *localName, const QStringList &attributes)
 {
     QStringList out;
     const QDomNodeList list = parsed(xml).elementsByTagNameNS(ns, localName);
     for (int i = 0; i < list.size(); ++i) {
+        const QDomElement el = list.at(i).toElement();
         QStringList values;
         for (const QString &a : attributes) {
             const char *aNs = a.startsWith("w:") ? kNsW : a.startsWith("r:") ? kNsR : nullptr;
-            const QDomElement el = list.at(i).toElement();
             const QString v = (aNs ? el.attributeNS(aNs, a.mid(2)) : el.attribute(a)).section('/', -1);
             values << (v.endsWith("+xml") ? v.section('.', -1) : v);
         }
@@ -70,5 +70,16 @@ inline QStringList attrs(const QByteArray &xml, const char *ns, const char *loca
 // The relationships ("Id Type Target") and content-type overrides ("PartName ContentType") of a part.
 inline QStringList relations(const QByteArray &xml) { return attrs(xml, kNsPackageRels, "Relationship", {"Id", "Type", "Target"}); }
 inline QStringList overrides(const QByteArray &xml) { return attrs(xml, kNsContentTypes, "Override", {"PartName", "ContentType"}); }
+
+// A relationships part holding `rels`, and one relationship of it.
+inline QByteArray relsPart(const QByteArray &rels)
+{
+    return "<Relationships xmlns=\"" + QByteArray(kNsPackageRels) + "\">" + rels + "</Relationships>";
+}
+inline QByteArray relEntry(const QByteArray &id, const QByteArray &type, const QByteArray &target, const char *mode = nullptr)
+{
+    return "<Relationship Id=\"" + id + "\" Type=\"" + type + "\" Target=\"" + target
+        + (mode ? QByteArray("\" TargetMode=\"") + mode : QByteArray()) + "\"/>";
+}
 
 }  // namespace edit_support

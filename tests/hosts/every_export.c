@@ -1,9 +1,6 @@
-/* A plain C host that calls every export on each file it is given and watches
- * its own stderr: a call that succeeds must print nothing there.
- *   every_export OUTDIR FILE...
- * Prints one line per failure (with the library's text) and per call that
- * printed although it succeeded, then a summary line
- * "files N calls N failures N noisy N"; exits 1 when a call was noisy. */
+/* every_export OUTDIR FILE...: a plain C host calls every export on each file and watches its own stderr. Prints a
+ * line per failure (with the library's text) and per call that printed although it succeeded (a call that succeeds
+ * prints nothing), then "files N calls N failures N noisy N"; exits 1 when a call was noisy. */
 #include <lorvexdocx.h>
 
 #include <fcntl.h>
@@ -13,14 +10,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-static int g_stderr = -1; /* the file stderr goes to */
+static int g_stderr = -1; /* the file stderr goes to, and how much of it was seen */
 static off_t g_seen = 0;
-static const char *g_file = "";
+static const char *g_file = "(start-up)";
 static DocxHandle *g_h = NULL;
 static long g_calls = 0, g_failures = 0, g_noisy = 0;
 
-/* Ends a call: counts it, and reports it when it failed (or changed the
- * handle's error text from `error_before`) or printed although it succeeded. */
+/* Ends a call: reports it when it failed (or changed the handle's error text) or printed although it succeeded. */
 static void done(const char *call, int ok, const char *error_before)
 {
     struct stat st;
@@ -39,25 +35,21 @@ static void done(const char *call, int ok, const char *error_before)
 }
 
 /* A call on the open handle; its error text is copied first (the buffer changes). */
-#define CALL(name, expr)                             \
-    do {                                             \
-        char *before_ = strdup(lxDocx_error(g_h));   \
-        done(name, (expr), before_);                 \
-        free(before_);                               \
+#define CALL(name, expr)                                                                                        \
+    do {                                                                                                        \
+        char *before_ = strdup(lxDocx_error(g_h));                                                              \
+        done(name, (expr), before_);                                                                            \
+        free(before_);                                                                                          \
     } while (0)
-
-static const char *output(char *buf, size_t size, const char *dir, int n, int what)
-{
-    static const char *const outputs[] = {"edited", "body", "resaved", "html"};
-    snprintf(buf, size, "%s/%d-%s.docx", dir, n, outputs[what]);
-    return buf;
-}
 
 static void every_call(const char *out_dir, const char *path, int n)
 {
-    char out[4096];
     static const char *const keys[] = {"title", "author", "subject", "description", "keywords", "category"};
+    static const char *const outputs[] = {"edited", "body", "resaved", "html"};
+    char out[4][4096];
     int m[8] = {0}, len = 0;
+    for (int i = 0; i < 4; ++i)
+        snprintf(out[i], sizeof out[i], "%s/%d-%s.docx", out_dir, n, outputs[i]);
     g_file = path;
     g_h = lxDocx_open(path);
     done("lxDocx_open", g_h != NULL, NULL);
@@ -84,33 +76,29 @@ static void every_call(const char *out_dir, const char *path, int n)
     done("lxDocx_build_hf_xml", xml != NULL, NULL);
     CALL("lxDocx_set_footer_xml", lxDocx_set_footer_xml(g_h, LXDOCX_HF_DEFAULT, xml, len));
     CALL("lxDocx_set_doc_property", lxDocx_set_doc_property(g_h, "author", "Every Export"));
-    CALL("lxDocx_save_as", lxDocx_save_as(g_h, output(out, sizeof out, out_dir, n, 0)));
+    CALL("lxDocx_save_as", lxDocx_save_as(g_h, out[0]));
     CALL("lxDocx_set_body_html",
          lxDocx_set_body_html(g_h, "<h1>Replaced</h1><p>A <b>new</b> body with <a href=\"http://x.test\">a link</a>"
                                    "</p><ul><li>one</li></ul><table><tr><td>cell</td></tr></table>"));
-    CALL("lxDocx_save_as", lxDocx_save_as(g_h, output(out, sizeof out, out_dir, n, 1)));
+    CALL("lxDocx_save_as", lxDocx_save_as(g_h, out[1]));
     lxDocx_close(g_h);
     g_h = NULL;
-    done("lxDocx_resave_full", lxDocx_resave_full(path, output(out, sizeof out, out_dir, n, 2)), NULL);
-    done("lxDocx_write_html", lxDocx_write_html(output(out, sizeof out, out_dir, n, 3), "<p>written</p>"), NULL);
+    done("lxDocx_resave_full", lxDocx_resave_full(path, out[2]), NULL);
+    done("lxDocx_write_html", lxDocx_write_html(out[3], "<p>written</p>"), NULL);
     for (int i = 0; i < 4; ++i) /* keeps the folder small */
-        unlink(output(out, sizeof out, out_dir, n, i));
+        unlink(out[i]);
 }
 
 int main(int argc, char **argv)
 {
     char path[4096];
-    if (argc < 3) {
-        fprintf(stderr, "usage: every_export OUTDIR FILE...\n");
+    if (argc < 3)
         return 2;
-    }
     snprintf(path, sizeof path, "%s/stderr.log", argv[1]);
-    g_stderr = open(path, O_RDWR | O_CREAT | O_TRUNC, 0600);
-    if (g_stderr < 0 || dup2(g_stderr, 2) < 0) {
+    if ((g_stderr = open(path, O_RDWR | O_CREAT | O_TRUNC, 0600)) < 0 || dup2(g_stderr, 2) < 0) {
         perror(path);
         return 2;
     }
-    g_file = "(start-up)";
     lxDocx_init();
     done("lxDocx_init", 1, NULL);
     done("lxDocx_version", lxDocx_version()[0] != '\0', NULL);

@@ -1,8 +1,5 @@
-/* A plain C host whose calls run out of memory: the address space is limited
- * to what the process holds plus 200 MB, then a 400 MB text is handed to calls
- * that must convert it (800 MB as UTF-16).
- *   out_of_memory DIR
- * Prints each call's result and text; the handle must still work afterwards. */
+/* out_of_memory DIR: a plain C host limits its address space to what it holds plus 200 MB, hands a 400 MB text to
+ * calls that must convert it (800 MB as UTF-16), prints each call's result and text, then uses the handle again. */
 #include <lorvexdocx.h>
 
 #include <stdio.h>
@@ -14,7 +11,7 @@ static long mapped_bytes(void)
 {
     long pages = 0;
     FILE *f = fopen("/proc/self/statm", "r");
-    if (!f || fscanf(f, "%ld", &pages) != 1)
+    if (f && fscanf(f, "%ld", &pages) != 1)
         pages = 0;
     if (f)
         fclose(f);
@@ -36,8 +33,8 @@ int main(int argc, char **argv)
         return 2;
     memset(big, 'a', size);
     big[size] = '\0';
-    struct rlimit limit;
-    limit.rlim_cur = limit.rlim_max = (rlim_t)(mapped_bytes() + (200L << 20));
+    const rlim_t bytes = (rlim_t)(mapped_bytes() + (200L << 20));
+    const struct rlimit limit = {bytes, bytes};
     if (setrlimit(RLIMIT_AS, &limit) != 0)
         return 2;
     int ok = lxDocx_set_doc_property(h, "title", big);

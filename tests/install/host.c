@@ -1,5 +1,4 @@
-/* A host built against an installed LorvexDocx: prints the title of the
- * document it is given.   host FILE */
+/* A host built against an installed LorvexDocx: prints the title of the document it is given.   host FILE */
 #include <lorvexdocx.h>
 
 #include <stdio.h>

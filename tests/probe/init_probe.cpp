@@ -1,8 +1,6 @@
-// lxDocx_init can only be watched in a process that has not made a Qt
-// application yet, so the suite runs this host in a process of its own.
-//   init_probe fresh      no application yet: lxDocx_init makes one, once
-//   init_probe host-app   the host made a QCoreApplication first
-// Prints "platform NAME" (or "host kept"); exits 1 after printing what failed.
+// lxDocx_init watched in a process with no Qt application yet (the suite has one); exits 1 after printing what failed.
+//   init_probe fresh      no application yet: lxDocx_init makes one, once; prints "platform NAME"
+//   init_probe host-app   the host made a QCoreApplication first; prints "host kept"
 #include <lorvexdocx.h>
 
 #include <QCoreApplication>
@@ -11,19 +9,13 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
+static int failures = 0;
 
-int failures = 0;
-
-void check(bool ok, const char *what)
+static void check(bool ok, const char *what)
 {
-    if (!ok) {
+    if (!ok && ++failures)
         std::fprintf(stderr, "FAIL %s\n", what);
-        ++failures;
-    }
 }
-
-}  // namespace
 
 int main(int argc, char **argv)
 {

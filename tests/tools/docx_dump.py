@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
-"""docx_dump.py FILE...: reads each file with python-docx; prints per file, in a JSON list,
-"body": a paragraph as "STYLE[ ILVL/NUMID]: text" (w:br as \\n, w:tab as \\t), a table as
-"cell | cell / ..." over python-docx's grid ("#FILL" for shading); "links": "text -> url";
-"images": "content-type WxH CXxCY sha1-of-part"; a link to a bookmark is "text -> #name". Exits 1 when a file cannot be read."""
+"""docx_dump.py FILE...: prints per file, in a JSON list, what python-docx reads: "body": a paragraph as
+"STYLE[ ILVL/NUMID]: text" (w:br as \\n, w:tab as \\t), a table as "cell | cell / ..." over python-docx's grid ("#FILL"
+for shading); "links": "text -> url" or "text -> #bookmark"; "images": "content-type WxH CXxCY sha1-of-part".
+Exits 1 when a file cannot be read."""
 import hashlib
 import json
 import sys
@@ -11,6 +11,8 @@ import docx
 from docx.oxml.ns import qn
 from docx.table import Table
 from docx.text.paragraph import Paragraph
+
+from judges import link_target
 
 MARKS = {qn("w:br"): "\n", qn("w:tab"): "\t"}
 
@@ -36,10 +38,7 @@ def dump(path):
             t = Table(el, d._body)
             out["body"].append(" / ".join(" | ".join(cell(t.cell(r, c)) for c in range(len(t.columns)))
                                           for r in range(len(t.rows))))
-    for link in body.iter(qn("w:hyperlink")):
-        rid = link.get(qn("r:id"))
-        target = "#" + link.get(qn("w:anchor")) if rid is None else d.part.rels[rid].target_ref
-        out["links"].append(text(link) + " -> " + target)
+    out["links"] = [text(link) + " -> " + link_target(link, d.part) for link in body.iter(qn("w:hyperlink"))]
     for inline in body.iter(qn("wp:inline")):
         part = d.part.related_parts[inline.find(".//" + qn("a:blip")).get(qn("r:embed"))]
         cx, cy = (inline.find(qn("wp:extent")).get(k) for k in ("cx", "cy"))

@@ -1,18 +1,8 @@
 #!/usr/bin/env python3
-"""Compares what the library reads of every DOCX of a folder with what LibreOffice reads of it.
-
-  reading_tally.py LXDOCX CORPUS_DIR CACHE_DIR [--min NAME=PERCENT]...
-
-Ours: `lxdocx text --json --pages`. LibreOffice's: its text export (lines with list labels), flat ODF
-(tables cell by cell, pictures and their paragraph, links, headers, footers) and PDF (page count, via
-pdfinfo), kept in CACHE_DIR per document SHA-1. Tallied: paragraphs (non-empty lines aligned in order),
-labels, tables (same cell texts at the same row and column), pictures (in the same paragraph), documents
-(all paragraphs match), internal and fragment links (in order), headers and footers (lines agree as a
-set, page numbers as any number), pages and long pages (3 or more).
-Exit status 1 when a document made lxdocx crash or a rate is below its --min (what differs is then listed);
-77 without LibreOffice.
-"""
-import argparse
+"""reading_tally.py LXDOCX CORPUS_DIR CACHE_DIR [--min NAME=PERCENT]...: compares `lxdocx text --json --pages`
+of every DOCX of a folder with LibreOffice's text export, flat ODF and PDF of it (kept in CACHE_DIR per SHA-1)
+by the FIGURES below; exits 1 when lxdocx crashed or a rate is below its --min (what differs is then listed),
+77 without LibreOffice."""
 import hashlib
 import json
 import os
@@ -22,19 +12,21 @@ import subprocess
 import sys
 import tempfile
 import xml.etree.ElementTree as ET
+from collections import defaultdict
 from concurrent.futures import ThreadPoolExecutor
+from pathlib import Path
 
 import judges
 
-NS = {"text": "urn:oasis:names:tc:opendocument:xmlns:text:1.0",
-      "table": "urn:oasis:names:tc:opendocument:xmlns:table:1.0",
-      "draw": "urn:oasis:names:tc:opendocument:xmlns:drawing:1.0",
-      "office": "urn:oasis:names:tc:opendocument:xmlns:office:1.0",
-      "style": "urn:oasis:names:tc:opendocument:xmlns:style:1.0", "xlink": "http://www.w3.org/1999/xlink"}
+NS = dict({p: "urn:oasis:names:tc:opendocument:xmlns:%s:1.0" % n for p, n in
+           (("text", "text"), ("table", "table"), ("draw", "drawing"), ("office", "office"), ("style", "style"))},
+          xlink="http://www.w3.org/1999/xlink")
 PAGE_PLACEHOLDERS = "\ufffe\ufffd"
 LO_READING_VERSION = 3  # bump when what is kept of LibreOffice's reading changes
 MAX_LABEL = 24  # characters a list label of an empty item may hold
 LO_TEXT_BULLETS = "\u2022\u25e6\u25aa"  # LibreOffice's text export writes every bullet as one of these
+# Paragraphs: non-empty lines in order (documents: all of LibreOffice's read), their labels; tables: the same cell
+# texts in place; pictures: in the same paragraph; links in order; headers, footers: lines as a set; pages (long: 3+).
 FIGURES = ("paragraphs", "documents", "labels", "tables", "pictures", "internal links", "fragment links",
            "headers", "footers", "pages", "long pages")
 
@@ -48,10 +40,10 @@ def key(text):
     return re.sub(r"\s+", "", text)
 
 
-# ---- LibreOffice's reading ---------------------------------------------------
-
 SKIPPED = {q("draw", "frame"), q("draw", "g"), q("draw", "custom-shape"), q("office", "annotation"),
            q("text", "note-body"), q("draw", "a")}
+BREAKS = {q("text", "tab"): "\t", q("text", "line-break"): "\n"}
+PARAGRAPHS = {q("text", "p"), q("text", "h")}
 
 
 def odf_text(el, out=None):
@@ -61,16 +53,12 @@ def odf_text(el, out=None):
     for c in el:
         if c.tag == q("text", "s"):
             out.append(" " * int(c.get(q("text", "c"), "1")))
-        elif c.tag in (q("text", "tab"), q("text", "line-break")):
-            out.append("\t" if c.tag == q("text", "tab") else "\n")
+        elif c.tag in BREAKS:
+            out.append(BREAKS[c.tag])
         elif c.tag not in SKIPPED and not c.tag.endswith("}tracked-changes"):
             odf_text(c, out)
         out.append(c.tail or "")
     return "".join(out)
-
-
-def is_paragraph(el):
-    return el.tag in (q("text", "p"), q("text", "h"))
 
 
 def picture_frames(el):
@@ -80,24 +68,20 @@ def picture_frames(el):
         if c.tag == q("draw", "frame"):
             kinds = {g.tag for g in c}
             found += (q("draw", "image") in kinds and q("draw", "object") not in kinds) + picture_frames(c)
-        elif not is_paragraph(c):
+        elif c.tag not in PARAGRAPHS:
             found += picture_frames(c)
     return found
 
 
-def walk_odf(el, tables, pictures, texts=None):
+def walk_odf(el, tables, pictures, texts):
     """Tables (flat, each a list of [row, column, text], a table before the ones nested in it) and pictures
     (the text key of the paragraph holding each) in document order; `texts` takes the paragraphs' texts."""
     for c in el:
         if c.tag == q("table", "table"):
-            cells = read_table(c, tables, pictures)
-            if texts is not None:
-                texts.extend(text for _, _, text in cells)
-        elif is_paragraph(c):
-            text = odf_text(c)
-            if texts is not None:
-                texts.append(text)
-            pictures.extend([key(text)] * picture_frames(c))
+            texts.extend(text for _, _, text in read_table(c, tables, pictures))
+        elif c.tag in PARAGRAPHS:
+            texts.append(odf_text(c))
+            pictures.extend([key(texts[-1])] * picture_frames(c))
         elif not c.tag.endswith("}tracked-changes"):
             walk_odf(c, tables, pictures, texts)
 
@@ -132,14 +116,14 @@ def page_parts(root, kinds):
     return [odf_text(p) for page in (masters if masters is not None else []) for kind in kinds
             for part in [page.find(q("style", kind))]
             if part is not None and part.get(q("style", "display"), "true") != "false"
-            for p in part.iter() if is_paragraph(p)]
+            for p in part.iter() if p.tag in PARAGRAPHS]
 
 
 def lo_reading(txt_path, fodt_path, pdf_path):
     root = ET.parse(fodt_path).getroot()
     text = root.find(q("office", "body")).find(q("office", "text"))
     tables, pictures = [], []
-    walk_odf(text, tables, pictures)
+    walk_odf(text, tables, pictures, [])
     pages = re.search(r"^Pages:\s+(\d+)", subprocess.run(["pdfinfo", pdf_path], capture_output=True, text=True).stdout,
                       re.M)
     return {"version": LO_READING_VERSION, "lines": judges.read_text(txt_path).splitlines(), "tables": tables,
@@ -156,21 +140,15 @@ def lo_readings(corpus, names, cache):
     for name in names:
         with open(os.path.join(corpus, name), "rb") as f:
             cached = os.path.join(cache, hashlib.sha1(f.read()).hexdigest() + ".json")
-        reading = None
-        if os.path.exists(cached):
-            with open(cached, encoding="utf-8") as f:
-                reading = json.load(f)
-        if reading and reading.get("version") == LO_READING_VERSION:
-            readings[name] = reading
-        else:
+        readings[name] = json.loads(Path(cached).read_text(encoding="utf-8")) if os.path.exists(cached) else {}
+        if readings[name].get("version") != LO_READING_VERSION:
             missing.append((name, cached))
     if not missing:
         return readings
-    work = tempfile.mkdtemp(prefix="reading-tally-")
     # The PDF keeps the blank pages that odd- and even-page section breaks insert.
     targets = {"txt": "txt:Text", "fodt": "fodt",
                "pdf": 'pdf:writer_pdf_Export:{"IsSkipEmptyPages":{"type":"boolean","value":"false"}}'}
-    try:
+    with tempfile.TemporaryDirectory(prefix="reading-tally-") as work:
         files = [os.path.join(corpus, name) for name, _ in missing]
         with ThreadPoolExecutor(len(targets)) as pool:
             list(pool.map(lambda t: judges.convert(files, t[1], os.path.join(work, t[0])), targets.items()))
@@ -178,40 +156,25 @@ def lo_readings(corpus, names, cache):
             paths = [judges.converted(os.path.join(work, sub), name, sub) for sub in targets]
             readings[name] = lo_reading(*paths) if all(map(os.path.exists, paths)) else None  # None: LO fails too
             if readings[name]:
-                with open(cached, "w", encoding="utf-8") as f:
-                    json.dump(readings[name], f)
-    finally:
-        shutil.rmtree(work, ignore_errors=True)
+                Path(cached).write_text(json.dumps(readings[name]), encoding="utf-8")
     return readings
 
 
 def our_readings(lxdocx, corpus, names):
-    """lxdocx text over all files at once; after a crash, the rest one by one."""
-    readings, crashed = {}, []
-
-    def run(files):
-        done = subprocess.run([lxdocx, "text", "--json", "--pages"] + [os.path.join(corpus, n) for n in files],
-                              capture_output=True, text=True, errors="replace")
-        for line in done.stdout.split("\n"):  # not splitlines: texts hold line separators
-            try:
-                obj = json.loads(line)
-            except ValueError:
-                continue
-            readings[obj["file"]] = obj
-        return done.returncode if done.returncode < 0 or done.returncode > 1 else None
-
-    if run(names) is not None:
-        for name in names:
-            code = None if name in readings else run([name])
-            if code is not None:
-                crashed.append((name, code))
-    return readings, crashed
+    """lxdocx text over all files at once: the readings by file name, and the exit status when it crashed."""
+    done = subprocess.run([lxdocx, "text", "--json", "--pages"] + [os.path.join(corpus, n) for n in names],
+                          capture_output=True, text=True, errors="replace")
+    readings = {}
+    for line in done.stdout.split("\n"):  # not splitlines: texts hold line separators
+        try:
+            obj = json.loads(line)
+        except ValueError:
+            continue
+        readings[obj["file"]] = obj
+    return readings, done.returncode if done.returncode < 0 or done.returncode > 1 else None
 
 
-# ---- comparing ---------------------------------------------------------------
-
-# A label LibreOffice shows that the library may not: a number, letter or roman numeral with its
-# punctuation, or a bullet.
+# A label LibreOffice shows that the library may not: a number, letter or roman numeral with its punctuation, or a bullet.
 LABEL_LIKE = re.compile(r"^(\(?[0-9A-Za-z]{1,8}[.)]?)+$|^[%s\u2013*\-]$" % LO_TEXT_BULLETS)
 LEADER = re.compile(r"( \.)+ ?\t")  # contents lines show their leader's dots; LibreOffice writes the tab
 
@@ -258,21 +221,17 @@ def align(ours, theirs, match):
 
 
 def our_lines(reading):
-    lines = []
-    for label, text, _, _, bullet in reading["blocks"]:
-        for k, piece in enumerate(re.split("[\n\u2028]", text)):  # a line break inside a block
-            line = Line(label if k == 0 else "", piece, bullet and k == 0)
-            if line.full:
-                lines.append(line)
-    return lines
+    lines = (Line(label if k == 0 else "", piece, bullet and k == 0) for label, text, _, _, bullet in reading["blocks"]
+             for k, piece in enumerate(re.split("[\n\u2028]", text)))  # a line break inside a block
+    return [line for line in lines if line.full]
 
 
 def table_key(cells):
     """Each row's cell texts in order, empty cells kept (they hold the others in their columns), trailing
     empty ones left out; column spans not compared (LibreOffice merges grid columns narrower than a line)."""
-    rows = {}
+    rows = defaultdict(list)
     for r, c, t in cells:
-        rows.setdefault(r, []).append((c, key(t)))
+        rows[r].append((c, key(t)))
     out = []
     for r in sorted(rows):
         texts = [t for _, t in sorted(rows[r])]
@@ -282,112 +241,78 @@ def table_key(cells):
     return out
 
 
-def part_key(text):
-    """A header or footer line compared with page numbers as any number."""
-    return re.sub(r"[\d%s]+" % PAGE_PLACEHOLDERS, "#", key(text).replace("\ufffc", ""))
-
-
 class Tally:
+    """Per figure: [agreed, total] and what differs (listed when the figure falls below its minimum)."""
+
     def __init__(self):
-        self.counts, self.details, self.wrong_label_documents = {}, {}, set()
+        self.counts, self.details = defaultdict(lambda: [0, 0]), defaultdict(list)
 
-    def add(self, name, agreed, total):
-        a, t = self.counts.get(name, (0, 0))
-        self.counts[name] = (a + agreed, t + total)
+    def add(self, what, agreed, total, *differences):
+        self.counts[what][0] += agreed
+        self.counts[what][1] += total
+        self.details[what].extend(differences)
 
-    def note(self, name, *texts):
-        """What differs in a figure's documents, listed when the figure falls below its minimum."""
-        self.details.setdefault(name, []).extend(texts)
-
-    def rate(self, name):
-        a, t = self.counts.get(name, (0, 0))
+    def rate(self, what):
+        a, t = self.counts[what]
         return 100.0 * a / t if t else 100.0
 
-
-def compare_paragraphs(name, ours, lo, tally):
-    mine, theirs = our_lines(ours), [key(l) for l in lo["lines"] if key(l)]
-    pairs = align(mine, theirs, lambda a, b: a.same_text(b))
-    tally.add("paragraphs", len(pairs), max(len(mine), len(theirs)))
-    different = missing = 0
-    i0 = j0 = 0
-    for i, j in pairs + [(len(mine), len(theirs))]:  # the unmatched lines of each gap
-        different += min(i - i0, j - j0)
-        missing += max(0, (j - j0) - (i - i0))
-        i0, j0 = i + 1, j + 1
-    tally.add("different", different, 0)
-    tally.add("missing", missing, 0)
-    tally.add("documents", int(different + missing == 0), 1)
-    matched_ours, matched_lo = {i for i, _ in pairs}, {j for _, j in pairs}
-    tally.note("paragraphs", *["%s: missing paragraph %r" % (name, line[:70])
-                               for j, line in enumerate(theirs) if j not in matched_lo])
-    tally.note("paragraphs", *["%s: extra paragraph %r" % (name, (line.label + " " + line.text).strip()[:70])
-                               for i, line in enumerate(mine) if i not in matched_ours])
-    for i, j in pairs:
-        a, b = mine[i], theirs[j]
-        if a.label or b != a.full:  # a label on either side
-            tally.add("labels", int(a.same(b)), 1)
-            if not a.same(b):
-                tally.wrong_label_documents.add(name)
-                tally.note("labels", "%s: label %r, LibreOffice reads %r" % (name, (a.label + " " + a.text)[:50], b[:50]))
+    def aligned(self, what, mine, theirs, match, describe=lambda pairs: []):
+        """Tallies the items of LibreOffice's list found in order in ours; `describe(pairs)` lists what differs."""
+        pairs = align(mine, theirs, match)
+        self.add(what, len(pairs), len(theirs), *(describe(pairs) if len(pairs) < len(theirs) else []))
+        return pairs
 
 
 def compare(name, ours, lo, tally):
-    compare_paragraphs(name, ours, lo, tally)
-    mine_t = [table_key([[r, c, t] for r, c, _, _, t in t["cells"]]) for t in ours["tables"]]
-    theirs_t = [table_key(t) for t in lo["tables"]]
-    pairs = align(mine_t, theirs_t, lambda a, b: a == b)
-    tally.add("tables", len(pairs), len(theirs_t))
-    matched = {j for _, j in pairs}
-    tally.note("tables", *["%s: table %d differs: LibreOffice %s" % (name, j, str(t)[:120])
-                           for j, t in enumerate(theirs_t) if j not in matched])
-
-    # Pictures: the paragraphs holding one are the same, or one holds the other's text (text-box lines
-    # the library shows around it).
-    mine_p, theirs_p = [key(b[1]) for b in ours["blocks"] for _ in range(b[2])], lo["pictures"]
-    pairs = align(mine_p, theirs_p, lambda a, b: b in a or bool(a and a in b))
-    tally.add("pictures", len(pairs), len(theirs_p))
-    if len(pairs) < len(theirs_p) or len(mine_p) > len(theirs_p):
-        tally.note("pictures", "%s: pictures: %d of LibreOffice's %d in place, %d shown"
-                             % (name, len(pairs), len(theirs_p), len(mine_p)))
-
+    mine, theirs = our_lines(ours), [key(l) for l in lo["lines"] if key(l)]
+    pairs = align(mine, theirs, lambda a, b: a.same_text(b))
+    matched_ours, matched_lo = {i for i, _ in pairs}, {j for _, j in pairs}
+    tally.add("paragraphs", len(pairs), max(len(mine), len(theirs)),
+              *["%s: missing paragraph %r" % (name, line[:70]) for j, line in enumerate(theirs) if j not in matched_lo],
+              *["%s: extra paragraph %r" % (name, (line.label + " " + line.text).strip()[:70])
+                for i, line in enumerate(mine) if i not in matched_ours])
+    tally.add("documents", int(len(pairs) == len(theirs)), 1)  # every line of LibreOffice's is read
+    for a, b in ((mine[i], theirs[j]) for i, j in pairs):
+        if a.label or b != a.full:  # a label on either side
+            wrong = [] if a.same(b) else ["%s: label %r, LibreOffice reads %r" % (name, a.full[:50], b[:50])]
+            tally.add("labels", int(not wrong), 1, *wrong)
+    theirs = [table_key(t) for t in lo["tables"]]
+    tally.aligned("tables", [table_key([[r, c, t] for r, c, _, _, t in t["cells"]]) for t in ours["tables"]], theirs,
+                  lambda a, b: a == b, lambda pairs: ["%s: table %d differs: LibreOffice %s" % (name, j, str(t)[:120])
+                                                      for j, t in enumerate(theirs) if j not in {j for _, j in pairs}])
+    # Pictures: the paragraphs holding one are the same, or one holds the other's text (text boxes' lines around).
+    mine, theirs = [key(b[1]) for b in ours["blocks"] for _ in range(b[2])], lo["pictures"]
+    tally.aligned("pictures", mine, theirs, lambda a, b: b in a or bool(a and a in b), lambda pairs: [
+        "%s: pictures: %d of LibreOffice's %d in place, %d shown" % (name, len(pairs), len(theirs), len(mine))])
     for what, kept in (("internal links", lambda h: h.startswith("#")),
                        ("fragment links", lambda h: not h.startswith("#") and "#" in h)):
-        mine, theirs = [h for h in ours.get("links", []) if kept(h)], [h for h in lo["links"] if kept(h)]
-        pairs = align(mine, theirs, lambda a, b: a == b)
-        tally.add(what, len(pairs), len(theirs))
-        if len(pairs) < len(theirs):
-            tally.note(what, "%s: %s: %d of %d, e.g. LibreOffice %r"
-                                 % (name, what, len(pairs), len(theirs), theirs[len(pairs)][:60]))
-
-    for what in ("headers", "footers"):
-        mine, theirs = ({part_key(t) for t in lines} - {""} for lines in (ours.get(what, []), lo[what]))
+        theirs = [h for h in lo["links"] if kept(h)]
+        tally.aligned(what, [h for h in ours.get("links", []) if kept(h)], theirs, lambda a, b: a == b,
+                      lambda pairs: ["%s: %s: %d of %d, e.g. LibreOffice %r"
+                                     % (name, what, len(pairs), len(theirs), theirs[len(pairs)][:60])])
+    for what in ("headers", "footers"):  # lines compared with page numbers as any number
+        mine, theirs = ({re.sub(r"[\d%s]+" % PAGE_PLACEHOLDERS, "#", key(t).replace("\ufffc", "")) for t in lines} - {""}
+                        for lines in (ours.get(what, []), lo[what]))
         if mine or theirs:
-            tally.add(what, int(mine == theirs), 1)
-            if mine != theirs:
-                tally.note(what, "%s: %s: only ours %s, only LibreOffice's %s"
-                                     % (name, what, sorted(mine - theirs)[:3], sorted(theirs - mine)[:3]))
-
+            tally.add(what, int(mine == theirs), 1, *[] if mine == theirs else [
+                "%s: %s: only ours %s, only LibreOffice's %s" % (name, what, sorted(mine - theirs)[:3],
+                                                                  sorted(theirs - mine)[:3])])
     if lo.get("pages"):
         same = ours.get("pages") == lo["pages"]
-        tally.add("pages", int(same), 1)
-        if lo["pages"] >= 3:
-            tally.add("long pages", int(same), 1)
-        if not same:
-            tally.note("pages", "%s: %s pages, LibreOffice %d" % (name, ours.get("pages"), lo["pages"]))
+        tally.add("pages", int(same), 1, *[] if same else ["%s: %s pages, LibreOffice %d" % (name, ours.get("pages"),
+                                                                                            lo["pages"])])
+        tally.add("long pages", int(same and lo["pages"] >= 3), int(lo["pages"] >= 3))
 
 
 def main(argv):
-    parser = argparse.ArgumentParser(description="Compare the library's reading of a corpus with LibreOffice's.")
-    for name in ("lxdocx", "corpus", "cache"):
-        parser.add_argument(name)
-    parser.add_argument("--min", action="append", default=[], metavar="NAME=PERCENT")
-    args = parser.parse_args(argv)
+    lxdocx, corpus, cache = argv[:3]
+    minimums = [(what, float(rate)) for what, rate in (m.split("=") for m in argv[4::2])]  # after each --min
     if not shutil.which("soffice") or not shutil.which("pdfinfo"):
         print("LibreOffice (soffice) and pdfinfo are needed for the reading tally")
         return 77
-    names = judges.docx_files(args.corpus)
-    lo = lo_readings(args.corpus, names, args.cache)
-    ours, crashed = our_readings(args.lxdocx, args.corpus, names)
+    names = judges.docx_files(corpus)
+    lo = lo_readings(corpus, names, cache)
+    ours, crashed = our_readings(lxdocx, corpus, names)
     tally, compared, refused = Tally(), 0, []
     for name in (n for n in names if lo.get(n) is not None):
         mine = ours.get(name)
@@ -396,20 +321,16 @@ def main(argv):
         else:
             compared += 1
             compare(name, mine, lo[name], tally)
-    print("documents: %d, compared: %d, refused by the library: %d, crashed: %d"
-          % (len(names), compared, len(refused), len(crashed)))
-    for what in FIGURES:
-        a, t = tally.counts.get(what, (0, 0))
-        print("%-14s %6d of %6d  %6.2f%%" % (what, a, t, tally.rate(what)))
-    print("paragraphs missing: %d, different: %d; wrong labels in %d documents"
-          % (tally.counts.get("missing", (0, 0))[0], tally.counts.get("different", (0, 0))[0],
-             len(tally.wrong_label_documents)))
-    print("".join("refused  %s: %s\n" % r for r in refused) + "".join("CRASHED  %s: exit %d\n" % c for c in crashed), end="")
-    below = [(w, tally.rate(w), float(m)) for w, m in (m.split("=") for m in args.min) if tally.rate(w) < float(m)]
+    print("documents: %d, compared: %d, refused by the library: %d" % (len(names), compared, len(refused)))
+    print("".join("%-14s %6d of %6d  %6.2f%%\n" % (w, *tally.counts[w], tally.rate(w)) for w in FIGURES), end="")
+    print("".join("refused  %s: %s\n" % r for r in refused), end="")
+    if crashed:
+        print("CRASHED  lxdocx text: exit %d before %s" % (crashed, next((n for n in names if n not in ours), "the end")))
+    below = [(w, tally.rate(w), m) for w, m in minimums if tally.rate(w) < m]
     for what, rate, minimum in below:
         print("BELOW    %s: %.2f%% < %.2f%%" % (what, rate, minimum))
         listed = {"documents": "paragraphs", "long pages": "pages"}.get(what, what)
-        print("".join("  %s\n" % d for d in tally.details.get(listed, [])), end="")
+        print("".join("  %s\n" % d for d in tally.details[listed]), end="")
     return 1 if crashed or below else 0
 
 
