@@ -17,7 +17,6 @@ constexpr int kLimit = 256;  // elements open at once, attributes of one element
 // A host thread of modest stack (the sanitizer's red zones make every frame several times larger).
 constexpr uint kHostStack = kSanitized ? 1024 * 1024 : 256 * 1024;
 const QByteArray kWns = "xmlns:w=\"" + QByteArray(kNsW) + '"';
-const QByteArray kRelationships = "<Relationships xmlns=\"" + QByteArray(kNsPackageRels) + "\">";
 
 // `levels` times the open tags, `inner`, then the matching end tags.
 QByteArray nested(const QList<QByteArray> &tags, int levels, const QByteArray &inner)
@@ -46,8 +45,7 @@ QByteArray deepPackage(int extra)
         + nested({"w:x"}, depth - 3, "") + "</w:rPr></w:style></w:styles>";
     const QByteArray header = "<w:hdr " + kWns + "><w:p>" + nested({"w:customXml"}, depth - 4, "<w:r><w:t>H</w:t></w:r>")
         + "</w:p></w:hdr>";
-    const QByteArray rels = kRelationships + "<Relationship Id=\"rId1\" Target=\"header1.xml\" Type=\"" + kNsR
-        + "/header\"/></Relationships>";
+    const QByteArray rels = relsPart(relEntry("rId1", kRelType + "header", "header1.xml"));
     return makePackage(documentXml(body), {{"word/_rels/document.xml.rels", rels}, {"docProps/core.xml", core},
                                            {"word/styles.xml", styles}, {"word/header1.xml", header}});
 }
@@ -151,8 +149,8 @@ TEST(Width, WideMarkupAndManyTokensCostTimeInProportionOrAreRefusedAtOnce)
     ASSERT_TRUE(docxZipReadBytes(makePackage(document, {{"word/styles.xml", "<w:styles " + kWns + ">" + styles + "</w:styles>"},
         {"word/numbering.xml", "<w:numbering " + kWns + ">" + numbering + "</w:numbering>"},
         {"word/settings.xml", "<w:settings " + kWns + ">" + many + "</w:settings>"},
-        {"word/_rels/document.xml.rels", kRelationships + numbered("<Relationship Id=\"rId1%\" Type=\"t\" Target=\"t%\"/>", n)
-                                             + "</Relationships>"}}), parts, err)) << err.toStdString();
+        {"word/_rels/document.xml.rels", relsPart(numbered("<Relationship Id=\"rId1%\" Type=\"t\" Target=\"t%\"/>", n))}}),
+                                 parts, err)) << err.toStdString();
     parts["[Content_Types].xml"].replace("</Types>", numbered("<Override PartName=\"/p%\" ContentType=\"x\"/>", n) + "</Types>");
     QByteArray archive;
     ASSERT_TRUE(docxZipBuild(parts, {}, archive, err)) << err.toStdString();

@@ -101,9 +101,9 @@ TEST(HeadersFooters, TakenNamesDanglingReferencesMissingPartsAndTheLargestId)
     const QByteArray src = documentXml("<w:sectPr><w:headerReference w:type=\"default\" r:id=\"rId5\"/>"
                                        "<w:headerReference w:type=\"first\" r:id=\"rId2\"/></w:sectPr>");
     const QByteArray unused = part("unused"), fresh = part("fresh");
-    Handle h = openPackage(dir.filePath("a.docx"), makePackage(src, {{"word/header1.xml", unused}, {kRels.toUtf8(), rels(
-        "<Relationship Id=\"rId2\" Type=\"" + QByteArray(kNsR) + "/header\" Target=\"header3.xml\"/>"
-        "<Relationship Id=\"rId9223372036854775807\" Type=\"t\" Target=\"x.xml\"/>")}}));
+    const QByteArray links = rels(relEntry("rId2", kRelType + "header", "header3.xml")
+                                  + relEntry("rId9223372036854775807", "t", "x.xml"));
+    Handle h = openPackage(dir.filePath("a.docx"), makePackage(src, {{"word/header1.xml", unused}, {kRels.toUtf8(), links}}));
     ASSERT_TRUE(h);
     const DocxEntryMap &e = h->doc->entries;
     EXPECT_EQ(partOf(h.get(), LXDOCX_HF_DEFAULT) + partOf(h.get(), LXDOCX_HF_FIRST), "");
