@@ -1,12 +1,13 @@
 #include "TestSupport.h"
 
-#include "DocxZip_Qt.h"
-
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 
 #include <zlib.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace testing_support {
 
@@ -19,6 +20,8 @@ void le(QByteArray &b, quint64 v, int bytes)
         b.append(char((v >> (8 * i)) & 0xFF));
 }
 
+const QByteArray kXmlDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n";
+
 }  // namespace
 
 QString corpusDir()
@@ -29,17 +32,14 @@ QString corpusDir()
 
 QStringList corpusFiles()
 {
-    const QString folder = corpusDir();
-    if (folder.isEmpty())
-        return {};
-    QDir dir(folder);
-    QStringList files;
-    for (const QString &name : dir.entryList({QStringLiteral("*.docx")}, QDir::Files, QDir::Name))
-        files.append(dir.absoluteFilePath(name));
+    const QDir dir(corpusDir());
+    QStringList files = corpusDir().isEmpty() ? QStringList() : dir.entryList({"*.docx"}, QDir::Files, QDir::Name);
+    for (QString &name : files)
+        name = dir.absoluteFilePath(name);
     return files;
 }
 
-QByteArray makeZip(const std::vector<std::pair<QByteArray, QByteArray>> &members)
+QByteArray makeZip(const Members &members)
 {
     QByteArray out, dir;
     for (const auto &[name, data] : members) {
@@ -64,38 +64,32 @@ QByteArray makeZip(const std::vector<std::pair<QByteArray, QByteArray>> &members
 
 QByteArray documentXml(const QByteArray &bodyXml)
 {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
-           "<w:document xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\" "
-           "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" "
-           "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\" "
-           "xmlns:w14=\"http://schemas.microsoft.com/office/word/2010/wordml\" "
-           "xmlns:wp=\"http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing\" "
-           "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
-           "xmlns:pic=\"http://schemas.openxmlformats.org/drawingml/2006/picture\" "
-           "mc:Ignorable=\"w14\"><w:body>"
-        + bodyXml + "</w:body></w:document>";
+    return kXmlDeclaration
+        + "<w:document xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\" "
+          "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" "
+          "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\" "
+          "xmlns:w14=\"http://schemas.microsoft.com/office/word/2010/wordml\" "
+          "xmlns:wp=\"http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing\" "
+          "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
+          "xmlns:pic=\"http://schemas.openxmlformats.org/drawingml/2006/picture\" "
+          "mc:Ignorable=\"w14\"><w:body>" + bodyXml + "</w:body></w:document>";
 }
 
-QByteArray makePackage(const QByteArray &document, const std::vector<std::pair<QByteArray, QByteArray>> &extraParts)
+QByteArray makePackage(const QByteArray &document, const Members &extraParts)
 {
-    std::vector<std::pair<QByteArray, QByteArray>> members = {
+    Members members = {
         {"[Content_Types].xml",
-         "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
-         "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-         "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-         "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-         "<Override PartName=\"/word/document.xml\" "
-         "ContentType=\"application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml\"/></Types>"},
+         kXmlDeclaration + "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+             "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+             "<Default Extension=\"xml\" ContentType=\"application/xml\"/><Override PartName=\"/word/document.xml\" "
+             "ContentType=\"application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml\"/></Types>"},
         {"_rels/.rels",
-         "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
-         "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-         "<Relationship Id=\"rId1\" "
-         "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
-         "Target=\"word/document.xml\"/></Relationships>"},
+         kXmlDeclaration + "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+             "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+             "officeDocument\" Target=\"word/document.xml\"/></Relationships>"},
         {"word/document.xml", document},
     };
-    for (const auto &p : extraParts)
-        members.push_back(p);
+    members.insert(members.end(), extraParts.begin(), extraParts.end());
     return makeZip(members);
 }
 
@@ -133,8 +127,22 @@ int run(const QString &program, const QStringList &args, QString *out, QString *
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }
 
-QString systemPython() { return QStringLiteral(LXDOCX_PYTHON); }
-QString unzipProgram() { return QStringLiteral(LXDOCX_UNZIP); }
-QString toolScript(const QString &name) { return QStringLiteral(LXDOCX_TOOLS_DIR "/") + name; }
+qint64 statusKb(const QByteArray &field)
+{
+    for (const QByteArray &line : readFile(QStringLiteral("/proc/self/status")).split('\n'))
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').first().toLongLong();
+    return -1;
+}
+
+void resetPeakMemory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
 
 }  // namespace testing_support

@@ -1,5 +1,4 @@
-// The test runner: a GUI application object on the offscreen platform, as
-// lxDocx_init makes it for a host, then every test.
+// The test runner: a GUI application object on the offscreen platform, as lxDocx_init makes it for a host.
 #include <lorvexdocx.h>
 
 #include <QLoggingCategory>
@@ -9,8 +8,7 @@
 int main(int argc, char **argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
-    // Debug traces only on request (QT_LOGGING_RULES="*.debug=true").
-    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))  // debug traces only on request
         QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
     lxDocx_init();
     return RUN_ALL_TESTS();
