@@ -9,7 +9,7 @@
 
 namespace testing_support {
 
-#ifdef __SANITIZE_ADDRESS__  // frames, memory and address space cost several times more under the sanitizer
+#if LXDOCX_SANITIZED  // frames, memory and address space cost several times more under the sanitizer
 inline constexpr bool kSanitized = true;
 #else
 inline constexpr bool kSanitized = false;
