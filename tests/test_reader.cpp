@@ -244,7 +244,6 @@ Parts imageParts(const Xml &target, const Xml &bytes, const Xml &path = {})
 {
     return rels({{"rId7", "image", target}}, {{path.isEmpty() ? "word/" + target : path, bytes}});
 }
-// A header or footer reference of a section.
 Xml ref(const Xml &kind, const Xml &type, const Xml &rId)
 {
     return "<w:" + kind + "Reference w:type='" + type + "' r:id='" + rId + "'/>";
@@ -298,9 +297,8 @@ TEST(ReaderPipeline, RangesPagesAndTheSourceOfEveryBlock)
     EXPECT_TRUE(formatOf(read, ". . . ").boolProperty(GeneratedTextProperty));
     EXPECT_EQ(texts.mid(1, 9), QStringList({"toc1", "toc2", "toc3", "one\u2028two", "three", "s1", "s2", "", "top"}));
     EXPECT_TRUE(texts.last().startsWith("Short . . . . ") && texts.last().endsWith("\t9")) << texts.last().toStdString();
-    const QList<QTextOption::Tab> stops = blockFormat(read, 0).tabPositions();
-    ASSERT_EQ(stops.size(), 1);  // the cleared stop is dropped
-    EXPECT_TRUE(stops[0].position == 624.0 && stops[0].type == QTextOption::RightTab && stops[0].delimiter == QChar('.'));
+    EXPECT_EQ(blockFormat(read, 0).tabPositions(),  // the cleared stop is dropped
+              QList<QTextOption::Tab>({QTextOption::Tab(624, QTextOption::RightTab, '.')}));
     QList<int> breaks;  // out-of-range and continuation-cell paragraphs are not read
     for (QTextBlock b = read.begin(); b.isValid(); b = b.next()) {
         const DocxBlockOrigin *origin = blockOrigin(b.userData());
@@ -317,9 +315,9 @@ TEST(ReaderPipeline, RangesPagesAndTheSourceOfEveryBlock)
         pieces << piece.element.localName() + "=" + piece.text;
     EXPECT_EQ(pieces, QStringList({"t=one", "br=\u2028", "t=two", "br=\u2029", "t=three"}));
     EXPECT_EQ(formatOf(read, "three").intProperty(SourcePieceProperty), 4);
-    EXPECT_EQ(blockFormat(read, 4).alignment(), Qt::AlignHCenter);
-    EXPECT_EQ(blockFormat(read, 5).pageBreakPolicy(), QTextFormat::PageBreak_AlwaysBefore);
-    EXPECT_NE(blockFormat(read, 5).alignment(), Qt::AlignHCenter);  // the break's block carries nothing else
+    EXPECT_TRUE(blockFormat(read, 4).alignment() == Qt::AlignHCenter  // the break's block carries nothing else
+                && blockFormat(read, 5).pageBreakPolicy() == QTextFormat::PageBreak_AlwaysBefore
+                && blockFormat(read, 5).alignment() != Qt::AlignHCenter);
 }
 
 // Direct properties merge with styles and defaults; "0", "false" and "off" are off; huge ones are bounded.
@@ -359,11 +357,9 @@ TEST(ReaderParagraphs, PropertiesMergeWithStylesAndDefaults)
     }
     const QTextCharFormat head = formatOf(*qd, "heading"), heavy = formatOf(*qd, "heavy"), red = formatOf(*qd, "red"),
                           sub = formatOf(*qd, "sub");
-    EXPECT_EQ(QList<int>({head.fontWeight(), formatOf(*qd, "light").fontWeight(), heavy.fontWeight()}),
-              QList<int>({700, 400, 700}));
-    EXPECT_TRUE(head.fontItalic());  // on/off "0", "off" and "false" are off
-    for (const char *off : {"light", "upright", "roman"})
-        EXPECT_FALSE(formatOf(*qd, off).fontItalic()) << off;
+    EXPECT_EQ(QList<int>({head.fontWeight(), formatOf(*qd, "light").fontWeight(), heavy.fontWeight(), head.fontItalic(),
+                          formatOf(*qd, "light").fontItalic(), formatOf(*qd, "upright").fontItalic(),
+                          formatOf(*qd, "roman").fontItalic()}), QList<int>({700, 400, 700, 1, 0, 0, 0}));  // "0", "off"...
     EXPECT_EQ(QList<double>({head.fontPointSize(), sub.fontPointSize()}), QList<double>({14, 15}));
     EXPECT_EQ(head.fontFamilies().toStringList() + sub.fontFamilies().toStringList(),
               QStringList({"Courier", "SimSun", "Mono", "SimSun"}));  // a run's Latin font keeps the East Asian one
@@ -388,13 +384,12 @@ TEST(ReaderParagraphs, PropertiesMergeWithStylesAndDefaults)
         return QList<double>({blockFormat(*spaced, i).topMargin(), blockFormat(*spaced, i).bottomMargin()});
     };
     EXPECT_EQ(blockFormat(*spaced, 0).alignment(), Qt::AlignHCenter);
-    EXPECT_NEAR(blockFormat(*spaced, 0).bottomMargin(), 160 / 15.0, 1e-9);
-    EXPECT_NEAR(blockFormat(*spaced, 0).lineHeight(), 259 / 2.4, 1e-9);
+    EXPECT_NEAR(blockFormat(*spaced, 0).bottomMargin() + blockFormat(*spaced, 0).lineHeight(), 160 / 15.0 + 259 / 2.4, 1e-9);
     EXPECT_EQ(QList<QList<double>>({margins(1), margins(2), margins(3)}), QList<QList<double>>({{8, 0}, {0, 8}, {0, 0}}));
     EXPECT_NEAR(margins(4)[0] + margins(4)[1], 2 * 280 / 15.0, 1e-9);
     const QTextBlockFormat keep = blockFormat(*spaced, 5);
-    EXPECT_TRUE(keep.boolProperty(KeepWithNextProperty) && keep.boolProperty(KeepLinesTogetherProperty));
-    EXPECT_FALSE(blockFormat(*spaced, 6).boolProperty(KeepWithNextProperty));
+    EXPECT_TRUE(keep.boolProperty(KeepWithNextProperty) && keep.boolProperty(KeepLinesTogetherProperty)
+                && !blockFormat(*spaced, 6).boolProperty(KeepWithNextProperty));
 }
 
 // Labels count per abstract list in every number format; bullets; lists through cells and from styles.
@@ -542,50 +537,45 @@ TEST(ReaderRuns, EveryVisibleTextIsRead)
     EXPECT_EQ(QStringList({formatOf(*qd, "external").anchorHref(), formatOf(*qd, "internal").anchorHref(),
                            formatOf(*qd, "field").anchorHref()}),
               QStringList({"https://example.org/page#frag", "#intro", "https://example.com/x#sec"}));
-    EXPECT_EQ(formatOf(*qd, "external").foreground().color(), QColor("#00FF00"));  // link text looks as its run says
-    EXPECT_FALSE(formatOf(*qd, "dangling").isAnchor());
+    EXPECT_TRUE(formatOf(*qd, "external").foreground().color() == QColor("#00FF00")  // link text looks as its run says
+                && !formatOf(*qd, "dangling").isAnchor());
 }
 
 // Pictures at their declared or own size, typed by bytes or name; placeholders for the undecodable; VML pictures.
 TEST(ReaderImages, SizesDataUrlsPlaceholdersAndVmlPictures)
 {
-    const Xml page = sectPr("<w:pgSz w:w='12240' w:h='15840'/><w:pgMar w:left='1440' w:right='1440'/>");
-    const struct { Xml body; Parts parts; QList<QSizeF> sizes; const char *mime; } cases[] = {
-        {picture("rId7", 952500, 476250) + picture("rId7"), imageParts("media/i.png", imageBytes(20, 10, "PNG")),
-         {{100, 50}, {20, 10}}, "png"},
-        {picture("rId7") + page, imageParts("/word/media/w.png", imageBytes(2000, 500, "PNG"), "word/media/w.png"),
-         {{624, 156}}, "png"},  // a package-absolute target
-        {picture("rId7", 0, 95250, "anchor"), imageParts("media/a.jpg", imageBytes(30, 40, "PNG")), {{30, 10}}, "png"},
-        {picture("rId7"), imageParts("media/x.GIF", imageBytes(4, 4, "BMP")), {{4, 4}}, "gif"},
-    };
-    for (const auto &c : cases) {
-        const QList<QTextImageFormat> found = images(*rich(c.body, c.parts));
-        EXPECT_EQ(sizes(found), c.sizes) << c.mime;
-        EXPECT_TRUE(found.value(0).name().startsWith(QString("data:image/%1;base64,").arg(c.mime))) << c.mime;
-    }
     const Xml vml = "<v:shape xmlns:v='urn:schemas-microsoft-com:vml' ";
     auto graphic = [](const char *uri, const Xml &inner) {
         return "<w:p><w:r><w:drawing><wp:anchor><wp:extent cx='952500' cy='476250'/><a:graphic><a:graphicData uri='"
             + Xml(uri) + "'>" + inner + "</a:graphicData></a:graphic></wp:anchor></w:drawing></w:r></w:p>";
     };
-    const Parts parts = rels({{"rId7", "image", "media/e.emf"}, {"rId8", "image", "media/p.png"}},
-                             {{"word/media/e.emf", "\x01\x00\x00\x00 not a picture Qt decodes"},
-                              {"word/media/p.png", imageBytes(8, 6, "PNG")}});
+    const Parts parts = rels(  // a package-absolute target; PNG bytes named .jpg, BMP bytes .GIF
+        {{"rId1", "image", "media/i.png"}, {"rId2", "image", "/word/media/w.png"}, {"rId3", "image", "media/a.jpg"},
+         {"rId4", "image", "media/x.GIF"}, {"rId7", "image", "media/e.emf"}, {"rId8", "image", "media/p.png"}},
+        {{"word/media/i.png", imageBytes(20, 10, "PNG")}, {"word/media/w.png", imageBytes(2000, 500, "PNG")},
+         {"word/media/a.jpg", imageBytes(30, 40, "PNG")}, {"word/media/x.GIF", imageBytes(4, 4, "BMP")},
+         {"word/media/e.emf", "\x01\x00\x00\x00 not a picture Qt decodes"}, {"word/media/p.png", imageBytes(8, 6, "PNG")}});
     Warnings log;
-    const auto qd = rich(picture("rId7", 952500, 476250)
+    const auto qd = rich(picture("rId1", 952500, 476250) + picture("rId1") + picture("rId2")
+                             + picture("rId3", 0, 95250, "anchor") + picture("rId4") + picture("rId7", 952500, 476250)
                              + "<w:p><w:r><w:pict>" + vml + "style='width:75pt;height:1in'><v:imagedata r:id='rId8'/>"
                              + "</v:shape></w:pict></w:r></w:p><w:p><w:r><w:object w:dxaOrig='1440' w:dyaOrig='720'>"
                              + vml + "><v:imagedata r:id='rId7'/></v:shape></w:object></w:r></w:p>"
                              + graphic("http://schemas.openxmlformats.org/drawingml/2006/picture", "<a:blip r:link='rId9'/>")
                              + graphic("http://schemas.openxmlformats.org/drawingml/2006/diagram", Xml())
                              + graphic("http://schemas.microsoft.com/office/word/2010/wordprocessingShape",
-                                       "<w:txbxContent>" + picture("rId8") + "</w:txbxContent>"), parts);
+                                       "<w:txbxContent>" + picture("rId8") + "</w:txbxContent>")
+                             + sectPr("<w:pgSz w:w='12240' w:h='15840'/><w:pgMar w:left='1440' w:right='1440'/>"), parts);
     const QList<QTextImageFormat> found = images(*qd);
-    EXPECT_EQ(sizes(found), QList<QSizeF>({{100, 50}, {100, 96}, {96, 48}, {100, 50}, {100, 50}, {8, 6}}));
-    ASSERT_EQ(found.size(), 6);
-    for (const auto &[index, size] : {std::pair{0, QSize(100, 50)}, {1, QSize(8, 6)}})  // the pictures as resources
+    ASSERT_EQ(sizes(found), QList<QSizeF>({{100, 50}, {20, 10}, {624, 156}, {30, 10}, {4, 4}, {100, 50}, {100, 96},
+                                           {96, 48}, {100, 50}, {100, 50}, {8, 6}}));
+    QStringList types;  // typed by bytes, not name
+    for (int i = 0; i < 5; ++i)
+        types << found[i].name().section(';', 0, 0);
+    EXPECT_EQ(types, QStringList({"data:image/png", "data:image/png", "data:image/png", "data:image/png", "data:image/gif"}));
+    for (const auto &[index, size] : {std::pair{5, QSize(100, 50)}, {10, QSize(8, 6)}})  // the pictures as resources
         EXPECT_EQ(qd->resource(QTextDocument::ImageResource, QUrl(found[index].name())).value<QImage>().size(), size);
-    EXPECT_EQ(found[0].stringProperty(ImageRelIdProperty), "rId7");  // the re-save keeps the metafile's part
+    EXPECT_EQ(found[5].stringProperty(ImageRelIdProperty), "rId7");  // the re-save keeps the metafile's part
     EXPECT_TRUE(log.contains("failed to decode image") && !log.contains("no blip found"));
 }
 
@@ -611,13 +601,12 @@ TEST(ReaderTables, SpansMergesSkippedColumnsShadingNestingAndBorders)
     EXPECT_EQ(QList<int>({t->cellAt(0, 0).columnSpan(), t->cellAt(1, 1).rowSpan()}), QList<int>({2, 3}));
     EXPECT_EQ(QStringList({cellText(t, 0, 2), cellText(t, 1, 1), cellText(t, 2, 3), cellText(t, 3, 0), cellText(t, 1, 3)}),
               QStringList({"c2", "down", "longer", "r3", ""}));  // a short row leaves cells empty
-    EXPECT_FALSE(qd->toPlainText().contains("lost"));
     EXPECT_EQ(paragraphsRead(*qd).size(), doc->paragraphCount() - 2);  // continuation cells are not read
     EXPECT_EQ(QList<double>({t->format().border(), s->format().border(), t->format().cellPadding()}),
               QList<double>({1, 0, 4}));  // borders when the style's name holds "Table" or "Grid"
-    EXPECT_EQ(s->cellAt(0, 0).format().background().color(), QColor("#D9D9D9"));
-    EXPECT_EQ(QList<int>({s->cellAt(0, 1).format().background().style(), s->cellAt(0, 2).format().background().style()}),
-              QList<int>({Qt::NoBrush, Qt::NoBrush}));  // "auto" and short fills shade nothing
+    EXPECT_EQ(QList<QColor>({s->cellAt(0, 0).format().background().color(), s->cellAt(0, 1).format().background().color(),
+                             s->cellAt(0, 2).format().background().color()}),
+              QList<QColor>({QColor("#D9D9D9"), Qt::black, Qt::black}));  // "auto" and short fills shade nothing
     EXPECT_TRUE(blockTexts(*qd).join('|').contains("|before|inner||after|"));  // a nested table between its neighbours
     EXPECT_EQ(QList<int>({k->rows(), k->columns()}), QList<int>({4, 11}));  // skipping more than the grid widens it
     EXPECT_EQ(QStringList({cellText(k, 1, 0), cellText(k, 1, 1), cellText(k, 1, 2), cellText(k, 2, 2),
@@ -771,14 +760,13 @@ TEST(ReaderHeaders, SectionsCarryHeadersForwardAndTheLastSectionHasItsSet)
     EXPECT_EQ(QStringList({blockTexts(*first.body).join('|'), blockTexts(*second.body).join('|'),
                            blockTexts(*third.body).join('|')}), QStringList({"to c|a|", "b|", "c"}));
     ASSERT_TRUE(first.headers[HFDefault] && first.headers[HFFirst] && table(*first.headers[HFDefault]));
-    EXPECT_TRUE(second.headers[HFDefault] == first.headers[HFDefault]
-                && second.footers[HFDefault] == first.footers[HFDefault]);
-    EXPECT_TRUE(second.headers[HFFirst] == first.headers[HFFirst] && third.headers[HFFirst] == first.headers[HFFirst]);
-    EXPECT_TRUE(second.titlePage && !first.titlePage);
+    EXPECT_TRUE(second.headers[HFDefault] == first.headers[HFDefault] && second.footers[HFDefault] == first.footers[HFDefault]
+                && second.headers[HFFirst] == first.headers[HFFirst] && third.headers[HFFirst] == first.headers[HFFirst]
+                && second.titlePage && !first.titlePage);
     EXPECT_EQ(QList<double>({double(second.columns), second.body->textWidth(), first.margins.left}),
               QList<double>({2, (816 - 96 - 96 - 24) / 2.0, 48}));
-    EXPECT_TRUE(third.bounded && !first.bounded && third.pageSize == QSizeF(96, 96));  // a page no printer holds
-    EXPECT_GE(third.pageSize.height() - third.margins.top - third.margins.bottom, 48.0);
+    EXPECT_TRUE(third.bounded && !first.bounded && third.pageSize == QSizeF(96, 96)  // a page no printer holds
+                && third.pageSize.height() - third.margins.top - third.margins.bottom >= 48.0);
     EXPECT_EQ(textReport(body, parts).value("headers").toVariant().toStringList().count("first"), 1);  // once
     EXPECT_FALSE(textReport(Xml(body).replace("<w:titlePg/>", ""), parts).value("headers").toArray().contains("first"));
     const DocxReader::DocxHFSet set = DocxReader::readHeadersFooters(*doc);
@@ -788,17 +776,16 @@ TEST(ReaderHeaders, SectionsCarryHeadersForwardAndTheLastSectionHasItsSet)
     EXPECT_EQ(QList<double>({set.hdrDist, set.ftrDist}), QList<double>({24, 48}));  // a negative one keeps the default
     ASSERT_TRUE(set.defaultHdr && set.defaultFtr);  // a relative target, and a package-absolute one
     EXPECT_EQ(blockTexts(*set.defaultHdr), QStringList({"Head", "in control", "cell", "", QString(QChar(0xFFFC))}));
-    EXPECT_TRUE(table(*set.defaultHdr) && images(*set.defaultHdr).size() == 1);
-    EXPECT_EQ(set.defaultFtr->toPlainText(), "Page " + kPagePh);
+    EXPECT_TRUE(table(*set.defaultHdr) && images(*set.defaultHdr).size() == 1
+                && set.defaultFtr->toPlainText() == "Page " + kPagePh);
     EXPECT_EQ(QList<QTextDocument *>({set.firstHdr, set.evenHdr, set.firstFtr, set.evenFtr}),
               QList<QTextDocument *>(4, nullptr));  // earlier sections, unknown kinds and targets give nothing
     const auto none = open(para("x"), {part("word/settings.xml", "settings", "<w:evenAndOddHeaders/>")});
     const DocxReader::DocxHFSet noSection = DocxReader::readHeadersFooters(*none);
     EXPECT_TRUE(noSection.evenAndOdd && !noSection.titlePage && !noSection.defaultHdr && noSection.hdrDist == 48.0);
     Warnings log;
-    EXPECT_EQ(DocxReader::renderHFPart("<w:hdr><w:p>", *none), nullptr);
-    EXPECT_TRUE(log.contains("renderHFPart: XML parse error:"));
-    EXPECT_EQ(DocxReader::renderHFPart(part({}, "body", para("x")).second, *none), nullptr);
+    EXPECT_TRUE(!DocxReader::renderHFPart("<w:hdr><w:p>", *none) && log.contains("renderHFPart: XML parse error:")
+                && !DocxReader::renderHFPart(part({}, "body", para("x")).second, *none));
 }
 
 // A section runs to the next heading of its level or higher; the page holds what the reading holds, escaped.
@@ -827,14 +814,12 @@ TEST(ReaderHtml, SectionsRunToTheNextHeadingAndCarryWhatTheReadingHoldsEscaped)
                               numbering(list(1, 0, level(0, "decimal", "%1.")))});
     const QString html = renderSectionHtml(*open(body, parts), QString());
     EXPECT_TRUE(html.startsWith("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">") && html.endsWith("</html>\n"));
-    EXPECT_TRUE(html.contains(">Title &amp; &lt;more&gt; é</h1>") && html.contains("<span class=\"label\">1. </span>item"))
-        << html.toStdString();
-    EXPECT_FALSE(html.contains("\" onmouseover="));  // attribute values never end early
-    EXPECT_TRUE(html.contains("font-family:'x&quot; onmouseover=&quot;alert(1)\\\\\\' '")) << html.toStdString();
-    EXPECT_TRUE(html.contains("<a href=\"https://example.org/?a=1&amp;b=&quot;2&quot;\">link</a>"));
-    EXPECT_TRUE(html.contains("<span class=\"tab\">\t</span>page 7"));  // a page field shows its result
-    EXPECT_TRUE(html.contains("<td colspan=\"2\"") && html.contains("<img src=\"data:image/png;base64,")
-                && html.contains("width=\"2\" height=\"3\""));
+    EXPECT_FALSE(html.contains("\" onmouseover="));  // attribute values never end early; a page field shows its result
+    for (const char *piece : {">Title &amp; &lt;more&gt; é</h1>", "<span class=\"label\">1. </span>item",
+                              "font-family:'x&quot; onmouseover=&quot;alert(1)\\\\\\' '", "<td colspan=\"2\"",
+                              "<span class=\"tab\">\t</span>page 7", "<img src=\"data:image/png;base64,",
+                              "<a href=\"https://example.org/?a=1&amp;b=&quot;2&quot;\">link</a>", "width=\"2\" height=\"3\""})
+        EXPECT_TRUE(html.contains(QString::fromUtf8(piece))) << piece << "\n" << html.toStdString();
 }
 
 // Strict markup reads like transitional (measures in units too); nothing saved of it mixes the two.
