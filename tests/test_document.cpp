@@ -79,8 +79,8 @@ TEST_F(Doc, IndexWalksTablesControlsAndHeadingsInDocumentOrder)
     const int expected[] = {1, 0, 2, 5, 9, -1, -1, 1, -1};
     for (int i = 0; i < 9; ++i)
         EXPECT_EQ(doc->paragraphInfoAt(i).headingLevel, expected[i]) << doc->paragraphInfoAt(i).text.toStdString();
-    EXPECT_TRUE(doc->paragraphInfoAt(3).styleId == "Chapter" && doc->paragraphInfoAt(6).styleId.isEmpty());
-    EXPECT_EQ(doc->paragraphInfoAt(8).text, "Hello World!");
+    EXPECT_TRUE(doc->paragraphInfoAt(3).styleId == "Chapter" && doc->paragraphInfoAt(6).styleId.isEmpty()
+                && doc->paragraphInfoAt(8).text == "Hello World!");
 }
 
 TEST_F(Doc, BadAndDegenerateBodiesAndUntouchedSaves)
@@ -142,6 +142,8 @@ TEST_F(Doc, EditsChangeOnlyWhatTheyEdit)
     EXPECT_EQ(paragraphText(firstElementNS(parsed(out), "p", kNsW)), "edited b");
 }
 
+// An edit of the last top-level section found in the bytes survives when the tree is built later; a body in another
+// character set cannot be spliced by bytes: the edit goes through the tree, the text survives.
 TEST_F(Doc, LastSectionIsTheLastTopLevelOneOnBothPaths)
 {
     const QByteArray nested = "<w:sectPrChange>" + sect("NESTED") + "</w:sectPrChange>";
@@ -150,7 +152,6 @@ TEST_F(Doc, LastSectionIsTheLastTopLevelOneOnBothPaths)
         {para("a") + para("b", sect("P1")) + para("c", sect("P2", nested)) + para("d"), "P2"}, {para("a"), QString()},
     };
     for (const auto &c : cases) {
-        // An edit of the section found in the bytes survives when the tree is built later, without any edit of it.
         auto doc = open(documentXml(c.body));
         const DocxDocument &view = *doc;
         EXPECT_EQ(mark(view.lastSection()), c.mark);
@@ -161,7 +162,6 @@ TEST_F(Doc, LastSectionIsTheLastTopLevelOneOnBothPaths)
         EXPECT_EQ(mark(view.lastSection()), c.mark);  // from the tree
         EXPECT_EQ(lastSectPr(parsed(savedBody(*doc))).attributeNS(kNsW, "rsidR"), edited);
     }
-    // A body in another character set cannot be spliced by bytes: the edit goes through the tree, the text survives.
     auto doc = open("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" + QByteArray(kWordRoot)
                     + "<w:body><w:p><w:r><w:t>\xE9</w:t></w:r></w:p><w:sectPr/></w:body></w:document>");
     doc->lastSection().setAttributeNS(kNsW, "w:rsidSect", "L1");

