@@ -202,9 +202,8 @@ TEST(Relationships, MediaHyperlinksTypesAndContentTypes)
     const QByteArray afterAdd = links.entries.value(kRels);
     EXPECT_TRUE(links.addHyperlinkRel("https://example.com/A") == "rId11" && links.entries.value(kRels) == afterAdd);
     EXPECT_TRUE(links.addHyperlinkRel("https://example.com/a") == "rId12" && links.addHyperlinkRel({}).isEmpty());
-    EXPECT_EQ(attrs(links.entries.value(kRels), kNsPackageRels, "Relationship", {"Id", "Type", "TargetMode"}).value(5),
-              "rId11 hyperlink External");
-    EXPECT_EQ(links.relTarget("rId11"), "https://example.com/A");
+    EXPECT_EQ(attrs(links.entries.value(kRels), kNsPackageRels, "Relationship", {"Id", "Type", "TargetMode"}).value(5)
+                  + " " + links.relTarget("rId11"), "rId11 hyperlink External https://example.com/A");
     links.entries.insert(kRels, relsPart(relEntry("rId30", kImage, "media/image1.png")));  // read afresh
     EXPECT_EQ(links.addHyperlinkRel("https://example.com/A"), "rId31");
     DocxDocument types;
@@ -253,8 +252,8 @@ TEST_F(Doc, RelationshipTargetsStayInsidePackage)
     EXPECT_EQ(images, (QHash<QString, QString>{{"rId2", "word/media/a.png"}, {"rId3", "word/media/a.png"}}));
     for (const char *id : {"rId1", "rId2", "rId3", "rId4"})
         EXPECT_EQ(doc->relPartPath(id), images.value(id)) << id;
-    EXPECT_TRUE(doc->headerPart(HFDefault).isEmpty());
-    ASSERT_TRUE(doc->setHeaderPart(HFDefault, "<w:hdr xmlns:w=\"" + QByteArray(kNsW) + "\"/>"));
+    ASSERT_TRUE(doc->headerPart(HFDefault).isEmpty()
+                && doc->setHeaderPart(HFDefault, "<w:hdr xmlns:w=\"" + Xml(kNsW) + "\"/>"));
     const QStringList names = saved(*doc).keys();
     EXPECT_TRUE(names.contains("word/header1.xml") && names.filter("..").isEmpty()) << names.join(' ').toStdString();
 }
