@@ -336,8 +336,7 @@ TEST(ReaderParagraphs, PropertiesMergeWithStylesAndDefaults)
         {Qt::AlignLeft, -24, 0, 0, 0, QTextBlockFormat::SingleHeight, 0},    // single spacing sets nothing
         {Qt::AlignLeft, 0, 0, 0, 0, QTextBlockFormat::FixedHeight, 24},      // a line brings its own rule...
         {Qt::AlignLeft, 0, 0, 0, 0, QTextBlockFormat::ProportionalHeight, 125},  // ...automatic when it names none;
-        {Qt::AlignLeft, 0, 0, 8, 16, QTextBlockFormat::SingleHeight, 0},  // a direct 0 replaces the style's spacing
-    };
+        {Qt::AlignLeft, 0, 0, 8, 16, QTextBlockFormat::SingleHeight, 0}};  // a direct 0 replaces the style's spacing
     for (int i = 0; i < 6; ++i) {
         const QTextBlockFormat f = blockFormat(*qd, i);
         EXPECT_EQ(QList<double>({double(f.alignment()), f.textIndent(), f.rightMargin(), f.topMargin(), f.bottomMargin(),
@@ -426,8 +425,7 @@ TEST(ReaderLists, LabelsBulletsAndListsFromStyles)
          "<w:p><w:r><w:fldChar w:fldCharType='begin'/><w:instrText>PAGE</w:instrText><w:fldChar w:fldCharType='separate'/>"
          "<w:t>1</w:t><w:t>2</w:t></w:r></w:p>" + para("next") + item("no definition", 77) + item("marker-free", 1)
              + item("again", 1) + para("hang", "<w:ind w:hanging='-2147483648'/>") + item("big", 2) + item("bigger", 2),
-         {kPagePh, "next", "no definition", "Item marker-free", "Item again", "hang", "2147483647 big", "2147483647 bigger"}},
-    };
+         {kPagePh, "next", "no definition", "Item marker-free", "Item again", "hang", "2147483647 big", "2147483647 bigger"}}};
     for (const auto &c : cases) {
         const auto qd = rich(c.body, {numbering(c.lists)});
         EXPECT_EQ(blockTexts(*qd), c.labels);
@@ -604,8 +602,7 @@ TEST(ReaderHostile, PicturesThatCannotBeShownOrAreHuge)
         {"<wp:inline><a:blip r:embed='rId9'/></wp:inline>", "rId not in imageRels map"},
         {"<wp:inline><a:blip r:embed='rId8'/></wp:inline>", "no image data in entries"},
         {"<wp:inline><a:blip r:embed='rId7'/></wp:inline>", "failed to decode image \"word/media/bad.png\""},
-        {"<wp:other><a:blip r:embed='rId7'/></wp:other>", nullptr},  // no drawing container: silently nothing
-    };
+        {"<wp:other><a:blip r:embed='rId7'/></wp:other>", nullptr}};  // no drawing container: silently nothing
     for (const auto &[drawing, warning] : cases) {
         Warnings log;
         const auto qd = rich(paragraph(run("x") + "<w:r><w:drawing>" + drawing + "</w:drawing></w:r>"), parts);
