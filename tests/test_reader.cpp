@@ -436,11 +436,10 @@ TEST(ReaderLists, LabelsBulletsAndListsFromStyles)
                                      double(unknown.hasProperty(ListNumIdProperty))}), QList<double>({1, 1, 0, 36, -36, 0}));
     }
     auto listStyle = [](const Xml &id, const Xml &numPr, const Xml &basedOn = {}) {
-        return style(id, (basedOn.isEmpty() ? Xml() : w("basedOn", basedOn)) + "<w:pPr><w:numPr>" + numPr
-                             + "</w:numPr></w:pPr>");
+        return style(id, basedOn + "<w:pPr><w:numPr>" + numPr + "</w:numPr></w:pPr>");
     };
-    const Xml styles = listStyle("ListA", w("numId", "5")) + listStyle("ListA2", w("ilvl", "1"), "ListA")
-        + listStyle("LvlB", w("ilvl", "2")) + listStyle("LvlB2", w("numId", "5"), "LvlB")
+    const Xml styles = listStyle("ListA", w("numId", "5")) + listStyle("ListA2", w("ilvl", "1"), w("basedOn", "ListA"))
+        + listStyle("LvlB", w("ilvl", "2")) + listStyle("LvlB2", w("numId", "5"), w("basedOn", "LvlB"))
         + "<w:style w:type='numbering' w:styleId='Linked'><w:pPr><w:numPr><w:numId w:val='6'/></w:numPr></w:pPr></w:style>";
     const Xml symbol = "<w:rPr><w:rFonts w:ascii='Symbol'/><w:sz w:val='20'/></w:rPr><w:pPr><w:ind w:left='1080' "
                        "w:hanging='360'/></w:pPr>";
