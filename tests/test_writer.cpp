@@ -1,12 +1,8 @@
 // The Writer on the body's bytes and tree: what blocks, runs, pictures, tables and lists become; HTML in every way in.
-#include "DocxDocument.h"
-#include "DocxNamespaces.h"
 #include "DocxReader.h"
 #include "DocxWriter.h"
 #include "DocxWriterInternal.h"
-#include "TestSupport.h"
-
-#include <lorvexdocx.h>
+#include "EditTestSupport.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -17,12 +13,9 @@
 #include <QStringEncoder>
 #include <QTextCursor>
 
-#include <gtest/gtest.h>
-
 #include <limits>
-#include <memory>
 
-using namespace testing_support;
+using namespace edit_support;
 
 namespace {
 // A PNG of one colour; with quality 100, not as Qt would write it again.
@@ -131,8 +124,7 @@ protected:
             s.ok = make(*doc);
             EXPECT_TRUE(DocxWriter::saveVersion(*doc, in + char('a' + tree)));
             s.parts = readEntries(in + char('a' + tree));
-            QString err;
-            EXPECT_TRUE(parseXml(s.xml(), s.dom, err)) << err.toStdString();
+            s.dom = parsed(s.xml());
             s.body = firstElementNS(s.dom, "body", kNsW);
         }
         EXPECT_EQ(r[0].ok, r[1].ok);
@@ -237,15 +229,12 @@ TEST_F(Writer, WhatTheBuildSkipsKeepsAndRefusesAndWhereItPutsContent)
     EXPECT_FALSE(DocxWriter::buildFullDocumentDom(*doc, nullptr) || DocxWriter::buildFullDocumentDom(invalid, &qd));
 }
 
-// Breaks, exact half points, bold from weight 600, run properties in the order w:rPr wants them, tabs; links with the
-// Hyperlink style, one to a place in the page to a bookmark; only a placeholder the Reader marked becomes a field, the
-// same characters from anywhere else are text (U+FFFE, which XML cannot hold, is left out, as is every such one).
+// Breaks, underlines, tabs; links with the Hyperlink style, to a bookmark for a place in the page; only a placeholder
+// the Reader marked becomes a field, the same characters elsewhere are text (what XML cannot hold is left out).
 TEST_F(Writer, RunsBreaksLinksAndPageFields)
 {
     QTextDocument qd;  // <br> is a line separator in the rich text
-    qd.setHtml("<p>a<br><br>b<br></p><p><span style=\"font-size:10.5pt\">a</span><span style=\"font-weight:600\">b"
-               "</span><b>c</b></p><p align=\"right\"><span style=\"font-family:Georgia,serif; color:#1a2b3c; "
-               "vertical-align:super\">x</span><sub>y</sub></p>");
+    qd.setHtml("<p>a<br><br>b<br></p>");
     QTextCursor c(&qd);
     c.movePosition(QTextCursor::End);
     c.insertBlock(QTextBlockFormat());
@@ -269,26 +258,23 @@ TEST_F(Writer, RunsBreaksLinksAndPageFields)
     text(QString("p ") + QChar(0xFFFE) + " of " + QChar(0xFFFD));  // page number and count placeholders
     text(QString(QChar(0xFFFE)), FieldInstructionProperty, " PAGE \\* roman ");
     text(QString("a") + QChar(0x1) + "b" + QChar(0xFFFF) + QChar(0xD800) + "c");  // what XML cannot hold
-    const Result r = build(makePackage(documentXml(para("old", "<w:jc w:val=\"center\"/>"))), qd);
+    const Result r = build(kOld, qd);
     QStringList got;
     for (const QDomElement &p : r.paras())
-        got << attr(kid(kid(p, "pPr"), "jc"), "val") + '|' + brief(p);
+        got << brief(p);
     const QString link = "r(rPr(rStyle[val=Hyperlink]%1) t(\"%2\"))";
     EXPECT_EQ(got, QStringList({
-        "|r(t(\"a\")) r(br) r(br) r(t(\"b\")) r(br)",
-        "|r(rPr(sz[val=21] szCs[val=21]) t(\"a\")) r(rPr(b bCs) t(\"b\")) r(rPr(b bCs) t(\"c\"))",
-        "right|r(rPr(rFonts[ascii=Georgia cs=Georgia hAnsi=Georgia] color[val=1A2B3C] vertAlign[val=superscript]) "
-        "t(\"x\")) r(rPr(vertAlign[val=subscript]) t(\"y\"))",
-        "|r(rPr(u[val=dash]) t(\"1\")) r(rPr(u[val=wave]) t(\"2\")) r(rPr(u[val=single]) t(\"3\")) r(br) "
+        "r(t(\"a\")) r(br) r(br) r(t(\"b\")) r(br)",
+        "r(rPr(u[val=dash]) t(\"1\")) r(rPr(u[val=wave]) t(\"2\")) r(rPr(u[val=single]) t(\"3\")) r(br) "
         "r(rPr(i iCs) t[space=preserve](\" lead\")) r(t[space=preserve](\"trail \")) r(rPr(i iCs) t(\"in side\")) "
-        "r(rPr(i iCs) tab)", "|r(t)",
-        "|hyperlink[id=rId1](" + link.arg("", "one") + ' ' + link.arg(" b bCs", "two") + ") hyperlink[anchor=part]("
+        "r(rPr(i iCs) tab)", "r(t)",
+        "hyperlink[id=rId1](" + link.arg("", "one") + ' ' + link.arg(" b bCs", "two") + ") hyperlink[anchor=part]("
             + link.arg("", "three") + ") r(t(\"four\")) hyperlink[id=rId1](" + link.arg("", "five") + ')',
-        "|r(t(\"p  of \uFFFD\")) r(fldChar[fldCharType=begin]) r(instrText[space=preserve](\" PAGE \\* roman \")) "
+        "r(t(\"p  of \uFFFD\")) r(fldChar[fldCharType=begin]) r(instrText[space=preserve](\" PAGE \\* roman \")) "
         "r(fldChar[fldCharType=separate]) r(t(\"1\")) r(fldChar[fldCharType=end]) r(t(\"abc\"))"}));
     EXPECT_NE(r.parts.value("word/styles.xml").indexOf("w:styleId=\"Hyperlink\""), -1);
     // Links the relationships part cannot take stay plain text (but the one to a bookmark).
-    const Result plain = build(makePackage(documentXml(para("old")), {{"word/_rels/document.xml.rels", "<Rel"}}), qd);
+    const Result plain = build(makePackage(documentXml(para("old")), {{kRels.toUtf8(), "<Rel"}}), qd);
     EXPECT_EQ(paragraphText(plain.body) + QString::number(plain.body.elementsByTagNameNS(kNsW, "hyperlink").size()),
               paragraphText(r.body) + '1');
 }
@@ -299,9 +285,8 @@ TEST(WriterRunProps, OneRecordWrittenAsTextOrIntoARunInTheOrderRunsWant)
     QTextCharFormat f;
     f.setFontFamilies({"Arial"}), f.setFontWeight(QFont::DemiBold), f.setFontItalic(true);
     f.setFontCapitalization(QFont::SmallCaps), f.setFontStrikeOut(true), f.setForeground(QColor(1, 2, 3));
-    f.setBackground(QColor(0xC0, 0xC0, 0xC0)), f.setUnderlineStyle(QTextCharFormat::DotLine);
+    f.setBackground(Qt::lightGray), f.setUnderlineStyle(QTextCharFormat::DotLine), f.setLayoutDirection(Qt::RightToLeft);
     f.setVerticalAlignment(QTextCharFormat::AlignSubScript), f.setFontPointSize(10.5);
-    f.setLayoutDirection(Qt::RightToLeft);
     DocxRunProps props = runPropsOf(f);
     props.style = "Emphasis";
     QByteArray text;
@@ -334,17 +319,14 @@ TEST_F(Writer, PicturesComeFromTheirPartTheirDataOrTheRichText)
 {
     const QByteArray stored = png(200, 100, Qt::blue), own = png(3, 2, Qt::red, 100);
     const QImage small = QImage::fromData(png(3, 2, QColor(10, 20, 30)));
-    const QByteArray rels = "<Relationships xmlns=\"" + QByteArray(kNsPackageRels) + "\"><Relationship Id=\"rId7\" "
-        "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/image\" Target=\"media/image1.png\"/>"
-        "</Relationships>";
+    const QByteArray rels = relsPart(relEntry("rId7", kRelType + "image", "media/image1.png"));
     QTextDocument qd;
     qd.setHtml("<img src=\"docx-img:rId7\"><img src=\"docx-img:rId7\" height=\"50\"><img src=\"data:image/png;"
                "base64," + own.toBase64() + "\" width=\"9\"><img src=\"docx-img:rId99\"><img src=\"res:bytes\">"
                "<img src=\"docx-img:rId98\"><img src=\"missing.png\">");
     qd.addResource(QTextDocument::ImageResource, QUrl("docx-img:rId99"), small);
     qd.addResource(QTextDocument::ImageResource, QUrl("res:bytes"), png(5, 4, Qt::green));
-    const Result r = build(makePackage(documentXml(para("old")), {{"word/_rels/document.xml.rels", rels},
-                                                                  {"word/media/image1.png", stored}}), qd);
+    const Result r = build(makePackage(documentXml(para("old")), {{kRels.toUtf8(), rels}, {"word/media/image1.png", stored}}), qd);
     QStringList got;
     const QDomNodeList inlines = r.body.elementsByTagNameNS(kNsWordDrawing, "inline");
     for (int i = 0; i < inlines.size(); ++i) {
@@ -370,7 +352,6 @@ TEST_F(Writer, TablesInsideTablesAndWhatTablesSay)
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(outline(r.body), QStringList({"tbl:1x2", "p:Normal:after"}));
     const QDomElement outer = firstElementNS(r.body, "tbl", kNsW);
-    EXPECT_EQ(paragraphText(outer), "leftheaderin a celllisteddeep");  // nothing of the inner tables is lost
     const QDomElement middle = firstElementNS(kids(kid(outer, "tr"), "tc").value(1), "tbl", kNsW);
     const QList<QDomElement> rows = kids(middle, "tr");
     ASSERT_EQ(rows.size(), 2);
@@ -423,8 +404,7 @@ TEST_F(Writer, ListsStartAtTheirOwnNumberInTheirOwnFormat)
     // numId -> "abstract start numFmt lvlText" as the numbering part is read; the library's two instances stay.
     auto numbered = [](const DocxEntryMap &parts, const QList<std::pair<int, int>> &levels) {
         DocxDocument doc;
-        doc.entries = parts;
-        doc.parseNumbering();
+        doc.entries = parts, doc.parseNumbering();
         QStringList out;
         for (const auto &[num, ilvl] : levels) {
             const NumLevel *l = doc.numLevel(num, ilvl);
@@ -477,7 +457,7 @@ TEST_F(Writer, BlockLayoutAndInlineFormattingOfThePage)
     EXPECT_EQ(brief(p[9]).remove(QRegularExpression("rPr\\([^)]*\\) ")),
               "hyperlink[anchor=there](r(t(\"back\"))) r(t[space=preserve](\" \")) bookmarkStart[id=2 name=two_words] "
               "bookmarkEnd[id=2] r(t(\"n\")) r(t[space=preserve](\"amed \")) hyperlink[anchor=two_words](r(t(\"to it\")))");
-    EXPECT_EQ(r.parts.value("word/_rels/document.xml.rels").indexOf("#there"), -1);
+    EXPECT_EQ(r.parts.value(kRels).indexOf("#there"), -1);
 }
 
 // A byte order mark wins; valid UTF-8 is UTF-8 whatever the page says; else the declared charset; else windows-1252.
@@ -496,22 +476,7 @@ TEST(WriterHtml, PagesInEveryEncodingReadAsTheyAreMeant)
     }
 }
 
-TEST(WriterHtml, BadCallsAndTargetsFailCleanly)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("in.docx");
-    ASSERT_TRUE(writeFile(path, makePackage(documentXml("<w:sectPr/>"))));
-    DocxHandle *h = lxDocx_open(path.toUtf8().constData());
-    ASSERT_NE(h, nullptr);
-    EXPECT_EQ(lxDocx_set_body_html(nullptr, "<p>x</p>") + lxDocx_set_body_html(h, nullptr), 0);
-    EXPECT_STREQ(lxDocx_error(h), "No HTML given");
-    EXPECT_EQ(lxDocx_set_body_html(h, "<p>x</p>"), 0);  // no paragraph to take the content's place
-    EXPECT_STREQ(lxDocx_error(h), "The body has no paragraph for the HTML to take the place of");
-    lxDocx_close(h);
-    EXPECT_EQ(lxDocx_write_html(nullptr, "<p>x</p>") + lxDocx_write_html(path.toUtf8().constData(), nullptr), 0);
-}
-
-// Hostile pages (huge, deep, lying about spans, broken, with pictures from files) all give documents python-docx reads.
+// Hostile pages (huge, deep, broken, with pictures from files) all give documents python-docx reads.
 TEST(WriterHtml, HostileHtmlGivesValidDocuments)
 {
     QTemporaryDir dir;
@@ -609,19 +574,13 @@ TEST(WriterHtml, PagesReadInPiecesWriteWhatTheWholePageWrites)
     };
     for (const QString &page : {sample, variedPage(40, true), variedPage(40, false)}) {
         const DocxHtmlCuts cuts = htmlCuts(prepareHtml(page), 1);
-        int reopened = 0;
-        for (const DocxHtmlTableCut &t : cuts.tables)
-            reopened += !t.reopen.isEmpty();
+        const auto reopened = std::count_if(cuts.tables.cbegin(), cuts.tables.cend(),
+                                            [](const DocxHtmlTableCut &t) { return !t.reopen.isEmpty(); });
         EXPECT_GT(cuts.cuts.size(), page == sample ? 10 : 200);
         EXPECT_EQ(reopened, page == sample ? 0 : 4 * 59);  // four tables, cut before each of their rows but the first
         const DocxEntryMap whole = built(page, std::numeric_limits<qsizetype>::max());
-        for (const qsizetype pieceChars : {qsizetype(1), qsizetype(3000)}) {
-            const DocxEntryMap pieces = built(page, pieceChars);
-            EXPECT_EQ(pieces.keys(), whole.keys());
-            for (auto it = whole.cbegin(); it != whole.cend(); ++it)
-                EXPECT_TRUE(pieces.value(it.key()) == it.value()) << it.key().toStdString() << ", pieces of "
-                                                                  << pieceChars << " of a page of " << page.size();
-        }
+        for (const qsizetype pieceChars : {qsizetype(1), qsizetype(3000)})
+            EXPECT_TRUE(built(page, pieceChars) == whole) << "pieces of " << pieceChars << " of a page of " << page.size();
     }
 }
 
@@ -660,10 +619,19 @@ TEST(WriterHtml, PagesAreCutOnlyBetweenTopLevelBlocks)
     EXPECT_TRUE(htmlCuts(head + "<p>a</p><p>b</p>", 1000).cuts.isEmpty());  // a small page is one piece
 }
 
-// from-html and set-body: the body takes the first paragraph's place only; pictures only from the --resources folder.
-TEST(WriterHtml, CommandLine)
+// Bad calls fail with a reason; from-html and set-body: the body takes the first paragraph's place only; pictures
+// only from the --resources folder.
+TEST(WriterHtml, BadCallsAndTheCommandLine)
 {
     QTemporaryDir dir;
+    const QString empty = dir.filePath("empty.docx");
+    const Handle h = openPackage(empty, makePackage(documentXml("<w:sectPr/>")));
+    ASSERT_TRUE(h);
+    EXPECT_EQ(lxDocx_set_body_html(nullptr, "<p>x</p>") + lxDocx_set_body_html(h.get(), nullptr), 0);
+    EXPECT_STREQ(lxDocx_error(h.get()), "No HTML given");
+    EXPECT_EQ(lxDocx_set_body_html(h.get(), "<p>x</p>"), 0);  // no paragraph to take the content's place
+    EXPECT_STREQ(lxDocx_error(h.get()), "The body has no paragraph for the HTML to take the place of");
+    EXPECT_EQ(lxDocx_write_html(nullptr, "<p>x</p>") + lxDocx_write_html(empty.toUtf8().constData(), nullptr), 0);
     const QString made = dir.filePath("made.docx"), changed = dir.filePath("changed.docx"), html = dir.filePath("new.html");
     const QString pictures = dir.filePath("pictures.docx"), folder = dir.filePath("site"), outside = dir.filePath("o.png");
     ASSERT_TRUE(writeFile(html, "<h2>Replaced</h2>"));
