@@ -320,7 +320,8 @@ TEST_F(Writer, PicturesComeFromTheirPartTheirDataOrTheRichText)
                "<img src=\"docx-img:rId98\"><img src=\"missing.png\">");
     qd.addResource(QTextDocument::ImageResource, QUrl("docx-img:rId99"), small);
     qd.addResource(QTextDocument::ImageResource, QUrl("res:bytes"), png(5, 4, Qt::green));
-    const Result r = build(makePackage(documentXml(para("old")), {{kRels.toUtf8(), rels}, {"word/media/image1.png", stored}}), qd);
+    const Result r =
+        build(makePackage(documentXml(para("old")), {{kRels.toUtf8(), rels}, {"word/media/image1.png", stored}}), qd);
     EXPECT_EQ(attrs(r.xml(), kNsDrawingMain, "blip", {"r:embed"}), QStringList({"rId7", "rId7", "rId8", "rId9", "rId10"}));
     EXPECT_EQ(attrs(r.xml(), kNsWordDrawing, "extent", {"cx", "cy"}),  // pixels of 9525: 200x100 200x50 9x2 3x2 5x4
               QStringList({"1905000 952500", "1905000 476250", "85725 19050", "28575 19050", "47625 38100"}));
@@ -357,9 +358,9 @@ TEST_F(Writer, TablesInsideTablesAndWhatTablesSay)
 TEST_F(Writer, HeadingSizesListsAndReaderMarkedItems)
 {
     QTextDocument qd;
-    qd.setHtml("<h2>Head big</h2><h3 style=\"font-size:13pt\">as the style</h3><ul type=\"square\" style=\"-qt-list-indent:12\"><li>deep"
-               "</li></ul><ol type=\"I\" style=\"-qt-list-indent:0\"><li>roman</li></ol><ol><li><h3>item</h3></li>"
-               "</ol>");
+    qd.setHtml("<h2>Head big</h2><h3 style=\"font-size:13pt\">as the style</h3><ul type=\"square\" style=\"-qt-list-"
+               "indent:12\"><li>deep</li></ul><ol type=\"I\" style=\"-qt-list-indent:0\"><li>roman</li></ol><ol><li><h3>"
+               "item</h3></li></ol>");
     QTextCursor c(&qd);
     c.movePosition(QTextCursor::End);
     QTextBlockFormat seven, r1, r2;  // a heading level past 6; list paragraphs as the reader marks them
@@ -406,7 +407,8 @@ TEST_F(Writer, ListsStartAtTheirOwnNumberInTheirOwnFormat)
     // Into a package with numbering of its own: new ids after its own.
     const QByteArray own = "<w:numbering xmlns:w=\"" + QByteArray(kNsW) + "\"><w:abstractNum w:abstractNumId=\"7\"/>"
                            "<w:num w:numId=\"12\"><w:abstractNumId w:val=\"7\"/></w:num></w:numbering>";
-    const Result more = buildHtml("<ol><li>x</li></ol>", makePackage(documentXml(para("old")), {{"word/numbering.xml", own}}));
+    const Result more =
+        buildHtml("<ol><li>x</li></ol>", makePackage(documentXml(para("old")), {{"word/numbering.xml", own}}));
     EXPECT_EQ(numbered(more.parts, {{13, 0}}), QStringList({"8 1 decimal %1."}));
 }
 
@@ -424,11 +426,9 @@ TEST_F(Writer, BlockLayoutAndInlineFormattingOfThePage)
     const QList<QDomElement> p = r.paras();
     ASSERT_EQ(p.size(), 10);
     QStringList got;
-    for (const QDomElement &b : p.mid(0, 7)) {
-        QDomElement pPr = kid(b, "pPr").cloneNode(true).toElement();
-        pPr.removeChild(kid(pPr, "pStyle"));
-        got << paragraphText(b) + ' ' + shape(pPr) + (b.elementsByTagNameNS(kNsW, "br").isEmpty() ? "" : " br");
-    }
+    for (const QDomElement &b : p.mid(0, 7))
+        got << paragraphText(b) + ' ' + shape(kid(b, "pPr")).remove(QRegularExpression("pStyle\\[val=\\w+\\] "))
+                + (b.elementsByTagNameNS(kNsW, "br").isEmpty() ? "" : " br");
     EXPECT_EQ(got, QStringList({
         "plain pPr(spacing[after=180 before=180])",
         "margins pPr(spacing[after=180 before=270] ind[hanging=150 left=600 right=300])",
@@ -617,7 +617,7 @@ TEST(WriterHtml, BadCallsAndTheCommandLine)
     EXPECT_EQ(lxDocx_set_body_html(h.get(), "<p>x</p>"), 0);  // no paragraph to take the content's place
     EXPECT_STREQ(lxDocx_error(h.get()), "The body has no paragraph for the HTML to take the place of");
     EXPECT_EQ(lxDocx_write_html(nullptr, "<p>x</p>") + lxDocx_write_html(empty.toUtf8().constData(), nullptr), 0);
-    const QString made = dir.filePath("made.docx"), changed = dir.filePath("changed.docx"), html = dir.filePath("new.html");
+    const QString made = dir.filePath("made.docx"), changed = dir.filePath("changed.docx"), html = dir.filePath("in.html");
     const QString pictures = dir.filePath("pictures.docx"), folder = dir.filePath("site"), outside = dir.filePath("o.png");
     ASSERT_TRUE(writeFile(html, "<h2>Replaced</h2>"));
     QString out, err;
