@@ -100,8 +100,7 @@ TEST(StylesNumbering, EnsuringAParagraphStyleAddsOnlyWhatIsMissing)
     const QByteArray own = wrap("styles", "\n\t<w:style w:styleId='Heading1' w:type='paragraph' />\n");
     doc.entries.insert(kStyles, own), doc.ensureParagraphStyle("Heading1");
     EXPECT_EQ(doc.entries.value(kStyles), own);  // left byte for byte, however it is written
-    doc.ensureParagraphStyle("Heading2");
-    doc.entries.insert(kStyles, own);  // a sheet replaced between calls is read again
+    doc.ensureParagraphStyle("Heading2"), doc.entries.insert(kStyles, own);  // a sheet replaced between calls is read again
     doc.ensureParagraphStyle("Heading2");
     EXPECT_EQ(styleIds(doc.entries.value(kStyles)), QStringList({"Heading1", "Heading2"}));
     doc.entries.insert(kStyles, "<w:styles><w:style></w:styles>");
@@ -149,10 +148,9 @@ TEST(StylesNumbering, LevelsOverridesAndIdsThatDoNotConvert)
     EXPECT_TRUE(doc.abstractNums.isEmpty() && doc.numToAbstract.isEmpty());
     EXPECT_EQ(doc.entries.value(kNumbering), "<w:numbering><w:num>");
     DocxDocument own;
-    own.entries.insert(kTypes, kTypesPart), own.ensureNumberingPart(), own.ensureNumberingPart();
+    own.entries.insert(kTypes, kTypesPart), own.ensureNumberingPart(), own.ensureNumberingPart(), own.parseNumbering();
     EXPECT_EQ(overrides(own.entries.value(kTypes)) + relations(own.entries.value(kRels)),
               QStringList({"numbering.xml numbering+xml", "rId1 numbering numbering.xml"}));
-    own.parseNumbering();
     ASSERT_TRUE(own.numLevel(1, 4) && own.numLevel(2, 8) && !own.numLevel(1, 9));
     EXPECT_EQ(own.numLevel(1, 4)->numFmt + own.numLevel(1, 4)->lvlText + own.numLevel(2, 8)->numFmt + own.numLevel(2, 8)->lvlText
                   + QString::number(own.numLevel(2, 8)->indentPx), QString::fromUtf8("bullet\xE2\x97\xA6" "decimal%9.432"));

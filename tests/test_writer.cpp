@@ -1,13 +1,8 @@
-// The Writer: the full build on the body's bytes and on the body tree, and what blocks, runs, pictures, tables,
-// headings and lists become; HTML through the C interface and the command line, hostile and in pieces.
-#include "DocxDocument.h"
-#include "DocxNamespaces.h"
+// The Writer on the body's bytes and tree: what blocks, runs, pictures, tables and lists become; HTML in every way in.
 #include "DocxReader.h"
 #include "DocxWriter.h"
 #include "DocxWriterInternal.h"
-#include "TestSupport.h"
-
-#include <lorvexdocx.h>
+#include "EditTestSupport.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -18,12 +13,9 @@
 #include <QStringEncoder>
 #include <QTextCursor>
 
-#include <gtest/gtest.h>
-
 #include <limits>
-#include <memory>
 
-using namespace testing_support;
+using namespace edit_support;
 
 namespace {
 // A PNG of one colour; with quality 100, not as Qt would write it again.
@@ -132,8 +124,7 @@ protected:
             s.ok = make(*doc);
             EXPECT_TRUE(DocxWriter::saveVersion(*doc, in + char('a' + tree)));
             s.parts = readEntries(in + char('a' + tree));
-            QString err;
-            EXPECT_TRUE(parseXml(s.xml(), s.dom, err)) << err.toStdString();
+            s.dom = parsed(s.xml());
             s.body = firstElementNS(s.dom, "body", kNsW);
         }
         EXPECT_EQ(r[0].ok, r[1].ok);
@@ -162,11 +153,6 @@ QList<QVariantMap> dumped(const QStringList &files)
     for (const QJsonValue &v : QJsonDocument::fromJson(out.toUtf8()).array())
         maps << v.toObject().toVariantMap();
     return maps;
-}
-
-bool writeHtml(const QString &path, const QString &html)
-{
-    return lxDocx_write_html(path.toUtf8().constData(), html.toUtf8().constData()) == 1;
 }
 
 }  // namespace
@@ -238,18 +224,14 @@ TEST_F(Writer, WhatTheBuildSkipsKeepsAndRefusesAndWhereItPutsContent)
     EXPECT_FALSE(DocxWriter::buildFullDocumentDom(*doc, nullptr) || DocxWriter::buildFullDocumentDom(invalid, &qd));
 }
 
-// Breaks, exact half points, bold from weight 600, run properties in the order w:rPr wants them, tabs; links with the
-// Hyperlink style, one to a place in the page to a bookmark; only a placeholder the Reader marked becomes a field, the
-// same characters from anywhere else are text (U+FFFE, which XML cannot hold, is left out, as is every such one).
+// Breaks, underlines, tabs; links with the Hyperlink style, to a bookmark for a place in the page; only a placeholder
+// the Reader marked becomes a field, the same characters elsewhere are text (what XML cannot hold is left out).
 TEST_F(Writer, RunsBreaksLinksAndPageFields)
 {
     QTextDocument qd;  // <br> is a line separator in the rich text
-    qd.setHtml("<p>a<br><br>b<br></p><p><span style=\"font-size:10.5pt\">a</span><span style=\"font-weight:600\">b"
-               "</span><b>c</b></p><p align=\"right\"><span style=\"font-family:Georgia,serif; color:#1a2b3c; "
-               "vertical-align:super\">x</span><sub>y</sub></p><p align=\"center\">c</p><p align=\"justify\">j</p>");
+    qd.setHtml("<p>a<br><br>b<br></p>");
     QTextCursor c(&qd);
-    c.movePosition(QTextCursor::End);
-    c.insertBlock(QTextBlockFormat());
+    c.movePosition(QTextCursor::End), c.insertBlock(QTextBlockFormat());
     auto text = [&](const QString &t, int property = 0, const QVariant &value = {}, const QString &href = {}) {
         QTextCharFormat f;
         f.setProperty(property, value);
@@ -270,27 +252,23 @@ TEST_F(Writer, RunsBreaksLinksAndPageFields)
     text(QString("p ") + QChar(0xFFFE) + " of " + QChar(0xFFFD));  // page number and count placeholders
     text(QString(QChar(0xFFFE)), FieldInstructionProperty, " PAGE \\* roman ");
     text(QString("a") + QChar(0x1) + "b" + QChar(0xFFFF) + QChar(0xD800) + "c");  // what XML cannot hold
-    const Result r = build(makePackage(documentXml(para("old", "<w:jc w:val=\"center\"/>"))), qd);
+    const Result r = build(kOld, qd);
     QStringList got;
     for (const QDomElement &p : r.paras())
-        got << attr(kid(kid(p, "pPr"), "jc"), "val") + '|' + brief(p);
+        got << brief(p);
     const QString link = "r(rPr(rStyle[val=Hyperlink]%1) t(\"%2\"))";
     EXPECT_EQ(got, QStringList({
-        "|r(t(\"a\")) r(br) r(br) r(t(\"b\")) r(br)",
-        "|r(rPr(sz[val=21] szCs[val=21]) t(\"a\")) r(rPr(b bCs) t(\"b\")) r(rPr(b bCs) t(\"c\"))",
-        "right|r(rPr(rFonts[ascii=Georgia cs=Georgia hAnsi=Georgia] color[val=1A2B3C] vertAlign[val=superscript]) "
-        "t(\"x\")) r(rPr(vertAlign[val=subscript]) t(\"y\"))",
-        "center|r(t(\"c\"))", "both|r(t(\"j\"))",
-        "|r(rPr(u[val=dash]) t(\"1\")) r(rPr(u[val=wave]) t(\"2\")) r(rPr(u[val=single]) t(\"3\")) r(br) "
+        "r(t(\"a\")) r(br) r(br) r(t(\"b\")) r(br)",
+        "r(rPr(u[val=dash]) t(\"1\")) r(rPr(u[val=wave]) t(\"2\")) r(rPr(u[val=single]) t(\"3\")) r(br) "
         "r(rPr(i iCs) t[space=preserve](\" lead\")) r(t[space=preserve](\"trail \")) r(rPr(i iCs) t(\"in side\")) "
-        "r(rPr(i iCs) tab)", "|r(t)",
-        "|hyperlink[id=rId1](" + link.arg("", "one") + ' ' + link.arg(" b bCs", "two") + ") hyperlink[anchor=part]("
+        "r(rPr(i iCs) tab)", "r(t)",
+        "hyperlink[id=rId1](" + link.arg("", "one") + ' ' + link.arg(" b bCs", "two") + ") hyperlink[anchor=part]("
             + link.arg("", "three") + ") r(t(\"four\")) hyperlink[id=rId1](" + link.arg("", "five") + ')',
-        "|r(t(\"p  of \uFFFD\")) r(fldChar[fldCharType=begin]) r(instrText[space=preserve](\" PAGE \\* roman \")) "
+        "r(t(\"p  of \uFFFD\")) r(fldChar[fldCharType=begin]) r(instrText[space=preserve](\" PAGE \\* roman \")) "
         "r(fldChar[fldCharType=separate]) r(t(\"1\")) r(fldChar[fldCharType=end]) r(t(\"abc\"))"}));
     EXPECT_NE(r.parts.value("word/styles.xml").indexOf("w:styleId=\"Hyperlink\""), -1);
     // Links the relationships part cannot take stay plain text (but the one to a bookmark).
-    const Result plain = build(makePackage(documentXml(para("old")), {{"word/_rels/document.xml.rels", "<Rel"}}), qd);
+    const Result plain = build(makePackage(documentXml(para("old")), {{kRels.toUtf8(), "<Rel"}}), qd);
     EXPECT_EQ(paragraphText(plain.body) + QString::number(plain.body.elementsByTagNameNS(kNsW, "hyperlink").size()),
               paragraphText(r.body) + '1');
 }
@@ -301,9 +279,8 @@ TEST(WriterRunProps, OneRecordWrittenAsTextOrIntoARunInTheOrderRunsWant)
     QTextCharFormat f;
     f.setFontFamilies({"Arial"}), f.setFontWeight(QFont::DemiBold), f.setFontItalic(true);
     f.setFontCapitalization(QFont::SmallCaps), f.setFontStrikeOut(true), f.setForeground(QColor(1, 2, 3));
-    f.setBackground(QColor(0xC0, 0xC0, 0xC0)), f.setUnderlineStyle(QTextCharFormat::DotLine);
+    f.setBackground(Qt::lightGray), f.setUnderlineStyle(QTextCharFormat::DotLine), f.setLayoutDirection(Qt::RightToLeft);
     f.setVerticalAlignment(QTextCharFormat::AlignSubScript), f.setFontPointSize(10.5);
-    f.setLayoutDirection(Qt::RightToLeft);
     DocxRunProps props = runPropsOf(f);
     props.style = "Emphasis";
     QByteArray text;
@@ -336,26 +313,18 @@ TEST_F(Writer, PicturesComeFromTheirPartTheirDataOrTheRichText)
 {
     const QByteArray stored = png(200, 100, Qt::blue), own = png(3, 2, Qt::red, 100);
     const QImage small = QImage::fromData(png(3, 2, QColor(10, 20, 30)));
-    const QByteArray rels = "<Relationships xmlns=\"" + QByteArray(kNsPackageRels) + "\"><Relationship Id=\"rId7\" "
-        "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/image\" Target=\"media/image1.png\"/>"
-        "</Relationships>";
+    const QByteArray rels = relsPart(relEntry("rId7", kRelType + "image", "media/image1.png"));
     QTextDocument qd;
     qd.setHtml("<img src=\"docx-img:rId7\"><img src=\"docx-img:rId7\" height=\"50\"><img src=\"data:image/png;"
                "base64," + own.toBase64() + "\" width=\"9\"><img src=\"docx-img:rId99\"><img src=\"res:bytes\">"
                "<img src=\"docx-img:rId98\"><img src=\"missing.png\">");
     qd.addResource(QTextDocument::ImageResource, QUrl("docx-img:rId99"), small);
     qd.addResource(QTextDocument::ImageResource, QUrl("res:bytes"), png(5, 4, Qt::green));
-    const Result r = build(makePackage(documentXml(para("old")), {{"word/_rels/document.xml.rels", rels},
-                                                                  {"word/media/image1.png", stored}}), qd);
-    QStringList got;
-    const QDomNodeList inlines = r.body.elementsByTagNameNS(kNsWordDrawing, "inline");
-    for (int i = 0; i < inlines.size(); ++i) {
-        const QDomElement extent = firstElementNS(inlines.at(i), "extent", kNsWordDrawing);
-        got << firstElementNS(inlines.at(i), "blip", kNsDrawingMain).attributeNS(kNsR, "embed") + ' '
-                + QString::number(extent.attribute("cx").toLongLong() / 9525) + 'x'
-                + QString::number(extent.attribute("cy").toLongLong() / 9525);
-    }
-    EXPECT_EQ(got, QStringList({"rId7 200x100", "rId7 200x50", "rId8 9x2", "rId9 3x2", "rId10 5x4"}));
+    const Result r =
+        build(makePackage(documentXml(para("old")), {{kRels.toUtf8(), rels}, {"word/media/image1.png", stored}}), qd);
+    EXPECT_EQ(attrs(r.xml(), kNsDrawingMain, "blip", {"r:embed"}), QStringList({"rId7", "rId7", "rId8", "rId9", "rId10"}));
+    EXPECT_EQ(attrs(r.xml(), kNsWordDrawing, "extent", {"cx", "cy"}),  // pixels of 9525: 200x100 200x50 9x2 3x2 5x4
+              QStringList({"1905000 952500", "1905000 476250", "85725 19050", "28575 19050", "47625 38100"}));
     EXPECT_EQ(r.parts.value("word/media/image1.png") + r.parts.value("word/media/image2.png"), stored + own);
     EXPECT_EQ(QImage::fromData(r.parts.value("word/media/image3.png")).convertToFormat(small.format()), small);
 }
@@ -371,24 +340,16 @@ TEST_F(Writer, TablesInsideTablesAndWhatTablesSay)
         "</td></tr></table></td></tr></table><p>after</p>");
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(outline(r.body), QStringList({"tbl:1x2", "p:Normal:after"}));
-    const QDomElement outer = firstElementNS(r.body, "tbl", kNsW);
-    EXPECT_EQ(paragraphText(outer), "leftheaderin a celllisteddeep");  // nothing of the inner tables is lost
-    const QDomElement middle = firstElementNS(kids(kid(outer, "tr"), "tc").value(1), "tbl", kNsW);
+    const QDomElement outer = kid(r.body, "tbl"), middle = kid(kids(kid(outer, "tr"), "tc").value(1), "tbl");
     const QList<QDomElement> rows = kids(middle, "tr");
     ASSERT_EQ(rows.size(), 2);
-    // Widths in percent and pixels, columns by their widths; the table's shading on its cells; no border=, no borders.
-    EXPECT_EQ(brief(kid(outer, "tblPr")) + ' ' + brief(kid(outer, "tblGrid")),
-              "tblPr(tblW[type=pct w=5000] tblBorders(top[val=nil] left[val=nil] bottom[val=nil] right[val=nil] "
-              "insideH[val=nil] insideV[val=nil])) tblGrid(gridCol[w=2340] gridCol[w=7020])");
+    // The table's shading on its cells; a border of 2 pixels in its colour, lines between cells; one header row.
     EXPECT_EQ(brief(kid(kids(kid(outer, "tr"), "tc")[0], "tcPr")),
               "tcPr(tcW[type=dxa w=2340] shd[color=auto fill=EEEEEE val=clear])");
-    // A border of 2 pixels in its colour, lines between cells; a repeated header row; a cell's borders and alignment.
-    const QString blue = "[color=336699 space=0 sz=%1 val=single]", red = "[color=FF0000 space=0 sz=6 val=dashed]";
+    const QString blue = "[color=336699 space=0 sz=%1 val=single]";
     EXPECT_EQ(brief(kid(middle, "tblPr")), QString("tblPr(tblW[type=dxa w=9000] tblBorders(top%1 left%1 bottom%1 right%1 "
                                                    "insideH%2 insideV%2))").arg(blue.arg(12), blue.arg(6)));
     EXPECT_EQ(brief(kid(rows[0], "trPr")) + ' ' + QString::number(kids(rows[1], "trPr").size()), "trPr(tblHeader) 0");
-    EXPECT_EQ(brief(kid(kids(rows[1], "tc")[0], "tcPr")),
-              QString("tcPr(tcW[type=dxa w=4500] tcBorders(top%1 left%1 bottom%1 right%1) vAlign[val=bottom])").arg(red));
     // Headings and lists in cells; a table in a cell is followed by the paragraph every cell ends with.
     EXPECT_EQ(outline(kids(rows[1], "tc")[0]), QStringList({"tcPr", "p:Heading1:in a cell", "p:Normal#3.0:listed"}));
     EXPECT_EQ(outline(kids(rows[1], "tc")[1]), QStringList({"tcPr", "tbl:1x1", "p::"}));
@@ -397,10 +358,9 @@ TEST_F(Writer, TablesInsideTablesAndWhatTablesSay)
 TEST_F(Writer, HeadingSizesListsAndReaderMarkedItems)
 {
     QTextDocument qd;
-    qd.setHtml("<h2 style=\"font-size:20pt\">Head <span style=\"font-size:30pt; color:#f00\">big</span></h2>"
-               "<h3 style=\"font-size:13pt\">as the style</h3><ul type=\"square\" style=\"-qt-list-indent:12\"><li>deep"
-               "</li></ul><ol type=\"I\" style=\"-qt-list-indent:0\"><li>roman</li></ol><ol><li><h3>item</h3></li>"
-               "</ol>");
+    qd.setHtml("<h2>Head big</h2><h3 style=\"font-size:13pt\">as the style</h3><ul type=\"square\" style=\"-qt-list-"
+               "indent:12\"><li>deep</li></ul><ol type=\"I\" style=\"-qt-list-indent:0\"><li>roman</li></ol><ol><li><h3>"
+               "item</h3></li></ol>");
     QTextCursor c(&qd);
     c.movePosition(QTextCursor::End);
     QTextBlockFormat seven, r1, r2;  // a heading level past 6; list paragraphs as the reader marks them
@@ -408,19 +368,13 @@ TEST_F(Writer, HeadingSizesListsAndReaderMarkedItems)
     for (auto [f, level] : {std::pair{&r1, 3}, {&r2, 20}})
         f->setProperty(ListNumIdProperty, 9), f->setProperty(ListLevelProperty, level);
     r1.setProperty(ListBulletProperty, true);
-    QTextCharFormat large;
-    large.setFontPointSize(20);
     for (const auto &[text, format] : {std::pair{"seven", seven}, {"r1", r1}, {"r2", r2}})
-        c.insertBlock(format), c.insertText(text, large);
+        c.insertBlock(format), c.insertText(text);
     const Result r = build(kOld, qd);
     EXPECT_EQ(outline(r.body), QStringList({"p:Heading2:Head big", "p:Heading3:as the style", "p:Normal#3.8:deep",
                                             "p:Normal#4.0:roman", "p:Heading3#5.0:item", "p:Normal:seven",
                                             "p:Normal#1.3:r1", "p:Normal#2.8:r2"}));
-    // Heading text keeps a size its style does not give it.
-    EXPECT_EQ(brief(r.paras()[0]) + ' ' + brief(r.paras()[1]) + ' ' + brief(r.paras()[5]),
-              "r(rPr(b bCs sz[val=40] szCs[val=40]) t[space=preserve](\"Head \")) r(rPr(b bCs color[val=FF0000] "
-              "sz[val=60] szCs[val=60]) t(\"big\")) r(rPr(b bCs) t(\"as the style\")) "
-              "r(rPr(sz[val=40] szCs[val=40]) t(\"seven\"))");
+    EXPECT_EQ(brief(r.paras()[1]), "r(rPr(b bCs) t(\"as the style\"))");  // no size where the style gives it
 }
 
 // Each list an instance of its own, nested ones at their level, starting at its own first number in its own format,
@@ -435,12 +389,10 @@ TEST_F(Writer, ListsStartAtTheirOwnNumberInTheirOwnFormat)
     EXPECT_EQ(outline(r.body), QStringList({"p:Normal#3.0:d", "p:Normal#3.0:e", "p:Normal#4.1:one", "p:Normal:between",
                                             "p:Normal#5.0:first", "p:Normal:continued", "p:Normal#5.0:second",
                                             "p:Normal#6.0:zero", "p:Normal#7.0:fresh"}));
-    EXPECT_EQ(shape(kid(kid(r.paras()[5], "pPr"), "ind")), "ind[left=720 right=0]");
     // numId -> "abstract start numFmt lvlText" as the numbering part is read; the library's two instances stay.
     auto numbered = [](const DocxEntryMap &parts, const QList<std::pair<int, int>> &levels) {
         DocxDocument doc;
-        doc.entries = parts;
-        doc.parseNumbering();
+        doc.entries = parts, doc.parseNumbering();
         QStringList out;
         for (const auto &[num, ilvl] : levels) {
             const NumLevel *l = doc.numLevel(num, ilvl);
@@ -455,53 +407,43 @@ TEST_F(Writer, ListsStartAtTheirOwnNumberInTheirOwnFormat)
     // Into a package with numbering of its own: new ids after its own.
     const QByteArray own = "<w:numbering xmlns:w=\"" + QByteArray(kNsW) + "\"><w:abstractNum w:abstractNumId=\"7\"/>"
                            "<w:num w:numId=\"12\"><w:abstractNumId w:val=\"7\"/></w:num></w:numbering>";
-    const Result more = buildHtml("<ol><li>x</li></ol>",
-                                  makePackage(documentXml(para("old")), {{"word/numbering.xml", own}}));
+    const Result more =
+        buildHtml("<ol><li>x</li></ol>", makePackage(documentXml(para("old")), {{"word/numbering.xml", own}}));
     EXPECT_EQ(numbered(more.parts, {{13, 0}}), QStringList({"8 1 decimal %1."}));
 }
 
-// Blocks and runs of a page: margins collapse as in a browser (the gap between two paragraphs is the larger margin);
-// shading is the paragraph's, not its runs'; marks are highlights; bookmarks, and links to them by name.
+// Blocks of a page: margins collapse as in a browser (the gap is the larger margin), line heights, a quote, a rule, a
+// break after; sizes as browsers give them, weights below 600 not bold, a mark in its own colour; bookmarks by name.
 TEST_F(Writer, BlockLayoutAndInlineFormattingOfThePage)
 {
     const Result r = buildHtml(
         "<p>plain</p><p style=\"margin-left:40px; margin-right:20px; text-indent:-10px; margin-top:30px\">margins</p>"
         "<p style=\"text-indent:2em; line-height:150%\">indent</p><p style=\"line-height:20px\">least</p><blockquote>"
-        "quote</blockquote><dl><dt>term</dt><dd>definition</dd></dl><hr><p style=\"page-break-after:always\">after</p>"
-        "<p style=\"background-color:#ffff99\">shaded <mark>marked</mark></p><p dir=\"rtl\">\u05E9\u05DC\u05D5\u05DD</p>"
-        "<p style=\"display:none\">hidden</p><div hidden>also hidden</div><p><span style=\"font-size:13px\">b</span>"
-        "<font size=\"1\">f</font><span style=\"font-weight:500\">l</span><mark style=\"background-color:#00ff00\">o"
-        "</mark></p><h2 id=\"there\">Head</h2><p><a href=\"#there\">back</a> <a name=\"two words\">named</a> "
-        "<a href=\"#two words\">to it</a></p>");
+        "quote</blockquote><hr><p style=\"page-break-after:always\">after</p><div hidden>hidden</div><p><span style=\""
+        "font-size:13px\">b</span><font size=\"1\">f</font><span style=\"font-weight:500\">l</span><mark style=\""
+        "background-color:#00ff00\">o</mark></p><h2 id=\"there\">Head</h2><p><a href=\"#there\">back</a> <a name=\"two "
+        "words\">named</a> <a href=\"#two words\">to it</a></p>");
     const QList<QDomElement> p = r.paras();
-    ASSERT_EQ(p.size(), 14);
+    ASSERT_EQ(p.size(), 10);
     QStringList got;
-    for (const QDomElement &b : p.mid(0, 11)) {
-        QDomElement pPr = kid(b, "pPr").cloneNode(true).toElement();
-        pPr.removeChild(kid(pPr, "pStyle"));
-        got << paragraphText(b) + ' ' + shape(pPr) + (b.elementsByTagNameNS(kNsW, "br").isEmpty() ? "" : " br");
-    }
+    for (const QDomElement &b : p.mid(0, 7))
+        got << paragraphText(b) + ' ' + shape(kid(b, "pPr")).remove(QRegularExpression("pStyle\\[val=\\w+\\] "))
+                + (b.elementsByTagNameNS(kNsW, "br").isEmpty() ? "" : " br");
     EXPECT_EQ(got, QStringList({
         "plain pPr(spacing[after=180 before=180])",
         "margins pPr(spacing[after=180 before=270] ind[hanging=150 left=600 right=300])",
         "indent pPr(spacing[after=180 before=0 line=360 lineRule=auto] ind[firstLine=480 left=0 right=0])",
         "least pPr(spacing[after=180 before=0 line=300 lineRule=atLeast])",
-        "quote pPr(spacing[after=180 before=0] ind[left=600 right=600])", "term pPr(spacing[after=0 before=0])",
-        "definition pPr(spacing[after=120 before=0] ind[left=450 right=0])",
+        "quote pPr(spacing[after=180 before=0] ind[left=600 right=600])",
         " pPr(pBdr(bottom[color=auto space=1 sz=6 val=single]) spacing[after=0 before=0])",
-        "after pPr(spacing[after=180 before=180]) br",
-        "shaded marked pPr(shd[color=auto fill=FFFF99 val=clear] spacing[after=180 before=0])",
-        "\u05E9\u05DC\u05D5\u05DD pPr(bidi spacing[after=180 before=0])"}));
-    // Sizes as browsers give them, weights below 600 not bold, a mark in its own colour; right-to-left runs say so.
-    EXPECT_EQ(brief(p[9]) + ' ' + brief(p[10]) + ' ' + brief(p[11]),
-              "r(t[space=preserve](\"shaded \")) r(rPr(highlight[val=yellow]) t(\"marked\")) r(rPr(rtl) t(\"\u05E9\u05DC"
-              "\u05D5\u05DD\")) r(rPr(sz[val=20] szCs[val=20]) t(\"b\")) r(rPr(sz[val=15] szCs[val=15]) t(\"f\")) "
-              "r(t(\"l\")) r(rPr(highlight[val=green]) t(\"o\"))");
-    EXPECT_TRUE(brief(p[12]).startsWith("bookmarkStart[id=1 name=there] bookmarkEnd[id=1] r(rPr(b bCs) t(\"H\"))"));
-    EXPECT_EQ(brief(p[13]).remove(QRegularExpression("rPr\\([^)]*\\) ")),
+        "after pPr(spacing[after=180 before=180]) br"}));
+    EXPECT_EQ(brief(p[7]), "r(rPr(sz[val=20] szCs[val=20]) t(\"b\")) r(rPr(sz[val=15] szCs[val=15]) t(\"f\")) r(t(\"l\")) "
+                           "r(rPr(highlight[val=green]) t(\"o\"))");
+    EXPECT_TRUE(brief(p[8]).startsWith("bookmarkStart[id=1 name=there] bookmarkEnd[id=1] r(rPr(b bCs) t(\"H\"))"));
+    EXPECT_EQ(brief(p[9]).remove(QRegularExpression("rPr\\([^)]*\\) ")),
               "hyperlink[anchor=there](r(t(\"back\"))) r(t[space=preserve](\" \")) bookmarkStart[id=2 name=two_words] "
               "bookmarkEnd[id=2] r(t(\"n\")) r(t[space=preserve](\"amed \")) hyperlink[anchor=two_words](r(t(\"to it\")))");
-    EXPECT_EQ(r.parts.value("word/_rels/document.xml.rels").indexOf("#there"), -1);
+    EXPECT_EQ(r.parts.value(kRels).indexOf("#there"), -1);
 }
 
 // A byte order mark wins; valid UTF-8 is UTF-8 whatever the page says; else the declared charset; else windows-1252.
@@ -514,46 +456,24 @@ TEST(WriterHtml, PagesInEveryEncodingReadAsTheyAreMeant)
         {"windows-1252", "", "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\">", latin},
         {"windows-1252", "", "<meta charset=\"utf-8\">", latin}, {"windows-1252", "", "", latin},
         {"Shift_JIS", "", "<meta charset=shift_jis>", japanese}};
-    for (const auto &p : pages) {
-        const QByteArray bytes = p.mark + QStringEncoder(p.charset).encode(p.head + ("<p>" + p.text + "</p>"));
-        EXPECT_TRUE(decodeHtml(bytes).contains("<p>" + p.text + "</p>")) << p.charset << ' ' << p.head;
-    }
-    EXPECT_EQ(decodeHtml(QByteArray("a\0b", 3)), "ab");
+    for (const auto &p : pages)
+        EXPECT_TRUE(decodeHtml(p.mark + QStringEncoder(p.charset).encode(p.head + ("<p>" + p.text + "</p>")))
+                        .contains("<p>" + p.text + "</p>")) << p.charset << ' ' << p.head;
 }
 
-TEST(WriterHtml, BadCallsAndTargetsFailCleanly)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("in.docx"), noDir = dir.filePath("no/such/dir/x.docx");
-    ASSERT_TRUE(writeFile(path, makePackage(documentXml("<w:sectPr/>"))));
-    DocxHandle *h = lxDocx_open(path.toUtf8().constData());
-    ASSERT_NE(h, nullptr);
-    EXPECT_EQ(lxDocx_set_body_html(nullptr, "<p>x</p>") + lxDocx_set_body_html(h, nullptr), 0);
-    EXPECT_STREQ(lxDocx_error(h), "No HTML given");
-    EXPECT_EQ(lxDocx_set_body_html(h, "<p>x</p>"), 0);  // no paragraph to take the content's place
-    EXPECT_STREQ(lxDocx_error(h), "The body has no paragraph for the HTML to take the place of");
-    lxDocx_close(h);
-    EXPECT_EQ(lxDocx_write_html(nullptr, "<p>x</p>") + lxDocx_write_html(path.toUtf8().constData(), nullptr), 0);
-    EXPECT_EQ(lxDocx_open(dir.filePath("missing.docx").toUtf8().constData()), nullptr);  // another error text
-    EXPECT_FALSE(writeHtml(noDir, "<p>x</p>"));
-    EXPECT_EQ(QString(lxDocx_error(nullptr)), "Cannot write to: " + noDir + ": No such file or directory");
-}
-
-// Hostile pages (huge, deep, lying about spans, broken, with pictures from files) all give documents python-docx reads.
+// Hostile pages (huge, deep, broken, with pictures from files) all give documents python-docx reads.
 TEST(WriterHtml, HostileHtmlGivesValidDocuments)
 {
     QTemporaryDir dir;
     const QString local = dir.filePath("local.png");
     ASSERT_TRUE(writeFile(local, png(16, 8, Qt::red)));
-    QString huge, divs = "deep", lists, tables, spans, lying = "<table><tr>";
+    QString huge, divs = "deep", lists, tables, spans;
     for (int i = 0; i < 3000; ++i)
         huge += QString("<h3>Part %1</h3><p>%2<b>bold</b> <a href=\"https://example.org/%3\">link</a></p><ul><li>one"
                         "</li><li>two</li></ul>").arg(i).arg(QString("lorem ipsum dolor ").repeated(45)).arg(i % 50);
     for (int i = 0; i < 2000; ++i)
-        divs = "<div>" + divs + "</div>", lists += i % 2 ? "<ul><li>u" : "<ol><li>o";
-    for (int i = 0; i < 1000; ++i)
-        tables = "<table><tr><td>t" + tables + "</td></tr></table>",
-        lying += QString("<td%1>%2</td>").arg(i % 3 ? "" : " colspan=\"100000\"").arg(i % 10);
+        divs = "<div>" + divs + "</div>", lists += i % 2 ? "<ul><li>u" : "<ol><li>o",
+        tables = "<table><tr><td>t" + tables + "</td></tr></table>";
     for (int i = 0; i < 50000; ++i)
         spans += QString("<span style=\"color:#%1\">%2 ").arg(i % 900 + 100).arg(i % 10);
     const QStringList cases = {
@@ -563,24 +483,23 @@ TEST(WriterHtml, HostileHtmlGivesValidDocuments)
         "<foo><bar baz=1>text</bar></foo><svg><circle r=5/></svg><script>alert(1)</script><custom-el>x</custom-el>",
         "<img src=\"" + local + "\"><img src=\"" + QUrl::fromLocalFile(local).toString() + "\"><img src=\"data:image/"
         "png;base64,AAAA\"><img src=\"http://127.0.0.1:1/x.png\" width=10><img src=\"data:,\"><img><p>text</p>",
-        lying + "</tr><tr><td rowspan=\"99999\">r</td></tr></table>",
         "<p>" + spans + QString("</span>").repeated(50000) + "</p>"};
     QStringList written;
     for (int i = 0; i < cases.size(); ++i) {
         written << dir.filePath(QString("case%1.docx").arg(i));
-        EXPECT_TRUE(writeHtml(written.last(), cases[i])) << "case " << i << ": " << lxDocx_error(nullptr);
+        EXPECT_EQ(lxDocx_write_html(written.last().toUtf8().constData(), cases[i].toUtf8().constData()), 1)
+            << "case " << i << ": " << lxDocx_error(nullptr);
     }
-    const QList<QVariantMap> d = dumped(written.mid(0, 8) + written.mid(9));  // the wide table takes python-docx minutes
-    ASSERT_EQ(d.size(), cases.size() - 1);
+    const QList<QVariantMap> d = dumped(written);
+    ASSERT_EQ(d.size(), cases.size());
     auto body = [&](int i) { return d[i]["body"].toStringList(); };
     EXPECT_EQ(body(0) + body(2), QStringList({"Normal: ", "Normal: deep"}));
     EXPECT_EQ(QString("%1 %2").arg(body(1).size()).arg(d[1]["links"].toStringList().size()), "12000 3000");
     EXPECT_EQ(body(7).last() + d[7]["images"].toStringList().join(' '), "Normal: text");  // no pictures from files
-    EXPECT_EQ(readEntries(written[8]).value(kPartDocument).count("<w:gridCol "), 1000);  // the columns there are
     EXPECT_EQ(body(8).value(0).count(' '), 50001);  // every word there
     // The reader sees at most kMaxHtmlDepth elements inside each other: time grows with the page, not its depth.
     int depth = 0, deepest = 0;
-    const QString prepared = prepareHtml(cases[9]);
+    const QString prepared = prepareHtml(cases[8]);
     for (qsizetype i = prepared.indexOf('<'); i >= 0; i = prepared.indexOf('<', i + 1))
         deepest = qMax(deepest, depth += prepared[i + 1] == '/' ? -1 : 1);
     EXPECT_LE(deepest, kMaxHtmlDepth + 1);
@@ -640,19 +559,13 @@ TEST(WriterHtml, PagesReadInPiecesWriteWhatTheWholePageWrites)
     };
     for (const QString &page : {sample, variedPage(40, true), variedPage(40, false)}) {
         const DocxHtmlCuts cuts = htmlCuts(prepareHtml(page), 1);
-        int reopened = 0;
-        for (const DocxHtmlTableCut &t : cuts.tables)
-            reopened += !t.reopen.isEmpty();
+        const auto reopened = std::count_if(cuts.tables.cbegin(), cuts.tables.cend(),
+                                            [](const DocxHtmlTableCut &t) { return !t.reopen.isEmpty(); });
         EXPECT_GT(cuts.cuts.size(), page == sample ? 10 : 200);
         EXPECT_EQ(reopened, page == sample ? 0 : 4 * 59);  // four tables, cut before each of their rows but the first
         const DocxEntryMap whole = built(page, std::numeric_limits<qsizetype>::max());
-        for (const qsizetype pieceChars : {qsizetype(1), qsizetype(3000)}) {
-            const DocxEntryMap pieces = built(page, pieceChars);
-            EXPECT_EQ(pieces.keys(), whole.keys());
-            for (auto it = whole.cbegin(); it != whole.cend(); ++it)
-                EXPECT_TRUE(pieces.value(it.key()) == it.value()) << it.key().toStdString() << ", pieces of "
-                                                                  << pieceChars << " of a page of " << page.size();
-        }
+        for (const qsizetype pieceChars : {qsizetype(1), qsizetype(3000)})
+            EXPECT_TRUE(built(page, pieceChars) == whole) << "pieces of " << pieceChars << " of a page of " << page.size();
     }
 }
 
@@ -691,13 +604,21 @@ TEST(WriterHtml, PagesAreCutOnlyBetweenTopLevelBlocks)
     EXPECT_TRUE(htmlCuts(head + "<p>a</p><p>b</p>", 1000).cuts.isEmpty());  // a small page is one piece
 }
 
-// from-html and set-body: the body takes the first paragraph's place only; pictures only from the --resources folder.
-TEST(WriterHtml, CommandLine)
+// Bad calls fail with a reason; from-html and set-body: the body takes the first paragraph's place only; pictures
+// only from the --resources folder.
+TEST(WriterHtml, BadCallsAndTheCommandLine)
 {
     QTemporaryDir dir;
-    const QString made = dir.filePath("made.docx"), changed = dir.filePath("changed.docx");
-    const QString html = dir.filePath("new.html"), pictures = dir.filePath("pictures.docx");
-    const QString folder = dir.filePath("site"), outside = dir.filePath("outside.png");
+    const QString empty = dir.filePath("empty.docx");
+    const Handle h = openPackage(empty, makePackage(documentXml("<w:sectPr/>")));
+    ASSERT_TRUE(h);
+    EXPECT_EQ(lxDocx_set_body_html(nullptr, "<p>x</p>") + lxDocx_set_body_html(h.get(), nullptr), 0);
+    EXPECT_STREQ(lxDocx_error(h.get()), "No HTML given");
+    EXPECT_EQ(lxDocx_set_body_html(h.get(), "<p>x</p>"), 0);  // no paragraph to take the content's place
+    EXPECT_STREQ(lxDocx_error(h.get()), "The body has no paragraph for the HTML to take the place of");
+    EXPECT_EQ(lxDocx_write_html(nullptr, "<p>x</p>") + lxDocx_write_html(empty.toUtf8().constData(), nullptr), 0);
+    const QString made = dir.filePath("made.docx"), changed = dir.filePath("changed.docx"), html = dir.filePath("in.html");
+    const QString pictures = dir.filePath("pictures.docx"), folder = dir.filePath("site"), outside = dir.filePath("o.png");
     ASSERT_TRUE(writeFile(html, "<h2>Replaced</h2>"));
     QString out, err;
     const QString sample = QDir::cleanPath(LXDOCX_TEST_DATA_DIR "/../../samples/sample.html");
@@ -709,7 +630,7 @@ TEST(WriterHtml, CommandLine)
     ASSERT_TRUE(QDir().mkpath(folder + "/img"));
     ASSERT_TRUE(writeFile(folder + "/img/in.png", png(3, 2, Qt::red)) && writeFile(outside, png(5, 4, Qt::blue)));
     ASSERT_TRUE(QFile::link(outside, folder + "/img/link.png"));
-    ASSERT_TRUE(writeFile(html, "<p><img src=\"img/in.png\" alt=\"in\"><img src=\"../outside.png\" alt=\"up\"><img src=\""
+    ASSERT_TRUE(writeFile(html, "<p><img src=\"img/in.png\" alt=\"in\"><img src=\"../o.png\" alt=\"up\"><img src=\""
                                 "img/link.png\" alt=\"linked\"><img src=\"" + outside.toUtf8() + "\" alt=\"absolute\"></p>"));
     ASSERT_EQ(run(LXDOCX_CLI, {"from-html", html, pictures, "--resources", folder}, &out, &err), 0) << err.toStdString();
     const QList<QVariantMap> d = dumped({made, changed, pictures});
