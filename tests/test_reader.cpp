@@ -430,10 +430,11 @@ TEST(ReaderLists, LabelsBulletsAndListsFromStyles)
         const auto qd = rich(c.body, {numbering(c.lists)});
         EXPECT_EQ(blockTexts(*qd), c.labels);
         const QTextBlockFormat sub = blockFormat(*qd, 1), unknown = blockFormat(*qd, 9);
-        if (&c == &cases[0])  // a second level's list, level, kind and indents; an unknown instance makes no list
+        if (&c == &cases[0]) {  // a second level's list, level, kind and indents; an unknown instance makes no list
             EXPECT_EQ(QList<double>({double(sub.intProperty(ListNumIdProperty)), double(sub.intProperty(ListLevelProperty)),
                                      double(sub.boolProperty(ListBulletProperty)), sub.leftMargin(), sub.textIndent(),
                                      double(unknown.hasProperty(ListNumIdProperty))}), QList<double>({1, 1, 0, 36, -36, 0}));
+        }
     }
     auto listStyle = [](const Xml &id, const Xml &numPr, const Xml &basedOn = {}) {
         return style(id, basedOn + "<w:pPr><w:numPr>" + numPr + "</w:numPr></w:pPr>");
