@@ -6,9 +6,6 @@ include(CMakePackageConfigHelpers)
 
 set(LXDOCX_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/LorvexDocx)
 
-# lxdocx finds the library it was installed with.
-set_target_properties(lxdocx PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
-
 install(TARGETS LorvexDocx EXPORT LorvexDocxTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})

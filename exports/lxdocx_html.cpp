@@ -3,6 +3,7 @@
 #include "DocxFrame.h"
 #include "DocxHandle.h"
 #include "DocxReader.h"
+#include "DocxHtmlSources.h"
 #include "DocxWriter.h"
 
 #include <memory>

@@ -1,6 +1,6 @@
 // Page setup of the document's last section.
 #include "DocxDocument.h"
-#include "DocxDocumentParts.h"
+#include "DocxXml.h"
 #include "DocxFrame.h"
 #include "DocxHandle.h"
 #include "DocxNamespaces.h"
@@ -32,7 +32,7 @@ QString whyNoEvenAndOdd(const DocxDocument &doc)
     QString err;
     if (!doc.entries.contains(part))
         return QStringLiteral("The package has no settings part (%1) to set even and odd headers in").arg(part);
-    if (!loadPart(doc.entries, part, settings, err))
+    if (!parseXml(doc.entries.value(part), settings, err))
         return QStringLiteral("Cannot read the settings part (%1): %2").arg(part, err);
     return QStringLiteral("Cannot set even and odd headers in %1").arg(part);
 }

@@ -4,6 +4,9 @@
 // it stops when the two differ.
 #include "DocxDocument.h"
 #include "DocxReader.h"
+#include "DocxHtmlCuts.h"
+#include "DocxHtmlPrepare.h"
+#include "DocxHtmlSources.h"
 #include "DocxWriter.h"
 
 #include <QGuiApplication>

@@ -6,7 +6,7 @@
 // a refused archive always says why, a packed archive reads back to the very
 // entries it was packed from, and a stored body can be taken up again.
 #include "DocxDocument.h"
-#include "DocxZip_Qt.h"
+#include "DocxZip.h"
 
 #include <QtGlobal>
 

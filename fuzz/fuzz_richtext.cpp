@@ -7,7 +7,7 @@
 // cannot be read again or no longer has the paragraphs it had.
 #include "DocxDocument.h"
 #include "DocxReader.h"
-#include "DocxReaderInternal.h"
+#include "DocxSectionHtml.h"
 #include "DocxResave.h"
 #include "DocxWriter.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // Helpers of the page-setup, header/footer, property, style and document-model tests.
 #include "DocxDocument.h"
-#include "DocxDocumentXml.h"
+#include "DocxXml.h"
 #include "DocxHandle.h"
 #include "DocxNamespaces.h"
 #include "TestSupport.h"

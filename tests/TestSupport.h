@@ -1,6 +1,6 @@
 #pragma once
 // Shared helpers of the tests: the corpus, packages built in memory, files, the independent checkers, memory use.
-#include "DocxZip_Qt.h"
+#include "DocxZip.h"
 
 #include <QTemporaryDir>
 

@@ -1,6 +1,7 @@
 // The Reader: bodies into rich text, bad input, the corpus, headers and footers, sections as pages and HTML, strict markup.
 #include "DocxReader.h"
 #include "DocxReaderInternal.h"
+#include "DocxSectionHtml.h"
 #include "TestSupport.h"
 #include "lorvexdocx.h"
 

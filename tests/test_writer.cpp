@@ -2,6 +2,8 @@
 #include "DocxReader.h"
 #include "DocxWriter.h"
 #include "DocxWriterInternal.h"
+#include "DocxHtmlPrepare.h"
+#include "DocxHtmlSources.h"
 #include "EditTestSupport.h"
 
 #include <QBuffer>

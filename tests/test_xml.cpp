@@ -1,5 +1,5 @@
 // Parsing and writing XML parts: what the package model must keep of a part.
-#include "DocxDocumentXml.h"
+#include "DocxXml.h"
 #include "DocxNamespaces.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // The package container: reading odd and hostile archives, writing archives, replacing files without losing the old.
-#include "DocxZip_Qt.h"
+#include "DocxZip.h"
 #include "TestSupport.h"
 
 #include <lorvexdocx.h>

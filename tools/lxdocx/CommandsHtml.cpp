@@ -4,7 +4,7 @@
 // its charset declaration say (a NUL byte ends nothing); pictures are read
 // from files only inside the folder --resources names.
 #include "Cli.h"
-#include "DocxWriter.h"
+#include "DocxHtmlPage.h"
 
 #include <lorvexdocx.h>
 
@@ -19,10 +19,7 @@ bool readPage(const std::string &path, const Args &args, QByteArray &utf8)
     QFile in(QString::fromLocal8Bit(path.c_str()));
     if (!in.open(QIODevice::ReadOnly))
         return false;
-    QString page = decodeHtml(in.readAll());
-    if (args.has("--resources"))
-        page = inlineLocalImages(page, QString::fromLocal8Bit(args.value("--resources").c_str()));
-    utf8 = page.toUtf8();
+    utf8 = docxHtmlPage(in.readAll(), QString::fromLocal8Bit(args.value("--resources").c_str())).toUtf8();
     return true;
 }
 

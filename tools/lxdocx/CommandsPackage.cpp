@@ -1,8 +1,7 @@
 // info, new, copy: whole packages.
 #include "Cli.h"
 
-#include "DocxDocument.h"
-#include "DocxReader.h"
+#include "DocxReading.h"
 
 #include <lorvexdocx.h>
 
@@ -51,7 +50,7 @@ int runInfo(const Args &args)
     // The part list and the outline are not in the C interface: the package
     // is read once, through the model, for everything shown.
     const std::string path = args.positional[0];
-    const std::unique_ptr<DocxDocument> doc(DocxReader::open(QFile::decodeName(path.c_str())));
+    const std::unique_ptr<DocxDocument> doc = docxOpenForReading(QFile::decodeName(path.c_str()));
     std::cout << "File: " << path << "\n";
     if (!doc->isValid()) {
         std::cout << "Valid: no\n";

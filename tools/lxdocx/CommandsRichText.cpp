@@ -1,8 +1,8 @@
 // resave, to-html: documents through rich text.
 #include "Cli.h"
 
-#include "DocxReader.h"
-#include "DocxReaderInternal.h"
+#include "DocxReading.h"
+#include "DocxSectionHtml.h"
 
 
 #include <lorvexdocx.h>
@@ -24,7 +24,7 @@ int runResave(const Args &args)
 int runToHtml(const Args &args)
 {
     lxDocx_init();
-    const std::unique_ptr<DocxDocument> doc(DocxReader::open(QString::fromStdString(args.positional[0])));
+    const std::unique_ptr<DocxDocument> doc = docxOpenForReading(QString::fromStdString(args.positional[0]));
     if (!doc->isValid())
         return failed("cannot open " + args.positional[0], doc->errorString().toUtf8().constData());
     writeSectionHtml(*doc, QString::fromStdString(args.value("--section")),

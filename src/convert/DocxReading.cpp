@@ -1,0 +1,8 @@
+#include "DocxReading.h"
+
+#include "DocxReader.h"
+
+std::unique_ptr<DocxDocument> docxOpenForReading(const QString &path)
+{
+    return std::unique_ptr<DocxDocument>(DocxReader::open(path));
+}

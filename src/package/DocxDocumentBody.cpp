@@ -1,0 +1,541 @@
+#include "DocxDocumentBody.h"
+
+#include "DocxXml.h"
+#include "DocxLog.h"
+#include "DocxNamespaces.h"
+
+#include <QHash>
+#include <QXmlStreamReader>
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+// Opening lays out this many top-level elements of the body at most (24 MB of
+// records), so that the edits that need the layout usually find it made; a
+// body of more is laid out again when an edit needs it.
+constexpr qsizetype kLaidOutAtOpen = qsizetype(1) << 20;
+
+// What one scan of the body found.
+struct BodyScan
+{
+    // The last section.
+    bool located = false;
+    bool found = false;
+    qsizetype start = 0;
+    qsizetype end = 0;
+    DocxNamespaceBindings scope;
+    qint64 treeBytes = 0;  // what a tree of the part would take
+    bool strict = false;   // the root element is in strict markup
+    // The layout, when one was asked for.
+    bool laidOut = false;   // it pins down
+    bool gaveUp = false;    // the body has more top-level elements than the scan was to lay out
+};
+
+// An element as the stream reader saw it, in UTF-16 units.
+struct ElementSpan
+{
+    qint64 startChar = 0;  // where the token before the start tag ended
+    qint64 endChar = 0;    // just after the end tag
+    QByteArray qualifiedName;
+};
+
+// The bindings in force inside the innermost of `stack`, each prefix once (the
+// innermost binding of a prefix, placed where that binding was made).
+DocxNamespaceBindings flatten(const QList<DocxNamespaceBindings> &stack)
+{
+    DocxNamespaceBindings all;
+    QHash<QString, qsizetype> innermost;
+    for (const auto &level : stack) {
+        for (const auto &b : level) {
+            innermost.insert(b.first, all.size());
+            all.append(b);
+        }
+    }
+    DocxNamespaceBindings out;
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        if (innermost.value(all[i].first) == i)
+            out.append(all[i]);
+    }
+    return out;
+}
+
+// Maps the stream reader's UTF-16 offsets into UTF-8 bytes (a byte-order mark
+// is not counted, as the reader does not count it).
+class ByteOffsets
+{
+public:
+    explicit ByteOffsets(const QByteArray &bytes)
+        : d_(reinterpret_cast<const uchar *>(bytes.constData())), n_(bytes.size()),
+          origin_(bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0), i_(origin_)
+    {
+    }
+
+    // -1 when the offset falls inside a character or past the end. Offsets
+    // asked for in increasing order cost one walk over the bytes in all.
+    qsizetype at(qint64 units)
+    {
+        if (units < units_) {
+            i_ = origin_;
+            units_ = 0;
+        }
+        while (units_ < units && i_ < n_) {
+            if (units - units_ >= 8 && n_ - i_ >= 8) {
+                // Eight characters of ASCII at a time: one unit a byte.
+                quint64 word;
+                std::memcpy(&word, d_ + i_, 8);
+                if (!(word & 0x8080808080808080ULL)) {
+                    units_ += 8;
+                    i_ += 8;
+                    continue;
+                }
+            }
+            const uchar c = d_[i_];
+            const int len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+            units_ += len == 4 ? 2 : 1;
+            i_ += len;
+        }
+        return units_ == units && i_ <= n_ ? i_ : -1;
+    }
+
+private:
+    const uchar *d_;
+    qsizetype n_;
+    qsizetype origin_;
+    qsizetype i_;
+    qint64 units_ = 0;
+};
+
+// Whether the start tag of an element named `name` opens at `at`: '<', the
+// name, then '>', '/' or a space.
+bool opensAt(const QByteArray &bytes, qsizetype at, QStringView name)
+{
+    if (at < 0 || at >= bytes.size() || bytes.at(at) != '<')
+        return false;
+    qsizetype end = at + 1;
+    const bool ascii = std::all_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    if (ascii) {
+        for (const QChar c : name) {
+            if (end >= bytes.size() || bytes.at(end) != char(c.unicode()))
+                return false;
+            ++end;
+        }
+    } else {
+        const QByteArray utf8 = name.toUtf8();
+        if (!QByteArrayView(bytes).sliced(end).startsWith(utf8))
+            return false;
+        end += utf8.size();
+    }
+    return end < bytes.size() && (bytes.at(end) == '>' || bytes.at(end) == '/' || QChar::isSpace(uchar(bytes.at(end))));
+}
+
+// Where the start tag of an element named `name` begins, from the reader's
+// offset of the token before it: the offset sits at the '<', or up to two
+// characters past it (at the very start of a document without a declaration),
+// or before whitespace that precedes it. -1 when no candidate opens the tag.
+qsizetype startTagAt(const QByteArray &bytes, ByteOffsets &offsets, qint64 startChar, QStringView name)
+{
+    const qsizetype a = offsets.at(startChar);
+    if (a < 0)
+        return -1;
+    qsizetype afterSpace = a;
+    while (afterSpace < bytes.size() && QChar::isSpace(uchar(bytes.at(afterSpace))))
+        ++afterSpace;
+    for (qsizetype candidate : {a, a - 1, a - 2, afterSpace}) {
+        if (opensAt(bytes, candidate, name))
+            return candidate;
+    }
+    return -1;
+}
+
+// Just after the '>' ending an element, from the reader's offset after its end
+// tag; -1 when the offset does not land there.
+qsizetype elementEndAt(const QByteArray &bytes, ByteOffsets &offsets, qint64 endChar)
+{
+    const qsizetype b = offsets.at(endChar);
+    return b > 0 && b <= bytes.size() && bytes.at(b - 1) == '>' ? b : -1;
+}
+
+// The position just after the '>' closing the start tag that begins at `start`.
+qsizetype startTagEnd(const QByteArray &bytes, qsizetype start)
+{
+    char quote = 0;
+    for (qsizetype i = start; i < bytes.size(); ++i) {
+        const char c = bytes.at(i);
+        if (quote) {
+            if (c == quote)
+                quote = 0;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '>') {
+            return i + 1;
+        }
+    }
+    return -1;
+}
+
+bool isUtf8(const QXmlStreamReader &r, const QByteArray &bytes)
+{
+    const QStringView encoding = r.documentEncoding();
+    return (encoding.isEmpty() || encoding.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0)
+        && !bytes.startsWith("\xFE\xFF") && !bytes.startsWith("\xFF\xFE");
+}
+
+DocxNamespaceBindings declarationsOf(const DocxXmlReader &r)
+{
+    DocxNamespaceBindings here;
+    for (const QXmlStreamNamespaceDeclaration &d : r.declarations())
+        here.append({d.prefix().toString(), d.namespaceUri().toString()});
+    return here;
+}
+
+DocxBodyElement bodyElementKind(const QXmlStreamReader &r)
+{
+    if (!isNamespace(r.namespaceUri(), kNsW))
+        return DocxBodyElement::Other;
+    const QStringView name = r.name();
+    return name == QLatin1String("p")     ? DocxBodyElement::Paragraph
+        : name == QLatin1String("tbl")   ? DocxBodyElement::Table
+        : name == QLatin1String("sdt")   ? DocxBodyElement::ContentControl
+                                         : DocxBodyElement::Other;
+}
+
+// Places the root's start tag, w:body and the body's top-level elements in the
+// bytes as the scan meets them; offsets come in document order, so mapping
+// them costs one walk over the bytes. Gives up at the first element that does
+// not pin down.
+class LayoutPins
+{
+public:
+    LayoutPins(const QByteArray &bytes, DocxBodyLayout &layout, qsizetype maxChildren)
+        : bytes_(bytes), offsets_(bytes), layout_(layout), maxChildren_(maxChildren)
+    {
+    }
+
+    bool pinned() const { return ok_ && bodyPinned_; }
+    bool gaveUp() const { return gaveUp_; }
+    void root(const QXmlStreamReader &r, qint64 startChar)
+    {
+        ok_ = isUtf8(r, bytes_);
+        const qsizetype start = ok_ ? startTagAt(bytes_, offsets_, startChar, r.qualifiedName()) : -1;
+        layout_.rootTagEnd = start < 0 ? -1 : startTagEnd(bytes_, start);
+        ok_ = ok_ && layout_.rootTagEnd > 0;
+    }
+    void bodyStart(const QXmlStreamReader &r, qint64 startChar)
+    {
+        const qsizetype start = ok_ ? startTagAt(bytes_, offsets_, startChar, r.qualifiedName()) : -1;
+        layout_.contentStart = start < 0 ? -1 : startTagEnd(bytes_, start);
+        ok_ = ok_ && layout_.contentStart > 0;
+    }
+    void bodyEnd(qint64 endChar)
+    {
+        const qsizetype end = ok_ ? elementEndAt(bytes_, offsets_, endChar) : -1;
+        layout_.contentEnd = end < 0 ? -1 : bytes_.lastIndexOf("</", end);
+        ok_ = ok_ && layout_.contentEnd >= layout_.contentStart;
+        bodyPinned_ = true;
+    }
+    void childStart(const QXmlStreamReader &r, qint64 startChar, DocxBodyElement kind)
+    {
+        if (ok_ && layout_.children.size() >= maxChildren_) {
+            gaveUp_ = true;
+            ok_ = false;
+            layout_.children = {};
+        }
+        child_ = {ok_ ? startTagAt(bytes_, offsets_, startChar, r.qualifiedName()) : -1, 0, kind};
+        ok_ = ok_ && child_.start >= 0;
+    }
+    void childEnd(qint64 endChar)
+    {
+        child_.end = ok_ ? elementEndAt(bytes_, offsets_, endChar) : -1;
+        ok_ = ok_ && child_.end > child_.start;
+        if (ok_)
+            layout_.children.append(child_);
+    }
+
+private:
+    const QByteArray &bytes_;
+    ByteOffsets offsets_;
+    DocxBodyLayout &layout_;
+    qsizetype maxChildren_;
+    DocxBodyChild child_;
+    bool ok_ = false;
+    bool bodyPinned_ = false;
+    bool gaveUp_ = false;
+};
+
+// One pass of the stream reader over the part: checks that it is well-formed,
+// finds the last top-level w:sectPr, counts what a tree of the part would take
+// and, given a layout, lays out up to `maxChildren` top-level elements of the body.
+bool scanBody(const QByteArray &bytes, BodyScan &scan, DocxBodyLayout *layout, qsizetype maxChildren, QString &err)
+{
+    DocxXmlReader r(bytes);
+    DocxTreeCost cost;
+    QList<DocxNamespaceBindings> declared;  // by each open element
+    QList<DocxNamespaceBindings> openDeclared, lastDeclared;  // around the section being read, and the last one read
+    ElementSpan open, last;
+    DocxBodyLayout scratch;
+    LayoutPins pins(bytes, layout ? *layout : scratch, maxChildren);
+    if (layout)
+        *layout = DocxBodyLayout();
+    bool found = false, bodyDone = false;
+    int sectionDepth = -1, bodyDepth = -1;
+    qint64 previousEnd = 0;
+    while (!r.atEnd()) {
+        const QXmlStreamReader::TokenType token = readNextChecked(r);
+        cost.add(r);
+        switch (token) {
+        case QXmlStreamReader::StartElement: {
+            const int depth = int(declared.size());
+            if (depth == 0)
+                scan.strict = isStrictNamespace(r.namespaceUri());
+            if (sectionDepth < 0 && r.name() == QLatin1String("sectPr") && isNamespace(r.namespaceUri(), kNsW)) {
+                sectionDepth = depth;
+                open = {previousEnd, 0, r.qualifiedName().toUtf8()};
+                openDeclared = declared;
+            }
+            declared.append(declarationsOf(r));
+            if (!layout) {
+                // nothing more to place
+            } else if (depth == 0) {
+                layout->rootScope = declared.first();
+                pins.root(r, previousEnd);
+            } else if (bodyDepth < 0 && !bodyDone && r.name() == QLatin1String("body")
+                       && isNamespace(r.namespaceUri(), kNsW)) {
+                bodyDepth = depth;
+                layout->bodyScope = flatten(declared);
+                pins.bodyStart(r, previousEnd);
+            } else if (bodyDepth >= 0 && depth == bodyDepth + 1) {
+                pins.childStart(r, previousEnd, bodyElementKind(r));
+            }
+            break;
+        }
+        case QXmlStreamReader::EndElement:
+            declared.removeLast();
+            if (declared.size() == sectionDepth) {
+                open.endChar = r.characterOffset();
+                last = open;
+                lastDeclared = openDeclared;
+                found = true;
+                sectionDepth = -1;
+            }
+            if (!layout || bodyDepth < 0) {
+                // outside the body
+            } else if (declared.size() == bodyDepth + 1) {
+                pins.childEnd(r.characterOffset());
+            } else if (declared.size() == bodyDepth) {
+                pins.bodyEnd(r.characterOffset());
+                bodyDepth = -1;
+                bodyDone = true;
+            }
+            break;
+        default:
+            break;
+        }
+        previousEnd = r.characterOffset();
+    }
+    if (r.hasError()) {
+        err = xmlErrorText(r);
+        return false;
+    }
+    scan.found = found;
+    scan.scope = flatten(lastDeclared);
+    scan.treeBytes = cost.bytes();
+    scan.located = isUtf8(r, bytes);
+    if (found && scan.located) {
+        ByteOffsets offsets(bytes);
+        scan.start = startTagAt(bytes, offsets, last.startChar, QString::fromUtf8(last.qualifiedName));
+        scan.end = elementEndAt(bytes, offsets, last.endChar);
+        scan.located = scan.start >= 0 && scan.end > scan.start;
+    }
+    scan.laidOut = layout && pins.pinned();
+    scan.gaveUp = pins.gaveUp();
+    return true;
+}
+
+bool isSectPr(const QDomNode &n)
+{
+    return n.isElement() && n.localName() == QLatin1String("sectPr") && isNamespace(n.namespaceURI(), kNsW);
+}
+
+}  // namespace
+
+QDomElement lastSectPr(const QDomDocument &dom)
+{
+    // Walk the tree backwards in document order, never into a w:sectPr: the
+    // first one met holds everything after it, so it is the last section.
+    auto deepestLast = [](QDomNode n) {
+        while (!isSectPr(n) && n.hasChildNodes())
+            n = n.lastChild();
+        return n;
+    };
+    for (QDomNode n = deepestLast(dom.documentElement()); !n.isNull();) {
+        if (isSectPr(n))
+            return n.toElement();
+        n = n.previousSibling().isNull() ? n.parentNode() : deepestLast(n.previousSibling());
+    }
+    return {};
+}
+
+void DocxDocument::Body::ensureDom(const QByteArray &bytes)
+{
+    if (domBuilt || !treeError.isEmpty())
+        return;
+    QString err;
+    if (treeBytes > kMaxTreeBytes)
+        err = DocxTreeCost::refusal();
+    if (!err.isEmpty() || !parseXml(bytes, dom, err, treeBytes >= 0)) {
+        // Nothing is built: edits keep going to the bytes and the section's own tree.
+        treeError = err;
+        treeBytes = kMaxTreeBytes + 1;  // not tried again
+        documentWarning() << "DocxDocument: cannot read the body as a whole:" << err;
+        return;
+    }
+    domBuilt = true;
+    if (sectionChanged) {
+        // The section was edited on its own tree: that tree is the current one.
+        const QDomElement stale = lastSectPr(dom);
+        if (!stale.isNull() && !section.isNull()) {
+            stale.parentNode().replaceChild(dom.importNode(section, true), stale);
+            domChanged = true;
+        }
+    }
+    sectionDom = QDomDocument();
+    section = QDomElement();
+    sectionParsed = sectionChanged = false;
+}
+
+bool DocxDocument::Body::scan(const QByteArray &bytes, qsizetype maxChildren, QString &err)
+{
+    BodyScan found;
+    sectionScanned = true;
+    if (maxChildren > 0) {
+        layoutScanned = true;  // a body that does not parse has no layout to look for again
+        laidOut = false;
+    }
+    if (!scanBody(bytes, found, maxChildren > 0 ? &layout : nullptr, maxChildren, err))
+        return false;
+    sectionLocated = found.located;
+    sectionFound = found.found;
+    sectionStart = found.start;
+    sectionEnd = found.end;
+    sectionScope = found.scope;
+    treeBytes = found.treeBytes;
+    strict = found.strict;
+    if (maxChildren > 0) {
+        layoutScanned = !found.gaveUp;
+        laidOut = found.laidOut;
+    }
+    return true;
+}
+
+QDomElement DocxDocument::Body::sectionElement(const QByteArray &bytes)
+{
+    QString err;
+    if (!domBuilt && !sectionScanned && !scan(bytes, 0, err))
+        documentWarning() << "DocxDocument: the body does not parse:" << err;
+    if (domBuilt || !sectionLocated) {
+        ensureDom(bytes);
+        return lastSectPr(dom);
+    }
+    if (!sectionFound)
+        return {};
+    if (!sectionParsed) {
+        sectionParsed = true;
+        if (!parseFragment(bytes.mid(sectionStart, sectionEnd - sectionStart), sectionScope, sectionDom, section,
+                           err)) {
+            documentDebug() << "DocxDocument: cannot parse the last section:" << err;
+            sectionLocated = false;
+            return sectionElement(bytes);
+        }
+    }
+    return section;
+}
+
+bool DocxDocument::loadBody()
+{
+    return body_->scan(entries.value(mainPart), kLaidOutAtOpen, error);
+}
+
+bool DocxDocument::isStrict() const { return body_->strict; }
+
+bool DocxDocument::bodyLayout(DocxBodyLayout &layout)
+{
+    if (body_->domBuilt)
+        return false;
+    storeBody();
+    QString err;
+    if (!body_->layoutScanned
+        && !body_->scan(entries.value(mainPart), std::numeric_limits<qsizetype>::max(), err))
+        return false;
+    layout = body_->layout;
+    return body_->laidOut;
+}
+
+bool DocxDocument::bodyTreeFits(QString &err) const
+{
+    QString scanErr;
+    if (!body_->domBuilt && body_->treeBytes < 0)
+        body_->scan(entries.value(mainPart), 0, scanErr);
+    if (body_->domBuilt || body_->treeBytes <= kMaxTreeBytes)
+        return true;
+    err = QStringLiteral("%1: %2").arg(mainPart, body_->treeError.isEmpty() ? DocxTreeCost::refusal() : body_->treeError);
+    return false;
+}
+
+void DocxDocument::setBodyBytes(const QByteArray &bytes)
+{
+    entries.insert(mainPart, bytes);
+    *body_ = Body();
+}
+
+QDomDocument &DocxDocument::dom()
+{
+    body_->ensureDom(entries.value(mainPart));
+    body_->domChanged = true;
+    return body_->dom;
+}
+
+const QDomDocument &DocxDocument::dom() const
+{
+    body_->ensureDom(entries.value(mainPart));
+    return body_->dom;
+}
+
+QDomElement DocxDocument::lastSection()
+{
+    const QDomElement sp = body_->sectionElement(entries.value(mainPart));
+    if (sp.isNull())
+        return sp;
+    if (body_->domBuilt)
+        body_->domChanged = true;
+    else
+        body_->sectionChanged = true;
+    return sp;
+}
+
+QDomElement DocxDocument::lastSection() const
+{
+    return body_->sectionElement(entries.value(mainPart));
+}
+
+void DocxDocument::storeBody()
+{
+    const QString &name = mainPart;
+    if (body_->domBuilt) {
+        if (body_->domChanged)
+            entries.insert(name, serializeXml(body_->dom, 0));
+        body_->domChanged = false;
+        return;
+    }
+    if (!body_->sectionChanged || body_->section.isNull())
+        return;
+    QByteArray bytes = entries.value(name);
+    const QByteArray element = serializeXmlElement(body_->section, body_->sectionScope);
+    bytes.replace(body_->sectionStart, body_->sectionEnd - body_->sectionStart, element);
+    body_->sectionEnd = body_->sectionStart + element.size();
+    body_->sectionChanged = false;
+    body_->layoutScanned = false;  // what follows the section has moved
+    entries.insert(name, bytes);
+}

@@ -1,0 +1,45 @@
+#pragma once
+// DocxWriter: writes packages to disk and rich text back into document bodies.
+#include "DocxDocument.h"
+#include "DocxRichText.h"
+#include "DocxHtmlCuts.h"
+
+#include <QString>
+
+#include <QTextDocument>
+
+// Declarations to add to the root start tag so that the writer's prefixes are
+// bound once there (those the root does not bind yet); `scope` receives them.
+QByteArray declareOnRoot(const DocxNamespaceBindings &rootScope, DocxNamespaceBindings &scope);
+// The prefixes the writer's elements use, with their namespaces.
+const DocxNamespaceBindings &writerBindings();
+
+class DocxWriter
+{
+public:
+    // Writes pending body edits into the entry map.
+    static void storeDocumentXml(DocxDocument &doc);
+    // Saves the package under `path`; the document keeps its own path.
+    static bool saveVersion(DocxDocument &doc, const QString &path);
+    // Saves the package to the path it was opened from.
+    static bool save(DocxDocument &doc);
+
+    // Puts the content of `source` (paragraphs and tables of its root frame)
+    // in the place of the body's first paragraph.
+    static bool buildFullDocumentDom(DocxDocument &doc, const QTextDocument *source);
+    // buildFullDocumentDom with the content of an HTML page, prepared (see
+    // prepareHtml) and read in pieces where it is large (see htmlCuts), with
+    // the images of DocxHtmlDocument.
+    static bool buildFromHtml(DocxDocument &doc, const QString &html, qsizetype pieceChars = kHtmlPieceChars);
+    // buildFromHtml, then save.
+    static bool buildAndSave(DocxDocument &doc, const QString &html);
+    // The paragraphs the blocks of `editor` were read from, in order.
+    static DocxSourceList sourceParagraphs(const QTextDocument &editor);
+    // Writes the blocks of `editor` back into the paragraphs they were read
+    // from: each paragraph keeps everything the rich text does not show and
+    // takes what an edit changed; a block read from no paragraph becomes a new
+    // paragraph after the one before it; a paragraph of `converted` (taken with
+    // sourceParagraphs before editing) that no block comes from any more is
+    // removed. Returns the number of paragraphs written back.
+    static int writeBack(DocxDocument &doc, const QTextDocument &editor, const DocxSourceList &converted);
+};
