@@ -3,13 +3,12 @@
 #include "DocxDocumentParts.h"
 #include "DocxLog.h"
 #include "DocxNamespaces.h"
+#include "DocxPartTypes.h"
 
 #include <utility>
 
 namespace {
 
-constexpr char kHeaderRelType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/header";
-constexpr char kFooterRelType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/footer";
 constexpr int kMaxHFParts = 99;
 constexpr char kPlaceholderResult[] = "1";
 
@@ -124,8 +123,7 @@ private:
 QByteArray buildPart(bool isHeader, const QList<Segment> &segments, const QString &align)
 {
     const QByteArray root = isHeader ? "w:hdr" : "w:ftr";
-    QByteArray out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<" + root + " xmlns:w=\""
-        + kNsW + "\">\n";
+    QByteArray out = declaredXml(kLf, "<" + root + " xmlns:w=\"" + kNsW + "\">\n");
     const bool aligned = align != QLatin1String("left");
     if (!aligned && segments.isEmpty()) {
         out += "  <w:p/>\n";
@@ -214,7 +212,7 @@ QString DocxDocument::ensureHFRel(bool isHeader, HFType, const QString &partPath
         return {};
     }
     const QString target = relativeTarget(mainPart, partPath);
-    const QString wantType = QString::fromLatin1(isHeader ? kHeaderRelType : kFooterRelType);
+    const QString wantType = QString::fromLatin1(isHeader ? kRelTypeHeader : kRelTypeFooter);
     const DocxRelationship *existing =
         index->findTarget(target, [&](const DocxRelationship &r) { return r.type == wantType; });
     if (existing)

@@ -3,12 +3,10 @@
 #include "DocxDocumentParts.h"
 #include "DocxLog.h"
 #include "DocxNamespaces.h"
+#include "DocxPartTypes.h"
 
 namespace {
 
-constexpr char kNumberingRelType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/numbering";
-constexpr char kNumberingContentType[] =
-    "application/vnd.openxmlformats-officedocument.wordprocessingml.numbering+xml";
 constexpr int kLevelCount = 9;
 constexpr int kLevelIndentStep = 720;  // twips per list level
 
@@ -201,14 +199,13 @@ void DocxDocument::ensureNumberingPart()
     const QString name = QString::fromLatin1(kPartNumbering);
     if (entries.contains(name))
         return;
-    const QString xml = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
-                                       "<w:numbering xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">")
+    const QString xml = QStringLiteral("<w:numbering xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">")
         + abstractNumbering(0, true) + abstractNumbering(1, false)
         + QStringLiteral("<w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num>"
                          "<w:num w:numId=\"2\"><w:abstractNumId w:val=\"1\"/></w:num></w:numbering>");
-    entries.insert(name, xml.toUtf8());
-    ensureOverride(QStringLiteral("/word/numbering.xml"), QString::fromLatin1(kNumberingContentType));
-    ensureRelOfType(mainRelsPart(), QString::fromLatin1(kNumberingRelType), relativeTarget(mainPart, name));
+    entries.insert(name, declaredXml(kCrlf, xml.toUtf8()));
+    ensureOverride(QStringLiteral("/word/numbering.xml"), QString::fromLatin1(kContentTypeNumbering));
+    ensureRelOfType(mainRelsPart(), QString::fromLatin1(kRelTypeNumbering), relativeTarget(mainPart, name));
 }
 
 DocxNumberingIds DocxDocument::freeNumberingIds() const

@@ -3,6 +3,7 @@
 
 #include "DocxXml.h"
 #include "DocxNamespaces.h"
+#include "DocxPartTypes.h"
 
 #include <QXmlStreamReader>
 
@@ -37,9 +38,7 @@ void storePart(DocxEntryMap &entries, const QString &name, const QDomDocument &d
 
 QByteArray emptyRelationshipsPart()
 {
-    return QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-                             "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                             "</Relationships>");
+    return declaredXml(kLf, QByteArray("<Relationships xmlns=\"") + kNsPackageRels + "\"></Relationships>");
 }
 
 void ensureRelationshipsPart(DocxEntryMap &entries, const QString &name)

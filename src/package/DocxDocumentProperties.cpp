@@ -2,13 +2,11 @@
 #include "DocxDocument.h"
 #include "DocxDocumentParts.h"
 #include "DocxNamespaces.h"
+#include "DocxPartTypes.h"
 
 namespace {
 
-constexpr char kCoreRelType[] = "http://schemas.openxmlformats.org/package/2006/relationships/metadata/core-properties";
-constexpr char kCoreContentType[] = "application/vnd.openxmlformats-package.core-properties+xml";
 constexpr char kCoreTemplate[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
     "<cp:coreProperties xmlns:cp=\"http://schemas.openxmlformats.org/package/2006/metadata/core-properties\" "
     "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:dcterms=\"http://purl.org/dc/terms/\" "
     "xmlns:dcmitype=\"http://purl.org/dc/dcmitype/\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
@@ -72,9 +70,9 @@ QString DocxDocument::docProperty(const QString &key, QString *err) const
 bool DocxDocument::setDocProperty(const QString &key, const QString &value, QString &err)
 {
     if (corePropertyIndex(key) >= 0 && !entries.contains(coreName())) {
-        entries.insert(coreName(), QByteArray(kCoreTemplate));
-        ensureOverride(QStringLiteral("/docProps/core.xml"), QString::fromLatin1(kCoreContentType));
-        ensureRelOfType(QString::fromLatin1(kPartRootRels), QString::fromLatin1(kCoreRelType), coreName());
+        entries.insert(coreName(), declaredXml(kCrlf, kCoreTemplate));
+        ensureOverride(QStringLiteral("/docProps/core.xml"), QString::fromLatin1(kContentTypeCoreProperties));
+        ensureRelOfType(QString::fromLatin1(kPartRootRels), QString::fromLatin1(kRelTypeCoreProperties), coreName());
     }
     QDomDocument core;
     const int index = readCoreProperties(entries, key, core, err);

@@ -3,15 +3,10 @@
 #include "DocxDocumentParts.h"
 #include "DocxLog.h"
 #include "DocxNamespaces.h"
+#include "DocxPartTypes.h"
 
 namespace {
 
-constexpr char kOfficeDocumentRelType[] =
-    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument";
-constexpr char kImageRelType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/image";
-constexpr char kHyperlinkRelType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/hyperlink";
-constexpr char kHeaderContentType[] = "application/vnd.openxmlformats-officedocument.wordprocessingml.header+xml";
-constexpr char kFooterContentType[] = "application/vnd.openxmlformats-officedocument.wordprocessingml.footer+xml";
 constexpr int kMaxMediaNumber = 9999;
 
 QString contentTypesName() { return QString::fromLatin1(kPartContentTypes); }
@@ -79,7 +74,7 @@ bool DocxDocument::locateMainPart()
     QString err, named;
     const QString rootRels = QString::fromLatin1(kPartRootRels);
     if (const DocxRelsIndex *index = entries.contains(rootRels) ? relsIndex(rootRels, err) : nullptr) {
-        const QString type = QString::fromLatin1(kOfficeDocumentRelType);
+        const QString type = QString::fromLatin1(kRelTypeOfficeDocument);
         if (const DocxRelationship *rel =
                 index->find([&](const DocxRelationship &r) { return r.type == type && !isExternal(r); }))
             named = resolvePartTarget(QString(), rel->target);
@@ -97,18 +92,18 @@ bool DocxDocument::locateMainPart()
 QString mimeForExtension(const QString &ext)
 {
     if (ext == QLatin1String("png"))
-        return QStringLiteral("image/png");
+        return QString::fromLatin1(kContentTypePng);
     if (ext == QLatin1String("jpg") || ext == QLatin1String("jpeg"))
-        return QStringLiteral("image/jpeg");
+        return QString::fromLatin1(kContentTypeJpeg);
     if (ext == QLatin1String("gif"))
-        return QStringLiteral("image/gif");
+        return QString::fromLatin1(kContentTypeGif);
     if (ext == QLatin1String("bmp"))
-        return QStringLiteral("image/bmp");
+        return QString::fromLatin1(kContentTypeBmp);
     if (ext == QLatin1String("tif") || ext == QLatin1String("tiff"))
-        return QStringLiteral("image/tiff");
+        return QString::fromLatin1(kContentTypeTiff);
     if (ext == QLatin1String("svg"))
-        return QStringLiteral("image/svg+xml");
-    return QStringLiteral("application/octet-stream");
+        return QString::fromLatin1(kContentTypeSvg);
+    return QString::fromLatin1(kContentTypeUnknown);
 }
 
 QString DocxDocument::nextMediaName(const QString &extension) const
@@ -161,7 +156,7 @@ QString DocxDocument::addImagePart(const QByteArray &data, const QString &ext)
     entries.insert(name, data);
     ensureImageDefault(ext);
     QString err;
-    const QString id = addRelationship(mainRelsPart(), QString::fromLatin1(kImageRelType), relativeTarget(mainPart, name),
+    const QString id = addRelationship(mainRelsPart(), QString::fromLatin1(kRelTypeImage), relativeTarget(mainPart, name),
                                        QString(), err);
     if (id.isEmpty())
         documentDebug() << "addImagePart: cannot parse rels:" << err;
@@ -179,7 +174,7 @@ QString DocxDocument::addHyperlinkRel(const QString &url)
         documentDebug() << "addHyperlinkRel: cannot parse rels:" << err;
         return {};
     }
-    const QString type = QString::fromLatin1(kHyperlinkRelType);
+    const QString type = QString::fromLatin1(kRelTypeHyperlink);
     const QString external = QStringLiteral("External");
     const DocxRelationship *existing = index->findTarget(
         url, [&](const DocxRelationship &r) { return r.type == type && r.targetMode == external; });
@@ -270,7 +265,7 @@ void DocxDocument::ensureContentType(bool isHeader, const QString &partPath)
     QString absolute = partPath;
     if (!partPath.startsWith(QLatin1Char('/')))
         absolute = QLatin1Char('/') + (partPath.startsWith(mainFolder()) ? partPath : mainFolder() + partPath);
-    const QString type = QString::fromLatin1(isHeader ? kHeaderContentType : kFooterContentType);
+    const QString type = QString::fromLatin1(isHeader ? kContentTypeHeader : kContentTypeFooter);
     ensureContentTypeEntry(entries, {"Override", "PartName", absolute, type, false}, "ensureContentType:");
 }
 

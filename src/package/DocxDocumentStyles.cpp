@@ -3,6 +3,7 @@
 #include "DocxDocumentParts.h"
 #include "DocxLog.h"
 #include "DocxNamespaces.h"
+#include "DocxPartTypes.h"
 
 #include <algorithm>
 #include <limits>
@@ -11,13 +12,6 @@ namespace {
 
 constexpr char kDocDefaultsKey[] = "__docDefaults__";
 constexpr int kMaxStyleChain = 12;
-constexpr char kStylesRelType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles";
-constexpr char kStylesContentType[] = "application/vnd.openxmlformats-officedocument.wordprocessingml.styles+xml";
-constexpr char kStyleSheetTemplate[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
-    "<w:styles xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">"
-    "<w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\"><w:name w:val=\"Normal\"/></w:style>"
-    "</w:styles>";
 constexpr char kNormalStyle[] =
     "<w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\"><w:name w:val=\"Normal\"/></w:style>";
 constexpr char kHeadingStyle[] =
@@ -489,13 +483,13 @@ void DocxDocument::ensureStyle(const QString &styleId)
         return;
     const QString name = QString::fromLatin1(kPartStyles);
     if (!entries.contains(name))
-        entries.insert(name, QByteArray(kStyleSheetTemplate));
+        entries.insert(name, declaredXml(kCrlf, QByteArray(kStyleWrapperOpen) + kNormalStyle + kStyleWrapperClose));
     PartIndexes &memo = *parts_;
     const bool known = memo.stylesRead.isSharedWith(entries.value(name)) && memo.stylesPresent.contains(styleId);
     if (!known && !addParagraphStyle(styleId))
         return;
-    ensureOverride(QStringLiteral("/word/styles.xml"), QString::fromLatin1(kStylesContentType));
-    ensureRelOfType(mainRelsPart(), QString::fromLatin1(kStylesRelType), relativeTarget(mainPart, name));
+    ensureOverride(QStringLiteral("/word/styles.xml"), QString::fromLatin1(kContentTypeStyles));
+    ensureRelOfType(mainRelsPart(), QString::fromLatin1(kRelTypeStyles), relativeTarget(mainPart, name));
 }
 
 bool DocxDocument::addParagraphStyle(const QString &styleId)

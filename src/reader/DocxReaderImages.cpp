@@ -3,6 +3,7 @@
 // A picture that cannot be shown keeps its place and size as a placeholder box.
 #include "DocxLog.h"
 #include "DocxNamespaces.h"
+#include "DocxPartTypes.h"
 #include "DocxReaderInternal.h"
 
 #include <QBuffer>
@@ -32,7 +33,6 @@ const QColor kPlaceholderFill(0xF2, 0xF2, 0xF2);
 const QColor kPlaceholderBorder(0xA6, 0xA6, 0xA6);
 
 const char kNsOffice[] = "urn:schemas-microsoft-com:office:office";
-const char kImageRelType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/image";
 
 // ---- finding the picture in the markup ------------------------------------------
 
@@ -183,17 +183,17 @@ bool decodeBounded(const QByteArray &data, QImage &img, bool &tooLarge)
 QString mimeOf(const QByteArray &data, const QString &path)
 {
     if (data.startsWith("\xFF\xD8"))
-        return QStringLiteral("image/jpeg");
+        return QString::fromLatin1(kContentTypeJpeg);
     if (data.startsWith("\x89PNG"))
-        return QStringLiteral("image/png");
+        return QString::fromLatin1(kContentTypePng);
     const QString lower = path.toLower();
     if (lower.endsWith(QLatin1String(".jpg")) || lower.endsWith(QLatin1String(".jpeg")))
-        return QStringLiteral("image/jpeg");
+        return QString::fromLatin1(kContentTypeJpeg);
     if (lower.endsWith(QLatin1String(".gif")))
-        return QStringLiteral("image/gif");
+        return QString::fromLatin1(kContentTypeGif);
     if (lower.endsWith(QLatin1String(".bmp")))
-        return QStringLiteral("image/bmp");
-    return QStringLiteral("image/png");
+        return QString::fromLatin1(kContentTypeBmp);
+    return QString::fromLatin1(kContentTypePng);
 }
 
 // Shrinks `size` (keeping its aspect ratio) so that it fits `maxWidth`, when
@@ -282,7 +282,7 @@ Picture placeholderPicture(QTextDocument &qd, const QSizeF &size)
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     img.save(&buffer, "PNG");
-    return registerPicture(qd, key, QStringLiteral("image/png"), png, img);
+    return registerPicture(qd, key, QString::fromLatin1(kContentTypePng), png, img);
 }
 
 double printableWidth(const QTextDocument &qd)
@@ -337,7 +337,7 @@ void insertPictureOf(QTextCursor &cursor, const QString &rId, const QSizeF &size
 
 }  // namespace
 
-bool isImageRel(const QString &type) { return type == QLatin1String(kImageRelType); }
+bool isImageRel(const QString &type) { return type == QLatin1String(kRelTypeImage); }
 
 void DocxReader::insertDrawingImage(QTextCursor &cursor, const QDomElement &drawing, const DocxDocument &doc,
                                     const DocxImageRels &imageRels)

@@ -1,6 +1,7 @@
 #include "DocxXml.h"
 
 #include "DocxNamespaces.h"
+#include "DocxPartTypes.h"
 
 #include <QDomNamedNodeMap>
 #include <QHash>
@@ -584,6 +585,11 @@ QByteArray serializeXmlElement(const QDomElement &el, const DocxNamespaceBinding
     writer.setInsertions(insertions);
     writer.writeNode(el, 1);
     return out;
+}
+
+QByteArray declaredXml(const char *lineBreak, const QByteArray &content)
+{
+    return QByteArray(kXmlDeclaration) + lineBreak + content;
 }
 
 QByteArray escapeXmlAttribute(const QString &value)

@@ -54,6 +54,10 @@ QByteArray serializeXmlElement(const QDomElement &el, const DocxNamespaceBinding
 // The URI `scope` binds `prefix` to (the innermost binding); null when unbound.
 QString boundUri(const DocxNamespaceBindings &scope, const QString &prefix);
 
+// A part written from scratch: kXmlDeclaration (DocxPartTypes.h), then
+// `lineBreak`, then `content`.
+QByteArray declaredXml(const char *lineBreak, const QByteArray &content);
+
 // `value` escaped for an attribute value in double quotes, as UTF-8.
 QByteArray escapeXmlAttribute(const QString &value);
 // `text` escaped for element content, as UTF-8.
