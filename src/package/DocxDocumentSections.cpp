@@ -4,51 +4,9 @@
 #include "DocxDocumentParts.h"
 #include "DocxLog.h"
 #include "DocxNamespaces.h"
+#include "DocxSchemaOrder.h"
 
 namespace {
-
-// The order w:sectPr wants its children in.
-const QStringList &sectionChildOrder()
-{
-    static const QStringList order = {
-        QStringLiteral("headerReference"), QStringLiteral("footerReference"), QStringLiteral("footnotePr"),
-        QStringLiteral("endnotePr"),       QStringLiteral("type"),            QStringLiteral("pgSz"),
-        QStringLiteral("pgMar"),           QStringLiteral("paperSrc"),        QStringLiteral("pgBorders"),
-        QStringLiteral("lnNumType"),       QStringLiteral("pgNumType"),       QStringLiteral("cols"),
-        QStringLiteral("formProt"),        QStringLiteral("vAlign"),          QStringLiteral("noEndnote"),
-        QStringLiteral("titlePg"),         QStringLiteral("textDirection"),   QStringLiteral("bidi"),
-        QStringLiteral("rtlGutter"),       QStringLiteral("docGrid"),         QStringLiteral("printerSettings"),
-        QStringLiteral("sectPrChange"),
-    };
-    return order;
-}
-
-// The order w:settings wants its children in.
-const QStringList &settingsChildOrder()
-{
-    static const QStringList order = QStringLiteral(
-        "writeProtection view zoom removePersonalInformation removeDateAndTime doNotDisplayPageBoundaries "
-        "displayBackgroundShape printPostScriptOverText printFractionalCharacterWidth printFormsData "
-        "embedTrueTypeFonts embedSystemFonts saveSubsetFonts saveFormsData mirrorMargins alignBordersAndEdges "
-        "bordersDoNotSurroundHeader bordersDoNotSurroundFooter gutterAtTop hideSpellingErrors "
-        "hideGrammaticalErrors activeWritingStyle proofState formsDesign attachedTemplate linkStyles "
-        "stylePaneFormatFilter stylePaneSortMethod documentType mailMerge revisionView trackRevisions "
-        "doNotTrackMoves doNotTrackFormatting documentProtection autoFormatOverride styleLockTheme "
-        "styleLockQFSet defaultTabStop autoHyphenation consecutiveHyphenLimit hyphenationZone "
-        "doNotHyphenateCaps showEnvelope summaryLength clickAndTypeStyle defaultTableStyle evenAndOddHeaders "
-        "bookFoldRevPrinting bookFoldPrinting bookFoldPrintingSheets drawingGridHorizontalSpacing "
-        "drawingGridVerticalSpacing displayHorizontalDrawingGridEvery displayVerticalDrawingGridEvery "
-        "doNotUseMarginsForDrawingGridOrigin drawingGridHorizontalOrigin drawingGridVerticalOrigin "
-        "doNotShadeFormData noPunctuationKerning characterSpacingControl printTwoOnOne "
-        "strictFirstAndLastChars noLineBreaksAfter noLineBreaksBefore savePreviewPicture "
-        "doNotValidateAgainstSchema saveInvalidXml ignoreMixedContent alwaysShowPlaceholderText "
-        "doNotDemarcateInvalidXml saveXmlDataOnly useXSLTWhenSaving saveThroughXslt showXMLTags "
-        "alwaysMergeEmptyNamespace updateFields hdrShapeDefaults footnotePr endnotePr compat docVars rsids "
-        "mathPr attachedSchema themeFontLang clrSchemeMapping doNotIncludeSubdocsInStats "
-        "doNotAutoCompressPictures forceUpgrade captions readModeInkLockDown smartTagType schemaLibrary "
-        "shapeDefaults doNotEmbedSmartTags decimalSymbol listSeparator").split(QLatin1Char(' '));
-    return order;
-}
 
 QString settingsName() { return QString::fromLatin1(kPartSettings); }
 
@@ -75,7 +33,7 @@ void setSectionSwitch(QDomElement sp, const char *localName, bool on)
     if (!existing.isNull())
         turnSwitch(existing, on);
     else if (on)
-        insertInOrder(sp, createW(sp.ownerDocument(), localName), sectionChildOrder());
+        insertInOrder(sp, createW(sp.ownerDocument(), localName), sectionPropertyOrder());
 }
 
 // The same switch as an element anywhere in the settings part; true when the
@@ -85,7 +43,7 @@ bool setSettingsSwitch(QDomDocument &settings, const char *localName, bool on)
     const QList<QDomElement> present = elementsNS(settings, kNsW, localName);
     if (on && present.isEmpty()) {
         QDomElement root = settings.documentElement();
-        insertInOrder(root, createW(settings, localName), settingsChildOrder());
+        insertInOrder(root, createW(settings, localName), settingsOrder());
         return true;
     }
     bool changed = false;
@@ -165,7 +123,7 @@ bool DocxDocument::setMargins(const DocxMargins &m)
     QDomElement pgMar = childElementNS(sp, "pgMar", kNsW);
     if (pgMar.isNull()) {
         pgMar = createW(sp.ownerDocument(), "pgMar");
-        insertInOrder(sp, pgMar, sectionChildOrder());
+        insertInOrder(sp, pgMar, sectionPropertyOrder());
     }
     const std::pair<const char *, int> values[] = {
         {"top", m.top},       {"bottom", m.bottom}, {"left", m.left},     {"right", m.right},
@@ -214,7 +172,7 @@ bool DocxDocument::setPageNumberFormat(const QString &fmt, int start)
     QDomElement pg = childElementNS(sp, "pgNumType", kNsW);
     if (pg.isNull()) {
         pg = createW(sp.ownerDocument(), "pgNumType");
-        insertInOrder(sp, pg, sectionChildOrder());
+        insertInOrder(sp, pg, sectionPropertyOrder());
     }
     setWAttr(pg, "fmt", fmt);
     if (start < 0)

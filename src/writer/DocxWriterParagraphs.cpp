@@ -288,17 +288,6 @@ int propertyRank(QStringView name)
     return ranks.value(name, int(ranks.size()));  // unknown children go last
 }
 
-const QStringList &paragraphPropertyOrder()
-{
-    static const QStringList order = QStringLiteral(
-        "pStyle keepNext keepLines pageBreakBefore framePr widowControl numPr suppressLineNumbers pBdr shd "
-        "tabs suppressAutoHyphens kinsoku wordWrap overflowPunct topLinePunct autoSpaceDE autoSpaceDN bidi "
-        "adjustRightInd snapToGrid spacing ind contextualSpacing mirrorIndents suppressOverlap jc "
-        "textDirection textAlignment textboxTightWrap outlineLvl divId cnfStyle rPr sectPr pPrChange")
-                                         .split(QLatin1Char(' '));
-    return order;
-}
-
 QString alignmentJc(const QTextBlock &block)
 {
     const int a = int(block.blockFormat().alignment()) & 31;

@@ -195,16 +195,6 @@ private:
 
 }  // namespace
 
-const QStringList &runPropertyOrder()
-{
-    static const QStringList order = QStringLiteral(
-        "rStyle rFonts b bCs i iCs caps smallCaps strike dstrike outline shadow emboss imprint noProof snapToGrid "
-        "vanish webHidden color spacing w kern position sz szCs highlight u effect bdr shd fitText vertAlign rtl cs "
-        "em lang eastAsianLayout specVanish oMath")
-                                         .split(QLatin1Char(' '));
-    return order;
-}
-
 QString underlineVal(const QTextCharFormat &fmt)
 {
     switch (fmt.underlineStyle()) {
