@@ -8,8 +8,6 @@
 
 namespace {
 
-bool hasLocalName(const QDomElement &el, const char *name) { return el.localName() == QLatin1String(name); }
-
 // Where the paragraph collector is: among blocks (a body, a cell, the content
 // of a content control), inside a table looking for its rows, or inside a row
 // looking for its cells. Rows of a table are the w:tr below it whose nearest
@@ -26,7 +24,7 @@ struct Level
 void enterContainer(const QDomElement &container, QList<Level> &levels)
 {
     if (hasLocalName(container, "sdt")) {
-        const QDomElement content = childElementNS(container, "sdtContent", kNsW);
+        const QDomElement content = wChild(container, "sdtContent");
         if (!content.isNull())
             levels.append({content.firstChildElement(), Scope::Blocks});
     } else {
@@ -108,7 +106,7 @@ void DocxDocument::indexParagraphs() const
     QList<DocxParaInfo> &infos = body_->paragraphInfo;
     paras.clear();
     infos.clear();
-    const QDomElement body = firstElementNS(dom(), "body", kNsW);
+    const QDomElement body = firstDescendantNS(dom(), kNsW, "body");
     if (body.isNull())
         return;
     collectParagraphs(body, paras);
@@ -117,7 +115,7 @@ void DocxDocument::indexParagraphs() const
         const QDomElement &p = paras[i];
         DocxParaInfo info;
         info.index = i;
-        info.styleId = wVal(childElementNS(childElementNS(p, "pPr", kNsW), "pStyle", kNsW));
+        info.styleId = wVal(wChild(wChild(p, "pPr"), "pStyle"));
         info.headingLevel = headingLevel(p);
         info.text = paragraphText(p);
         infos.append(info);
@@ -126,12 +124,12 @@ void DocxDocument::indexParagraphs() const
 
 int DocxDocument::headingLevel(const QDomElement &p) const
 {
-    const QDomElement pPr = childElementNS(p, "pPr", kNsW);
+    const QDomElement pPr = wChild(p, "pPr");
     bool ok = false;
-    const int level = wVal(childElementNS(pPr, "outlineLvl", kNsW)).toInt(&ok);
+    const int level = wVal(wChild(pPr, "outlineLvl")).toInt(&ok);
     if (ok)
         return level;
-    const QString styleId = wVal(childElementNS(pPr, "pStyle", kNsW));
+    const QString styleId = wVal(wChild(pPr, "pStyle"));
     if (styleId.isEmpty())
         return -1;
     const int styleLevel = resolveStyle(styleId).outlineLvl;

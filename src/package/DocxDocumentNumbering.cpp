@@ -40,7 +40,7 @@ NumLevel parseLevel(const QDomElement &lvl)
         } else if (name == QLatin1String("suff")) {
             level.suffix = wVal(c);
         } else if (name == QLatin1String("pPr")) {
-            for (const QDomElement &ind : childElementsByLocalName(c, QStringLiteral("ind"))) {
+            for (const QDomElement &ind : childrenByLocalName(c, "ind")) {
                 int twips = 0;
                 if (readMeasure(wAttribute(ind, "left"), kTwipsPerPoint, &twips))
                     level.indentPx = twips / kTwipsPerPixel;
@@ -48,7 +48,7 @@ NumLevel parseLevel(const QDomElement &lvl)
                     level.hangingPx = twips / kTwipsPerPixel;
             }
         } else if (name == QLatin1String("rPr")) {
-            const QList<QDomElement> fonts = childElementsByLocalName(c, QStringLiteral("rFonts"));
+            const QList<QDomElement> fonts = childrenByLocalName(c, "rFonts");
             if (!fonts.isEmpty()) {
                 QString font = wAttribute(fonts.first(), "ascii");
                 if (font.isEmpty())
@@ -56,7 +56,7 @@ NumLevel parseLevel(const QDomElement &lvl)
                 if (!font.isEmpty())
                     level.font = font;
             }
-            const QList<QDomElement> sizes = childElementsByLocalName(c, QStringLiteral("sz"));
+            const QList<QDomElement> sizes = childrenByLocalName(c, "sz");
             if (!sizes.isEmpty()) {
                 int sz = 0;
                 if (readMeasure(wVal(sizes.first()), kHalfPointsPerPoint, &sz) && sz >= 1)
@@ -112,12 +112,12 @@ void DocxDocument::parseNumbering()
         if (!ok)
             continue;
         QMap<int, NumLevel> levels;
-        for (const QDomElement &lvl : childElementsByLocalName(a, QStringLiteral("lvl"))) {
+        for (const QDomElement &lvl : childrenByLocalName(a, "lvl")) {
             const int ilvl = toInt(wAttribute(lvl, "ilvl"), &ok);
             if (ok)
                 levels.insert(ilvl, parseLevel(lvl));
         }
-        const QList<QDomElement> link = childElementsByLocalName(a, QStringLiteral("numStyleLink"));
+        const QList<QDomElement> link = childrenByLocalName(a, "numStyleLink");
         if (levels.isEmpty() && !link.isEmpty())
             styleLinks.insert(abstractId, wVal(link.first()));
         abstractNums.insert(abstractId, levels);

@@ -9,18 +9,6 @@
 
 #include <limits>
 
-QList<QDomElement> elementsNS(const QDomDocument &dom, const char *ns, const char *localName)
-{
-    QList<QDomElement> out;
-    QDomDocument handle = dom;  // elementsByTagNameNS is not const; the handle shares the tree
-    const QDomNodeList list =
-        handle.elementsByTagNameNS(namespaceAsIn(dom.documentElement(), ns), QString::fromLatin1(localName));
-    out.reserve(list.size());
-    for (int i = 0; i < list.size(); ++i)
-        out.append(list.at(i).toElement());
-    return out;
-}
-
 bool loadPart(const DocxEntryMap &entries, const QString &name, QDomDocument &dom, QString &err)
 {
     const auto it = entries.constFind(name);

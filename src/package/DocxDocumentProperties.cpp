@@ -64,7 +64,7 @@ QString DocxDocument::docProperty(const QString &key, QString *err) const
         return {};
     }
     const CorePropertyName &name = kCoreProperties[index];
-    return firstElementNS(core, name.localName, name.namespaceUri).text().trimmed();
+    return firstDescendantNS(core, name.namespaceUri, name.localName).text().trimmed();
 }
 
 bool DocxDocument::setDocProperty(const QString &key, const QString &value, QString &err)

@@ -29,7 +29,7 @@ bool switchOn(const QDomElement &e) { return !e.isNull() && onOffValue(e); }
 // Makes the section's w:`localName` read `on`, adding the element when needed.
 void setSectionSwitch(QDomElement sp, const char *localName, bool on)
 {
-    const QDomElement existing = childElementNS(sp, localName, kNsW);
+    const QDomElement existing = wChild(sp, localName);
     if (!existing.isNull())
         turnSwitch(existing, on);
     else if (on)
@@ -85,7 +85,7 @@ DocxMargins DocxDocument::margins() const
 {
     DocxMargins m;
     const QDomElement sp = lastSection();
-    const QDomElement pgMar = childElementNS(sp, "pgMar", kNsW);
+    const QDomElement pgMar = wChild(sp, "pgMar");
     if (pgMar.isNull())
         return m;
     readTwips(pgMar, "top", m.top);
@@ -95,7 +95,7 @@ DocxMargins DocxDocument::margins() const
     readTwips(pgMar, "header", m.header);
     readTwips(pgMar, "footer", m.footer);
     readTwips(pgMar, "gutter", m.gutter);
-    m.mirror = switchOn(childElementNS(sp, "mirrorMargins", kNsW)) || settingsSwitchOn(entries, "mirrorMargins");
+    m.mirror = switchOn(wChild(sp, "mirrorMargins")) || settingsSwitchOn(entries, "mirrorMargins");
     return m;
 }
 
@@ -105,7 +105,7 @@ QDomElement DocxDocument::ensureLastSection()
     if (!sp.isNull())
         return sp;
     QDomDocument &tree = dom();
-    QDomElement body = firstElementNS(tree, "body", kNsW);
+    QDomElement body = firstDescendantNS(tree, kNsW, "body");
     if (body.isNull())
         return {};
     sp = createW(tree, "sectPr");
@@ -120,7 +120,7 @@ bool DocxDocument::setMargins(const DocxMargins &m)
         documentWarning() << "setMargins: no body";
         return false;
     }
-    QDomElement pgMar = childElementNS(sp, "pgMar", kNsW);
+    QDomElement pgMar = wChild(sp, "pgMar");
     if (pgMar.isNull()) {
         pgMar = createW(sp.ownerDocument(), "pgMar");
         insertInOrder(sp, pgMar, sectionPropertyOrder());
@@ -141,7 +141,7 @@ bool DocxDocument::setMargins(const DocxMargins &m)
 
 bool DocxDocument::titlePage() const
 {
-    return switchOn(childElementNS(lastSection(), "titlePg", kNsW));
+    return switchOn(wChild(lastSection(), "titlePg"));
 }
 
 bool DocxDocument::setTitlePage(bool on)
@@ -169,7 +169,7 @@ bool DocxDocument::setPageNumberFormat(const QString &fmt, int start)
     QDomElement sp = ensureLastSection();
     if (sp.isNull())
         return false;
-    QDomElement pg = childElementNS(sp, "pgNumType", kNsW);
+    QDomElement pg = wChild(sp, "pgNumType");
     if (pg.isNull()) {
         pg = createW(sp.ownerDocument(), "pgNumType");
         insertInOrder(sp, pg, sectionPropertyOrder());

@@ -25,7 +25,6 @@ constexpr char kStyleWrapperOpen[] = "<w:styles xmlns:w=\"http://schemas.openxml
 constexpr char kStyleWrapperClose[] = "</w:styles>";
 constexpr int kHeadingSizes[] = {32, 28, 26, 24, 22, 22};  // half-points of Heading1 to Heading6
 
-QDomElement wChild(const QDomNode &parent, const char *localName) { return childElementNS(parent, localName, kNsW); }
 
 QString wAttribute(const QDomElement &el, const char *localName)
 {
@@ -102,11 +101,11 @@ void DocxDocument::parseTheme()
     QString err;
     if (!loadPart(entries, QString::fromLatin1(kPartTheme), theme, err))
         return;
-    const QDomElement scheme = firstElementNS(theme, "fontScheme", kNsDrawingMain);
+    const QDomElement scheme = firstDescendantNS(theme, kNsDrawingMain, "fontScheme");
     if (scheme.isNull())
         return;
     auto latinTypeface = [&](const char *fontName) {
-        const QDomElement latin = childElementNS(childElementNS(scheme, fontName, kNsDrawingMain), "latin", kNsDrawingMain);
+        const QDomElement latin = firstChildNS(firstChildNS(scheme, kNsDrawingMain, fontName), kNsDrawingMain, "latin");
         return latin.attribute(QStringLiteral("typeface"));
     };
     themeMajorFont = latinTypeface("majorFont");
@@ -234,7 +233,7 @@ void DocxDocument::parseStyles()
         documentDebug() << "DocxDocument: cannot parse styles.xml:" << err;
         return;
     }
-    const QDomElement root = firstElementNS(styles, "styles", kNsW);
+    const QDomElement root = firstDescendantNS(styles, kNsW, "styles");
     if (root.isNull())
         return;
     styleMap.insert(QString::fromLatin1(kDocDefaultsKey), parseDocDefaults(*this, wChild(root, "docDefaults")));

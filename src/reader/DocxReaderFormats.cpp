@@ -209,10 +209,10 @@ QTextCharFormat paragraphCharFormat(const DocxDocument &doc, const QString &styl
 QTextCharFormat runCharFormat(const QDomElement &run, const QTextCharFormat &base, const DocxDocument &doc)
 {
     QTextCharFormat cf = base;
-    const QDomElement rPr = firstChildByLocalName(run, QStringLiteral("rPr"));
+    const QDomElement rPr = firstChildByLocalName(run, "rPr");
     if (rPr.isNull())
         return cf;
-    const QString charStyle = wVal(firstChildByLocalName(rPr, QStringLiteral("rStyle")));
+    const QString charStyle = wVal(firstChildByLocalName(rPr, "rStyle"));
     if (!charStyle.isEmpty()) {
         for (const DocxPropertyElement &prop : doc.characterRunProperties(charStyle))
             applyProperty(Property(prop), cf, doc, true);

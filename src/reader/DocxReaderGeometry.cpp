@@ -15,20 +15,6 @@ constexpr double kMinUsablePx = 48.0;
 
 }  // namespace
 
-QDomElement firstChildByLocalName(const QDomElement &parent, const QString &localName)
-{
-    for (QDomElement c = parent.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
-        if (c.localName() == localName)
-            return c;
-    }
-    return {};
-}
-
-QString wAttr(const QDomElement &el, const QString &localName)
-{
-    return nsAttribute(el, kNsW, localName);
-}
-
 void twipsAttrToPx(const QDomElement &el, const char *localName, double *out)
 {
     int twips = 0;
@@ -40,7 +26,7 @@ QSizeF readPageSizePx(const DocxDocument &doc) { return sectionPageSizePx(doc.la
 
 QSizeF sectionPageSizePx(const QDomElement &sectPr)
 {
-    const QDomElement pgSz = firstChildByLocalName(sectPr, QStringLiteral("pgSz"));
+    const QDomElement pgSz = firstChildByLocalName(sectPr, "pgSz");
     if (pgSz.isNull())
         return kDefaultPageSizePx;
     int w = 0;
@@ -59,7 +45,7 @@ DocxReader::DocxMargins DocxReader::readMarginsPx(const DocxDocument &doc)
         readerDebug() << "readMarginsPx: no sectPr found";
         return {};
     }
-    if (firstChildByLocalName(sectPr, QStringLiteral("pgMar")).isNull()) {
+    if (firstChildByLocalName(sectPr, "pgMar").isNull()) {
         readerDebug() << "readMarginsPx: no pgMar found";
         return {};
     }
@@ -72,7 +58,7 @@ DocxReader::DocxMargins DocxReader::readMarginsPx(const DocxDocument &doc)
 DocxReader::DocxMargins sectionMarginsPx(const DocxDocument &doc, const QDomElement &sectPr)
 {
     DocxReader::DocxMargins m;
-    const QDomElement pgMar = firstChildByLocalName(sectPr, QStringLiteral("pgMar"));
+    const QDomElement pgMar = firstChildByLocalName(sectPr, "pgMar");
     if (pgMar.isNull())
         return m;
     twipsAttrToPx(pgMar, "left", &m.left);

@@ -88,7 +88,7 @@ bool holdsTextBox(const QDomElement &root)
 // Width and height declared by the drawing's extent, 0 for each side not given.
 QSizeF declaredSizePx(const QDomElement &container)
 {
-    const QDomElement extent = firstElementNS(container, "extent", kNsWordDrawing);
+    const QDomElement extent = firstDescendantNS(container, kNsWordDrawing, "extent");
     QSizeF size(0.0, 0.0);
     bool ok = false;
     const qint64 cx = extent.attribute(QStringLiteral("cx")).toLongLong(&ok);
@@ -104,7 +104,7 @@ QSizeF declaredSizePx(const QDomElement &container)
 // a chart. It is shown as a placeholder of its size.
 bool isDrawnGraphic(const QDomElement &container)
 {
-    const QString uri = firstElementNS(container, "graphicData", kNsDrawingMain).attribute(QStringLiteral("uri"));
+    const QString uri = firstDescendantNS(container, kNsDrawingMain, "graphicData").attribute(QStringLiteral("uri"));
     return uri.endsWith(QLatin1String("/diagram")) || uri.endsWith(QLatin1String("/chart"));
 }
 

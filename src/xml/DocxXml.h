@@ -83,10 +83,32 @@ QString nsAttribute(const QDomElement &el, const char *namespaceUri, const QStri
 // kNsR + "/styles"); any other type as it is.
 QString transitionalRelType(const QString &type);
 
+// ---- finding elements ----
+// Two kinds of lookup, both taking the node searched first and the name last.
+// Those ending in NS (and the w shorthands) match the transitional namespace
+// URI given and its strict pair alike; those by local name match the local
+// name in any namespace, for markup read whatever namespace it came in.
+
 // The first child element (not descendant) in `namespaceUri` named `localName`.
-QDomElement childElementNS(const QDomNode &parent, const char *localName, const char *namespaceUri);
+QDomElement firstChildNS(const QDomNode &parent, const char *namespaceUri, const char *localName);
 // The first element in document order below `root` in `namespaceUri` named `localName`.
-QDomElement firstElementNS(const QDomNode &root, const char *localName, const char *namespaceUri);
+QDomElement firstDescendantNS(const QDomNode &root, const char *namespaceUri, const char *localName);
+// Every element of `dom` in `namespaceUri` named `localName`, in document
+// order. Matches the namespace as the root names it (namespaceAsIn): the
+// strict URI in a strict document, the transitional one otherwise.
+QList<QDomElement> elementsNS(const QDomDocument &dom, const char *namespaceUri, const char *localName);
+// The first child element w:`localName`.
+QDomElement wChild(const QDomNode &parent, const char *localName);
+// The attribute w:`localName`; empty when absent.
+QString wAttr(const QDomElement &el, const QString &localName);
+
+// True when `node` is named `localName`, in any namespace.
+bool hasLocalName(const QDomNode &node, const char *localName);
+// The first child element named `localName`, any namespace.
+QDomElement firstChildByLocalName(const QDomNode &parent, const char *localName);
+// Element children in document order named `localName`, any namespace.
+QList<QDomElement> childrenByLocalName(const QDomNode &parent, const char *localName);
+
 // The node after `node` in document order within the subtree of `root` (null
 // past its end); with `enter` false, the children of `node` are passed over.
 // Walks built on it need no stack, however deep the tree.
@@ -115,6 +137,3 @@ void preserveSpace(QDomElement el);
 // Children whose names `order` does not know never move the insertion point;
 // a name `order` does not know goes before every known child.
 void insertInOrder(QDomElement &parent, const QDomElement &child, const QStringList &order);
-
-// Element children in document order whose local name is `localName`, any namespace.
-QList<QDomElement> childElementsByLocalName(const QDomNode &parent, const QString &localName);

@@ -16,10 +16,6 @@
 constexpr int kIndentedPart = 2;
 constexpr int kCompactPart = 0;
 
-// Every element of `dom` in `ns` named `localName`, in document order; in
-// the strict pair of `ns` when the root is in strict markup.
-QList<QDomElement> elementsNS(const QDomDocument &dom, const char *ns, const char *localName);
-
 // Parses the entry `name`; false (with `err`) when it is missing or malformed.
 bool loadPart(const DocxEntryMap &entries, const QString &name, QDomDocument &dom, QString &err);
 // Writes `dom` back under `name`.

@@ -25,8 +25,6 @@ inline constexpr double kMaxPointSize = 1638.0;
 double boundedPointSize(double pointSize);
 
 // ---- XML accessors and page geometry ----
-QDomElement firstChildByLocalName(const QDomElement &parent, const QString &localName);
-QString wAttr(const QDomElement &el, const QString &localName);
 void twipsAttrToPx(const QDomElement &el, const char *localName, double *out);
 QSizeF readPageSizePx(const DocxDocument &doc);
 // Page size and margins of one section (a w:sectPr); defaults where it says nothing.

@@ -176,7 +176,6 @@ QDomElement makeDrawingRun(QDomDocument &dom, const QString &rId, qint64 cx, qin
                            const QString &description = {}, const QString &svgRelId = {});
 
 // ---- paragraphs and runs ----
-inline bool isLocal(const QDomNode &n, const char *name) { return n.localName() == QLatin1String(name); }
 // Where a child of w:pPr of that local name stands in paragraphPropertyOrder().
 int propertyRank(QStringView name);
 // True when `scope` binds "w" and "r" to their namespaces, as runs written as
