@@ -38,7 +38,7 @@ QSizeF sectionPageSizePx(const QDomElement &sectPr)
     return QSizeF(w * kPxPerTwip, h * kPxPerTwip);
 }
 
-DocxReader::DocxMargins DocxReader::readMarginsPx(const DocxDocument &doc)
+DocxPageMarginsPx DocxReader::readMarginsPx(const DocxDocument &doc)
 {
     const QDomElement sectPr = doc.lastSection();
     if (sectPr.isNull()) {
@@ -49,15 +49,15 @@ DocxReader::DocxMargins DocxReader::readMarginsPx(const DocxDocument &doc)
         readerDebug() << "readMarginsPx: no pgMar found";
         return {};
     }
-    const DocxMargins m = sectionMarginsPx(doc, sectPr);
+    const DocxPageMarginsPx m = sectionMarginsPx(doc, sectPr);
     readerDebug() << "readMarginsPx: inside=" << m.left << " outside=" << m.right << " gutter=" << m.gutter
                   << " mirror=" << m.mirror << " hdrDist=" << m.header << " ftrDist=" << m.footer;
     return m;
 }
 
-DocxReader::DocxMargins sectionMarginsPx(const DocxDocument &doc, const QDomElement &sectPr)
+DocxPageMarginsPx sectionMarginsPx(const DocxDocument &doc, const QDomElement &sectPr)
 {
-    DocxReader::DocxMargins m;
+    DocxPageMarginsPx m;
     const QDomElement pgMar = firstChildByLocalName(sectPr, "pgMar");
     if (pgMar.isNull())
         return m;
@@ -72,7 +72,7 @@ DocxReader::DocxMargins sectionMarginsPx(const DocxDocument &doc, const QDomElem
     return m;
 }
 
-bool boundPageGeometry(QSizeF &page, DocxReader::DocxMargins &m)
+bool boundPageGeometry(QSizeF &page, DocxPageMarginsPx &m)
 {
     const QSizeF asked = page;
     page = page.expandedTo(QSizeF(kMinPageSidePx, kMinPageSidePx)).boundedTo(QSizeF(kMaxPageSidePx, kMaxPageSidePx));

@@ -28,7 +28,7 @@ void letEventsRun()
 void prepareDocument(QTextDocument &qd, const DocxDocument &doc)
 {
     const QSizeF pageSize = readPageSizePx(doc);
-    const DocxReader::DocxMargins marg = DocxReader::readMarginsPx(doc);
+    const DocxPageMarginsPx marg = DocxReader::readMarginsPx(doc);
     qd.clear();
     qd.setPageSize(pageSize);
     qd.setDocumentMargin(0);

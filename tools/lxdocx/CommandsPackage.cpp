@@ -59,10 +59,7 @@ int runInfo(const Args &args)
     std::cout << "Valid: yes\n";
     printParts(*doc);
     printProperties([&](const char *key) { return doc->docProperty(QString::fromLatin1(key)).toStdString(); });
-    const DocxMargins m = doc->margins();
-    printPageSetup({{m.top, m.bottom, m.left, m.right, m.header, m.footer, m.gutter, m.mirror ? 1 : 0},
-                    doc->titlePage(),
-                    doc->evenAndOddHeaders()});
+    printPageSetup({doc->margins(), doc->titlePage(), doc->evenAndOddHeaders()});
     QString why;
     if (!doc->bodyTreeFits(why))
         return failed("cannot count the paragraphs of " + path, why.toUtf8().constData());
