@@ -10,11 +10,6 @@ namespace {
 constexpr int kLevelCount = 9;
 constexpr int kLevelIndentStep = 720;  // twips per list level
 
-QString wAttribute(const QDomElement &el, const char *localName)
-{
-    return nsAttribute(el, kNsW, QString::fromLatin1(localName));
-}
-
 int toInt(const QString &s, bool *ok) { return s.toInt(ok); }
 
 NumLevel parseLevel(const QDomElement &lvl)
@@ -42,20 +37,15 @@ NumLevel parseLevel(const QDomElement &lvl)
         } else if (name == QLatin1String("pPr")) {
             for (const QDomElement &ind : childrenByLocalName(c, "ind")) {
                 int twips = 0;
-                if (readMeasure(wAttribute(ind, "left"), kTwipsPerPoint, &twips))
+                if (readMeasure(wAttr(ind, QStringLiteral("left")), kTwipsPerPoint, &twips))
                     level.indentPx = twips / kTwipsPerPixel;
-                if (readMeasure(wAttribute(ind, "hanging"), kTwipsPerPoint, &twips))
+                if (readMeasure(wAttr(ind, QStringLiteral("hanging")), kTwipsPerPoint, &twips))
                     level.hangingPx = twips / kTwipsPerPixel;
             }
         } else if (name == QLatin1String("rPr")) {
-            const QList<QDomElement> fonts = childrenByLocalName(c, "rFonts");
-            if (!fonts.isEmpty()) {
-                QString font = wAttribute(fonts.first(), "ascii");
-                if (font.isEmpty())
-                    font = wAttribute(fonts.first(), "hAnsi");
-                if (!font.isEmpty())
-                    level.font = font;
-            }
+            const QString font = runFontFamily(firstChildByLocalName(c, "rFonts"));
+            if (!font.isEmpty())
+                level.font = font;
             const QList<QDomElement> sizes = childrenByLocalName(c, "sz");
             if (!sizes.isEmpty()) {
                 int sz = 0;
@@ -93,27 +83,21 @@ void DocxDocument::parseNumbering()
     numToAbstract.clear();
     startOverrides.clear();
     levelOverrides.clear();
-    const QString name = QString::fromLatin1(kPartNumbering);
-    if (!entries.contains(name))
-        return;
     QDomDocument numbering;
-    QString err;
-    if (!loadPart(entries, name, numbering, err)) {
-        documentDebug() << "parseNumbering: XML error:" << err;
+    if (!loadPresentPart(entries, QString::fromLatin1(kPartNumbering), numbering, "parseNumbering: XML error:"))
         return;
-    }
     const QString w = namespaceAsIn(numbering.documentElement(), kNsW);
     QMap<int, QString> styleLinks;  // abstract lists whose levels a numbering style holds
     const QDomNodeList abstracts = numbering.elementsByTagNameNS(w, QStringLiteral("abstractNum"));
     for (int i = 0; i < abstracts.size(); ++i) {
         const QDomElement a = abstracts.at(i).toElement();
         bool ok = false;
-        const int abstractId = toInt(wAttribute(a, "abstractNumId"), &ok);
+        const int abstractId = toInt(wAttr(a, QStringLiteral("abstractNumId")), &ok);
         if (!ok)
             continue;
         QMap<int, NumLevel> levels;
         for (const QDomElement &lvl : childrenByLocalName(a, "lvl")) {
-            const int ilvl = toInt(wAttribute(lvl, "ilvl"), &ok);
+            const int ilvl = toInt(wAttr(lvl, QStringLiteral("ilvl")), &ok);
             if (ok)
                 levels.insert(ilvl, parseLevel(lvl));
         }
@@ -126,7 +110,7 @@ void DocxDocument::parseNumbering()
     for (int i = 0; i < nums.size(); ++i) {
         const QDomElement num = nums.at(i).toElement();
         bool ok = false;
-        const int numId = toInt(wAttribute(num, "numId"), &ok);
+        const int numId = toInt(wAttr(num, QStringLiteral("numId")), &ok);
         if (!ok || numId == 0)
             continue;
         for (QDomElement c = num.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
@@ -153,7 +137,7 @@ void DocxDocument::parseNumbering()
 void DocxDocument::readLevelOverride(int numId, const QDomElement &override)
 {
     bool ok = false;
-    const int ilvl = toInt(wAttribute(override, "ilvl"), &ok);
+    const int ilvl = toInt(wAttr(override, QStringLiteral("ilvl")), &ok);
     if (!ok)
         return;
     for (QDomElement c = override.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
@@ -219,11 +203,11 @@ DocxNumberingIds DocxDocument::freeNumberingIds() const
     for (QDomElement c = root.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
         bool ok = false;
         if (c.localName() == QLatin1String("abstractNum")) {
-            const int id = toInt(wAttribute(c, "abstractNumId"), &ok);
+            const int id = toInt(wAttr(c, QStringLiteral("abstractNumId")), &ok);
             if (ok && id >= ids.abstractNumId)
                 ids.abstractNumId = id + 1;
         } else if (c.localName() == QLatin1String("num")) {
-            const int id = toInt(wAttribute(c, "numId"), &ok);
+            const int id = toInt(wAttr(c, QStringLiteral("numId")), &ok);
             if (ok && id >= ids.numId)
                 ids.numId = id + 1;
         }

@@ -1,5 +1,6 @@
 // Steps shared by the operations that edit package parts other than the body.
 #include "DocxDocumentParts.h"
+#include "DocxLog.h"
 
 #include "DocxXml.h"
 #include "DocxNamespaces.h"
@@ -17,6 +18,17 @@ bool loadPart(const DocxEntryMap &entries, const QString &name, QDomDocument &do
         return false;
     }
     return parseXml(*it, dom, err);
+}
+
+bool loadPresentPart(const DocxEntryMap &entries, const QString &name, QDomDocument &dom, const char *context)
+{
+    if (!entries.contains(name))
+        return false;
+    QString err;
+    if (loadPart(entries, name, dom, err))
+        return true;
+    documentDebug() << context << err;
+    return false;
 }
 
 void storePart(DocxEntryMap &entries, const QString &name, const QDomDocument &dom, int indent)

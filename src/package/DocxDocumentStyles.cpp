@@ -25,19 +25,13 @@ constexpr char kStyleWrapperOpen[] = "<w:styles xmlns:w=\"http://schemas.openxml
 constexpr char kStyleWrapperClose[] = "</w:styles>";
 constexpr int kHeadingSizes[] = {32, 28, 26, 24, 22, 22};  // half-points of Heading1 to Heading6
 
-
-QString wAttribute(const QDomElement &el, const char *localName)
-{
-    return nsAttribute(el, kNsW, QString::fromLatin1(localName));
-}
-
 // Stores the attribute's value in `field` when it reads as a measure of
 // `unitsPerPoint` (readMeasure) and passes `accept`; true when it did.
 template <typename Accept>
 bool readMeasureAttribute(const QDomElement &el, const char *localName, int unitsPerPoint, int &field, Accept accept)
 {
     int v = 0;
-    const bool ok = readMeasure(wAttribute(el, localName), unitsPerPoint, &v) && accept(v);
+    const bool ok = readMeasure(wAttr(el, QString::fromLatin1(localName)), unitsPerPoint, &v) && accept(v);
     if (ok)
         field = v;
     return ok;
@@ -47,7 +41,7 @@ template <typename Accept>
 bool readInt(const QDomElement &el, const char *localName, int &field, Accept accept)
 {
     bool ok = false;
-    const int v = wAttribute(el, localName).toInt(&ok);
+    const int v = wAttr(el, QString::fromLatin1(localName)).toInt(&ok);
     if (ok && accept(v))
         field = v;
     return ok && accept(v);
@@ -56,7 +50,7 @@ bool any(int) { return true; }
 // An on/off attribute; false when absent.
 bool onOffAttribute(const QDomElement &el, const char *localName)
 {
-    const QString v = wAttribute(el, localName);
+    const QString v = wAttr(el, QString::fromLatin1(localName));
     return !v.isEmpty() && onOffText(v);
 }
 bool atLeastOne(int v) { return v >= 1; }
@@ -72,7 +66,7 @@ int negatedHanging(int hanging)
 void readHanging(const QDomElement &ind, int &indFirstLine)
 {
     int hanging = 0;
-    if (readMeasure(wAttribute(ind, "hanging"), kTwipsPerPoint, &hanging))
+    if (readMeasure(wAttr(ind, QStringLiteral("hanging")), kTwipsPerPoint, &hanging))
         indFirstLine = negatedHanging(hanging);
 }
 
@@ -126,13 +120,13 @@ namespace {
 
 QString selectFont(const DocxDocument &doc, const QDomElement &rFonts)
 {
-    QString font = wAttribute(rFonts, "ascii");
+    QString font = wAttr(rFonts, QStringLiteral("ascii"));
     if (font.isEmpty())
-        font = wAttribute(rFonts, "hAnsi");
+        font = wAttr(rFonts, QStringLiteral("hAnsi"));
     if (font.isEmpty())
-        font = doc.themeFont(wAttribute(rFonts, "asciiTheme"));
+        font = doc.themeFont(wAttr(rFonts, QStringLiteral("asciiTheme")));
     if (font.isEmpty())
-        font = doc.themeFont(wAttribute(rFonts, "hAnsiTheme"));
+        font = doc.themeFont(wAttr(rFonts, QStringLiteral("hAnsiTheme")));
     return font;
 }
 
@@ -156,7 +150,7 @@ void readParagraphLayout(const QDomElement &pPr, StyleProps &s, bool docDefaults
         if (onOffAttribute(spacing, "afterAutospacing"))
             s.spaceAfter = kAutoSpacingTwips, s.hasSpaceAfter = true;
         readMeasureAttribute(spacing, "line", kTwipsPerPoint, s.line, atLeastOne);
-        s.lineRule = wAttribute(spacing, "lineRule");
+        s.lineRule = wAttr(spacing, QStringLiteral("lineRule"));
     }
     const QDomElement contextual = wChild(pPr, "contextualSpacing");
     if (!contextual.isNull()) {
@@ -169,7 +163,7 @@ void readParagraphLayout(const QDomElement &pPr, StyleProps &s, bool docDefaults
     readMeasureAttribute(ind, "left", kTwipsPerPoint, s.indLeft, any);
     readMeasureAttribute(ind, "right", kTwipsPerPoint, s.indRight, any);
     int value = 0;
-    const QString firstLine = wAttribute(ind, "firstLine");
+    const QString firstLine = wAttr(ind, QStringLiteral("firstLine"));
     if (readMeasure(firstLine, kTwipsPerPoint, &value))
         s.indFirstLine = value;
     else if (docDefaults || firstLine.isEmpty())
@@ -224,15 +218,9 @@ void DocxDocument::parseStyles()
     defaultParagraphStyle.clear();
     paragraphRunMemo_.clear();
     characterRunMemo_.clear();
-    const QString name = QString::fromLatin1(kPartStyles);
-    if (!entries.contains(name))
-        return;
     QDomDocument styles;
-    QString err;
-    if (!loadPart(entries, name, styles, err)) {
-        documentDebug() << "DocxDocument: cannot parse styles.xml:" << err;
+    if (!loadPresentPart(entries, QString::fromLatin1(kPartStyles), styles, "DocxDocument: cannot parse styles.xml:"))
         return;
-    }
     const QDomElement root = firstDescendantNS(styles, kNsW, "styles");
     if (root.isNull())
         return;
@@ -240,8 +228,8 @@ void DocxDocument::parseStyles()
     for (QDomElement s = root.firstChildElement(); !s.isNull(); s = s.nextSiblingElement()) {
         if (s.localName() != QLatin1String("style"))
             continue;
-        const QString type = wAttribute(s, "type");
-        const QString id = wAttribute(s, "styleId");
+        const QString type = wAttr(s, QStringLiteral("type"));
+        const QString id = wAttr(s, QStringLiteral("styleId"));
         if (id.isEmpty())
             continue;
         if (type == QLatin1String("paragraph") && defaultParagraphStyle.isEmpty() && onOffAttribute(s, "default"))
@@ -505,7 +493,7 @@ bool DocxDocument::addParagraphStyle(const QString &styleId)
         return false;
     QSet<QString> present;
     for (const QDomElement &style : elementsNS(styles, kNsW, "style"))
-        present.insert(wAttribute(style, "styleId"));
+        present.insert(wAttr(style, QStringLiteral("styleId")));
     const QString fragment = present.contains(styleId) ? QString() : defaultStyleXml(styleId);
     QDomDocument wrapped;
     const QByteArray xml = QByteArray(kStyleWrapperOpen) + fragment.toUtf8() + kStyleWrapperClose;

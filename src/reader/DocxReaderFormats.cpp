@@ -192,12 +192,6 @@ void applyProperty(const Property &p, QTextCharFormat &cf, const DocxDocument &d
 
 double boundedPointSize(double pointSize) { return qMin(pointSize, kMaxPointSize); }
 
-QString runFontFamily(const QDomElement &rFonts)
-{
-    const QString ascii = wAttr(rFonts, QStringLiteral("ascii"));
-    return ascii.isEmpty() ? wAttr(rFonts, QStringLiteral("hAnsi")) : ascii;
-}
-
 QTextCharFormat paragraphCharFormat(const DocxDocument &doc, const QString &styleId)
 {
     QTextCharFormat cf;

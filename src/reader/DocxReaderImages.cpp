@@ -45,41 +45,25 @@ QDomElement drawingContainer(const QDomElement &drawing)
     return {};
 }
 
-bool isTextBoxContent(const QDomElement &el) { return el.localName() == QLatin1String("txbxContent"); }
-
-// The next element after `e` in document order below `root`; `descend` false
-// skips `e`'s own subtree.
-QDomElement nextInTree(const QDomElement &root, const QDomElement &e, bool descend)
-{
-    if (descend) {
-        const QDomElement child = e.firstChildElement();
-        if (!child.isNull())
-            return child;
-    }
-    for (QDomElement up = e; !up.isNull() && up != root; up = up.parentNode().toElement()) {
-        const QDomElement sibling = up.nextSiblingElement();
-        if (!sibling.isNull())
-            return sibling;
-    }
-    return {};
-}
+bool isTextBoxContent(const QDomElement &el) { return hasLocalName(el, "txbxContent"); }
 
 // The first element below `root` named `localName`, outside text boxes: what a
 // text box holds is converted with its paragraphs, pictures included.
-QDomElement firstOutsideTextBoxes(const QDomElement &root, const QString &localName)
+QDomElement firstOutsideTextBoxes(const QDomElement &root, const char *localName)
 {
-    for (QDomElement e = root.firstChildElement(); !e.isNull();) {
-        if (e.localName() == localName)
+    for (QDomNode n = nextInTree(root, root); !n.isNull();) {
+        const QDomElement e = n.toElement();
+        if (hasLocalName(e, localName))
             return e;
-        e = nextInTree(root, e, !isTextBoxContent(e));
+        n = nextInTree(n, root, !isTextBoxContent(e));
     }
     return {};
 }
 
 bool holdsTextBox(const QDomElement &root)
 {
-    for (QDomElement e = root.firstChildElement(); !e.isNull(); e = nextInTree(root, e, true)) {
-        if (isTextBoxContent(e))
+    for (QDomNode n = nextInTree(root, root); !n.isNull(); n = nextInTree(n, root)) {
+        if (isTextBoxContent(n.toElement()))
             return true;
     }
     return false;
@@ -346,7 +330,7 @@ void DocxReader::insertDrawingImage(QTextCursor &cursor, const QDomElement &draw
     if (container.isNull())
         return;
     const QSizeF size = declaredSizePx(container);
-    const QDomElement blip = firstOutsideTextBoxes(container, QStringLiteral("blip"));
+    const QDomElement blip = firstOutsideTextBoxes(container, "blip");
     if (blip.isNull()) {
         if (isDrawnGraphic(container))
             insertPlaceholder(cursor, size, {});
@@ -369,7 +353,7 @@ void DocxReader::insertDrawingImage(QTextCursor &cursor, const QDomElement &draw
 void insertVmlPicture(QTextCursor &cursor, const QDomElement &pictOrObject, const DocxDocument &doc,
                       const DocxImageRels &imageRels)
 {
-    const QDomElement imageData = firstOutsideTextBoxes(pictOrObject, QStringLiteral("imagedata"));
+    const QDomElement imageData = firstOutsideTextBoxes(pictOrObject, "imagedata");
     if (imageData.isNull())
         return;  // a shape or a text box: no picture of its own
     QSizeF size = vmlStyleSizePx(imageData.parentNode().toElement());

@@ -769,6 +769,12 @@ QString wVal(const QDomElement &el)
     return nsAttribute(el, kNsW, val);
 }
 
+QString runFontFamily(const QDomElement &rFonts)
+{
+    const QString ascii = wAttr(rFonts, QStringLiteral("ascii"));
+    return ascii.isEmpty() ? wAttr(rFonts, QStringLiteral("hAnsi")) : ascii;
+}
+
 bool onOffText(const QString &val)
 {
     return val != QLatin1String("0") && val != QLatin1String("false") && val != QLatin1String("off");

@@ -115,6 +115,8 @@ QList<QDomElement> childrenByLocalName(const QDomNode &parent, const char *local
 QDomNode nextInTree(const QDomNode &node, const QDomNode &root, bool enter = true);
 // The w:val attribute; empty when absent.
 QString wVal(const QDomElement &el);
+// The font family of a w:rFonts: w:ascii, else w:hAnsi; empty for a null element.
+QString runFontFamily(const QDomElement &rFonts);
 // An on/off property element: on unless its w:val is "0", "false" or "off"
 // (no value means on; strict markup writes "true", "false", "1" or "0"). Callers decide what an absent element means.
 bool onOffValue(const QDomElement &property);

@@ -18,6 +18,9 @@ constexpr int kCompactPart = 0;
 
 // Parses the entry `name`; false (with `err`) when it is missing or malformed.
 bool loadPart(const DocxEntryMap &entries, const QString &name, QDomDocument &dom, QString &err);
+// Parses the entry `name` when the package has one. False when it has none,
+// and false with the parse error logged after `context` when it is malformed.
+bool loadPresentPart(const DocxEntryMap &entries, const QString &name, QDomDocument &dom, const char *context);
 // Writes `dom` back under `name`.
 void storePart(DocxEntryMap &entries, const QString &name, const QDomDocument &dom, int indent);
 

@@ -35,8 +35,6 @@ DocxPageMarginsPx sectionMarginsPx(const DocxDocument &doc, const QDomElement &s
 bool boundPageGeometry(QSizeF &page, DocxPageMarginsPx &margins);
 // True for the type of image relationships.
 bool isImageRel(const QString &type);
-// The font family of a w:rFonts: w:ascii, else w:hAnsi.
-QString runFontFamily(const QDomElement &rFonts);
 
 // ---- lists ----
 // The label of an item at level `ilvl` of list `numId`; `numbers` holds the
