@@ -91,18 +91,19 @@ bool DocxDocument::locateMainPart()
 
 QString mimeForExtension(const QString &ext)
 {
-    if (ext == QLatin1String("png"))
-        return QString::fromLatin1(kContentTypePng);
-    if (ext == QLatin1String("jpg") || ext == QLatin1String("jpeg"))
-        return QString::fromLatin1(kContentTypeJpeg);
-    if (ext == QLatin1String("gif"))
-        return QString::fromLatin1(kContentTypeGif);
-    if (ext == QLatin1String("bmp"))
-        return QString::fromLatin1(kContentTypeBmp);
-    if (ext == QLatin1String("tif") || ext == QLatin1String("tiff"))
-        return QString::fromLatin1(kContentTypeTiff);
-    if (ext == QLatin1String("svg"))
-        return QString::fromLatin1(kContentTypeSvg);
+    struct ImageType
+    {
+        const char *extension;
+        const char *contentType;
+    };
+    static constexpr ImageType kImageTypes[] = {
+        {"png", kContentTypePng}, {"jpg", kContentTypeJpeg}, {"jpeg", kContentTypeJpeg}, {"gif", kContentTypeGif},
+        {"bmp", kContentTypeBmp}, {"tif", kContentTypeTiff}, {"tiff", kContentTypeTiff}, {"svg", kContentTypeSvg},
+    };
+    for (const ImageType &t : kImageTypes) {
+        if (ext == QLatin1String(t.extension))
+            return QString::fromLatin1(t.contentType);
+    }
     return QString::fromLatin1(kContentTypeUnknown);
 }
 
