@@ -18,7 +18,7 @@ LXDOCX_API int lxDocx_resave_full(const char *srcPath, const char *dstPath)
             return 0;
         }
         const QString src = pathArgument(srcPath);
-        const std::unique_ptr<DocxDocument> doc(DocxReader::open(src));
+        const std::unique_ptr<DocxDocument> doc = DocxDocument::open(src);
         if (!doc->isValid()) {
             recordFailure(nullptr, doc->errorString());
             return 0;
@@ -27,7 +27,7 @@ LXDOCX_API int lxDocx_resave_full(const char *srcPath, const char *dstPath)
             recordFailure(nullptr, QStringLiteral("Cannot convert the body of %1 to rich text").arg(src));
             return 0;
         }
-        if (DocxWriter::saveVersion(*doc, pathArgument(dstPath)))
+        if (doc->saveAs(pathArgument(dstPath)))
             return 1;
         recordFailure(nullptr, doc->errorString());
         return 0;

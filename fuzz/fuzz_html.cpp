@@ -30,14 +30,14 @@ DocxEntryMap blankEntries;
 DocxEntryMap built(const QString &html, qsizetype pieceChars)
 {
     DocxDocument doc;
-    doc.entries = blankEntries;
+    doc.package().entries() = blankEntries;
     if (!doc.loadBody())
         std::abort();
     doc.buildIndex();
     doc.valid = true;
     DocxWriter::buildFromHtml(doc, html, pieceChars);
-    DocxWriter::storeDocumentXml(doc);
-    return doc.entries;
+    doc.body().store();
+    return doc.package().entries();
 }
 
 }  // namespace
@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     new QGuiApplication(*argc, *argv);  // lives as long as the process
     QTemporaryDir dir;
-    const std::unique_ptr<DocxDocument> blank(DocxReader::createBlank(dir.filePath("blank.docx")));
+    const std::unique_ptr<DocxDocument> blank = DocxDocument::createBlank(dir.filePath("blank.docx"));
     if (!blank->isValid())
         std::abort();
     blankEntries = blank->entries;

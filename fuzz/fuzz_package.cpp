@@ -39,19 +39,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray archive = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
     DocxDocument doc;
     QString err;
-    if (!docxZipReadBytes(archive, doc.entries, err, &doc.source)) {
+    if (!docxZipReadBytes(archive, doc.package().entries(), err, &doc.package().source())) {
         if (err.isEmpty())
             broken("refused without a reason", {});
         return 0;
     }
     if (doc.loadBody()) {
         doc.buildIndex();
-        if (doc.paragraphCount() < 0)
+        if (doc.body().paragraphCount() < 0)
             broken("negative paragraph count", {});
-        doc.lastSection();  // the editing form: the section is spliced back on store
-        doc.storeBody();
+        doc.body().lastSection();  // the editing form: the section is spliced back on store
+        doc.body().store();
         DocxDocument again;
-        again.entries = doc.entries;
+        again.package().entries() = doc.package().entries();
         if (!again.loadBody())
             broken("stored body does not load", again.errorString());
     }
@@ -59,12 +59,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static const QStringList order = {"[Content_Types].xml", "_rels/.rels", "word/_rels/document.xml.rels",
                                       "word/document.xml", "word/styles.xml", "word/settings.xml"};
     QByteArray packed;
-    if (!docxZipBuild(doc.entries, order, packed, err, &doc.source))
+    if (!docxZipBuild(doc.package().entries(), order, packed, err, &doc.package().source()))
         return 0;  // names or sizes the format cannot hold
     DocxEntryMap back;
     if (!docxZipReadBytes(packed, back, err))
         broken("packed archive does not read back", err);
-    if (back != doc.entries)
+    if (back != doc.package().entries())
         broken("packed archive reads back different entries", {});
     return 0;
 }

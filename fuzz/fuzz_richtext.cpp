@@ -74,12 +74,12 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     DocxDocument doc;
-    doc.entries.insert("word/document.xml", QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
-    doc.entries.insert("word/styles.xml", kStyles);
-    doc.entries.insert("word/numbering.xml", kNumbering);
-    doc.entries.insert("word/_rels/document.xml.rels", kRels);
-    doc.entries.insert("word/header1.xml", kHeader);
-    doc.entries.insert("word/media/image1.png", pngBytes());
+    doc.package().entries().insert("word/document.xml", QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
+    doc.package().entries().insert("word/styles.xml", kStyles);
+    doc.package().entries().insert("word/numbering.xml", kNumbering);
+    doc.package().entries().insert("word/_rels/document.xml.rels", kRels);
+    doc.package().entries().insert("word/header1.xml", kHeader);
+    doc.package().entries().insert("word/media/image1.png", pngBytes());
     if (!doc.loadBody())
         return 0;
     doc.buildIndex();
@@ -92,16 +92,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         delete part;
     renderSectionHtml(doc, QString());
 
-    const int paragraphs = doc.paragraphCount();
+    const int paragraphs = doc.body().paragraphCount();
     if (!docxResave(doc))
         broken("re-save failed on a body that opened");
-    doc.storeBody();
+    doc.body().store();
     DocxDocument again;
-    again.entries = doc.entries;
+    again.package().entries() = doc.package().entries();
     if (!again.loadBody())
         broken("re-saved body does not load");
     again.buildIndex();
-    if (again.paragraphCount() != paragraphs)
+    if (again.body().paragraphCount() != paragraphs)
         broken("re-save changed the number of paragraphs");
     return 0;
 }

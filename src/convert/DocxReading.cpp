@@ -4,5 +4,5 @@
 
 std::unique_ptr<DocxDocument> docxOpenForReading(const QString &path)
 {
-    return std::unique_ptr<DocxDocument>(DocxReader::open(path));
+    return DocxDocument::open(path);
 }
