@@ -2,8 +2,6 @@
 #include "DocxDocument.h"
 #include "DocxFrame.h"
 #include "DocxHandle.h"
-#include "DocxReader.h"
-#include "DocxWriter.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,7 +2,6 @@
 #include "DocxDocument.h"
 #include "DocxFrame.h"
 #include "DocxHandle.h"
-#include "DocxReader.h"
 #include "DocxHtmlSources.h"
 #include "DocxWriter.h"
 

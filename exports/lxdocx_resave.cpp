@@ -2,9 +2,7 @@
 #include "DocxDocument.h"
 #include "DocxFrame.h"
 #include "DocxHandle.h"
-#include "DocxReader.h"
 #include "DocxResave.h"
-#include "DocxWriter.h"
 
 #include <memory>
 

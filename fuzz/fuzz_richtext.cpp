@@ -73,17 +73,18 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    DocxDocument doc;
-    doc.package().entries().insert("word/document.xml", QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
-    doc.package().entries().insert("word/styles.xml", kStyles);
-    doc.package().entries().insert("word/numbering.xml", kNumbering);
-    doc.package().entries().insert("word/_rels/document.xml.rels", kRels);
-    doc.package().entries().insert("word/header1.xml", kHeader);
-    doc.package().entries().insert("word/media/image1.png", pngBytes());
-    if (!doc.loadBody())
+    const DocxEntryMap parts = {
+        {"word/document.xml", QByteArray(reinterpret_cast<const char *>(data), qsizetype(size))},
+        {"word/styles.xml", kStyles},
+        {"word/numbering.xml", kNumbering},
+        {"word/_rels/document.xml.rels", kRels},
+        {"word/header1.xml", kHeader},
+        {"word/media/image1.png", pngBytes()},
+    };
+    const std::unique_ptr<DocxDocument> opened = DocxDocument::fromEntries(QString(), parts);
+    if (!opened->isValid())
         return 0;
-    doc.buildIndex();
-    doc.valid = true;
+    DocxDocument &doc = *opened;
 
     QTextDocument qd;
     DocxReader::populate(doc, {QString(), 0, std::numeric_limits<int>::max()}, &qd);
@@ -96,12 +97,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!docxResave(doc))
         broken("re-save failed on a body that opened");
     doc.body().store();
-    DocxDocument again;
-    again.package().entries() = doc.package().entries();
-    if (!again.loadBody())
+    const std::unique_ptr<DocxDocument> again = DocxDocument::fromEntries(QString(), doc.package().entries());
+    if (!again->isValid())
         broken("re-saved body does not load");
-    again.buildIndex();
-    if (again.body().paragraphCount() != paragraphs)
+    if (again->body().paragraphCount() != paragraphs)
         broken("re-save changed the number of paragraphs");
     return 0;
 }

@@ -1,6 +1,4 @@
 // The document model: paragraph index, lazily parsed body, last section, relationships, content types and media.
-#include "DocxReader.h"
-#include "DocxWriter.h"
 #include "EditTestSupport.h"
 
 using namespace edit_support;

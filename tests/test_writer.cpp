@@ -1,5 +1,4 @@
 // The Writer on the body's bytes and tree: what blocks, runs, pictures, tables and lists become; HTML in every way in.
-#include "DocxReader.h"
 #include "DocxWriter.h"
 #include "DocxWriterInternal.h"
 #include "DocxHtmlPrepare.h"

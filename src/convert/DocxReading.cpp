@@ -1,6 +1,5 @@
 #include "DocxReading.h"
 
-#include "DocxReader.h"
 
 std::unique_ptr<DocxDocument> docxOpenForReading(const QString &path)
 {
