@@ -11,7 +11,9 @@ thread_local QByteArray t_hfXml;
 
 DocxHFKind kindOf(int kind)
 {
-    return kind == LXDOCX_HF_EVEN ? DocxHFKind::Even : kind == LXDOCX_HF_FIRST ? DocxHFKind::First : DocxHFKind::Default;
+    if (kind == LXDOCX_HF_EVEN)
+        return DocxHFKind::Even;
+    return kind == LXDOCX_HF_FIRST ? DocxHFKind::First : DocxHFKind::Default;
 }
 
 const char *partWord(DocxHFPart part) { return part == DocxHFPart::Header ? "header" : "footer"; }

@@ -103,7 +103,8 @@ LXDOCX_API int lxDocx_set_page_number_format(DocxHandle *h, const char *fmt, int
         }
         if (refusedAsStrict(h))
             return 0;
-        return sectionSet(h, h->doc->sections().setPageNumberFormat(QString::fromUtf8(fmt), start), "a page-number format");
+        const bool done = h->doc->sections().setPageNumberFormat(QString::fromUtf8(fmt), start);
+        return sectionSet(h, done, "a page-number format");
     });
 }
 

@@ -271,8 +271,8 @@ private:
         const Document copy(part->clone());
         copy->setTextWidth(s.pageSize.width() - s.margins.left - s.margins.right);
         fillPlaceholders(*copy, count(), [&](int) { return numberOf(page); });
-        const double y =
-            which == DocxHFPart::Header ? s.margins.header : s.pageSize.height() - s.margins.footer - copy->size().height();
+        const double footerTop = s.pageSize.height() - s.margins.footer - copy->size().height();
+        const double y = which == DocxHFPart::Header ? s.margins.header : footerTop;
         painter.save();
         painter.translate(s.margins.left, y);
         copy->drawContents(&painter);

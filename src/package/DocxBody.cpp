@@ -199,7 +199,8 @@ bool DocxBody::treeFits(QString &err) const
         state_->scan(bytes(), 0, scanErr);
     if (state_->domBuilt || state_->treeBytes <= kMaxTreeBytes)
         return true;
-    err = QStringLiteral("%1: %2").arg(package_.mainPart(), state_->treeError.isEmpty() ? DocxTreeCost::refusal() : state_->treeError);
+    const QString why = state_->treeError.isEmpty() ? DocxTreeCost::refusal() : state_->treeError;
+    err = QStringLiteral("%1: %2").arg(package_.mainPart(), why);
     return false;
 }
 

@@ -75,9 +75,10 @@ void ensureContentTypeEntry(DocxEntryMap &entries, const ContentTypeEntry &entry
 
 void DocxContentTypes::ensureHeaderFooter(DocxHFPart part, const QString &partPath)
 {
+    const QString folder = package_.mainFolder();
     QString absolute = partPath;
     if (!partPath.startsWith(QLatin1Char('/')))
-        absolute = QLatin1Char('/') + (partPath.startsWith(package_.mainFolder()) ? partPath : package_.mainFolder() + partPath);
+        absolute = QLatin1Char('/') + (partPath.startsWith(folder) ? partPath : folder + partPath);
     const QString type = QString::fromLatin1(part == DocxHFPart::Header ? kHeaderContentType : kFooterContentType);
     ensureContentTypeEntry(package_.entries(), {"Override", "PartName", absolute, type, false}, "ensureContentType:");
 }
@@ -85,7 +86,8 @@ void DocxContentTypes::ensureHeaderFooter(DocxHFPart part, const QString &partPa
 void DocxContentTypes::ensureImageDefault(const QString &ext)
 {
     const QString e = ext.toLower();
-    ensureContentTypeEntry(package_.entries(), {"Default", "Extension", e, mimeForExtension(e), true}, "ensureImageDefault:");
+    ensureContentTypeEntry(package_.entries(), {"Default", "Extension", e, mimeForExtension(e), true},
+                           "ensureImageDefault:");
 }
 
 void DocxContentTypes::ensureOverride(const QString &partName, const QString &contentType)

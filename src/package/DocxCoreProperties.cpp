@@ -83,8 +83,10 @@ bool DocxCoreProperties::setValue(const QString &key, const QString &value, QStr
 {
     if (corePropertyIndex(key) >= 0 && !package_.entries().contains(coreName())) {
         package_.entries().insert(coreName(), QByteArray(kCoreTemplate));
-        package_.contentTypes().ensureOverride(QStringLiteral("/docProps/core.xml"), QString::fromLatin1(kCoreContentType));
-        package_.relationships().ensureRelOfType(QString::fromLatin1(kPartRootRels), QString::fromLatin1(kCoreRelType), coreName());
+        package_.contentTypes().ensureOverride(QStringLiteral("/docProps/core.xml"),
+                                               QString::fromLatin1(kCoreContentType));
+        package_.relationships().ensureRelOfType(QString::fromLatin1(kPartRootRels),
+                                                 QString::fromLatin1(kCoreRelType), coreName());
     }
     QDomDocument core;
     const int index = readCoreProperties(package_.entries(), key, core, err);

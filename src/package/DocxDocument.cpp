@@ -29,14 +29,15 @@ constexpr char kBlankDocument[] =
     "<w:sectPr><w:pgSz w:w=\"12240\" w:h=\"15840\"/>"
     "<w:pgMar w:top=\"1440\" w:right=\"1440\" w:bottom=\"1440\" w:left=\"1440\"/></w:sectPr></w:body></w:document>";
 
-// The parts of a blank document laid out as `package` places them.
-DocxEntryMap blankEntries(const DocxPackage &package)
+// The parts of a blank document.
+DocxEntryMap blankEntries()
 {
+    const QString mainPart = QString::fromLatin1(kPartDocument);
     return {
         {QString::fromLatin1(kPartContentTypes), QByteArray(kBlankContentTypes)},
         {QString::fromLatin1(kPartRootRels), QByteArray(kBlankRootRels)},
-        {package.mainRelsPart(), QByteArray(kBlankDocumentRels)},
-        {package.mainPart(), QByteArray(kBlankDocument)},
+        {relationshipsPartOf(mainPart), QByteArray(kBlankDocumentRels)},
+        {mainPart, QByteArray(kBlankDocument)},
     };
 }
 
@@ -99,8 +100,7 @@ std::unique_ptr<DocxDocument> DocxDocument::fromEntries(const QString &path, con
 
 std::unique_ptr<DocxDocument> DocxDocument::blank(const QString &path)
 {
-    const DocxPackage layout;
-    return fromEntries(path, blankEntries(layout));
+    return fromEntries(path, blankEntries());
 }
 
 std::unique_ptr<DocxDocument> DocxDocument::createBlank(const QString &path)

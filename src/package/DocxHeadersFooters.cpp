@@ -245,5 +245,6 @@ bool DocxHeadersFooters::setPageNumberFooter(DocxHFKind kind, const QString &for
         instruction = QStringLiteral(" PAGE \\* lowerRoman ");
     else if (format == QLatin1String("upperRoman"))
         instruction = QStringLiteral(" PAGE \\* ROMAN ");
-    return setPart(DocxHFPart::Footer, kind, buildPart(DocxHFPart::Footer, {{instruction, true}}, QStringLiteral("center")));
+    const QByteArray xml = buildPart(DocxHFPart::Footer, {{instruction, true}}, QStringLiteral("center"));
+    return setPart(DocxHFPart::Footer, kind, xml);
 }

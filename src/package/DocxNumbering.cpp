@@ -210,7 +210,8 @@ void DocxNumbering::ensurePart()
         + QStringLiteral("<w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num>"
                          "<w:num w:numId=\"2\"><w:abstractNumId w:val=\"1\"/></w:num></w:numbering>");
     package_.entries().insert(name, xml.toUtf8());
-    package_.contentTypes().ensureOverride(QStringLiteral("/word/numbering.xml"), QString::fromLatin1(kNumberingContentType));
+    package_.contentTypes().ensureOverride(QStringLiteral("/word/numbering.xml"),
+                                           QString::fromLatin1(kNumberingContentType));
     package_.relationships().ensureRelOfType(package_.mainRelsPart(), QString::fromLatin1(kNumberingRelType),
                                              relativeTarget(package_.mainPart(), name));
 }

@@ -127,8 +127,8 @@ QString DocxRelationships::addImagePart(const QByteArray &data, const QString &e
     package_.entries().insert(name, data);
     package_.contentTypes().ensureImageDefault(ext);
     QString err;
-    const QString id = add(package_.mainRelsPart(), QString::fromLatin1(kImageRelType), relativeTarget(package_.mainPart(), name),
-                                       QString(), err);
+    const QString id = add(package_.mainRelsPart(), QString::fromLatin1(kImageRelType),
+                           relativeTarget(package_.mainPart(), name), QString(), err);
     if (id.isEmpty())
         documentDebug() << "addImagePart: cannot parse rels:" << err;
     return id;
@@ -183,7 +183,8 @@ QString DocxRelationships::relTarget(const QString &rId) const
     return rel ? rel->target : QString();
 }
 
-QHash<QString, QString> DocxRelationships::relatedParts(const QString &sourcePart, bool (*accept)(const QString &type)) const
+QHash<QString, QString> DocxRelationships::relatedParts(const QString &sourcePart,
+                                                        bool (*accept)(const QString &type)) const
 {
     QHash<QString, QString> parts;
     QString err;

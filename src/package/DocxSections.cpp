@@ -133,7 +133,8 @@ DocxMargins DocxSections::margins() const
     readTwips(pgMar, "header", m.header);
     readTwips(pgMar, "footer", m.footer);
     readTwips(pgMar, "gutter", m.gutter);
-    m.mirror = switchOn(childElementNS(sp, "mirrorMargins", kNsW)) || settingsSwitchOn(package_.entries(), "mirrorMargins");
+    m.mirror =
+        switchOn(childElementNS(sp, "mirrorMargins", kNsW)) || settingsSwitchOn(package_.entries(), "mirrorMargins");
     return m;
 }
 

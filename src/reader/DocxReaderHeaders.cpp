@@ -17,6 +17,13 @@ bool isHeaderOrFooterRel(const QString &type)
     return type.endsWith(QLatin1String("/header")) || type.endsWith(QLatin1String("/footer"));
 }
 
+// The header and footer parts of the main part, by relationship id.
+QHash<QString, QString> headerAndFooterParts(const DocxDocument &doc)
+{
+    const DocxPackage &package = doc.package();
+    return package.relationships().relatedParts(package.mainPart(), isHeaderOrFooterRel);
+}
+
 // What a child of w:sectPr refers to: the part and kind of a header or footer
 // reference. False for any other element and for an unknown kind.
 bool readReferenceKind(const QDomElement &ref, DocxHFPart &part, DocxHFKind &kind)
@@ -86,7 +93,7 @@ DocxReader::DocxHFSet DocxReader::readHeadersFooters(const DocxDocument &doc)
     const QString settings = QString::fromLatin1(kPartSettings);
     if (doc.package().entries().contains(settings))
         set.evenAndOdd = doc.package().entries().value(settings).contains("evenAndOddHeaders");
-    const QHash<QString, QString> rIdToPath = doc.package().relationships().relatedParts(doc.package().mainPart(), isHeaderOrFooterRel);
+    const QHash<QString, QString> rIdToPath = headerAndFooterParts(doc);
     const QDomElement sp = doc.body().lastSection();
     if (sp.isNull())
         return set;
@@ -122,15 +129,16 @@ void readSectionHeadersFooters(const DocxDocument &doc, const QDomElement &sectP
             continue;
         std::shared_ptr<QTextDocument> *slot = sectionSlotFor(section, part, kind);
         auto it = rendered.parts.find(path);
-        if (it == rendered.parts.end())
-            it = rendered.parts.insert(path, std::shared_ptr<QTextDocument>(
-                                                 DocxReader::renderHFPart(doc.package().entries().value(path), doc, path)));
+        if (it == rendered.parts.end()) {
+            QTextDocument *part = DocxReader::renderHFPart(doc.package().entries().value(path), doc, path);
+            it = rendered.parts.insert(path, std::shared_ptr<QTextDocument>(part));
+        }
         if (*it)
             *slot = *it;
     }
 }
 
-DocxRenderedParts::DocxRenderedParts(const DocxDocument &doc) : paths(doc.package().relationships().relatedParts(doc.package().mainPart(), isHeaderOrFooterRel)) {}
+DocxRenderedParts::DocxRenderedParts(const DocxDocument &doc) : paths(headerAndFooterParts(doc)) {}
 
 QTextDocument *DocxReader::renderHFPart(const QByteArray &xml, const DocxDocument &doc, const QString &partPath)
 {

@@ -162,7 +162,8 @@ QString markerText(const DocxDocument &doc, int numId, int ilvl, const NumLevel 
 {
     if (markedLevel > ilvl)
         return {};
-    const int n = numbers.contains(markedLevel) ? numbers.value(markedLevel) : doc.numbering().levelStart(numId, markedLevel);
+    const int n =
+        numbers.contains(markedLevel) ? numbers.value(markedLevel) : doc.numbering().levelStart(numId, markedLevel);
     if (markedLevel == ilvl)
         return numberText(n, own.numFmt);
     const NumLevel *outer = doc.numbering().numLevel(numId, markedLevel);

@@ -224,7 +224,8 @@ void insertListLabel(QTextCursor &cursor, const QString &label, QTextCharFormat 
 
 QString effectiveStyleId(const DocxDocument &doc, const QString &styleId)
 {
-    return styleId.isEmpty() || !doc.styles().styleMap().contains(styleId) ? doc.styles().defaultParagraphStyle() : styleId;
+    const DocxStyles &styles = doc.styles();
+    return styleId.isEmpty() || !styles.styleMap().contains(styleId) ? styles.defaultParagraphStyle() : styleId;
 }
 
 StyleProps mergedProperties(const DocxDocument &doc, DirectProperties &d)

@@ -20,7 +20,8 @@ void printParts(const DocxDocument &doc)
     std::cout << "Parts:\n";
     for (const QString &name : doc.package().source().order) {
         if (doc.package().entries().contains(name))
-            std::cout << "  " << std::setw(10) << doc.package().entries().value(name).size() << "  " << name.toStdString() << "\n";
+            std::cout << "  " << std::setw(10) << doc.package().entries().value(name).size() << "  "
+                      << name.toStdString() << "\n";
     }
 }
 
@@ -58,7 +59,8 @@ int runInfo(const Args &args)
     }
     std::cout << "Valid: yes\n";
     printParts(*doc);
-    printProperties([&](const char *key) { return doc->coreProperties().value(QString::fromLatin1(key)).toStdString(); });
+    const DocxCoreProperties &properties = doc->coreProperties();
+    printProperties([&](const char *key) { return properties.value(QString::fromLatin1(key)).toStdString(); });
     const DocxMargins m = doc->sections().margins();
     printPageSetup({{m.top, m.bottom, m.left, m.right, m.header, m.footer, m.gutter, m.mirror ? 1 : 0},
                     doc->sections().titlePage(),
