@@ -171,63 +171,64 @@ TEST_F(Doc, LastSectionIsTheLastTopLevelOneOnBothPaths)
 // once; parts that do not parse are never overwritten.
 TEST(Relationships, MediaHyperlinksTypesAndContentTypes)
 {
-    const std::unique_ptr<DocxDocument> docParts = DocxDocument::fromEntries({}, {});
-    DocxDocument &doc = *docParts;
-    doc.package().entries() = {{kTypes, typesPart("<Default Extension=\"PNG\" ContentType=\"image/png\"/>")},
+    DocxPackage doc;
+    DocxRelationships &docRels = doc.relationships();
+    doc.entries() = {{kTypes, typesPart("<Default Extension=\"PNG\" ContentType=\"image/png\"/>")},
                    {"word/media/image1.png", "1"}, {"word/media/image2.png", "2"}};
-    const DocxEntryMap before = doc.package().entries();
-    EXPECT_TRUE(doc.package().relationships().addImagePart({}, "png").isEmpty() && doc.package().entries() == before);
-    const QString png = doc.package().relationships().addImagePart("png-bytes", "PNG"), j1 = doc.package().relationships().addImagePart("j1", "Jpeg");
-    EXPECT_EQ(png + j1 + doc.package().relationships().addImagePart("j2", "jpeg"), "rId1rId2rId3");
-    EXPECT_EQ(doc.package().entries().value("word/media/image3.png") + doc.package().entries().value("word/media/image2.jpeg"), "png-bytesj2");
-    EXPECT_EQ(doc.package().relationships().relPartPath("rId1") + " " + doc.package().relationships().relPartPath("rId2"), "word/media/image3.png word/media/image1.jpeg");
-    EXPECT_EQ(relations(doc.package().entries().value(kRels)).join(", "),
+    const DocxEntryMap before = doc.entries();
+    EXPECT_TRUE(docRels.addImagePart({}, "png").isEmpty() && doc.entries() == before);
+    const QString png = docRels.addImagePart("png-bytes", "PNG"), j1 = docRels.addImagePart("j1", "Jpeg");
+    EXPECT_EQ(png + j1 + docRels.addImagePart("j2", "jpeg"), "rId1rId2rId3");
+    EXPECT_EQ(doc.entries().value("word/media/image3.png") + doc.entries().value("word/media/image2.jpeg"), "png-bytesj2");
+    EXPECT_EQ(docRels.relPartPath("rId1") + " " + docRels.relPartPath("rId2"), "word/media/image3.png word/media/image1.jpeg");
+    EXPECT_EQ(relations(doc.entries().value(kRels)).join(", "),
               "rId1 image image3.png, rId2 image image1.jpeg, rId3 image image2.jpeg");
-    EXPECT_EQ(attrs(doc.package().entries().value(kTypes), kNsContentTypes, "Default", {"Extension", "ContentType"}),
+    EXPECT_EQ(attrs(doc.entries().value(kTypes), kNsContentTypes, "Default", {"Extension", "ContentType"}),
               QStringList({"PNG png", "xml xml", "jpeg jpeg"}));
-    const std::unique_ptr<DocxDocument> linksParts = DocxDocument::fromEntries({}, {});
-    DocxDocument &links = *linksParts;
-    EXPECT_TRUE(links.package().relationships().relPartPath("rId1").isEmpty() && !links.package().entries().contains(kRels));
-    links.package().entries().insert(kRels, relsPart(relEntry("rId2", kHyperlink, "https://example.com/A")
+    DocxPackage links;
+    DocxRelationships &linksRels = links.relationships();
+    EXPECT_TRUE(linksRels.relPartPath("rId1").isEmpty() && !links.entries().contains(kRels));
+    links.entries().insert(kRels, relsPart(relEntry("rId2", kHyperlink, "https://example.com/A")
                                          + relEntry("rId10", kImage, "i.png") + relEntry("rIdX", kImage, "../x.xml")
                                          + relEntry("R5", kImage, "/customXml/item1.xml")
                                          + "<o:Relationship xmlns:o=\"urn:other\" Id=\"rId50\" Type=\"t\" Target=\"z\"/>"
                                          + "<Relationship Id=\"rId4\" Type=\"t\"/>"));
-    EXPECT_EQ(links.package().relationships().relPartPath("R5") + " " + links.package().relationships().relPartPath("rId10") + " " + links.package().relationships().relTarget("rIdX"),
+    EXPECT_EQ(linksRels.relPartPath("R5") + " " + linksRels.relPartPath("rId10") + " " + linksRels.relTarget("rIdX"),
               "customXml/item1.xml word/i.png ../x.xml");
     for (const char *none : {"rId4", "rId9", "rId50", ""})
-        EXPECT_TRUE(links.package().relationships().relPartPath(none).isEmpty() && links.package().relationships().relTarget(none).isEmpty()) << none;
-    EXPECT_EQ(links.package().relationships().addHyperlinkRel("https://example.com/A"), "rId11");
-    const QByteArray afterAdd = links.package().entries().value(kRels);
-    EXPECT_TRUE(links.package().relationships().addHyperlinkRel("https://example.com/A") == "rId11" && links.package().entries().value(kRels) == afterAdd);
-    EXPECT_TRUE(links.package().relationships().addHyperlinkRel("https://example.com/a") == "rId12" && links.package().relationships().addHyperlinkRel({}).isEmpty());
-    EXPECT_EQ(attrs(links.package().entries().value(kRels), kNsPackageRels, "Relationship", {"Id", "Type", "TargetMode"}).value(5)
-                  + " " + links.package().relationships().relTarget("rId11"), "rId11 hyperlink External https://example.com/A");
-    links.package().entries().insert(kRels, relsPart(relEntry("rId30", kImage, "media/image1.png")));  // read afresh
-    EXPECT_EQ(links.package().relationships().addHyperlinkRel("https://example.com/A"), "rId31");
-    const std::unique_ptr<DocxDocument> typesParts = DocxDocument::fromEntries({}, {});
-    DocxDocument &types = *typesParts;
-    types.package().contentTypes().ensureHeaderFooter(DocxHFPart::Header, "header1.xml"), types.package().contentTypes().ensureOverride("/word/styles.xml", "s");
-    types.package().contentTypes().ensureImageDefault("png");
-    EXPECT_TRUE(types.package().entries().isEmpty());
-    types.package().entries().insert(kTypes, typesPart({}));
+        EXPECT_TRUE(linksRels.relPartPath(none).isEmpty() && linksRels.relTarget(none).isEmpty()) << none;
+    EXPECT_EQ(linksRels.addHyperlinkRel("https://example.com/A"), "rId11");
+    const QByteArray afterAdd = links.entries().value(kRels);
+    EXPECT_TRUE(linksRels.addHyperlinkRel("https://example.com/A") == "rId11" && links.entries().value(kRels) == afterAdd);
+    EXPECT_TRUE(linksRels.addHyperlinkRel("https://example.com/a") == "rId12" && linksRels.addHyperlinkRel({}).isEmpty());
+    EXPECT_EQ(attrs(links.entries().value(kRels), kNsPackageRels, "Relationship", {"Id", "Type", "TargetMode"}).value(5)
+                  + " " + linksRels.relTarget("rId11"), "rId11 hyperlink External https://example.com/A");
+    links.entries().insert(kRels, relsPart(relEntry("rId30", kImage, "media/image1.png")));  // read afresh
+    EXPECT_EQ(linksRels.addHyperlinkRel("https://example.com/A"), "rId31");
+    DocxPackage types;
+    DocxRelationships &typesRels = types.relationships();
+    DocxContentTypes &registry = types.contentTypes();
+    registry.ensureHeaderFooter(DocxHFPart::Header, "header1.xml"), registry.ensureOverride("/word/styles.xml", "s");
+    registry.ensureImageDefault("png");
+    EXPECT_TRUE(types.entries().isEmpty());
+    types.entries().insert(kTypes, typesPart({}));
     for (const char *path : {"header1.xml", "word/header1.xml", "/word/header1.xml"})
-        types.package().contentTypes().ensureHeaderFooter(DocxHFPart::Header, path);
-    types.package().contentTypes().ensureHeaderFooter(DocxHFPart::Footer, "footer2.xml");
-    types.package().contentTypes().ensureOverride("/word/styles.xml", "application/styles"), types.package().contentTypes().ensureOverride("/word/styles.xml", "other");
-    EXPECT_EQ(overrides(types.package().entries().value(kTypes)),
+        registry.ensureHeaderFooter(DocxHFPart::Header, path);
+    registry.ensureHeaderFooter(DocxHFPart::Footer, "footer2.xml");
+    registry.ensureOverride("/word/styles.xml", "application/styles"), registry.ensureOverride("/word/styles.xml", "other");
+    EXPECT_EQ(overrides(types.entries().value(kTypes)),
               QStringList({"header1.xml header+xml", "footer2.xml footer+xml", "styles.xml styles"}));
-    types.package().entries().insert(kRels, relsPart(relEntry("rId3", "styles", "styles.xml")));
+    types.entries().insert(kRels, relsPart(relEntry("rId3", "styles", "styles.xml")));
     for (const char *type : {"styles", "numbering", "numbering"})
-        types.package().relationships().ensureRelOfType(kRels, type, type + QString(".xml")), types.package().relationships().ensureRelOfType("_rels/.rels", "core", type);
-    EXPECT_EQ(relations(types.package().entries().value(kRels)).join(", "), "rId3 styles styles.xml, rId4 numbering numbering.xml");
-    EXPECT_EQ(relations(types.package().entries().value("_rels/.rels")), QStringList({"rId1 core styles"}));
-    types.package().entries() = {{kRels, relsPart("<Relationship").chopped(16)}, {kTypes, "<Types><Default></Types>"}};
-    const DocxEntryMap broken = types.package().entries();
-    EXPECT_TRUE(types.package().relationships().addImagePart("img", "png").isEmpty() && types.package().entries().take("word/media/image1.png") == "img");
-    EXPECT_TRUE(types.package().relationships().addHyperlinkRel("https://example.com").isEmpty());
-    types.package().relationships().ensureRelOfType(kRels, "styles", "styles.xml"), types.package().contentTypes().ensureHeaderFooter(DocxHFPart::Header, "header1.xml");
-    EXPECT_EQ(types.package().entries(), broken);
+        typesRels.ensureRelOfType(kRels, type, type + QString(".xml")), typesRels.ensureRelOfType("_rels/.rels", "core", type);
+    EXPECT_EQ(relations(types.entries().value(kRels)).join(", "), "rId3 styles styles.xml, rId4 numbering numbering.xml");
+    EXPECT_EQ(relations(types.entries().value("_rels/.rels")), QStringList({"rId1 core styles"}));
+    types.entries() = {{kRels, relsPart("<Relationship").chopped(16)}, {kTypes, "<Types><Default></Types>"}};
+    const DocxEntryMap broken = types.entries();
+    EXPECT_TRUE(typesRels.addImagePart("img", "png").isEmpty() && types.entries().take("word/media/image1.png") == "img");
+    EXPECT_TRUE(typesRels.addHyperlinkRel("https://example.com").isEmpty());
+    typesRels.ensureRelOfType(kRels, "styles", "styles.xml"), registry.ensureHeaderFooter(DocxHFPart::Header, "header1.xml");
+    EXPECT_EQ(types.entries(), broken);
 }
 
 // Targets resolve inside the package or not at all, alike for both readers; a header is never written outside it.

@@ -89,31 +89,32 @@ TEST(StylesNumbering, EnsuringAParagraphStyleAddsOnlyWhatIsMissing)
 {
     const std::unique_ptr<DocxDocument> docParts = DocxDocument::fromEntries({}, {});
     DocxDocument &doc = *docParts;
-    doc.package().entries().insert(kTypes, kTypesPart), doc.styles().ensureStyle("Heading3");
-    const QByteArray sheet = doc.package().entries().value(kStyles);
+    DocxEntryMap &parts = doc.package().entries();
+    parts.insert(kTypes, kTypesPart), doc.styles().ensureStyle("Heading3");
+    const QByteArray sheet = parts.value(kStyles);
     EXPECT_EQ(styleIds(sheet) + attrs(sheet, kNsW, "outlineLvl", {"w:val"}) + attrs(sheet, kNsW, "sz", {"w:val"}),
               QStringList({"Normal", "Heading3", "2", "26"}));
-    EXPECT_EQ(overrides(doc.package().entries().value(kTypes)) + relations(doc.package().entries().value(kRels)),
+    EXPECT_EQ(overrides(parts.value(kTypes)) + relations(parts.value(kRels)),
               QStringList({"styles.xml styles+xml", "rId1 styles styles.xml"}));
-    const DocxEntryMap once = doc.package().entries();
+    const DocxEntryMap once = parts;
     for (const char *id : {"", "Heading3", "Normal", "Title", "Heading7", "heading1", "Heading0"})
         doc.styles().ensureStyle(id);
-    EXPECT_EQ(doc.package().entries(), once);
+    EXPECT_EQ(parts, once);
     const QByteArray own = wrap("styles", "\n\t<w:style w:styleId='Heading1' w:type='paragraph' />\n");
-    doc.package().entries().insert(kStyles, own), doc.styles().ensureStyle("Heading1");
-    EXPECT_EQ(doc.package().entries().value(kStyles), own);  // left byte for byte, however it is written
-    doc.styles().ensureStyle("Heading2"), doc.package().entries().insert(kStyles, own);  // a sheet replaced between calls is read again
+    parts.insert(kStyles, own), doc.styles().ensureStyle("Heading1");
+    EXPECT_EQ(parts.value(kStyles), own);  // left byte for byte, however it is written
+    doc.styles().ensureStyle("Heading2"), parts.insert(kStyles, own);  // a sheet replaced between calls is read again
     doc.styles().ensureStyle("Heading2");
-    EXPECT_EQ(styleIds(doc.package().entries().value(kStyles)), QStringList({"Heading1", "Heading2"}));
-    doc.package().entries().insert(kStyles, "<w:styles><w:style></w:styles>");
-    const DocxEntryMap before = doc.package().entries();
+    EXPECT_EQ(styleIds(parts.value(kStyles)), QStringList({"Heading1", "Heading2"}));
+    parts.insert(kStyles, "<w:styles><w:style></w:styles>");
+    const DocxEntryMap before = parts;
     doc.styles().ensureStyle("Heading4");
-    EXPECT_EQ(doc.package().entries(), before);
-    doc.package().entries() = {{kTypes, "<Types><x></Types>"}, {kRels, "<Relationships><x></Relationships>"}};
+    EXPECT_EQ(parts, before);
+    parts = {{kTypes, "<Types><x></Types>"}, {kRels, "<Relationships><x></Relationships>"}};
     doc.styles().ensureStyle("Heading1"), doc.numbering().ensurePart();
-    EXPECT_EQ(styleIds(doc.package().entries().value(kStyles)), QStringList({"Normal", "Heading1"}));
-    EXPECT_TRUE(doc.package().entries().contains(kNumbering));
-    EXPECT_EQ(doc.package().entries().value(kTypes) + doc.package().entries().value(kRels), "<Types><x></Types><Relationships><x></Relationships>");
+    EXPECT_EQ(styleIds(parts.value(kStyles)), QStringList({"Normal", "Heading1"}));
+    EXPECT_TRUE(parts.contains(kNumbering));
+    EXPECT_EQ(parts.value(kTypes) + parts.value(kRels), "<Types><x></Types><Relationships><x></Relationships>");
 }
 
 // Levels, overrides and starts of instances whose ids convert; the library's own part made once, never over another.
@@ -134,28 +135,30 @@ TEST(StylesNumbering, LevelsOverridesAndIdsThatDoNotConvert)
         "<w:num w:numId=\"4\"><w:abstractNumId w:val=\"1.5\"/></w:num><w:num w:numId=\"6\"><w:abstractNumId w:val=\"5\"/></w:num>");
     const std::unique_ptr<DocxDocument> docParts = DocxDocument::fromEntries({}, {});
     DocxDocument &doc = *docParts;
-    doc.package().entries().insert(kNumbering, numbering), doc.numbering().read();
-    EXPECT_EQ(doc.numbering().abstractNums().keys() + doc.numbering().abstractNums().value(0).keys(), QList<int>({0, 5, 0, 2}));
-    EXPECT_EQ(doc.numbering().numToAbstract().keys(), QList<int>({1, 2, 3, 6}));
-    EXPECT_TRUE(doc.numbering().startOverrides().value(3).isEmpty());
-    ASSERT_TRUE(doc.numbering().numLevel(1, 0) && doc.numbering().numLevel(3, 2));
-    const NumLevel l0 = *doc.numbering().numLevel(1, 0), l2 = *doc.numbering().numLevel(3, 2);
+    DocxNumbering &lists = doc.numbering();
+    doc.package().entries().insert(kNumbering, numbering), lists.read();
+    EXPECT_EQ(lists.abstractNums().keys() + lists.abstractNums().value(0).keys(), QList<int>({0, 5, 0, 2}));
+    EXPECT_EQ(lists.numToAbstract().keys(), QList<int>({1, 2, 3, 6}));
+    EXPECT_TRUE(lists.startOverrides().value(3).isEmpty());
+    ASSERT_TRUE(lists.numLevel(1, 0) && lists.numLevel(3, 2));
+    const NumLevel l0 = *lists.numLevel(1, 0), l2 = *lists.numLevel(3, 2);
     EXPECT_EQ(l0.numFmt + l0.lvlText + l0.font + " " + l2.numFmt + l2.lvlText, "lowerLetter%1)Symbol decimal%1.");
     EXPECT_EQ((std::vector<double>{l0.indentPx, l0.hangingPx, l0.sizePt, l2.sizePt}), (std::vector<double>{72, 24, 11, 0}));
-    EXPECT_EQ(doc.numbering().numLevel(2, 0), nullptr);  // its abstract numbering does not exist
-    EXPECT_EQ((Ints{doc.numbering().levelStart(1, 0), doc.numbering().levelStart(2, 0), doc.numbering().levelStart(3, 2), doc.numbering().levelStart(2, 1),
-                    doc.numbering().levelStart(4, 0), doc.numbering().levelStart(6, 0)}), (Ints{3, 5, 1, 1, 1, 8}));
-    doc.numbering().ensurePart();
+    EXPECT_EQ(lists.numLevel(2, 0), nullptr);  // its abstract numbering does not exist
+    EXPECT_EQ((Ints{lists.levelStart(1, 0), lists.levelStart(2, 0), lists.levelStart(3, 2), lists.levelStart(2, 1),
+                    lists.levelStart(4, 0), lists.levelStart(6, 0)}), (Ints{3, 5, 1, 1, 1, 8}));
+    lists.ensurePart();
     EXPECT_EQ(doc.package().entries().value(kNumbering), numbering);
-    doc.package().entries().insert(kNumbering, "<w:numbering><w:num>"), doc.numbering().read(), doc.numbering().ensurePart();
-    EXPECT_TRUE(doc.numbering().abstractNums().isEmpty() && doc.numbering().numToAbstract().isEmpty());
+    doc.package().entries().insert(kNumbering, "<w:numbering><w:num>"), lists.read(), lists.ensurePart();
+    EXPECT_TRUE(lists.abstractNums().isEmpty() && lists.numToAbstract().isEmpty());
     EXPECT_EQ(doc.package().entries().value(kNumbering), "<w:numbering><w:num>");
     const std::unique_ptr<DocxDocument> ownParts = DocxDocument::fromEntries({}, {});
     DocxDocument &own = *ownParts;
-    own.package().entries().insert(kTypes, kTypesPart), own.numbering().ensurePart(), own.numbering().ensurePart(), own.numbering().read();
+    DocxNumbering &ownLists = own.numbering();
+    own.package().entries().insert(kTypes, kTypesPart), ownLists.ensurePart(), ownLists.ensurePart(), ownLists.read();
     EXPECT_EQ(overrides(own.package().entries().value(kTypes)) + relations(own.package().entries().value(kRels)),
               QStringList({"numbering.xml numbering+xml", "rId1 numbering numbering.xml"}));
-    ASSERT_TRUE(own.numbering().numLevel(1, 4) && own.numbering().numLevel(2, 8) && !own.numbering().numLevel(1, 9));
-    EXPECT_EQ(own.numbering().numLevel(1, 4)->numFmt + own.numbering().numLevel(1, 4)->lvlText + own.numbering().numLevel(2, 8)->numFmt + own.numbering().numLevel(2, 8)->lvlText
-                  + QString::number(own.numbering().numLevel(2, 8)->indentPx), QString::fromUtf8("bullet\xE2\x97\xA6" "decimal%9.432"));
+    ASSERT_TRUE(ownLists.numLevel(1, 4) && ownLists.numLevel(2, 8) && !ownLists.numLevel(1, 9));
+    EXPECT_EQ(ownLists.numLevel(1, 4)->numFmt + ownLists.numLevel(1, 4)->lvlText + ownLists.numLevel(2, 8)->numFmt + ownLists.numLevel(2, 8)->lvlText
+                  + QString::number(ownLists.numLevel(2, 8)->indentPx), QString::fromUtf8("bullet\xE2\x97\xA6" "decimal%9.432"));
 }

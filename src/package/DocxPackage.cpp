@@ -8,8 +8,6 @@ namespace {
 constexpr char kOfficeDocumentRelType[] =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument";
 
-QString folderOf(const QString &part) { return part.left(part.lastIndexOf(QLatin1Char('/')) + 1); }
-
 }  // namespace
 
 DocxPackage::DocxPackage()
@@ -49,7 +47,7 @@ bool DocxPackage::packBytes(QByteArray &out, QString &err) const
     return docxZipBuild(entries_, partOrder(), out, err, &source_);
 }
 
-QString DocxPackage::mainFolder() const { return folderOf(mainPart_); }
+QString DocxPackage::mainFolder() const { return partFolder(mainPart_); }
 
 QString DocxPackage::mainRelsPart() const { return relationshipsPartOf(mainPart_); }
 

@@ -13,8 +13,6 @@ constexpr char kImageRelType[] = "http://schemas.openxmlformats.org/officeDocume
 constexpr char kHyperlinkRelType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/hyperlink";
 constexpr int kMaxMediaNumber = 9999;
 
-QString folderOf(const QString &part) { return part.left(part.lastIndexOf(QLatin1Char('/')) + 1); }
-
 bool isExternal(const DocxRelationship &rel) { return rel.targetMode == QLatin1String("External"); }
 
 // A target that is a plain path below the source's folder: nothing to resolve.
@@ -32,13 +30,13 @@ QString resolvePartTarget(const QString &sourcePart, const QString &target)
     if (target.isEmpty() || target.contains(QLatin1Char('\\')))
         return {};
     if (isPlainRelativeTarget(target))
-        return folderOf(sourcePart) + target;
+        return partFolder(sourcePart) + target;
     const bool absolute = target.startsWith(QLatin1Char('/'));
     if (!absolute && target.section(QLatin1Char('/'), 0, 0).contains(QLatin1Char(':')))
         return {};  // a scheme: a URL, not a part
     QStringList segments;
     if (!absolute)
-        segments = folderOf(sourcePart).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+        segments = partFolder(sourcePart).split(QLatin1Char('/'), Qt::SkipEmptyParts);
     for (const QString &segment : target.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
         if (segment == QLatin1String("."))
             continue;
@@ -53,15 +51,17 @@ QString resolvePartTarget(const QString &sourcePart, const QString &target)
     return segments.join(QLatin1Char('/'));
 }
 
+QString partFolder(const QString &part) { return part.left(part.lastIndexOf(QLatin1Char('/')) + 1); }
+
 QString relationshipsPartOf(const QString &part)
 {
-    const QString folder = folderOf(part);
+    const QString folder = partFolder(part);
     return folder + QStringLiteral("_rels/") + part.mid(folder.size()) + QStringLiteral(".rels");
 }
 
 QString relativeTarget(const QString &sourcePart, const QString &partName)
 {
-    const QString folder = folderOf(sourcePart);
+    const QString folder = partFolder(sourcePart);
     return partName.startsWith(folder) ? partName.mid(folder.size()) : QLatin1Char('/') + partName;
 }
 

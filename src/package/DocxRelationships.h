@@ -19,6 +19,8 @@ QString resolvePartTarget(const QString &sourcePart, const QString &target);
 // The target naming `partName` from `sourcePart`: relative when the part lies
 // in the source part's folder or below, else package-absolute.
 QString relativeTarget(const QString &sourcePart, const QString &partName);
+// The folder of `part` with a trailing slash ("word/"); empty at the package root.
+QString partFolder(const QString &part);
 // The relationships part of `part`: "_rels/<name>.rels" in its folder.
 QString relationshipsPartOf(const QString &part);
 
