@@ -231,6 +231,21 @@ TEST(Relationships, MediaHyperlinksTypesAndContentTypes)
     EXPECT_EQ(types.entries(), broken);
 }
 
+// Parts given in memory open as parts read from an archive would, and save to the path given with them.
+TEST_F(Doc, DocumentFromPartsInMemory)
+{
+    const QString path = dir.filePath("memory.docx");
+    const QByteArray rootRels = relsPart(relEntry("rId1", kRelType + "officeDocument", "/doc/main.xml"));
+    const DocxEntryMap parts = {{"_rels/.rels", rootRels}, {"doc/main.xml", documentXml(para("x"))}};
+    std::unique_ptr<DocxDocument> doc = DocxDocument::fromEntries(path, parts);
+    ASSERT_TRUE(doc->isValid()) << doc->errorString().toStdString();
+    EXPECT_EQ(doc->package().mainPart() + doc->body().paragraphInfoAt(0).text, "doc/main.xmlx");
+    ASSERT_TRUE(doc->save()) << doc->errorString().toStdString();
+    EXPECT_EQ(readEntries(path), parts);
+    doc = DocxDocument::fromEntries(path, {{"word/document.xml", "<w:document><w:body>"}});
+    EXPECT_TRUE(!doc->isValid() && !doc->errorString().isEmpty());
+}
+
 // Targets resolve inside the package or not at all, alike for both readers; a header is never written outside it.
 TEST_F(Doc, RelationshipTargetsStayInsidePackage)
 {
