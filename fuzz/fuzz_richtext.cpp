@@ -6,6 +6,8 @@
 // Besides crashes, sanitizer reports and hangs, it stops when the re-saved body
 // cannot be read again or no longer has the paragraphs it had.
 #include "DocxDocument.h"
+#include "DocxNamespaces.h"
+#include "DocxPartTypes.h"
 #include "DocxReader.h"
 #include "DocxSectionHtml.h"
 #include "DocxResave.h"
@@ -43,14 +45,14 @@ const char kNumbering[] =
     "<w:rPr><w:rFonts w:ascii=\"Symbol\"/></w:rPr></w:lvl></w:abstractNum>"
     "<w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/><w:lvlOverride w:ilvl=\"0\"><w:startOverride w:val=\"4\"/>"
     "</w:lvlOverride></w:num></w:numbering>";
-const char kRels[] =
-    "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-    "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/image\" "
-    "Target=\"media/image1.png\"/><Relationship Id=\"rId2\" "
-    "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/hyperlink\" Target=\"https://a.example/\" "
-    "TargetMode=\"External\"/><Relationship Id=\"rId3\" "
-    "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/header\" Target=\"header1.xml\"/>"
-    "</Relationships>";
+// The main part's relationships: the image, an external link and the header.
+QByteArray relationships()
+{
+    return QByteArray("<Relationships xmlns=\"") + kNsPackageRels + "\">" + "<Relationship Id=\"rId1\" Type=\""
+        + kRelTypeImage + "\" Target=\"media/image1.png\"/><Relationship Id=\"rId2\" Type=\"" + kRelTypeHyperlink
+        + "\" Target=\"https://a.example/\" TargetMode=\"External\"/><Relationship Id=\"rId3\" Type=\""
+        + kRelTypeHeader + "\" Target=\"header1.xml\"/></Relationships>";
+}
 const char kHeader[] =
     "<w:hdr xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"><w:p><w:r><w:t>H</w:t></w:r>"
     "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText> PAGE </w:instrText></w:r></w:p></w:hdr>";
@@ -77,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         {"word/document.xml", QByteArray(reinterpret_cast<const char *>(data), qsizetype(size))},
         {"word/styles.xml", kStyles},
         {"word/numbering.xml", kNumbering},
-        {"word/_rels/document.xml.rels", kRels},
+        {"word/_rels/document.xml.rels", relationships()},
         {"word/header1.xml", kHeader},
         {"word/media/image1.png", pngBytes()},
     };

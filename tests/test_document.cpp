@@ -125,19 +125,19 @@ TEST_F(Doc, EditsChangeOnlyWhatTheyEdit)
             EXPECT_TRUE(middle.contains("w:rsidR=\"00C0FFEE\"") && middle.contains(second) && !middle.contains("xmlns"))
                 << middle.toStdString();
             const QDomElement s = lastSectPr(parsed(out));
-            EXPECT_EQ(childElementNS(s, "headerReference", kNsW).attributeNS(kNsR, "id"), "rId7");
-            EXPECT_EQ(mark(childElementNS(childElementNS(s, "sectPrChange", kNsW), "sectPr", kNsW)), "OLD");
+            EXPECT_EQ(wChild(s, "headerReference").attributeNS(kNsR, "id"), "rId7");
+            EXPECT_EQ(mark(wChild(wChild(s, "sectPrChange"), "sectPr")), "OLD");
         }
     }
     auto doc = open(documentXml("<w:p w14:paraId=\"1A2B\"><w:r><w:t>a</w:t></w:r><w:r><w:t xml:space=\"preserve\"> </w:t>"
                                 "</w:r><w:hyperlink r:id=\"rId3\"><w:r><w:t>b</w:t></w:r></w:hyperlink></w:p><w:sectPr/>"));
-    firstElementNS(doc->body().dom(), "t", kNsW).firstChild().setNodeValue("edited");
+    firstDescendantNS(doc->body().dom(), kNsW, "t").firstChild().setNodeValue("edited");
     const QByteArray out = savedBody(*doc);
     for (const char *decl : {"xmlns:w=", "xmlns:w14=", "xmlns:r=", "xmlns:mc=", "xmlns:pic="})
         EXPECT_EQ(out.count(decl), 1) << decl << "\n" << out.toStdString();
     EXPECT_TRUE(out.indexOf("xmlns:w14=") < out.indexOf("<w:body") && out.contains("mc:Ignorable=\"w14\"")
                 && out.contains("<w:t xml:space=\"preserve\"> </w:t>")) << out.toStdString();
-    EXPECT_EQ(paragraphText(firstElementNS(parsed(out), "p", kNsW)), "edited b");
+    EXPECT_EQ(paragraphText(firstDescendantNS(parsed(out), kNsW, "p")), "edited b");
 }
 
 // An edit of the last top-level section found in the bytes survives when the tree is built later; a body in another
@@ -164,7 +164,7 @@ TEST_F(Doc, LastSectionIsTheLastTopLevelOneOnBothPaths)
     doc->body().lastSection().setAttributeNS(kNsW, "w:rsidSect", "L1");
     const QDomDocument back = parsed(savedBody(*doc));
     EXPECT_EQ(mark(lastSectPr(back)), "L1");
-    EXPECT_EQ(paragraphText(firstElementNS(back, "p", kNsW)), QString(QChar(0xE9)));
+    EXPECT_EQ(paragraphText(firstDescendantNS(back, kNsW, "p")), QString(QChar(0xE9)));
 }
 
 // Media numbered per extension; lookups create nothing; link ids follow the largest; types and relationships added

@@ -16,8 +16,8 @@ QByteArray rels(const QByteArray &inner) { return kRelsOpen + inner + "</Relatio
 QString shape(const QByteArray &xml)
 {
     const QDomDocument dom = parsed(xml);
-    QString out = dom.documentElement().localName() + " " + wVal(firstElementNS(dom, "jc", kNsW)) + ":";
-    for (QDomElement r = firstElementNS(dom, "r", kNsW); !r.isNull(); r = r.nextSiblingElement()) {
+    QString out = dom.documentElement().localName() + " " + wVal(firstDescendantNS(dom, kNsW, "jc")) + ":";
+    for (QDomElement r = firstDescendantNS(dom, kNsW, "r"); !r.isNull(); r = r.nextSiblingElement()) {
         const QDomElement c = r.firstChildElement();
         const QString type = c.attributeNS(kNsW, "fldCharType"), quote = c.hasAttributeNS(kNsXml, "space") ? "'" : "\"";
         out += type == "begin" ? "[" : type == "separate" ? "|" : type == "end" ? "]" : quote + c.text() + quote;

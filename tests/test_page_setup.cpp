@@ -44,18 +44,18 @@ TEST(PageSetup, SectionAndSettingsEditsGoInSchemaOrderOnBothPaths)
         // Everything outside the section keeps its bytes.
         EXPECT_TRUE(tree || (saved.startsWith(src.left(at)) && saved.endsWith(src.mid(at + sect.size()))));
         const QDomDocument dom = parsed(saved);
-        const QDomElement sp = lastSectPr(dom), pg = childElementNS(sp, "pgNumType", kNsW);
+        const QDomElement sp = lastSectPr(dom), pg = wChild(sp, "pgNumType");
         EXPECT_EQ(childNames(sp), "mirrorMargins pgSz pgMar pgNumType cols titlePg docGrid sectPrChange");
         EXPECT_EQ(pg.attributeNS(kNsW, "fmt") + pg.attributeNS(kNsW, "start") + sp.attributeNS(kNsW, "rsidR"), "lowerRoman300A1");
-        EXPECT_EQ(childNames(firstElementNS(sp, "sectPrChange", kNsW).firstChildElement()), "pgSz");  // not the section
+        EXPECT_EQ(childNames(firstDescendantNS(sp, kNsW, "sectPrChange").firstChildElement()), "pgSz");  // not the section
         // A first page number of 0 is a number like any other.
         EXPECT_EQ(lxDocx_set_page_number_format(h.get(), "decimal", 0), 1);
-        EXPECT_EQ(childElementNS(h->doc->body().lastSection(), "pgNumType", kNsW).attributeNS(kNsW, "start"), "0");
+        EXPECT_EQ(wChild(h->doc->body().lastSection(), "pgNumType").attributeNS(kNsW, "start"), "0");
         // Switched off again; extreme margins are written as given, negative ones read as the defaults.
         EXPECT_EQ(lxDocx_set_margins(h.get(), INT_MIN, INT_MAX, -1, 0, INT_MIN, 709, -5, 0) + lxDocx_set_title_page(h.get(), 0)
                       + lxDocx_set_page_number_format(h.get(), "upperRoman", -1) + lxDocx_set_even_and_odd(h.get(), 0), 4);
-        const QDomElement now = h->doc->body().lastSection(), pgMar = childElementNS(now, "pgMar", kNsW);
-        EXPECT_EQ(childNames(now) + (childElementNS(now, "pgNumType", kNsW).hasAttributeNS(kNsW, "start") ? " start" : "")
+        const QDomElement now = h->doc->body().lastSection(), pgMar = wChild(now, "pgMar");
+        EXPECT_EQ(childNames(now) + (wChild(now, "pgNumType").hasAttributeNS(kNsW, "start") ? " start" : "")
                       + pgMar.attributeNS(kNsW, "top") + pgMar.attributeNS(kNsW, "gutter"),
                   "pgSz pgMar pgNumType cols docGrid sectPrChange-2147483648-5");
         EXPECT_EQ(margins(h.get()), (Ints{1440, INT_MAX, 1440, 0, 709, 709, 0, 0}));
@@ -115,7 +115,7 @@ TEST(PageSetupCorpus, EveryDocumentReadsAndTakesEdits)
         QByteArrayList expected = reads(h.get());
         // A body without a section gets one, as its last child; one in strict markup refuses the edits.
         const DocxDocument &view = *h->doc;
-        const bool hasBody = !firstElementNS(view.body().dom(), "body", kNsW).isNull() && !view.body().isStrict(),
+        const bool hasBody = !firstDescendantNS(view.body().dom(), kNsW, "body").isNull() && !view.body().isStrict(),
                    added = hasBody && view.body().lastSection().isNull();
         sectionsAdded += added;
         EXPECT_EQ(lxDocx_set_margins(h.get(), 1000, 1001, 1002, 1003, 500, 501, 12, 0), int(hasBody));

@@ -258,7 +258,7 @@ TEST(ReaderPipeline, RangesPagesAndTheSourceOfEveryBlock)
     ASSERT_TRUE(populate(*doc, qd, 1, 2));
     EXPECT_TRUE(blockTexts(qd) == QStringList({"B"}) && qd.pageSize() == QSizeF(816, 1056));  // zero height: the default
     const QTextFrameFormat f = qd.rootFrame()->frameFormat();  // 0 and negative margins keep the default inch
-    const DocxReader::DocxMargins m = DocxReader::readMarginsPx(*doc);
+    const DocxPageMarginsPx m = DocxReader::readMarginsPx(*doc);
     EXPECT_EQ(QList<double>({f.leftMargin(), f.rightMargin(), f.topMargin(), f.bottomMargin(), qd.documentMargin(),
                              m.header, m.gutter, double(m.mirror)}), QList<double>({48, 96, 96, 192, 0, 24, 48, 0}));
     ASSERT_TRUE(populate(*doc, straddled, 7, 8) && populate(*doc, after, 8, 9) && table(straddled));  // the whole table

@@ -115,7 +115,7 @@ bool resaveBytes(DocxDocument &doc, const DocxBodyLayout &layout, ResaveCounts &
 // through as it is.
 bool resaveTree(DocxDocument &doc, ResaveCounts &counts)
 {
-    if (firstElementNS(std::as_const(doc).body().dom(), "body", kNsW).isNull())
+    if (firstDescendantNS(std::as_const(doc).body().dom(), kNsW, "body").isNull())
         return true;
     doc.body().dom();  // the tree is edited in place from here on
     QTextDocument qd;

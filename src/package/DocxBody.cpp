@@ -19,7 +19,6 @@ namespace {
 // body of more is laid out again when an edit needs it.
 constexpr qsizetype kLaidOutAtOpen = qsizetype(1) << 20;
 
-bool hasLocalName(const QDomElement &el, const char *name) { return el.localName() == QLatin1String(name); }
 
 // Where the paragraph collector is: among blocks (a body, a cell, the content
 // of a content control), inside a table looking for its rows, or inside a row
@@ -37,7 +36,7 @@ struct Level
 void enterContainer(const QDomElement &container, QList<Level> &levels)
 {
     if (hasLocalName(container, "sdt")) {
-        const QDomElement content = childElementNS(container, "sdtContent", kNsW);
+        const QDomElement content = wChild(container, "sdtContent");
         if (!content.isNull())
             levels.append({content.firstChildElement(), Scope::Blocks});
     } else {
@@ -117,7 +116,7 @@ void DocxBody::ensureIndexed() const
     QList<DocxParaInfo> &infos = state_->paragraphInfo;
     paras.clear();
     infos.clear();
-    const QDomElement body = firstElementNS(dom(), "body", kNsW);
+    const QDomElement body = firstDescendantNS(dom(), kNsW, "body");
     if (body.isNull())
         return;
     collectParagraphs(body, paras);
@@ -126,7 +125,7 @@ void DocxBody::ensureIndexed() const
         const QDomElement &p = paras[i];
         DocxParaInfo info;
         info.index = i;
-        info.styleId = wVal(childElementNS(childElementNS(p, "pPr", kNsW), "pStyle", kNsW));
+        info.styleId = wVal(wChild(wChild(p, "pPr"), "pStyle"));
         info.headingLevel = headingLevel(p);
         info.text = paragraphText(p);
         infos.append(info);
@@ -135,12 +134,12 @@ void DocxBody::ensureIndexed() const
 
 int DocxBody::headingLevel(const QDomElement &p) const
 {
-    const QDomElement pPr = childElementNS(p, "pPr", kNsW);
+    const QDomElement pPr = wChild(p, "pPr");
     bool ok = false;
-    const int level = wVal(childElementNS(pPr, "outlineLvl", kNsW)).toInt(&ok);
+    const int level = wVal(wChild(pPr, "outlineLvl")).toInt(&ok);
     if (ok)
         return level;
-    const QString styleId = wVal(childElementNS(pPr, "pStyle", kNsW));
+    const QString styleId = wVal(wChild(pPr, "pStyle"));
     if (styleId.isEmpty())
         return -1;
     const int styleLevel = styles_.resolveStyle(styleId).outlineLvl;
@@ -266,7 +265,7 @@ QDomElement DocxBody::ensureLastSection()
     if (!sp.isNull())
         return sp;
     QDomDocument &tree = dom();
-    QDomElement body = firstElementNS(tree, "body", kNsW);
+    QDomElement body = firstDescendantNS(tree, kNsW, "body");
     if (body.isNull())
         return {};
     sp = createW(tree, "sectPr");

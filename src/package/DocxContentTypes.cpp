@@ -3,13 +3,12 @@
 
 #include "DocxLog.h"
 #include "DocxNamespaces.h"
+#include "DocxPartTypes.h"
 #include "DocxPackage.h"
 #include "DocxPartXml.h"
 
 namespace {
 
-constexpr char kHeaderContentType[] = "application/vnd.openxmlformats-officedocument.wordprocessingml.header+xml";
-constexpr char kFooterContentType[] = "application/vnd.openxmlformats-officedocument.wordprocessingml.footer+xml";
 
 QString contentTypesName() { return QString::fromLatin1(kPartContentTypes); }
 
@@ -17,19 +16,20 @@ QString contentTypesName() { return QString::fromLatin1(kPartContentTypes); }
 
 QString mimeForExtension(const QString &ext)
 {
-    if (ext == QLatin1String("png"))
-        return QStringLiteral("image/png");
-    if (ext == QLatin1String("jpg") || ext == QLatin1String("jpeg"))
-        return QStringLiteral("image/jpeg");
-    if (ext == QLatin1String("gif"))
-        return QStringLiteral("image/gif");
-    if (ext == QLatin1String("bmp"))
-        return QStringLiteral("image/bmp");
-    if (ext == QLatin1String("tif") || ext == QLatin1String("tiff"))
-        return QStringLiteral("image/tiff");
-    if (ext == QLatin1String("svg"))
-        return QStringLiteral("image/svg+xml");
-    return QStringLiteral("application/octet-stream");
+    struct ImageType
+    {
+        const char *extension;
+        const char *contentType;
+    };
+    static constexpr ImageType kImageTypes[] = {
+        {"png", kContentTypePng}, {"jpg", kContentTypeJpeg}, {"jpeg", kContentTypeJpeg}, {"gif", kContentTypeGif},
+        {"bmp", kContentTypeBmp}, {"tif", kContentTypeTiff}, {"tiff", kContentTypeTiff}, {"svg", kContentTypeSvg},
+    };
+    for (const ImageType &t : kImageTypes) {
+        if (ext == QLatin1String(t.extension))
+            return QString::fromLatin1(t.contentType);
+    }
+    return QString::fromLatin1(kContentTypeUnknown);
 }
 
 namespace {
@@ -79,7 +79,7 @@ void DocxContentTypes::ensureHeaderFooter(DocxHFPart part, const QString &partPa
     QString absolute = partPath;
     if (!partPath.startsWith(QLatin1Char('/')))
         absolute = QLatin1Char('/') + (partPath.startsWith(folder) ? partPath : folder + partPath);
-    const QString type = QString::fromLatin1(part == DocxHFPart::Header ? kHeaderContentType : kFooterContentType);
+    const QString type = QString::fromLatin1(part == DocxHFPart::Header ? kContentTypeHeader : kContentTypeFooter);
     ensureContentTypeEntry(package_.entries(), {"Override", "PartName", absolute, type, false}, "ensureContentType:");
 }
 

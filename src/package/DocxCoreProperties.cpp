@@ -4,13 +4,11 @@
 #include "DocxPackage.h"
 #include "DocxPartXml.h"
 #include "DocxNamespaces.h"
+#include "DocxPartTypes.h"
 
 namespace {
 
-constexpr char kCoreRelType[] = "http://schemas.openxmlformats.org/package/2006/relationships/metadata/core-properties";
-constexpr char kCoreContentType[] = "application/vnd.openxmlformats-package.core-properties+xml";
 constexpr char kCoreTemplate[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
     "<cp:coreProperties xmlns:cp=\"http://schemas.openxmlformats.org/package/2006/metadata/core-properties\" "
     "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:dcterms=\"http://purl.org/dc/terms/\" "
     "xmlns:dcmitype=\"http://purl.org/dc/dcmitype/\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
@@ -76,17 +74,17 @@ QString DocxCoreProperties::value(const QString &key, QString *err) const
         return {};
     }
     const CorePropertyName &name = kCoreProperties[index];
-    return firstElementNS(core, name.localName, name.namespaceUri).text().trimmed();
+    return firstDescendantNS(core, name.namespaceUri, name.localName).text().trimmed();
 }
 
 bool DocxCoreProperties::setValue(const QString &key, const QString &value, QString &err)
 {
     if (corePropertyIndex(key) >= 0 && !package_.entries().contains(coreName())) {
-        package_.entries().insert(coreName(), QByteArray(kCoreTemplate));
+        package_.entries().insert(coreName(), declaredXml(kCrlf, kCoreTemplate));
         package_.contentTypes().ensureOverride(QStringLiteral("/docProps/core.xml"),
-                                               QString::fromLatin1(kCoreContentType));
+                                               QString::fromLatin1(kContentTypeCoreProperties));
         package_.relationships().ensureRelOfType(QString::fromLatin1(kPartRootRels),
-                                                 QString::fromLatin1(kCoreRelType), coreName());
+                                                 QString::fromLatin1(kRelTypeCoreProperties), coreName());
     }
     QDomDocument core;
     const int index = readCoreProperties(package_.entries(), key, core, err);

@@ -3,41 +3,50 @@
 
 #include "DocxLog.h"
 #include "DocxNamespaces.h"
+#include "DocxPartTypes.h"
 
 namespace {
 
-constexpr char kBlankContentTypes[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
-    "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-    "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-    "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-    "<Override PartName=\"/word/document.xml\" "
-    "ContentType=\"application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml\"/></Types>";
-constexpr char kBlankRootRels[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
-    "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-    "<Relationship Id=\"rId1\" "
-    "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
-    "Target=\"word/document.xml\"/></Relationships>";
-constexpr char kBlankDocumentRels[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
-    "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"></Relationships>";
-constexpr char kBlankDocument[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
-    "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"><w:body>"
-    "<w:p><w:pPr><w:pStyle w:val=\"Normal\"/></w:pPr><w:r><w:t xml:space=\"preserve\"></w:t></w:r></w:p>"
-    "<w:sectPr><w:pgSz w:w=\"12240\" w:h=\"15840\"/>"
-    "<w:pgMar w:top=\"1440\" w:right=\"1440\" w:bottom=\"1440\" w:left=\"1440\"/></w:sectPr></w:body></w:document>";
+// The parts of a blank document, each opened by the declaration and CRLF.
+QByteArray blankContentTypes()
+{
+    return declaredXml(kCrlf, QByteArray("<Types xmlns=\"") + kNsContentTypes + "\">"
+                                  + "<Default Extension=\"rels\" ContentType=\"" + kContentTypeRelationships + "\"/>"
+                                  + "<Default Extension=\"xml\" ContentType=\"" + kContentTypeXml + "\"/>"
+                                  + "<Override PartName=\"/word/document.xml\" ContentType=\"" + kContentTypeMainDocument
+                                  + "\"/></Types>");
+}
+
+QByteArray blankRootRels()
+{
+    return declaredXml(kCrlf, QByteArray("<Relationships xmlns=\"") + kNsPackageRels + "\">"
+                                  + "<Relationship Id=\"rId1\" Type=\"" + kRelTypeOfficeDocument
+                                  + "\" Target=\"word/document.xml\"/></Relationships>");
+}
+
+QByteArray blankDocumentRels()
+{
+    return declaredXml(kCrlf, QByteArray("<Relationships xmlns=\"") + kNsPackageRels + "\"></Relationships>");
+}
+
+QByteArray blankDocument()
+{
+    return declaredXml(kCrlf, QByteArray("<w:document xmlns:w=\"") + kNsW + "\"><w:body>"
+                                  + "<w:p><w:pPr><w:pStyle w:val=\"Normal\"/></w:pPr><w:r><w:t xml:space=\"preserve\"></w:t></w:r></w:p>"
+                                  + "<w:sectPr><w:pgSz w:w=\"12240\" w:h=\"15840\"/>"
+                                  + "<w:pgMar w:top=\"1440\" w:right=\"1440\" w:bottom=\"1440\" w:left=\"1440\"/></w:sectPr>"
+                                  + "</w:body></w:document>");
+}
 
 // The parts of a blank document.
 DocxEntryMap blankEntries()
 {
     const QString mainPart = QString::fromLatin1(kPartDocument);
     return {
-        {QString::fromLatin1(kPartContentTypes), QByteArray(kBlankContentTypes)},
-        {QString::fromLatin1(kPartRootRels), QByteArray(kBlankRootRels)},
-        {relationshipsPartOf(mainPart), QByteArray(kBlankDocumentRels)},
-        {mainPart, QByteArray(kBlankDocument)},
+        {QString::fromLatin1(kPartContentTypes), blankContentTypes()},
+        {QString::fromLatin1(kPartRootRels), blankRootRels()},
+        {relationshipsPartOf(mainPart), blankDocumentRels()},
+        {mainPart, blankDocument()},
     };
 }
 

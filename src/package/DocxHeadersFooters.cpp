@@ -6,13 +6,12 @@
 #include "DocxPartXml.h"
 #include "DocxLog.h"
 #include "DocxNamespaces.h"
+#include "DocxPartTypes.h"
 
 #include <utility>
 
 namespace {
 
-constexpr char kHeaderRelType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/header";
-constexpr char kFooterRelType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/footer";
 constexpr int kMaxHFParts = 99;
 constexpr char kPlaceholderResult[] = "1";
 
@@ -127,8 +126,7 @@ private:
 QByteArray buildPart(DocxHFPart part, const QList<Segment> &segments, const QString &align)
 {
     const QByteArray root = part == DocxHFPart::Header ? "w:hdr" : "w:ftr";
-    QByteArray out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<" + root + " xmlns:w=\""
-        + kNsW + "\">\n";
+    QByteArray out = declaredXml(kLf, "<" + root + " xmlns:w=\"" + kNsW + "\">\n");
     const bool aligned = align != QLatin1String("left");
     if (!aligned && segments.isEmpty()) {
         out += "  <w:p/>\n";
@@ -204,7 +202,7 @@ QString DocxHeadersFooters::nextPartName(DocxHFPart part) const
 QString DocxHeadersFooters::ensureRel(DocxHFPart part, const QString &partPath)
 {
     DocxRelationships &rels = package_.relationships();
-    const QString type = QString::fromLatin1(part == DocxHFPart::Header ? kHeaderRelType : kFooterRelType);
+    const QString type = QString::fromLatin1(part == DocxHFPart::Header ? kRelTypeHeader : kRelTypeFooter);
     const QString target = relativeTarget(package_.mainPart(), partPath);
     QString err;
     bool added = false;

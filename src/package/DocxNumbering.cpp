@@ -6,19 +6,12 @@
 #include "DocxStyles.h"
 #include "DocxLog.h"
 #include "DocxNamespaces.h"
+#include "DocxPartTypes.h"
 
 namespace {
 
-constexpr char kNumberingRelType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/numbering";
-constexpr char kNumberingContentType[] =
-    "application/vnd.openxmlformats-officedocument.wordprocessingml.numbering+xml";
 constexpr int kLevelCount = 9;
 constexpr int kLevelIndentStep = 720;  // twips per list level
-
-QString wAttribute(const QDomElement &el, const char *localName)
-{
-    return nsAttribute(el, kNsW, QString::fromLatin1(localName));
-}
 
 int toInt(const QString &s, bool *ok) { return s.toInt(ok); }
 
@@ -45,23 +38,18 @@ NumLevel parseLevel(const QDomElement &lvl)
         } else if (name == QLatin1String("suff")) {
             level.suffix = wVal(c);
         } else if (name == QLatin1String("pPr")) {
-            for (const QDomElement &ind : childElementsByLocalName(c, QStringLiteral("ind"))) {
+            for (const QDomElement &ind : childrenByLocalName(c, "ind")) {
                 int twips = 0;
-                if (readMeasure(wAttribute(ind, "left"), kTwipsPerPoint, &twips))
+                if (readMeasure(wAttr(ind, QStringLiteral("left")), kTwipsPerPoint, &twips))
                     level.indentPx = twips / kTwipsPerPixel;
-                if (readMeasure(wAttribute(ind, "hanging"), kTwipsPerPoint, &twips))
+                if (readMeasure(wAttr(ind, QStringLiteral("hanging")), kTwipsPerPoint, &twips))
                     level.hangingPx = twips / kTwipsPerPixel;
             }
         } else if (name == QLatin1String("rPr")) {
-            const QList<QDomElement> fonts = childElementsByLocalName(c, QStringLiteral("rFonts"));
-            if (!fonts.isEmpty()) {
-                QString font = wAttribute(fonts.first(), "ascii");
-                if (font.isEmpty())
-                    font = wAttribute(fonts.first(), "hAnsi");
-                if (!font.isEmpty())
-                    level.font = font;
-            }
-            const QList<QDomElement> sizes = childElementsByLocalName(c, QStringLiteral("sz"));
+            const QString font = runFontFamily(firstChildByLocalName(c, "rFonts"));
+            if (!font.isEmpty())
+                level.font = font;
+            const QList<QDomElement> sizes = childrenByLocalName(c, "sz");
             if (!sizes.isEmpty()) {
                 int sz = 0;
                 if (readMeasure(wVal(sizes.first()), kHalfPointsPerPoint, &sz) && sz >= 1)
@@ -98,31 +86,26 @@ void DocxNumbering::read()
     numToAbstract_.clear();
     startOverrides_.clear();
     levelOverrides_.clear();
-    const QString name = QString::fromLatin1(kPartNumbering);
-    if (!package_.entries().contains(name))
-        return;
     QDomDocument numbering;
-    QString err;
-    if (!loadPart(package_.entries(), name, numbering, err)) {
-        documentDebug() << "parseNumbering: XML error:" << err;
+    if (!loadPresentPart(package_.entries(), QString::fromLatin1(kPartNumbering), numbering,
+                         "parseNumbering: XML error:"))
         return;
-    }
     const QString w = namespaceAsIn(numbering.documentElement(), kNsW);
     QMap<int, QString> styleLinks;  // abstract lists whose levels a numbering style holds
     const QDomNodeList abstracts = numbering.elementsByTagNameNS(w, QStringLiteral("abstractNum"));
     for (int i = 0; i < abstracts.size(); ++i) {
         const QDomElement a = abstracts.at(i).toElement();
         bool ok = false;
-        const int abstractId = toInt(wAttribute(a, "abstractNumId"), &ok);
+        const int abstractId = toInt(wAttr(a, QStringLiteral("abstractNumId")), &ok);
         if (!ok)
             continue;
         QMap<int, NumLevel> levels;
-        for (const QDomElement &lvl : childElementsByLocalName(a, QStringLiteral("lvl"))) {
-            const int ilvl = toInt(wAttribute(lvl, "ilvl"), &ok);
+        for (const QDomElement &lvl : childrenByLocalName(a, "lvl")) {
+            const int ilvl = toInt(wAttr(lvl, QStringLiteral("ilvl")), &ok);
             if (ok)
                 levels.insert(ilvl, parseLevel(lvl));
         }
-        const QList<QDomElement> link = childElementsByLocalName(a, QStringLiteral("numStyleLink"));
+        const QList<QDomElement> link = childrenByLocalName(a, "numStyleLink");
         if (levels.isEmpty() && !link.isEmpty())
             styleLinks.insert(abstractId, wVal(link.first()));
         abstractNums_.insert(abstractId, levels);
@@ -131,7 +114,7 @@ void DocxNumbering::read()
     for (int i = 0; i < nums.size(); ++i) {
         const QDomElement num = nums.at(i).toElement();
         bool ok = false;
-        const int numId = toInt(wAttribute(num, "numId"), &ok);
+        const int numId = toInt(wAttr(num, QStringLiteral("numId")), &ok);
         if (!ok || numId == 0)
             continue;
         for (QDomElement c = num.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
@@ -158,7 +141,7 @@ void DocxNumbering::read()
 void DocxNumbering::readLevelOverride(int numId, const QDomElement &override)
 {
     bool ok = false;
-    const int ilvl = toInt(wAttribute(override, "ilvl"), &ok);
+    const int ilvl = toInt(wAttr(override, QStringLiteral("ilvl")), &ok);
     if (!ok)
         return;
     for (QDomElement c = override.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
@@ -204,15 +187,14 @@ void DocxNumbering::ensurePart()
     const QString name = QString::fromLatin1(kPartNumbering);
     if (package_.entries().contains(name))
         return;
-    const QString xml = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
-                                       "<w:numbering xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">")
+    const QString xml = QStringLiteral("<w:numbering xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">")
         + abstractNumbering(0, true) + abstractNumbering(1, false)
         + QStringLiteral("<w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num>"
                          "<w:num w:numId=\"2\"><w:abstractNumId w:val=\"1\"/></w:num></w:numbering>");
-    package_.entries().insert(name, xml.toUtf8());
+    package_.entries().insert(name, declaredXml(kCrlf, xml.toUtf8()));
     package_.contentTypes().ensureOverride(QStringLiteral("/word/numbering.xml"),
-                                           QString::fromLatin1(kNumberingContentType));
-    package_.relationships().ensureRelOfType(package_.mainRelsPart(), QString::fromLatin1(kNumberingRelType),
+                                           QString::fromLatin1(kContentTypeNumbering));
+    package_.relationships().ensureRelOfType(package_.mainRelsPart(), QString::fromLatin1(kRelTypeNumbering),
                                              relativeTarget(package_.mainPart(), name));
 }
 
@@ -227,11 +209,11 @@ DocxNumberingIds DocxNumbering::freeIds() const
     for (QDomElement c = root.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
         bool ok = false;
         if (c.localName() == QLatin1String("abstractNum")) {
-            const int id = toInt(wAttribute(c, "abstractNumId"), &ok);
+            const int id = toInt(wAttr(c, QStringLiteral("abstractNumId")), &ok);
             if (ok && id >= ids.abstractNumId)
                 ids.abstractNumId = id + 1;
         } else if (c.localName() == QLatin1String("num")) {
-            const int id = toInt(wAttribute(c, "numId"), &ok);
+            const int id = toInt(wAttr(c, QStringLiteral("numId")), &ok);
             if (ok && id >= ids.numId)
                 ids.numId = id + 1;
         }

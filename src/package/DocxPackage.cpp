@@ -2,13 +2,7 @@
 #include "DocxPackage.h"
 
 #include "DocxNamespaces.h"
-
-namespace {
-
-constexpr char kOfficeDocumentRelType[] =
-    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument";
-
-}  // namespace
+#include "DocxPartTypes.h"
 
 DocxPackage::DocxPackage()
     : mainPart_(QString::fromLatin1(kPartDocument)), relationships_(*this), contentTypes_(*this)
@@ -54,7 +48,7 @@ QString DocxPackage::mainRelsPart() const { return relationshipsPartOf(mainPart_
 bool DocxPackage::locateMainPart(QString &err)
 {
     const QString fallback = QString::fromLatin1(kPartDocument);
-    const QString named = relationships_.packageRelTarget(QString::fromLatin1(kOfficeDocumentRelType));
+    const QString named = relationships_.packageRelTarget(QString::fromLatin1(kRelTypeOfficeDocument));
     for (const QString &candidate : {named, fallback}) {
         if (!candidate.isEmpty() && entries_.contains(candidate)) {
             mainPart_ = candidate;

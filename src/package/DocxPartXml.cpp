@@ -1,24 +1,14 @@
 // Steps shared by the operations that edit package parts other than the body.
 #include "DocxPartXml.h"
+#include "DocxLog.h"
 
 #include "DocxXml.h"
 #include "DocxNamespaces.h"
+#include "DocxPartTypes.h"
 
 #include <QXmlStreamReader>
 
 #include <limits>
-
-QList<QDomElement> elementsNS(const QDomDocument &dom, const char *ns, const char *localName)
-{
-    QList<QDomElement> out;
-    QDomDocument handle = dom;  // elementsByTagNameNS is not const; the handle shares the tree
-    const QDomNodeList list =
-        handle.elementsByTagNameNS(namespaceAsIn(dom.documentElement(), ns), QString::fromLatin1(localName));
-    out.reserve(list.size());
-    for (int i = 0; i < list.size(); ++i)
-        out.append(list.at(i).toElement());
-    return out;
-}
 
 bool loadPart(const DocxEntryMap &entries, const QString &name, QDomDocument &dom, QString &err)
 {
@@ -30,6 +20,17 @@ bool loadPart(const DocxEntryMap &entries, const QString &name, QDomDocument &do
     return parseXml(*it, dom, err);
 }
 
+bool loadPresentPart(const DocxEntryMap &entries, const QString &name, QDomDocument &dom, const char *context)
+{
+    if (!entries.contains(name))
+        return false;
+    QString err;
+    if (loadPart(entries, name, dom, err))
+        return true;
+    documentDebug() << context << err;
+    return false;
+}
+
 void storePart(DocxEntryMap &entries, const QString &name, const QDomDocument &dom, int indent)
 {
     entries.insert(name, serializeXml(dom, indent));
@@ -37,9 +38,7 @@ void storePart(DocxEntryMap &entries, const QString &name, const QDomDocument &d
 
 QByteArray emptyRelationshipsPart()
 {
-    return QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-                             "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                             "</Relationships>");
+    return declaredXml(kLf, QByteArray("<Relationships xmlns=\"") + kNsPackageRels + "\"></Relationships>");
 }
 
 void ensureRelationshipsPart(DocxEntryMap &entries, const QString &name)

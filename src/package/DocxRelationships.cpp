@@ -6,11 +6,10 @@
 #include "DocxRelsIndex.h"
 #include "DocxLog.h"
 #include "DocxNamespaces.h"
+#include "DocxPartTypes.h"
 
 namespace {
 
-constexpr char kImageRelType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/image";
-constexpr char kHyperlinkRelType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/hyperlink";
 constexpr int kMaxMediaNumber = 9999;
 
 bool isExternal(const DocxRelationship &rel) { return rel.targetMode == QLatin1String("External"); }
@@ -127,7 +126,7 @@ QString DocxRelationships::addImagePart(const QByteArray &data, const QString &e
     package_.entries().insert(name, data);
     package_.contentTypes().ensureImageDefault(ext);
     QString err;
-    const QString id = add(package_.mainRelsPart(), QString::fromLatin1(kImageRelType),
+    const QString id = add(package_.mainRelsPart(), QString::fromLatin1(kRelTypeImage),
                            relativeTarget(package_.mainPart(), name), QString(), err);
     if (id.isEmpty())
         documentDebug() << "addImagePart: cannot parse rels:" << err;
@@ -139,7 +138,7 @@ QString DocxRelationships::addHyperlinkRel(const QString &url)
     if (url.isEmpty())
         return {};
     QString err;
-    const QString id = ensureRelTo(package_.mainRelsPart(), QString::fromLatin1(kHyperlinkRelType), url,
+    const QString id = ensureRelTo(package_.mainRelsPart(), QString::fromLatin1(kRelTypeHyperlink), url,
                                    QStringLiteral("External"), err);
     if (id.isEmpty())
         documentDebug() << "addHyperlinkRel: cannot parse rels:" << err;

@@ -9,51 +9,9 @@
 #include <utility>
 #include "DocxLog.h"
 #include "DocxNamespaces.h"
+#include "DocxSchemaOrder.h"
 
 namespace {
-
-// The order w:sectPr wants its children in.
-const QStringList &sectionChildOrder()
-{
-    static const QStringList order = {
-        QStringLiteral("headerReference"), QStringLiteral("footerReference"), QStringLiteral("footnotePr"),
-        QStringLiteral("endnotePr"),       QStringLiteral("type"),            QStringLiteral("pgSz"),
-        QStringLiteral("pgMar"),           QStringLiteral("paperSrc"),        QStringLiteral("pgBorders"),
-        QStringLiteral("lnNumType"),       QStringLiteral("pgNumType"),       QStringLiteral("cols"),
-        QStringLiteral("formProt"),        QStringLiteral("vAlign"),          QStringLiteral("noEndnote"),
-        QStringLiteral("titlePg"),         QStringLiteral("textDirection"),   QStringLiteral("bidi"),
-        QStringLiteral("rtlGutter"),       QStringLiteral("docGrid"),         QStringLiteral("printerSettings"),
-        QStringLiteral("sectPrChange"),
-    };
-    return order;
-}
-
-// The order w:settings wants its children in.
-const QStringList &settingsChildOrder()
-{
-    static const QStringList order = QStringLiteral(
-        "writeProtection view zoom removePersonalInformation removeDateAndTime doNotDisplayPageBoundaries "
-        "displayBackgroundShape printPostScriptOverText printFractionalCharacterWidth printFormsData "
-        "embedTrueTypeFonts embedSystemFonts saveSubsetFonts saveFormsData mirrorMargins alignBordersAndEdges "
-        "bordersDoNotSurroundHeader bordersDoNotSurroundFooter gutterAtTop hideSpellingErrors "
-        "hideGrammaticalErrors activeWritingStyle proofState formsDesign attachedTemplate linkStyles "
-        "stylePaneFormatFilter stylePaneSortMethod documentType mailMerge revisionView trackRevisions "
-        "doNotTrackMoves doNotTrackFormatting documentProtection autoFormatOverride styleLockTheme "
-        "styleLockQFSet defaultTabStop autoHyphenation consecutiveHyphenLimit hyphenationZone "
-        "doNotHyphenateCaps showEnvelope summaryLength clickAndTypeStyle defaultTableStyle evenAndOddHeaders "
-        "bookFoldRevPrinting bookFoldPrinting bookFoldPrintingSheets drawingGridHorizontalSpacing "
-        "drawingGridVerticalSpacing displayHorizontalDrawingGridEvery displayVerticalDrawingGridEvery "
-        "doNotUseMarginsForDrawingGridOrigin drawingGridHorizontalOrigin drawingGridVerticalOrigin "
-        "doNotShadeFormData noPunctuationKerning characterSpacingControl printTwoOnOne "
-        "strictFirstAndLastChars noLineBreaksAfter noLineBreaksBefore savePreviewPicture "
-        "doNotValidateAgainstSchema saveInvalidXml ignoreMixedContent alwaysShowPlaceholderText "
-        "doNotDemarcateInvalidXml saveXmlDataOnly useXSLTWhenSaving saveThroughXslt showXMLTags "
-        "alwaysMergeEmptyNamespace updateFields hdrShapeDefaults footnotePr endnotePr compat docVars rsids "
-        "mathPr attachedSchema themeFontLang clrSchemeMapping doNotIncludeSubdocsInStats "
-        "doNotAutoCompressPictures forceUpgrade captions readModeInkLockDown smartTagType schemaLibrary "
-        "shapeDefaults doNotEmbedSmartTags decimalSymbol listSeparator").split(QLatin1Char(' '));
-    return order;
-}
 
 QString settingsName() { return QString::fromLatin1(kPartSettings); }
 
@@ -76,11 +34,11 @@ bool switchOn(const QDomElement &e) { return !e.isNull() && onOffValue(e); }
 // Makes the section's w:`localName` read `on`, adding the element when needed.
 void setSectionSwitch(QDomElement sp, const char *localName, bool on)
 {
-    const QDomElement existing = childElementNS(sp, localName, kNsW);
+    const QDomElement existing = wChild(sp, localName);
     if (!existing.isNull())
         turnSwitch(existing, on);
     else if (on)
-        insertInOrder(sp, createW(sp.ownerDocument(), localName), sectionChildOrder());
+        insertInOrder(sp, createW(sp.ownerDocument(), localName), sectionPropertyOrder());
 }
 
 // The same switch as an element anywhere in the settings part; true when the
@@ -90,7 +48,7 @@ bool setSettingsSwitch(QDomDocument &settings, const char *localName, bool on)
     const QList<QDomElement> present = elementsNS(settings, kNsW, localName);
     if (on && present.isEmpty()) {
         QDomElement root = settings.documentElement();
-        insertInOrder(root, createW(settings, localName), settingsChildOrder());
+        insertInOrder(root, createW(settings, localName), settingsOrder());
         return true;
     }
     bool changed = false;
@@ -123,7 +81,7 @@ DocxMargins DocxSections::margins() const
 {
     DocxMargins m;
     const QDomElement sp = std::as_const(body_).lastSection();
-    const QDomElement pgMar = childElementNS(sp, "pgMar", kNsW);
+    const QDomElement pgMar = wChild(sp, "pgMar");
     if (pgMar.isNull())
         return m;
     readTwips(pgMar, "top", m.top);
@@ -134,7 +92,7 @@ DocxMargins DocxSections::margins() const
     readTwips(pgMar, "footer", m.footer);
     readTwips(pgMar, "gutter", m.gutter);
     m.mirror =
-        switchOn(childElementNS(sp, "mirrorMargins", kNsW)) || settingsSwitchOn(package_.entries(), "mirrorMargins");
+        switchOn(wChild(sp, "mirrorMargins")) || settingsSwitchOn(package_.entries(), "mirrorMargins");
     return m;
 }
 
@@ -145,10 +103,10 @@ bool DocxSections::setMargins(const DocxMargins &m)
         documentWarning() << "setMargins: no body";
         return false;
     }
-    QDomElement pgMar = childElementNS(sp, "pgMar", kNsW);
+    QDomElement pgMar = wChild(sp, "pgMar");
     if (pgMar.isNull()) {
         pgMar = createW(sp.ownerDocument(), "pgMar");
-        insertInOrder(sp, pgMar, sectionChildOrder());
+        insertInOrder(sp, pgMar, sectionPropertyOrder());
     }
     const std::pair<const char *, int> values[] = {
         {"top", m.top},       {"bottom", m.bottom}, {"left", m.left},     {"right", m.right},
@@ -166,7 +124,7 @@ bool DocxSections::setMargins(const DocxMargins &m)
 
 bool DocxSections::titlePage() const
 {
-    return switchOn(childElementNS(std::as_const(body_).lastSection(), "titlePg", kNsW));
+    return switchOn(wChild(std::as_const(body_).lastSection(), "titlePg"));
 }
 
 bool DocxSections::setTitlePage(bool on)
@@ -206,10 +164,10 @@ bool DocxSections::setPageNumberFormat(const QString &fmt, int start)
     QDomElement sp = body_.ensureLastSection();
     if (sp.isNull())
         return false;
-    QDomElement pg = childElementNS(sp, "pgNumType", kNsW);
+    QDomElement pg = wChild(sp, "pgNumType");
     if (pg.isNull()) {
         pg = createW(sp.ownerDocument(), "pgNumType");
-        insertInOrder(sp, pg, sectionChildOrder());
+        insertInOrder(sp, pg, sectionPropertyOrder());
     }
     setWAttr(pg, "fmt", fmt);
     if (start < 0)

@@ -5,6 +5,7 @@
 #include "DocxPartXml.h"
 #include "DocxLog.h"
 #include "DocxNamespaces.h"
+#include "DocxPartTypes.h"
 
 #include <algorithm>
 #include <limits>
@@ -13,13 +14,6 @@ namespace {
 
 constexpr char kDocDefaultsKey[] = "__docDefaults__";
 constexpr int kMaxStyleChain = 12;
-constexpr char kStylesRelType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles";
-constexpr char kStylesContentType[] = "application/vnd.openxmlformats-officedocument.wordprocessingml.styles+xml";
-constexpr char kStyleSheetTemplate[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
-    "<w:styles xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">"
-    "<w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\"><w:name w:val=\"Normal\"/></w:style>"
-    "</w:styles>";
 constexpr char kNormalStyle[] =
     "<w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\"><w:name w:val=\"Normal\"/></w:style>";
 constexpr char kHeadingStyle[] =
@@ -33,12 +27,6 @@ constexpr char kStyleWrapperOpen[] = "<w:styles xmlns:w=\"http://schemas.openxml
 constexpr char kStyleWrapperClose[] = "</w:styles>";
 constexpr int kHeadingSizes[] = {32, 28, 26, 24, 22, 22};  // half-points of Heading1 to Heading6
 
-QDomElement wChild(const QDomNode &parent, const char *localName) { return childElementNS(parent, localName, kNsW); }
-
-QString wAttribute(const QDomElement &el, const char *localName)
-{
-    return nsAttribute(el, kNsW, QString::fromLatin1(localName));
-}
 
 // Stores the attribute's value in `field` when it reads as a measure of
 // `unitsPerPoint` (readMeasure) and passes `accept`; true when it did.
@@ -46,7 +34,7 @@ template <typename Accept>
 bool readMeasureAttribute(const QDomElement &el, const char *localName, int unitsPerPoint, int &field, Accept accept)
 {
     int v = 0;
-    const bool ok = readMeasure(wAttribute(el, localName), unitsPerPoint, &v) && accept(v);
+    const bool ok = readMeasure(wAttr(el, QString::fromLatin1(localName)), unitsPerPoint, &v) && accept(v);
     if (ok)
         field = v;
     return ok;
@@ -56,7 +44,7 @@ template <typename Accept>
 bool readInt(const QDomElement &el, const char *localName, int &field, Accept accept)
 {
     bool ok = false;
-    const int v = wAttribute(el, localName).toInt(&ok);
+    const int v = wAttr(el, QString::fromLatin1(localName)).toInt(&ok);
     if (ok && accept(v))
         field = v;
     return ok && accept(v);
@@ -65,7 +53,7 @@ bool any(int) { return true; }
 // An on/off attribute; false when absent.
 bool onOffAttribute(const QDomElement &el, const char *localName)
 {
-    const QString v = wAttribute(el, localName);
+    const QString v = wAttr(el, QString::fromLatin1(localName));
     return !v.isEmpty() && onOffText(v);
 }
 bool atLeastOne(int v) { return v >= 1; }
@@ -81,7 +69,7 @@ int negatedHanging(int hanging)
 void readHanging(const QDomElement &ind, int &indFirstLine)
 {
     int hanging = 0;
-    if (readMeasure(wAttribute(ind, "hanging"), kTwipsPerPoint, &hanging))
+    if (readMeasure(wAttr(ind, QStringLiteral("hanging")), kTwipsPerPoint, &hanging))
         indFirstLine = negatedHanging(hanging);
 }
 
@@ -122,11 +110,11 @@ void DocxStyles::readTheme()
     QString err;
     if (!loadPart(package_.entries(), QString::fromLatin1(kPartTheme), theme, err))
         return;
-    const QDomElement scheme = firstElementNS(theme, "fontScheme", kNsDrawingMain);
+    const QDomElement scheme = firstDescendantNS(theme, kNsDrawingMain, "fontScheme");
     if (scheme.isNull())
         return;
     auto latinTypeface = [&](const char *fontName) {
-        const QDomElement latin = childElementNS(childElementNS(scheme, fontName, kNsDrawingMain), "latin", kNsDrawingMain);
+        const QDomElement latin = firstChildNS(firstChildNS(scheme, kNsDrawingMain, fontName), kNsDrawingMain, "latin");
         return latin.attribute(QStringLiteral("typeface"));
     };
     themeMajorFont_ = latinTypeface("majorFont");
@@ -147,13 +135,13 @@ namespace {
 
 QString selectFont(const DocxStyles &doc, const QDomElement &rFonts)
 {
-    QString font = wAttribute(rFonts, "ascii");
+    QString font = wAttr(rFonts, QStringLiteral("ascii"));
     if (font.isEmpty())
-        font = wAttribute(rFonts, "hAnsi");
+        font = wAttr(rFonts, QStringLiteral("hAnsi"));
     if (font.isEmpty())
-        font = doc.themeFont(wAttribute(rFonts, "asciiTheme"));
+        font = doc.themeFont(wAttr(rFonts, QStringLiteral("asciiTheme")));
     if (font.isEmpty())
-        font = doc.themeFont(wAttribute(rFonts, "hAnsiTheme"));
+        font = doc.themeFont(wAttr(rFonts, QStringLiteral("hAnsiTheme")));
     return font;
 }
 
@@ -177,7 +165,7 @@ void readParagraphLayout(const QDomElement &pPr, StyleProps &s, bool docDefaults
         if (onOffAttribute(spacing, "afterAutospacing"))
             s.spaceAfter = kAutoSpacingTwips, s.hasSpaceAfter = true;
         readMeasureAttribute(spacing, "line", kTwipsPerPoint, s.line, atLeastOne);
-        s.lineRule = wAttribute(spacing, "lineRule");
+        s.lineRule = wAttr(spacing, QStringLiteral("lineRule"));
     }
     const QDomElement contextual = wChild(pPr, "contextualSpacing");
     if (!contextual.isNull()) {
@@ -190,7 +178,7 @@ void readParagraphLayout(const QDomElement &pPr, StyleProps &s, bool docDefaults
     readMeasureAttribute(ind, "left", kTwipsPerPoint, s.indLeft, any);
     readMeasureAttribute(ind, "right", kTwipsPerPoint, s.indRight, any);
     int value = 0;
-    const QString firstLine = wAttribute(ind, "firstLine");
+    const QString firstLine = wAttr(ind, QStringLiteral("firstLine"));
     if (readMeasure(firstLine, kTwipsPerPoint, &value))
         s.indFirstLine = value;
     else if (docDefaults || firstLine.isEmpty())
@@ -245,24 +233,19 @@ void DocxStyles::readSheet()
     defaultParagraphStyle_.clear();
     paragraphRunMemo_.clear();
     characterRunMemo_.clear();
-    const QString name = QString::fromLatin1(kPartStyles);
-    if (!package_.entries().contains(name))
-        return;
     QDomDocument styles;
-    QString err;
-    if (!loadPart(package_.entries(), name, styles, err)) {
-        documentDebug() << "DocxDocument: cannot parse styles.xml:" << err;
+    if (!loadPresentPart(package_.entries(), QString::fromLatin1(kPartStyles), styles,
+                         "DocxDocument: cannot parse styles.xml:"))
         return;
-    }
-    const QDomElement root = firstElementNS(styles, "styles", kNsW);
+    const QDomElement root = firstDescendantNS(styles, kNsW, "styles");
     if (root.isNull())
         return;
     styleMap_.insert(QString::fromLatin1(kDocDefaultsKey), parseDocDefaults(*this, wChild(root, "docDefaults")));
     for (QDomElement s = root.firstChildElement(); !s.isNull(); s = s.nextSiblingElement()) {
         if (s.localName() != QLatin1String("style"))
             continue;
-        const QString type = wAttribute(s, "type");
-        const QString id = wAttribute(s, "styleId");
+        const QString type = wAttr(s, QStringLiteral("type"));
+        const QString id = wAttr(s, QStringLiteral("styleId"));
         if (id.isEmpty())
             continue;
         if (type == QLatin1String("paragraph") && defaultParagraphStyle_.isEmpty() && onOffAttribute(s, "default"))
@@ -493,12 +476,12 @@ void DocxStyles::ensureStyle(const QString &styleId)
         return;
     const QString name = QString::fromLatin1(kPartStyles);
     if (!package_.entries().contains(name))
-        package_.entries().insert(name, QByteArray(kStyleSheetTemplate));
+        package_.entries().insert(name, declaredXml(kCrlf, QByteArray(kStyleWrapperOpen) + kNormalStyle + kStyleWrapperClose));
     const bool known = stylesRead_.isSharedWith(package_.entries().value(name)) && stylesPresent_.contains(styleId);
     if (!known && !addBuiltInStyle(styleId))
         return;
-    package_.contentTypes().ensureOverride(QStringLiteral("/word/styles.xml"), QString::fromLatin1(kStylesContentType));
-    package_.relationships().ensureRelOfType(package_.mainRelsPart(), QString::fromLatin1(kStylesRelType),
+    package_.contentTypes().ensureOverride(QStringLiteral("/word/styles.xml"), QString::fromLatin1(kContentTypeStyles));
+    package_.relationships().ensureRelOfType(package_.mainRelsPart(), QString::fromLatin1(kRelTypeStyles),
                                              relativeTarget(package_.mainPart(), name));
 }
 
@@ -516,7 +499,7 @@ bool DocxStyles::addBuiltInStyle(const QString &styleId)
         return false;
     QSet<QString> present;
     for (const QDomElement &style : elementsNS(styles, kNsW, "style"))
-        present.insert(wAttribute(style, "styleId"));
+        present.insert(wAttr(style, QStringLiteral("styleId")));
     const QString fragment = present.contains(styleId) ? QString() : defaultStyleXml(styleId);
     QDomDocument wrapped;
     const QByteArray xml = QByteArray(kStyleWrapperOpen) + fragment.toUtf8() + kStyleWrapperClose;

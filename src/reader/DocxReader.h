@@ -28,22 +28,23 @@ struct DocxRunningNumbers
 // Relationship id -> part path of every image relationship of the body.
 using DocxImageRels = QHash<QString, QString>;
 
+// Page margins in pixels (96 per inch), as the Reader lays pages out; one
+// inch where a section gives none. DocxMargins (DocxSections.h) is the same in twips.
+struct DocxPageMarginsPx
+{
+    double left = 96.0;
+    double top = 96.0;
+    double right = 96.0;
+    double bottom = 96.0;
+    double gutter = 0.0;
+    double header = 48.0;
+    double footer = 48.0;
+    bool mirror = false;
+};
+
 class DocxReader
 {
 public:
-    // Page margins in pixels (96 per inch); one inch where a section gives none.
-    struct DocxMargins
-    {
-        double left = 96.0;
-        double top = 96.0;
-        double right = 96.0;
-        double bottom = 96.0;
-        double gutter = 0.0;
-        double header = 48.0;
-        double footer = 48.0;
-        bool mirror = false;
-    };
-
     // The rendered headers and footers of the last section; the caller owns
     // the documents.
     struct DocxHFSet
@@ -68,7 +69,7 @@ public:
     {
         std::shared_ptr<QTextDocument> body;
         QSizeF pageSize;
-        DocxMargins margins;
+        DocxPageMarginsPx margins;
         QString start = QStringLiteral("nextPage");  // nextPage, oddPage, evenPage, continuous, nextColumn
         int columns = 1;
         double columnGap = 48.0;    // pixels between columns
@@ -88,7 +89,7 @@ public:
     // Fills `qd` with the body paragraphs and tables of `range`; the blocks of
     // each paragraph carry where they were read from (see blockOrigin()).
     static bool populate(const DocxDocument &doc, const DocxSectionRange &range, QTextDocument *qd);
-    static DocxMargins readMarginsPx(const DocxDocument &doc);
+    static DocxPageMarginsPx readMarginsPx(const DocxDocument &doc);
     static void insertDrawingImage(QTextCursor &cursor, const QDomElement &drawing, const DocxDocument &doc,
                                    const DocxImageRels &imageRels);
     static DocxHFSet readHeadersFooters(const DocxDocument &doc);

@@ -192,12 +192,6 @@ void applyProperty(const Property &p, QTextCharFormat &cf, const DocxDocument &d
 
 double boundedPointSize(double pointSize) { return qMin(pointSize, kMaxPointSize); }
 
-QString runFontFamily(const QDomElement &rFonts)
-{
-    const QString ascii = wAttr(rFonts, QStringLiteral("ascii"));
-    return ascii.isEmpty() ? wAttr(rFonts, QStringLiteral("hAnsi")) : ascii;
-}
-
 QTextCharFormat paragraphCharFormat(const DocxDocument &doc, const QString &styleId)
 {
     QTextCharFormat cf;
@@ -209,10 +203,10 @@ QTextCharFormat paragraphCharFormat(const DocxDocument &doc, const QString &styl
 QTextCharFormat runCharFormat(const QDomElement &run, const QTextCharFormat &base, const DocxDocument &doc)
 {
     QTextCharFormat cf = base;
-    const QDomElement rPr = firstChildByLocalName(run, QStringLiteral("rPr"));
+    const QDomElement rPr = firstChildByLocalName(run, "rPr");
     if (rPr.isNull())
         return cf;
-    const QString charStyle = wVal(firstChildByLocalName(rPr, QStringLiteral("rStyle")));
+    const QString charStyle = wVal(firstChildByLocalName(rPr, "rStyle"));
     if (!charStyle.isEmpty()) {
         for (const DocxPropertyElement &prop : doc.styles().characterRunProperties(charStyle))
             applyProperty(Property(prop), cf, doc, true);

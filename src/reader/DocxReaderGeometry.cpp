@@ -15,20 +15,6 @@ constexpr double kMinUsablePx = 48.0;
 
 }  // namespace
 
-QDomElement firstChildByLocalName(const QDomElement &parent, const QString &localName)
-{
-    for (QDomElement c = parent.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
-        if (c.localName() == localName)
-            return c;
-    }
-    return {};
-}
-
-QString wAttr(const QDomElement &el, const QString &localName)
-{
-    return nsAttribute(el, kNsW, localName);
-}
-
 void twipsAttrToPx(const QDomElement &el, const char *localName, double *out)
 {
     int twips = 0;
@@ -40,7 +26,7 @@ QSizeF readPageSizePx(const DocxDocument &doc) { return sectionPageSizePx(doc.bo
 
 QSizeF sectionPageSizePx(const QDomElement &sectPr)
 {
-    const QDomElement pgSz = firstChildByLocalName(sectPr, QStringLiteral("pgSz"));
+    const QDomElement pgSz = firstChildByLocalName(sectPr, "pgSz");
     if (pgSz.isNull())
         return kDefaultPageSizePx;
     int w = 0;
@@ -52,27 +38,27 @@ QSizeF sectionPageSizePx(const QDomElement &sectPr)
     return QSizeF(w * kPxPerTwip, h * kPxPerTwip);
 }
 
-DocxReader::DocxMargins DocxReader::readMarginsPx(const DocxDocument &doc)
+DocxPageMarginsPx DocxReader::readMarginsPx(const DocxDocument &doc)
 {
     const QDomElement sectPr = doc.body().lastSection();
     if (sectPr.isNull()) {
         readerDebug() << "readMarginsPx: no sectPr found";
         return {};
     }
-    if (firstChildByLocalName(sectPr, QStringLiteral("pgMar")).isNull()) {
+    if (firstChildByLocalName(sectPr, "pgMar").isNull()) {
         readerDebug() << "readMarginsPx: no pgMar found";
         return {};
     }
-    const DocxMargins m = sectionMarginsPx(doc, sectPr);
+    const DocxPageMarginsPx m = sectionMarginsPx(doc, sectPr);
     readerDebug() << "readMarginsPx: inside=" << m.left << " outside=" << m.right << " gutter=" << m.gutter
                   << " mirror=" << m.mirror << " hdrDist=" << m.header << " ftrDist=" << m.footer;
     return m;
 }
 
-DocxReader::DocxMargins sectionMarginsPx(const DocxDocument &doc, const QDomElement &sectPr)
+DocxPageMarginsPx sectionMarginsPx(const DocxDocument &doc, const QDomElement &sectPr)
 {
-    DocxReader::DocxMargins m;
-    const QDomElement pgMar = firstChildByLocalName(sectPr, QStringLiteral("pgMar"));
+    DocxPageMarginsPx m;
+    const QDomElement pgMar = firstChildByLocalName(sectPr, "pgMar");
     if (pgMar.isNull())
         return m;
     twipsAttrToPx(pgMar, "left", &m.left);
@@ -86,7 +72,7 @@ DocxReader::DocxMargins sectionMarginsPx(const DocxDocument &doc, const QDomElem
     return m;
 }
 
-bool boundPageGeometry(QSizeF &page, DocxReader::DocxMargins &m)
+bool boundPageGeometry(QSizeF &page, DocxPageMarginsPx &m)
 {
     const QSizeF asked = page;
     page = page.expandedTo(QSizeF(kMinPageSidePx, kMinPageSidePx)).boundedTo(QSizeF(kMaxPageSidePx, kMaxPageSidePx));

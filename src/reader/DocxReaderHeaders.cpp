@@ -81,8 +81,8 @@ std::shared_ptr<QTextDocument> *sectionSlotFor(DocxReader::DocxPageSection &sect
 
 QDomElement headerOrFooterRoot(const QDomDocument &part)
 {
-    const QDomElement hdr = firstElementNS(part, "hdr", kNsW);
-    return hdr.isNull() ? firstElementNS(part, "ftr", kNsW) : hdr;
+    const QDomElement hdr = firstDescendantNS(part, kNsW, "hdr");
+    return hdr.isNull() ? firstDescendantNS(part, kNsW, "ftr") : hdr;
 }
 
 }  // namespace
@@ -97,8 +97,8 @@ DocxReader::DocxHFSet DocxReader::readHeadersFooters(const DocxDocument &doc)
     const QDomElement sp = doc.body().lastSection();
     if (sp.isNull())
         return set;
-    set.titlePage = !firstChildByLocalName(sp, QStringLiteral("titlePg")).isNull();
-    const QDomElement pgMar = firstChildByLocalName(sp, QStringLiteral("pgMar"));
+    set.titlePage = !firstChildByLocalName(sp, "titlePg").isNull();
+    const QDomElement pgMar = firstChildByLocalName(sp, "pgMar");
     twipsAttrToPx(pgMar, "header", &set.hdrDist);
     twipsAttrToPx(pgMar, "footer", &set.ftrDist);
     for (QDomElement c = sp.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
@@ -118,7 +118,7 @@ void readSectionHeadersFooters(const DocxDocument &doc, const QDomElement &sectP
         std::copy(std::begin(previous->headers), std::end(previous->headers), std::begin(section.headers));
         std::copy(std::begin(previous->footers), std::end(previous->footers), std::begin(section.footers));
     }
-    section.titlePage = !firstChildByLocalName(sectPr, QStringLiteral("titlePg")).isNull();
+    section.titlePage = !firstChildByLocalName(sectPr, "titlePg").isNull();
     for (QDomElement c = sectPr.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
         DocxHFPart part;
         DocxHFKind kind;

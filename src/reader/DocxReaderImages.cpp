@@ -3,6 +3,7 @@
 // A picture that cannot be shown keeps its place and size as a placeholder box.
 #include "DocxLog.h"
 #include "DocxNamespaces.h"
+#include "DocxPartTypes.h"
 #include "DocxReaderInternal.h"
 
 #include <QBuffer>
@@ -32,7 +33,6 @@ const QColor kPlaceholderFill(0xF2, 0xF2, 0xF2);
 const QColor kPlaceholderBorder(0xA6, 0xA6, 0xA6);
 
 const char kNsOffice[] = "urn:schemas-microsoft-com:office:office";
-const char kImageRelType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/image";
 
 // ---- finding the picture in the markup ------------------------------------------
 
@@ -45,41 +45,25 @@ QDomElement drawingContainer(const QDomElement &drawing)
     return {};
 }
 
-bool isTextBoxContent(const QDomElement &el) { return el.localName() == QLatin1String("txbxContent"); }
-
-// The next element after `e` in document order below `root`; `descend` false
-// skips `e`'s own subtree.
-QDomElement nextInTree(const QDomElement &root, const QDomElement &e, bool descend)
-{
-    if (descend) {
-        const QDomElement child = e.firstChildElement();
-        if (!child.isNull())
-            return child;
-    }
-    for (QDomElement up = e; !up.isNull() && up != root; up = up.parentNode().toElement()) {
-        const QDomElement sibling = up.nextSiblingElement();
-        if (!sibling.isNull())
-            return sibling;
-    }
-    return {};
-}
+bool isTextBoxContent(const QDomElement &el) { return hasLocalName(el, "txbxContent"); }
 
 // The first element below `root` named `localName`, outside text boxes: what a
 // text box holds is converted with its paragraphs, pictures included.
-QDomElement firstOutsideTextBoxes(const QDomElement &root, const QString &localName)
+QDomElement firstOutsideTextBoxes(const QDomElement &root, const char *localName)
 {
-    for (QDomElement e = root.firstChildElement(); !e.isNull();) {
-        if (e.localName() == localName)
+    for (QDomNode n = nextInTree(root, root); !n.isNull();) {
+        const QDomElement e = n.toElement();
+        if (hasLocalName(e, localName))
             return e;
-        e = nextInTree(root, e, !isTextBoxContent(e));
+        n = nextInTree(n, root, !isTextBoxContent(e));
     }
     return {};
 }
 
 bool holdsTextBox(const QDomElement &root)
 {
-    for (QDomElement e = root.firstChildElement(); !e.isNull(); e = nextInTree(root, e, true)) {
-        if (isTextBoxContent(e))
+    for (QDomNode n = nextInTree(root, root); !n.isNull(); n = nextInTree(n, root)) {
+        if (isTextBoxContent(n.toElement()))
             return true;
     }
     return false;
@@ -88,7 +72,7 @@ bool holdsTextBox(const QDomElement &root)
 // Width and height declared by the drawing's extent, 0 for each side not given.
 QSizeF declaredSizePx(const QDomElement &container)
 {
-    const QDomElement extent = firstElementNS(container, "extent", kNsWordDrawing);
+    const QDomElement extent = firstDescendantNS(container, kNsWordDrawing, "extent");
     QSizeF size(0.0, 0.0);
     bool ok = false;
     const qint64 cx = extent.attribute(QStringLiteral("cx")).toLongLong(&ok);
@@ -104,7 +88,7 @@ QSizeF declaredSizePx(const QDomElement &container)
 // a chart. It is shown as a placeholder of its size.
 bool isDrawnGraphic(const QDomElement &container)
 {
-    const QString uri = firstElementNS(container, "graphicData", kNsDrawingMain).attribute(QStringLiteral("uri"));
+    const QString uri = firstDescendantNS(container, kNsDrawingMain, "graphicData").attribute(QStringLiteral("uri"));
     return uri.endsWith(QLatin1String("/diagram")) || uri.endsWith(QLatin1String("/chart"));
 }
 
@@ -183,17 +167,17 @@ bool decodeBounded(const QByteArray &data, QImage &img, bool &tooLarge)
 QString mimeOf(const QByteArray &data, const QString &path)
 {
     if (data.startsWith("\xFF\xD8"))
-        return QStringLiteral("image/jpeg");
+        return QString::fromLatin1(kContentTypeJpeg);
     if (data.startsWith("\x89PNG"))
-        return QStringLiteral("image/png");
+        return QString::fromLatin1(kContentTypePng);
     const QString lower = path.toLower();
     if (lower.endsWith(QLatin1String(".jpg")) || lower.endsWith(QLatin1String(".jpeg")))
-        return QStringLiteral("image/jpeg");
+        return QString::fromLatin1(kContentTypeJpeg);
     if (lower.endsWith(QLatin1String(".gif")))
-        return QStringLiteral("image/gif");
+        return QString::fromLatin1(kContentTypeGif);
     if (lower.endsWith(QLatin1String(".bmp")))
-        return QStringLiteral("image/bmp");
-    return QStringLiteral("image/png");
+        return QString::fromLatin1(kContentTypeBmp);
+    return QString::fromLatin1(kContentTypePng);
 }
 
 // Shrinks `size` (keeping its aspect ratio) so that it fits `maxWidth`, when
@@ -282,7 +266,7 @@ Picture placeholderPicture(QTextDocument &qd, const QSizeF &size)
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     img.save(&buffer, "PNG");
-    return registerPicture(qd, key, QStringLiteral("image/png"), png, img);
+    return registerPicture(qd, key, QString::fromLatin1(kContentTypePng), png, img);
 }
 
 double printableWidth(const QTextDocument &qd)
@@ -337,7 +321,7 @@ void insertPictureOf(QTextCursor &cursor, const QString &rId, const QSizeF &size
 
 }  // namespace
 
-bool isImageRel(const QString &type) { return type == QLatin1String(kImageRelType); }
+bool isImageRel(const QString &type) { return type == QLatin1String(kRelTypeImage); }
 
 void DocxReader::insertDrawingImage(QTextCursor &cursor, const QDomElement &drawing, const DocxDocument &doc,
                                     const DocxImageRels &imageRels)
@@ -346,7 +330,7 @@ void DocxReader::insertDrawingImage(QTextCursor &cursor, const QDomElement &draw
     if (container.isNull())
         return;
     const QSizeF size = declaredSizePx(container);
-    const QDomElement blip = firstOutsideTextBoxes(container, QStringLiteral("blip"));
+    const QDomElement blip = firstOutsideTextBoxes(container, "blip");
     if (blip.isNull()) {
         if (isDrawnGraphic(container))
             insertPlaceholder(cursor, size, {});
@@ -369,7 +353,7 @@ void DocxReader::insertDrawingImage(QTextCursor &cursor, const QDomElement &draw
 void insertVmlPicture(QTextCursor &cursor, const QDomElement &pictOrObject, const DocxDocument &doc,
                       const DocxImageRels &imageRels)
 {
-    const QDomElement imageData = firstOutsideTextBoxes(pictOrObject, QStringLiteral("imagedata"));
+    const QDomElement imageData = firstOutsideTextBoxes(pictOrObject, "imagedata");
     if (imageData.isNull())
         return;  // a shape or a text box: no picture of its own
     QSizeF size = vmlStyleSizePx(imageData.parentNode().toElement());

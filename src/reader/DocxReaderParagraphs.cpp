@@ -71,7 +71,7 @@ QChar leaderDelimiter(const QString &leader)
 
 void readTabStops(const QDomElement &tabs, DirectProperties &d)
 {
-    for (const QDomElement &tab : childElementsByLocalName(tabs, QStringLiteral("tab"))) {
+    for (const QDomElement &tab : childrenByLocalName(tabs, "tab")) {
         const QString val = wAttr(tab, QStringLiteral("val"));
         int pos = 0;
         if (!parseTwips(wAttr(tab, QStringLiteral("pos")), &pos) || val == QLatin1String("clear"))
@@ -106,8 +106,8 @@ OptionalFlag flagOf(const QDomElement &property) { return {onOffValue(property),
 
 void readNumbering(const QDomElement &numPr, DirectProperties &d)
 {
-    parseDecimal(wVal(firstChildByLocalName(numPr, QStringLiteral("numId"))), &d.numId);
-    d.hasIlvl = parseDecimal(wVal(firstChildByLocalName(numPr, QStringLiteral("ilvl"))), &d.ilvl);
+    parseDecimal(wVal(firstChildByLocalName(numPr, "numId")), &d.numId);
+    d.hasIlvl = parseDecimal(wVal(firstChildByLocalName(numPr, "ilvl")), &d.ilvl);
 }
 
 Qt::Alignment alignmentOf(const QString &jc)
@@ -266,7 +266,7 @@ StyleProps mergedProperties(const DocxDocument &doc, DirectProperties &d)
 DirectProperties readDirectProperties(const QDomElement &p)
 {
     DirectProperties d;
-    const QDomElement pPr = firstChildByLocalName(p, QStringLiteral("pPr"));
+    const QDomElement pPr = firstChildByLocalName(p, "pPr");
     for (QDomElement c = pPr.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
         const QString name = c.localName();
         if (name == QLatin1String("pStyle")) {

@@ -28,7 +28,7 @@ void letEventsRun()
 void prepareDocument(QTextDocument &qd, const DocxDocument &doc)
 {
     const QSizeF pageSize = readPageSizePx(doc);
-    const DocxReader::DocxMargins marg = DocxReader::readMarginsPx(doc);
+    const DocxPageMarginsPx marg = DocxReader::readMarginsPx(doc);
     qd.clear();
     qd.setPageSize(pageSize);
     qd.setDocumentMargin(0);
@@ -120,7 +120,7 @@ void DocxBodyWalk::table(const QDomElement &tbl)
 // paragraphs and tables as the body would.
 void DocxBodyWalk::contentControl(const QDomElement &sdt)
 {
-    const QDomElement content = firstChildByLocalName(sdt, QStringLiteral("sdtContent"));
+    const QDomElement content = firstChildByLocalName(sdt, "sdtContent");
     for (QDomElement c = content.firstChildElement(); !c.isNull(); c = c.nextSiblingElement())
         element(c);
 }
@@ -136,7 +136,7 @@ void forEachBodyElement(DocxDocument &doc, const std::function<void(const QDomEl
 {
     DocxBodyLayout layout;
     if (!doc.body().layout(layout)) {
-        const QDomElement body = firstElementNS(std::as_const(doc).body().dom(), "body", kNsW);
+        const QDomElement body = firstDescendantNS(std::as_const(doc).body().dom(), kNsW, "body");
         for (QDomElement c = body.firstChildElement(); !c.isNull(); c = c.nextSiblingElement())
             visit(c);
         return;
@@ -165,7 +165,7 @@ bool DocxReader::populate(const DocxDocument &doc, const DocxSectionRange &range
         return false;
     const QSignalBlocker blocker(qd);
     prepareDocument(*qd, doc);
-    const QDomElement body = firstElementNS(doc.body().dom(), "body", kNsW);
+    const QDomElement body = firstDescendantNS(doc.body().dom(), kNsW, "body");
     if (body.isNull())
         return false;
     DocxBodyWalk(doc, range, *qd).run(body);

@@ -187,11 +187,11 @@ private:
         } else if (name == QLatin1String("fldSimple")) {
             simpleField(c);
         } else if (name == QLatin1String("sdt")) {
-            children(firstChildByLocalName(c, QStringLiteral("sdtContent")));
+            children(firstChildByLocalName(c, "sdtContent"));
         } else if (name == QLatin1String("AlternateContent")) {
             children(chosenAlternative(c));
         } else if (name == QLatin1String("ruby")) {
-            children(firstChildByLocalName(c, QStringLiteral("rubyBase")));
+            children(firstChildByLocalName(c, "rubyBase"));
         } else if (name == QLatin1String("ins") || name == QLatin1String("moveTo") || name == QLatin1String("smartTag")
                    || name == QLatin1String("customXml") || name == QLatin1String("dir")
                    || name == QLatin1String("bdo")) {
@@ -361,8 +361,7 @@ private:
                     continue;
                 insertGenerated(QString(QChar::LineSeparator));
                 const QTextCharFormat saved = bcf_;
-                bcf_ = paragraphCharFormat(doc_, wVal(firstChildByLocalName(firstChildByLocalName(p, QStringLiteral("pPr")),
-                                                                            QStringLiteral("pStyle"))));
+                bcf_ = paragraphCharFormat(doc_, wVal(firstChildByLocalName(firstChildByLocalName(p, "pPr"), "pStyle")));
                 children(p);
                 bcf_ = saved;
             }

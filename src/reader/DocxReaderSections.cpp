@@ -30,7 +30,7 @@ QDomElement sectionBreakOf(const QDomElement &element)
         DocxBody::collectParagraphs(element, paragraphs);
     for (auto it = paragraphs.crbegin(); it != paragraphs.crend(); ++it) {
         const QDomElement sectPr =
-            firstChildByLocalName(firstChildByLocalName(*it, QStringLiteral("pPr")), QStringLiteral("sectPr"));
+            firstChildByLocalName(firstChildByLocalName(*it, "pPr"), "sectPr");
         if (!sectPr.isNull())
             return sectPr;
     }
@@ -58,7 +58,7 @@ QList<QDomElement> sectionProperties(const QDomElement &body)
 
 void readColumns(const QDomElement &sectPr, DocxReader::DocxPageSection &section)
 {
-    const QDomElement cols = firstChildByLocalName(sectPr, QStringLiteral("cols"));
+    const QDomElement cols = firstChildByLocalName(sectPr, "cols");
     bool ok = false;
     const int num = wAttr(cols, QStringLiteral("num")).toInt(&ok);
     if (ok && num > 1)
@@ -69,7 +69,7 @@ void readColumns(const QDomElement &sectPr, DocxReader::DocxPageSection &section
 
 void readPageNumbering(const QDomElement &sectPr, DocxReader::DocxPageSection &section)
 {
-    const QDomElement pgNumType = firstChildByLocalName(sectPr, QStringLiteral("pgNumType"));
+    const QDomElement pgNumType = firstChildByLocalName(sectPr, "pgNumType");
     bool ok = false;
     const int start = wAttr(pgNumType, QStringLiteral("start")).toInt(&ok);
     if (ok && start >= 0)
@@ -113,7 +113,7 @@ DocxReader::DocxPageSection readSection(const DocxDocument &doc, const QDomEleme
     if (s.bounded)
         readerWarning() << "Page brought within printable sizes:" << s.pageSize.width() / 96.0 << "x"
                         << s.pageSize.height() / 96.0 << "in";
-    const QString type = wVal(firstChildByLocalName(sectPr, QStringLiteral("type")));
+    const QString type = wVal(firstChildByLocalName(sectPr, "type"));
     if (!type.isEmpty())
         s.start = type;
     readColumns(sectPr, s);
@@ -136,7 +136,7 @@ DocxReader::DocxPageLayout DocxReader::readPageLayout(const DocxDocument &doc)
 {
     DocxPageLayout layout;
     layout.evenAndOdd = doc.sections().evenAndOddHeaders();
-    const QDomElement body = firstElementNS(doc.body().dom(), "body", kNsW);
+    const QDomElement body = firstDescendantNS(doc.body().dom(), kNsW, "body");
     DocxRenderedParts rendered(doc);
     const QFont font = defaultFontOf(doc);
     // A body that cannot be read still makes one empty page.

@@ -93,17 +93,17 @@ CellInfo readCell(const QDomElement &tc)
 {
     CellInfo cell;
     cell.element = tc;
-    const QDomElement tcPr = firstChildByLocalName(tc, QStringLiteral("tcPr"));
+    const QDomElement tcPr = firstChildByLocalName(tc, "tcPr");
     bool ok = false;
-    const int span = wVal(firstChildByLocalName(tcPr, QStringLiteral("gridSpan"))).toInt(&ok);
+    const int span = wVal(firstChildByLocalName(tcPr, "gridSpan")).toInt(&ok);
     if (ok && span >= 2)
         cell.span = span;
-    const QDomElement vMerge = firstChildByLocalName(tcPr, QStringLiteral("vMerge"));
+    const QDomElement vMerge = firstChildByLocalName(tcPr, "vMerge");
     if (!vMerge.isNull()) {
         cell.vMergeRestart = wVal(vMerge) == QLatin1String("restart");
         cell.vMergeContinue = !cell.vMergeRestart;
     }
-    cell.fill = cellFill(firstChildByLocalName(tcPr, QStringLiteral("shd")));
+    cell.fill = cellFill(firstChildByLocalName(tcPr, "shd"));
     return cell;
 }
 
@@ -125,10 +125,10 @@ int columnsOfWidth(const QList<int> &gridWidths, int width)
 int skippedColumns(const QDomElement &trPr, const char *count, const char *width, const QList<int> &gridWidths)
 {
     bool ok = false;
-    const int n = wVal(firstChildByLocalName(trPr, QString::fromLatin1(count))).toInt(&ok);
+    const int n = wVal(firstChildByLocalName(trPr, count)).toInt(&ok);
     if (ok)
         return qMax(0, n);
-    const QDomElement w = firstChildByLocalName(trPr, QString::fromLatin1(width));
+    const QDomElement w = firstChildByLocalName(trPr, width);
     int twips = 0;
     ok = readMeasure(wAttr(w, QStringLiteral("w")), kTwipsPerPoint, &twips);
     const QString type = wAttr(w, QStringLiteral("type"));
@@ -169,8 +169,7 @@ int rowSpanFrom(const TableLayout &layout, int row, int column)
 QList<int> gridWidths(const QDomElement &tbl)
 {
     QList<int> widths;
-    for (const QDomElement &col : childElementsByLocalName(firstChildByLocalName(tbl, QStringLiteral("tblGrid")),
-                                                           QStringLiteral("gridCol")))
+    for (const QDomElement &col : childrenByLocalName(firstChildByLocalName(tbl, "tblGrid"), "gridCol"))
     {
         int twips = 0;
         readMeasure(wAttr(col, QStringLiteral("w")), kTwipsPerPoint, &twips);
@@ -190,7 +189,7 @@ TableLayout layoutTable(const QDomElement &tbl)
             row.cells.append(readCell(tc));
         if (row.cells.isEmpty())
             continue;
-        const QDomElement trPr = firstChildByLocalName(tr, QStringLiteral("trPr"));
+        const QDomElement trPr = firstChildByLocalName(tr, "trPr");
         row.skippedBefore = skippedColumns(trPr, "gridBefore", "wBefore", grid);
         row.skippedAfter = skippedColumns(trPr, "gridAfter", "wAfter", grid);
         widestRow = qMax(widestRow, int(row.cells.size()));
@@ -217,8 +216,8 @@ TableLayout layoutTable(const QDomElement &tbl)
 
 bool isGridStyled(const QDomElement &tbl)
 {
-    const QDomElement tblPr = firstChildByLocalName(tbl, QStringLiteral("tblPr"));
-    const QString styleId = wVal(firstChildByLocalName(tblPr, QStringLiteral("tblStyle")));
+    const QDomElement tblPr = firstChildByLocalName(tbl, "tblPr");
+    const QString styleId = wVal(firstChildByLocalName(tblPr, "tblStyle"));
     return styleId.contains(QLatin1String("Grid"), Qt::CaseInsensitive)
         || styleId.contains(QLatin1String("Table"), Qt::CaseInsensitive);
 }

@@ -27,9 +27,9 @@ struct NewParagraphTemplate
     // `scope` is what is bound where the new paragraphs go.
     NewParagraphTemplate(const QDomElement &templatePara, const DocxNamespaceBindings &scope)
     {
-        sectionBreak = !childElementNS(childElementNS(templatePara, "pPr", kNsW), "sectPr", kNsW).isNull();
+        sectionBreak = !wChild(wChild(templatePara, "pPr"), "sectPr").isNull();
         QDomElement p = paragraphLike(templatePara);
-        const QDomElement pPr = childElementsByLocalName(p, QStringLiteral("pPr")).value(0);
+        const QDomElement pPr = childrenByLocalName(p, "pPr").value(0);
         for (QDomElement c = pPr.firstChildElement(); !c.isNull(); c = c.nextSiblingElement())
             text.properties.keep(c.localName(), serializeXmlElement(c, scope));
         if (!pPr.isNull())
@@ -184,7 +184,7 @@ int firstFreeAnnotationId(const QByteArray &body)
 
 QDomElement bodyOf(const QDomDocument &dom)
 {
-    return firstElementNS(dom, "body", kNsW);
+    return firstDescendantNS(dom, kNsW, "body");
 }
 
 // The ancestor of `el` that is a child of `body` (el itself when it is one).
@@ -254,7 +254,7 @@ bool buildIntoTree(DocxDocument &doc, const SourceWalk &walk, bool fromHtml)
             removeRunContent(templatePara);
         else if (!keepTemplate)
             body.removeChild(templatePara);
-        if (isLocal(last, "tbl") && !(anchor == templatePara && keepTemplate))
+        if (hasLocalName(last, "tbl") && !(anchor == templatePara && keepTemplate))
             body.insertAfter(createW(dom, "p"), last);
     }
     doc.buildIndex();

@@ -102,9 +102,9 @@ RunPlace placeOf(const QDomElement &leaf)
 {
     QDomElement child = leaf;
     for (QDomElement up = leaf.parentNode().toElement(); !up.isNull(); up = up.parentNode().toElement()) {
-        if (isLocal(up, "r"))
+        if (hasLocalName(up, "r"))
             return {up, child};
-        if (isLocal(up, "p"))
+        if (hasLocalName(up, "p"))
             break;
         child = up;
     }
@@ -114,7 +114,7 @@ RunPlace placeOf(const QDomElement &leaf)
 bool hasContent(const QDomElement &run)
 {
     for (QDomElement c = run.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
-        if (!isLocal(c, "rPr"))
+        if (!hasLocalName(c, "rPr"))
             return true;
     }
     return false;
@@ -124,7 +124,7 @@ bool hasContent(const QDomElement &run)
 QDomElement runShell(const QDomElement &run)
 {
     QDomElement shell = run.cloneNode(false).toElement();
-    const QDomElement rPr = childElementNS(run, "rPr", kNsW);
+    const QDomElement rPr = wChild(run, "rPr");
     if (!rPr.isNull())
         shell.appendChild(rPr.cloneNode(true));
     return shell;
@@ -367,7 +367,7 @@ private:
     bool onlyTextChanged(int k, const QList<Segment> &mine) const
     {
         const DocxSourcePiece &p = piece(k);
-        return mine.size() == 1 && mine.first().format == p.format && isLocal(p.element, "t")
+        return mine.size() == 1 && mine.first().format == p.format && hasLocalName(p.element, "t")
             && !p.format.hasProperty(FieldInstructionProperty);
     }
 
@@ -438,7 +438,7 @@ private:
                 past = true;
                 if (how != Split::Replacing)
                     (how == Split::After ? before : rest).appendChild(c);
-            } else if (!(c.isElement() && isLocal(c, "rPr"))) {
+            } else if (!(c.isElement() && hasLocalName(c, "rPr"))) {
                 (past ? rest : before).appendChild(c);
             }
             c = next;
@@ -482,12 +482,12 @@ void setAlignment(QDomElement p, int alignment)
         jc = QStringLiteral("both");
     else
         jc = QStringLiteral("left");
-    QDomElement pPr = childElementNS(p, "pPr", kNsW);
+    QDomElement pPr = wChild(p, "pPr");
     if (pPr.isNull()) {
         pPr = createW(p.ownerDocument(), "pPr");
         p.insertBefore(pPr, p.firstChild());
     }
-    for (const QDomElement &old : childElementsByLocalName(pPr, QStringLiteral("jc")))
+    for (const QDomElement &old : childrenByLocalName(pPr, "jc"))
         pPr.removeChild(old);
     QDomElement e = createW(p.ownerDocument(), "jc");
     setWAttr(e, "val", jc);
@@ -502,13 +502,13 @@ void removeParagraph(QDomElement p)
     QDomNode parent = p.parentNode();
     if (parent.isNull())
         return;
-    if (isLocal(parent, "body") || childElementsByLocalName(parent, QStringLiteral("p")).size() > 1) {
+    if (hasLocalName(parent, "body") || childrenByLocalName(parent, "p").size() > 1) {
         parent.removeChild(p);
         return;
     }
     for (QDomElement c = p.firstChildElement(); !c.isNull();) {
         const QDomElement next = c.nextSiblingElement();
-        if (!isLocal(c, "pPr"))
+        if (!hasLocalName(c, "pPr"))
             p.removeChild(c);
         c = next;
     }

@@ -22,7 +22,7 @@ constexpr char kFieldResult[] = "1";
 void removeChildrenNamed(QDomElement parent, std::initializer_list<const char *> names)
 {
     for (const char *name : names) {
-        for (const QDomElement &e : childElementsByLocalName(parent, QString::fromLatin1(name)))
+        for (const QDomElement &e : childrenByLocalName(parent, name))
             parent.removeChild(e);
     }
 }
@@ -288,17 +288,6 @@ int propertyRank(QStringView name)
     return ranks.value(name, int(ranks.size()));  // unknown children go last
 }
 
-const QStringList &paragraphPropertyOrder()
-{
-    static const QStringList order = QStringLiteral(
-        "pStyle keepNext keepLines pageBreakBefore framePr widowControl numPr suppressLineNumbers pBdr shd "
-        "tabs suppressAutoHyphens kinsoku wordWrap overflowPunct topLinePunct autoSpaceDE autoSpaceDN bidi "
-        "adjustRightInd snapToGrid spacing ind contextualSpacing mirrorIndents suppressOverlap jc "
-        "textDirection textAlignment textboxTightWrap outlineLvl divId cnfStyle rPr sectPr pPrChange")
-                                         .split(QLatin1Char(' '));
-    return order;
-}
-
 QString alignmentJc(const QTextBlock &block)
 {
     const int a = int(block.blockFormat().alignment()) & 31;
@@ -361,7 +350,7 @@ void removeRunContent(QDomElement &p)
 {
     for (QDomElement c = p.firstChildElement(); !c.isNull();) {
         const QDomElement next = c.nextSiblingElement();
-        if (isLocal(c, "r") || isLocal(c, "hyperlink") || isLocal(c, "ins") || isLocal(c, "del"))
+        if (hasLocalName(c, "r") || hasLocalName(c, "hyperlink") || hasLocalName(c, "ins") || hasLocalName(c, "del"))
             p.removeChild(c);
         c = next;
     }
@@ -372,11 +361,11 @@ QDomElement paragraphLike(const QDomElement &p)
     QDomElement fresh = p.cloneNode(false).toElement();
     for (const char *unique : {"paraId", "textId"})
         fresh.removeAttributeNS(QString::fromLatin1(kNsW14), QString::fromLatin1(unique));
-    const QDomElement pPr = childElementNS(p, "pPr", kNsW);
+    const QDomElement pPr = wChild(p, "pPr");
     if (!pPr.isNull()) {
         QDomElement copy = pPr.cloneNode(true).toElement();
         removeChildrenNamed(copy, {"sectPr", "pPrChange"});
-        removeChildrenNamed(childElementNS(copy, "rPr", kNsW), {"ins", "del", "moveFrom", "moveTo", "rPrChange"});
+        removeChildrenNamed(wChild(copy, "rPr"), {"ins", "del", "moveFrom", "moveTo", "rPrChange"});
         fresh.appendChild(copy);
     }
     return fresh;

@@ -160,7 +160,7 @@ public:
     void open(const char *name)
     {
         QDomElement props = rPr();
-        const QList<QDomElement> old = childElementsByLocalName(props, QString::fromLatin1(name));
+        const QList<QDomElement> old = childrenByLocalName(props, name);
         if (qstrcmp(name, "rFonts") == 0 && !old.isEmpty()) {
             current_ = old.first();
             return;
@@ -181,7 +181,7 @@ public:
 private:
     QDomElement rPr()
     {
-        QDomElement props = childElementNS(run_, "rPr", kNsW);
+        QDomElement props = wChild(run_, "rPr");
         if (props.isNull()) {
             props = createW(run_.ownerDocument(), "rPr");
             run_.insertBefore(props, run_.firstChild());
@@ -194,16 +194,6 @@ private:
 };
 
 }  // namespace
-
-const QStringList &runPropertyOrder()
-{
-    static const QStringList order = QStringLiteral(
-        "rStyle rFonts b bCs i iCs caps smallCaps strike dstrike outline shadow emboss imprint noProof snapToGrid "
-        "vanish webHidden color spacing w kern position sz szCs highlight u effect bdr shd fitText vertAlign rtl cs "
-        "em lang eastAsianLayout specVanish oMath")
-                                         .split(QLatin1Char(' '));
-    return order;
-}
 
 QString underlineVal(const QTextCharFormat &fmt)
 {

@@ -1,8 +1,10 @@
 #include "DocxXml.h"
 
 #include "DocxNamespaces.h"
+#include "DocxPartTypes.h"
 
 #include <QDomNamedNodeMap>
+#include <QDomNodeList>
 #include <QHash>
 #include <QSet>
 #include <QXmlStreamReader>
@@ -586,6 +588,11 @@ QByteArray serializeXmlElement(const QDomElement &el, const DocxNamespaceBinding
     return out;
 }
 
+QByteArray declaredXml(const char *lineBreak, const QByteArray &content)
+{
+    return QByteArray(kXmlDeclaration) + lineBreak + content;
+}
+
 QByteArray escapeXmlAttribute(const QString &value)
 {
     QByteArray out;
@@ -686,22 +693,59 @@ QString transitionalRelType(const QString &type)
     return r->transitional + type.mid(r->strict.size());
 }
 
-QDomElement childElementNS(const QDomNode &parent, const char *localName, const char *namespaceUri)
+QDomElement firstChildNS(const QDomNode &parent, const char *namespaceUri, const char *localName)
 {
     for (QDomElement c = parent.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
-        if (c.localName() == QLatin1String(localName) && isNamespace(c.namespaceURI(), namespaceUri))
+        if (hasLocalName(c, localName) && isNamespace(c.namespaceURI(), namespaceUri))
             return c;
     }
     return {};
 }
 
-QDomElement firstElementNS(const QDomNode &root, const char *localName, const char *namespaceUri)
+QDomElement firstDescendantNS(const QDomNode &root, const char *namespaceUri, const char *localName)
 {
     for (QDomNode n = nextInTree(root, root); !n.isNull(); n = nextInTree(n, root)) {
-        if (n.isElement() && n.localName() == QLatin1String(localName) && isNamespace(n.namespaceURI(), namespaceUri))
+        if (n.isElement() && hasLocalName(n, localName) && isNamespace(n.namespaceURI(), namespaceUri))
             return n.toElement();
     }
     return {};
+}
+
+QList<QDomElement> elementsNS(const QDomDocument &dom, const char *namespaceUri, const char *localName)
+{
+    QList<QDomElement> out;
+    QDomDocument handle = dom;  // elementsByTagNameNS is not const; the handle shares the tree
+    const QDomNodeList list =
+        handle.elementsByTagNameNS(namespaceAsIn(dom.documentElement(), namespaceUri), QString::fromLatin1(localName));
+    out.reserve(list.size());
+    for (int i = 0; i < list.size(); ++i)
+        out.append(list.at(i).toElement());
+    return out;
+}
+
+QDomElement wChild(const QDomNode &parent, const char *localName) { return firstChildNS(parent, kNsW, localName); }
+
+QString wAttr(const QDomElement &el, const QString &localName) { return nsAttribute(el, kNsW, localName); }
+
+bool hasLocalName(const QDomNode &node, const char *localName) { return node.localName() == QLatin1String(localName); }
+
+QDomElement firstChildByLocalName(const QDomNode &parent, const char *localName)
+{
+    for (QDomElement c = parent.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
+        if (hasLocalName(c, localName))
+            return c;
+    }
+    return {};
+}
+
+QList<QDomElement> childrenByLocalName(const QDomNode &parent, const char *localName)
+{
+    QList<QDomElement> out;
+    for (QDomElement c = parent.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
+        if (hasLocalName(c, localName))
+            out.append(c);
+    }
+    return out;
 }
 
 QDomNode nextInTree(const QDomNode &node, const QDomNode &root, bool enter)
@@ -723,6 +767,12 @@ QString wVal(const QDomElement &el)
 {
     static const QString val = QStringLiteral("val");
     return nsAttribute(el, kNsW, val);
+}
+
+QString runFontFamily(const QDomElement &rFonts)
+{
+    const QString ascii = wAttr(rFonts, QStringLiteral("ascii"));
+    return ascii.isEmpty() ? wAttr(rFonts, QStringLiteral("hAnsi")) : ascii;
 }
 
 bool onOffText(const QString &val)
@@ -780,16 +830,6 @@ void setWAttr(QDomElement el, const char *localName, const QString &value)
 void preserveSpace(QDomElement el)
 {
     el.setAttributeNS(QString::fromLatin1(kNsXml), QStringLiteral("xml:space"), QStringLiteral("preserve"));
-}
-
-QList<QDomElement> childElementsByLocalName(const QDomNode &parent, const QString &localName)
-{
-    QList<QDomElement> out;
-    for (QDomElement c = parent.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
-        if (c.localName() == localName)
-            out.append(c);
-    }
-    return out;
 }
 
 void insertInOrder(QDomElement &parent, const QDomElement &child, const QStringList &order)

@@ -54,6 +54,10 @@ QByteArray serializeXmlElement(const QDomElement &el, const DocxNamespaceBinding
 // The URI `scope` binds `prefix` to (the innermost binding); null when unbound.
 QString boundUri(const DocxNamespaceBindings &scope, const QString &prefix);
 
+// A part written from scratch: kXmlDeclaration (DocxPartTypes.h), then
+// `lineBreak`, then `content`.
+QByteArray declaredXml(const char *lineBreak, const QByteArray &content);
+
 // `value` escaped for an attribute value in double quotes, as UTF-8.
 QByteArray escapeXmlAttribute(const QString &value);
 // `text` escaped for element content, as UTF-8.
@@ -79,16 +83,40 @@ QString nsAttribute(const QDomElement &el, const char *namespaceUri, const QStri
 // kNsR + "/styles"); any other type as it is.
 QString transitionalRelType(const QString &type);
 
+// ---- finding elements ----
+// Two kinds of lookup, both taking the node searched first and the name last.
+// Those ending in NS (and the w shorthands) match the transitional namespace
+// URI given and its strict pair alike; those by local name match the local
+// name in any namespace, for markup read whatever namespace it came in.
+
 // The first child element (not descendant) in `namespaceUri` named `localName`.
-QDomElement childElementNS(const QDomNode &parent, const char *localName, const char *namespaceUri);
+QDomElement firstChildNS(const QDomNode &parent, const char *namespaceUri, const char *localName);
 // The first element in document order below `root` in `namespaceUri` named `localName`.
-QDomElement firstElementNS(const QDomNode &root, const char *localName, const char *namespaceUri);
+QDomElement firstDescendantNS(const QDomNode &root, const char *namespaceUri, const char *localName);
+// Every element of `dom` in `namespaceUri` named `localName`, in document
+// order. Matches the namespace as the root names it (namespaceAsIn): the
+// strict URI in a strict document, the transitional one otherwise.
+QList<QDomElement> elementsNS(const QDomDocument &dom, const char *namespaceUri, const char *localName);
+// The first child element w:`localName`.
+QDomElement wChild(const QDomNode &parent, const char *localName);
+// The attribute w:`localName`; empty when absent.
+QString wAttr(const QDomElement &el, const QString &localName);
+
+// True when `node` is named `localName`, in any namespace.
+bool hasLocalName(const QDomNode &node, const char *localName);
+// The first child element named `localName`, any namespace.
+QDomElement firstChildByLocalName(const QDomNode &parent, const char *localName);
+// Element children in document order named `localName`, any namespace.
+QList<QDomElement> childrenByLocalName(const QDomNode &parent, const char *localName);
+
 // The node after `node` in document order within the subtree of `root` (null
 // past its end); with `enter` false, the children of `node` are passed over.
 // Walks built on it need no stack, however deep the tree.
 QDomNode nextInTree(const QDomNode &node, const QDomNode &root, bool enter = true);
 // The w:val attribute; empty when absent.
 QString wVal(const QDomElement &el);
+// The font family of a w:rFonts: w:ascii, else w:hAnsi; empty for a null element.
+QString runFontFamily(const QDomElement &rFonts);
 // An on/off property element: on unless its w:val is "0", "false" or "off"
 // (no value means on; strict markup writes "true", "false", "1" or "0"). Callers decide what an absent element means.
 bool onOffValue(const QDomElement &property);
@@ -111,6 +139,3 @@ void preserveSpace(QDomElement el);
 // Children whose names `order` does not know never move the insertion point;
 // a name `order` does not know goes before every known child.
 void insertInOrder(QDomElement &parent, const QDomElement &child, const QStringList &order);
-
-// Element children in document order whose local name is `localName`, any namespace.
-QList<QDomElement> childElementsByLocalName(const QDomNode &parent, const QString &localName);

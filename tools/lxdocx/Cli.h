@@ -1,5 +1,7 @@
 #pragma once
 // The lxdocx command line: parsed arguments and the table of subcommands.
+#include "DocxReading.h"
+
 #include <functional>
 #include <map>
 #include <string>
@@ -46,11 +48,10 @@ struct DocxHandle;
 // Saves in place, or to -o OUT when given; reports a failure.
 int saveEdits(DocxHandle *h, const Args &args);
 
-// Margins (top, bottom, left, right, header, footer, gutter in twips, then
-// mirror 1/0) and the two header switches of the last section.
+// The margins and the two header switches of the last section.
 struct PageSetupView
 {
-    int values[8] = {};
+    DocxMargins margins;
     bool titlePage = false;
     bool evenAndOdd = false;
 };

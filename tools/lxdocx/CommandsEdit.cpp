@@ -15,7 +15,18 @@ namespace {
 
 constexpr double kTwipsPerCm = 1440.0 / 2.54;
 const char *const kPropertyKeys[] = {"title", "author", "subject", "description", "keywords", "category"};
-const char *const kMarginOptions[] = {"--top", "--bottom", "--left", "--right", "--header", "--footer", "--gutter"};
+// The margin options, each with the margin it sets, in the order page setup lists them.
+struct MarginOption
+{
+    const char *option;
+    int DocxMargins::*field;
+    const char *name() const { return option + 2; }  // "--top" -> "top"
+};
+const MarginOption kMarginOptions[] = {
+    {"--top", &DocxMargins::top},       {"--bottom", &DocxMargins::bottom}, {"--left", &DocxMargins::left},
+    {"--right", &DocxMargins::right},   {"--header", &DocxMargins::header}, {"--footer", &DocxMargins::footer},
+    {"--gutter", &DocxMargins::gutter},
+};
 
 // "1440", "2.5cm", "25mm", "1in", "72pt" to twips; false when unreadable.
 bool parseLength(const std::string &text, int &twips)
@@ -128,13 +139,22 @@ int runHeaderOrFooter(const Args &args, HFPart part)
     return saveEdits(h.get(), args);
 }
 
+// The margins of the last section, through the C interface.
+DocxMargins marginsOf(DocxHandle *h)
+{
+    DocxMargins m;
+    int mirror = 0;
+    lxDocx_get_margins(h, &m.top, &m.bottom, &m.left, &m.right, &m.header, &m.footer, &m.gutter, &mirror);
+    m.mirror = mirror != 0;
+    return m;
+}
+
 }  // namespace
 
 PageSetupView pageSetupOf(DocxHandle *h)
 {
     PageSetupView p;
-    int *v = p.values;
-    lxDocx_get_margins(h, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7]);
+    p.margins = marginsOf(h);
     p.titlePage = lxDocx_get_title_page(h) != 0;
     p.evenAndOdd = lxDocx_get_even_and_odd(h) != 0;
     return p;
@@ -142,12 +162,13 @@ PageSetupView pageSetupOf(DocxHandle *h)
 
 void printPageSetup(const PageSetupView &p)
 {
-    const char *names[] = {"top", "bottom", "left", "right", "header", "footer", "gutter"};
     std::cout << "Page setup (last section):\n";
-    for (int i = 0; i < 7; ++i)
-        std::cout << "  " << std::left << std::setw(8) << names[i] << std::right << std::setw(7) << p.values[i]
-                  << " twips  " << cm(p.values[i]) << "\n";
-    std::cout << "  mirror margins: " << (p.values[7] ? "yes" : "no") << "\n"
+    for (const MarginOption &m : kMarginOptions) {
+        const int twips = p.margins.*m.field;
+        std::cout << "  " << std::left << std::setw(8) << m.name() << std::right << std::setw(7) << twips
+                  << " twips  " << cm(twips) << "\n";
+    }
+    std::cout << "  mirror margins: " << (p.margins.mirror ? "yes" : "no") << "\n"
               << "  title page: " << (p.titlePage ? "yes" : "no") << "\n"
               << "  even/odd headers: " << (p.evenAndOdd ? "yes" : "no") << "\n";
 }
@@ -161,13 +182,13 @@ void printProperties(const std::function<std::string(const char *key)> &valueOf)
 
 int runPage(const Args &args)
 {
-    int margins[8] = {};
+    DocxMargins given;  // what the margin options say
     bool changeMargins = false;
-    for (int i = 0; i < 7; ++i) {
-        if (args.has(kMarginOptions[i])) {
+    for (const MarginOption &m : kMarginOptions) {
+        if (args.has(m.option)) {
             changeMargins = true;
-            if (!parseLength(args.value(kMarginOptions[i]), margins[i]))
-                return usageError(std::string(kMarginOptions[i]) + ": expected a length such as 1440, 2.5cm, 1in");
+            if (!parseLength(args.value(m.option), given.*m.field))
+                return usageError(std::string(m.option) + ": expected a length such as 1440, 2.5cm, 1in");
         }
     }
     int mirror = -1, titlePage = -1, evenOdd = -1, start = -1;
@@ -188,16 +209,15 @@ int runPage(const Args &args)
         return ExitOk;
     }
     if (changeMargins || mirror >= 0) {
-        int current[8] = {};
-        lxDocx_get_margins(h.get(), &current[0], &current[1], &current[2], &current[3], &current[4], &current[5],
-                           &current[6], &current[7]);
-        for (int i = 0; i < 7; ++i) {
-            if (!args.has(kMarginOptions[i]))
-                margins[i] = current[i];
+        DocxMargins m = marginsOf(h.get());
+        for (const MarginOption &o : kMarginOptions) {
+            if (args.has(o.option))
+                m.*o.field = given.*o.field;
         }
-        margins[7] = mirror >= 0 ? mirror : current[7];
-        if (!lxDocx_set_margins(h.get(), margins[0], margins[1], margins[2], margins[3], margins[4], margins[5],
-                                margins[6], margins[7]))
+        if (mirror >= 0)
+            m.mirror = mirror != 0;
+        if (!lxDocx_set_margins(h.get(), m.top, m.bottom, m.left, m.right, m.header, m.footer, m.gutter,
+                                m.mirror ? 1 : 0))
             return failed("cannot set the margins", lxDocx_error(h.get()));
     }
     if (titlePage >= 0 && !lxDocx_set_title_page(h.get(), titlePage))

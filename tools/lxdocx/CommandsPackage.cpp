@@ -61,10 +61,8 @@ int runInfo(const Args &args)
     printParts(*doc);
     const DocxCoreProperties &properties = doc->coreProperties();
     printProperties([&](const char *key) { return properties.value(QString::fromLatin1(key)).toStdString(); });
-    const DocxMargins m = doc->sections().margins();
-    printPageSetup({{m.top, m.bottom, m.left, m.right, m.header, m.footer, m.gutter, m.mirror ? 1 : 0},
-                    doc->sections().titlePage(),
-                    doc->sections().evenAndOddHeaders()});
+    const DocxSections &sections = doc->sections();
+    printPageSetup({sections.margins(), sections.titlePage(), sections.evenAndOddHeaders()});
     QString why;
     if (!doc->body().treeFits(why))
         return failed("cannot count the paragraphs of " + path, why.toUtf8().constData());

@@ -15,12 +15,11 @@
 constexpr int kIndentedPart = 2;
 constexpr int kCompactPart = 0;
 
-// Every element of `dom` in `ns` named `localName`, in document order; in
-// the strict pair of `ns` when the root is in strict markup.
-QList<QDomElement> elementsNS(const QDomDocument &dom, const char *ns, const char *localName);
-
 // Parses the entry `name`; false (with `err`) when it is missing or malformed.
 bool loadPart(const DocxEntryMap &entries, const QString &name, QDomDocument &dom, QString &err);
+// Parses the entry `name` when the package has one. False when it has none,
+// and false with the parse error logged after `context` when it is malformed.
+bool loadPresentPart(const DocxEntryMap &entries, const QString &name, QDomDocument &dom, const char *context);
 // Writes `dom` back under `name`.
 void storePart(DocxEntryMap &entries, const QString &name, const QDomDocument &dom, int indent);
 

@@ -25,20 +25,16 @@ inline constexpr double kMaxPointSize = 1638.0;
 double boundedPointSize(double pointSize);
 
 // ---- XML accessors and page geometry ----
-QDomElement firstChildByLocalName(const QDomElement &parent, const QString &localName);
-QString wAttr(const QDomElement &el, const QString &localName);
 void twipsAttrToPx(const QDomElement &el, const char *localName, double *out);
 QSizeF readPageSizePx(const DocxDocument &doc);
 // Page size and margins of one section (a w:sectPr); defaults where it says nothing.
 QSizeF sectionPageSizePx(const QDomElement &sectPr);
-DocxReader::DocxMargins sectionMarginsPx(const DocxDocument &doc, const QDomElement &sectPr);
+DocxPageMarginsPx sectionMarginsPx(const DocxDocument &doc, const QDomElement &sectPr);
 // Brings a page to what a printer could hold (1 to 22 inches a side, margins
 // leaving half an inch); true when anything had to change.
-bool boundPageGeometry(QSizeF &page, DocxReader::DocxMargins &margins);
+bool boundPageGeometry(QSizeF &page, DocxPageMarginsPx &margins);
 // True for the type of image relationships.
 bool isImageRel(const QString &type);
-// The font family of a w:rFonts: w:ascii, else w:hAnsi.
-QString runFontFamily(const QDomElement &rFonts);
 
 // ---- lists ----
 // The label of an item at level `ilvl` of list `numId`; `numbers` holds the

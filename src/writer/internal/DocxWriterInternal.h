@@ -3,6 +3,7 @@
 // in the document that owns the element it goes into, so the same steps serve
 // the whole body tree and small trees of single body elements.
 #include "DocxDocument.h"
+#include "DocxSchemaOrder.h"
 
 #include <QDomElement>
 #include <QHash>
@@ -68,8 +69,6 @@ struct DocxRunProps
     DocxRunPropertySet present() const;
 };
 
-// The children w:rPr may hold, in the order it wants them.
-const QStringList &runPropertyOrder();
 // The record of a character format: fonts, weight 600 and up as bold, italic,
 // capitals, strike, underline, colours (a background of one of the sixteen
 // highlight colours as w:highlight, any other as w:shd), vertical alignment,
@@ -177,10 +176,7 @@ QDomElement makeDrawingRun(QDomDocument &dom, const QString &rId, qint64 cx, qin
                            const QString &description = {}, const QString &svgRelId = {});
 
 // ---- paragraphs and runs ----
-inline bool isLocal(const QDomNode &n, const char *name) { return n.localName() == QLatin1String(name); }
-// The order w:pPr wants its children in, and where a child of that local
-// name stands in it.
-const QStringList &paragraphPropertyOrder();
+// Where a child of w:pPr of that local name stands in paragraphPropertyOrder().
 int propertyRank(QStringView name);
 // True when `scope` binds "w" and "r" to their namespaces, as runs written as
 // text assume.
