@@ -30,6 +30,8 @@ def failure(src, dst):
 
 def main(argv):
     jobs = list(zip(argv[1::2], argv[2::2])) if argv[:1] == ["--same"] else [(None, f) for f in argv]
+    if not jobs or (argv[:1] == ["--same"] and len(argv) % 2 == 0):
+        sys.exit("check_docx.py: no files to check, or a source without its copy")
     failures = [(dst, why) for src, dst in jobs for why in [failure(src, dst)] if why]
     print("".join("FAIL %s: %s\n" % f for f in failures) + "checked %d, failed %d" % (len(jobs), len(failures)))
     return 1 if failures else 0
