@@ -135,8 +135,10 @@ bool startsSourceParagraph(const QTextBlock &b)
 EditResult editAndReread(const QString &path, const QString &out, const Edit &edit, bool offsets, const QString &name = {})
 {
     std::unique_ptr<DocxDocument> doc(DocxReader::open(path));
-    if (!doc->isValid())
+    if (!doc->isValid()) {
+        ADD_FAILURE() << "cannot open " << path.toStdString() << ": " << doc->errorString().toStdString();
         return {};
+    }
     const QStringList markersBefore = markers(*doc, offsets);
     EditResult r{true, {}, {}, doc->paragraphCount()};
     doc->dom();  // edited in place

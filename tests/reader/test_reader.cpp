@@ -245,8 +245,8 @@ Xml ref(const Xml &kind, const Xml &type, const Xml &rId)
 
 }  // namespace
 
-// Paragraph ranges and tables overlapping them; every block names its paragraph and piece of text its element.
-TEST(ReaderPipeline, RangesPagesAndTheSourceOfEveryBlock)
+// Paragraph ranges, the page of the last section and tables overlapping a range; bad ranges read nothing.
+TEST(ReaderPipeline, RangesReadTheirParagraphsOnTheirPage)
 {
     QTextDocument plain;  // no section: the default page
     EXPECT_TRUE(populate(*open(para("x")), plain, 0, 1) && plain.pageSize() == QSizeF(816, 1056));
@@ -268,6 +268,11 @@ TEST(ReaderPipeline, RangesPagesAndTheSourceOfEveryBlock)
     untouched.setPlainText("keep");
     EXPECT_FALSE(populate(*doc, untouched, 2, 2) || populate(*doc, untouched, -1, 3)
                  || DocxReader::populate(*doc, {QString(), 0, 1}, nullptr) || untouched.toPlainText() != "keep");
+}
+
+// Contents lines, controls, breaks and merged cells; every block names its paragraph and each piece of text its element.
+TEST(ReaderPipeline, EveryBlockNamesTheParagraphAndPiecesItWasReadFrom)
+{
     auto tabs = [](const Xml &type, const Xml &leader) {
         return "<w:tabs><w:tab w:val='" + type + "' w:leader='" + leader + "' w:pos='9360'/><w:tab w:val='clear' "
             "w:pos='100'/></w:tabs>";
@@ -382,12 +387,16 @@ TEST(ReaderParagraphs, PropertiesMergeWithStylesAndDefaults)
                 && !blockFormat(*spaced, 6).boolProperty(KeepWithNextProperty));
 }
 
-// Labels count per abstract list in every number format; bullets; lists through cells and from styles.
-TEST(ReaderLists, LabelsBulletsAndListsFromStyles)
+TEST(ReaderLists, NumbersSpelledAsLettersAndRomanNumerals)
 {
     EXPECT_EQ(QStringList({numberText(26, "lowerLetter"), numberText(28, "lowerLetter"), numberText(702, "upperLetter"),
                            numberText(703, "upperLetter"), numberText(0, "lowerLetter"), numberText(1994, "upperRoman")}),
               QStringList({"z", "ab", "ZZ", "AAA", "?", "MCMXCIV"}));
+}
+
+// Labels count per abstract list in every number format, restart, override and legal numbering.
+TEST(ReaderLists, LabelsCountPerAbstractListInEveryFormat)
+{
     auto override = [](const Xml &inner) { return "<w:lvlOverride w:ilvl='0'>" + inner + "</w:lvlOverride>"; };
     const Xml legal = level(0, "upperRoman", "%1.") + level(1, "decimal", "%1.%2", 1, "<w:isLgl/>")
         + level(2, "lowerLetter", "%3", 1, w("lvlRestart", "1")) + level(3, "decimal", "(%4)", 1, w("lvlRestart", "0"));
@@ -438,6 +447,11 @@ TEST(ReaderLists, LabelsBulletsAndListsFromStyles)
                                      double(unknown.hasProperty(ListNumIdProperty))}), QList<double>({1, 1, 0, 36, -36, 0}));
         }
     }
+}
+
+// Bullets with their font and indents; lists through table cells and from paragraph and numbering styles.
+TEST(ReaderLists, BulletsListsInCellsAndListsFromStyles)
+{
     auto listStyle = [](const Xml &id, const Xml &numPr, const Xml &basedOn = {}) {
         return style(id, basedOn + "<w:pPr><w:numPr>" + numPr + "</w:numPr></w:pPr>");
     };

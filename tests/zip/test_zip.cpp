@@ -244,7 +244,7 @@ TEST(ZipRead, SizeBoundsRefuseBombsBeforeAllocating)
     }
 }
 
-TEST(ZipWrite, MemberOrderLayoutDatesNamesAndCount)
+TEST(ZipWrite, MembersInTheirOrderDatedAndDeflatedOnlyWhereSmaller)
 {
     const QByteArray docXml = "<w:body>" + QByteArray("<w:p><w:r><w:t>text</w:t></w:r></w:p>").repeated(50) + "</w:body>";
     const QByteArray fast = deflated(docXml, Z_BEST_SPEED);  // a stream the writer would not produce
@@ -295,21 +295,34 @@ TEST(ZipWrite, MemberOrderLayoutDatesNamesAndCount)
     EXPECT_EQ(out.mid(docData, fast.size()), fast);
     if (!unzipProgram().isEmpty())
         EXPECT_EQ(run(unzipProgram(), {"-tqq", dir.filePath("out.zip")}), 0);
-    // UTF-8 names are flagged; other bytes come back as they were, also through a QString; no name leaves the package.
+}
+
+// UTF-8 names are flagged; other bytes come back as they were, also through a QString; no name leaves the package.
+TEST(ZipWrite, NamesKeepTheirBytesAndNeverLeaveThePackage)
+{
+    QByteArray out;
+    QString err;
+    const auto build = [&](const DocxEntryMap &e) { return docxZipBuild(e, {}, out, err) ? "built" : s(err); };
     for (const QByteArray &bytes : QByteArrayList{"caf\xC3\xA9 \xF0\x9D\x84\x9E", "\xFF", "a\xED\xB2\x80z", "\xC0\xAF",
                                                   "\xF4\x90\x80\x80", "\xE2\x82x\xE2", "\xDC\xBF\xFF\xC3"})
         EXPECT_EQ(docxEncodeName(docxDecodeName(bytes)).toHex(), bytes.toHex());
     const QByteArray latin1Name = "word/caf\xE9.xml";
-    entries = {{docxDecodeName(latin1Name), "a"}, {QString::fromUtf8("word/caf\xC3\xA9.xml"), "b"}};
+    const DocxEntryMap entries = {{docxDecodeName(latin1Name), "a"}, {QString::fromUtf8("word/caf\xC3\xA9.xml"), "b"}};
     ASSERT_TRUE(docxZipBuild(entries, {docxDecodeName(latin1Name)}, out, err)) << s(err);
     EXPECT_EQ(out.mid(centralAt(out, 0) + 46, get16(out, centralAt(out, 0) + 28)), latin1Name);
     EXPECT_EQ(get16(out, centralAt(out, 0) + 8) | get16(out, centralAt(out, 1) + 8) << 16, 0x0800u << 16);
     EXPECT_EQ(Read(out).entries, entries);
-    const auto build = [&](const DocxEntryMap &e) { return docxZipBuild(e, {}, out, err) ? "built" : s(err); };
     for (const char *name : {"../x.xml", "word/./x.xml", "/x.xml"})
         EXPECT_EQ(build({{kDoc, "d"}, {name, "x"}}), std::string("Cannot write ZIP: part name leaves the package: ") + name);
-    // 65535 members fit the 16-bit count; one more is refused, not truncated.
-    entries = {{kDoc, "d"}};
+}
+
+// 65535 members fit the 16-bit count; one more is refused, not truncated.
+TEST(ZipWrite, AtMost65535MembersAndOneMoreRefused)
+{
+    QByteArray out;
+    QString err;
+    const auto build = [&](const DocxEntryMap &e) { return docxZipBuild(e, {}, out, err) ? "built" : s(err); };
+    DocxEntryMap entries = {{kDoc, "d"}};
     for (int i = 1; i < 65535; ++i)
         entries.insert(QString::number(i), QByteArray());
     ASSERT_EQ(build(entries), "built");
