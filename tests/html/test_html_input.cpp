@@ -35,7 +35,7 @@ TEST(HtmlInput, HostileHtmlGivesValidDocuments)
     ASSERT_TRUE(writeFile(local, png(16, 8, Qt::red)));
     QString huge, divs = "deep", lists, tables, spans;
     for (int i = 0; i < 3000; ++i)
-        huge += QString("<h3>Part %1</h3><p>%2<b>bold</b> <a href=\"https://example.org/%3\">link</a></p><ul><li>one"
+        huge += QString("<h3>Chapter %1</h3><p>%2<b>bold</b> <a href=\"https://example.org/%3\">link</a></p><ul><li>one"
                         "</li><li>two</li></ul>").arg(i).arg(QString("lorem ipsum dolor ").repeated(45)).arg(i % 50);
     for (int i = 0; i < 2000; ++i)
         divs = "<div>" + divs + "</div>", lists += i % 2 ? "<ul><li>u" : "<ol><li>o",

@@ -183,7 +183,7 @@ TEST_F(Doc, LastSectionIsTheLastTopLevelOneOnBothPaths)
 // Media numbered per extension; lookups create nothing; link ids follow the largest; types and relationships added
 // once; parts that do not parse are never overwritten.
 // Image parts take the next free name of their extension and the next free id; the extension's default is added once.
-TEST(Relationships, ImagePartsTakeFreeNamesAndIds)
+TEST(Relationships, ImagesTakeFreeNamesAndIds)
 {
     DocxDocument doc;
     doc.entries = {{kTypes, typesPart("<Default Extension=\"PNG\" ContentType=\"image/png\"/>")},
@@ -245,7 +245,7 @@ TEST(Relationships, ContentTypesOverridesAndRelationshipsOfATypeAddedOnce)
 }
 
 // A relationships or content-types part that does not parse is never written over; the image part itself stays.
-TEST(Relationships, PartsThatDoNotParseAreLeftAlone)
+TEST(Relationships, UnparsableRelationshipsAndTypesAreLeftAlone)
 {
     DocxDocument types;
     types.entries = {{kRels, relsPart("<Relationship").chopped(16)}, {kTypes, "<Types><Default></Types>"}};
