@@ -8,9 +8,11 @@
 #include <QByteArray>
 #include <QString>
 
+#include <memory>
+
 struct DocxHandle
 {
-    DocxDocument *doc = nullptr;  // owned
+    std::unique_ptr<DocxDocument> doc;
     QString lastError;            // most recent failure on this handle; never cleared
     QByteArray headerXml;         // result buffer of lxDocx_get_header_xml
     QByteArray footerXml;         // result buffer of lxDocx_get_footer_xml
@@ -30,8 +32,8 @@ bool refusedAsStrict(DocxHandle *h);
 void recordOutOfMemory(DocxHandle *h) noexcept;
 
 // A new handle owning `doc` when it is valid; otherwise records the document's
-// error text library-wide, deletes it and returns null.
-DocxHandle *handleFor(DocxDocument *doc);
+// error text library-wide and returns null.
+DocxHandle *handleFor(std::unique_ptr<DocxDocument> doc);
 // Frees the handle, its document and its buffers.
 void destroyHandle(DocxHandle *h);
 

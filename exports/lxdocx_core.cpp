@@ -2,8 +2,6 @@
 #include "DocxDocument.h"
 #include "DocxFrame.h"
 #include "DocxHandle.h"
-#include "DocxReader.h"
-#include "DocxWriter.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -51,7 +49,7 @@ void recordFailure(DocxHandle *h, const QString &text)
 
 bool refusedAsStrict(DocxHandle *h)
 {
-    if (!h->doc->isStrict())
+    if (!h->doc->body().isStrict())
         return false;
     recordFailure(h, QStringLiteral("The document is in strict markup (ISO/IEC 29500 Strict), which can be read "
                                     "but not edited"));
@@ -84,23 +82,18 @@ void recordCurrentException(DocxHandle *h, const char *doing) noexcept
     }
 }
 
-DocxHandle *handleFor(DocxDocument *doc)
+DocxHandle *handleFor(std::unique_ptr<DocxDocument> doc)
 {
     if (!doc->isValid()) {
         recordFailure(nullptr, doc->errorString());
-        delete doc;
         return nullptr;
     }
     auto *h = new DocxHandle;
-    h->doc = doc;
+    h->doc = std::move(doc);
     return h;
 }
 
-void destroyHandle(DocxHandle *h)
-{
-    delete h->doc;
-    delete h;
-}
+void destroyHandle(DocxHandle *h) { delete h; }
 
 extern "C" {
 
@@ -125,13 +118,13 @@ LXDOCX_API const char *lxDocx_version(void)
 LXDOCX_API DocxHandle *lxDocx_open(const char *path)
 {
     return libraryCall<DocxHandle *>(nullptr, "opening the document",
-                                     [&] { return handleFor(DocxReader::open(pathArgument(path))); });
+                                     [&] { return handleFor(DocxDocument::open(pathArgument(path))); });
 }
 
 LXDOCX_API DocxHandle *lxDocx_create_blank(const char *path)
 {
     return libraryCall<DocxHandle *>(nullptr, "creating the document",
-                                     [&] { return handleFor(DocxReader::createBlank(pathArgument(path))); });
+                                     [&] { return handleFor(DocxDocument::createBlank(pathArgument(path))); });
 }
 
 LXDOCX_API void lxDocx_close(DocxHandle *h)
@@ -165,7 +158,7 @@ LXDOCX_API const char *lxDocx_error(DocxHandle *h)
 LXDOCX_API int lxDocx_save(DocxHandle *h)
 {
     return handleCall(h, 0, "saving the document", [&] {
-        if (DocxWriter::save(*h->doc))
+        if (h->doc->save())
             return 1;
         recordFailure(h, h->doc->errorString());
         return 0;
@@ -175,7 +168,7 @@ LXDOCX_API int lxDocx_save(DocxHandle *h)
 LXDOCX_API int lxDocx_save_as(DocxHandle *h, const char *path)
 {
     return handleCall(h, 0, "saving the document", [&] {
-        if (DocxWriter::saveVersion(*h->doc, pathArgument(path)))
+        if (h->doc->saveAs(pathArgument(path)))
             return 1;
         recordFailure(h, h->doc->errorString());
         return 0;

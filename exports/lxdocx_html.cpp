@@ -2,7 +2,6 @@
 #include "DocxDocument.h"
 #include "DocxFrame.h"
 #include "DocxHandle.h"
-#include "DocxReader.h"
 #include "DocxHtmlSources.h"
 #include "DocxWriter.h"
 
@@ -42,7 +41,7 @@ LXDOCX_API int lxDocx_write_html(const char *path, const char *html)
         }
         // Built in memory and saved once: the file at `path` stays as it was
         // until the new package replaces it whole.
-        const std::unique_ptr<DocxDocument> doc(DocxReader::blank(pathArgument(path)));
+        const std::unique_ptr<DocxDocument> doc = DocxDocument::blank(pathArgument(path));
         if (DocxWriter::buildAndSave(*doc, decodeHtml(html)))
             return 1;
         // A failed save says why; a blank document always has its paragraph.

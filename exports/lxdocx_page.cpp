@@ -1,9 +1,7 @@
 // Page setup of the document's last section.
 #include "DocxDocument.h"
-#include "DocxXml.h"
 #include "DocxFrame.h"
 #include "DocxHandle.h"
-#include "DocxNamespaces.h"
 
 namespace {
 
@@ -23,20 +21,6 @@ int sectionSet(DocxHandle *h, bool done, const char *what)
     return 0;
 }
 
-// Why the even and odd headers switch could not be set: it lives in the
-// settings part, which is never created.
-QString whyNoEvenAndOdd(const DocxDocument &doc)
-{
-    const QString part = QString::fromLatin1(kPartSettings);
-    QDomDocument settings;
-    QString err;
-    if (!doc.entries.contains(part))
-        return QStringLiteral("The package has no settings part (%1) to set even and odd headers in").arg(part);
-    if (!parseXml(doc.entries.value(part), settings, err))
-        return QStringLiteral("Cannot read the settings part (%1): %2").arg(part, err);
-    return QStringLiteral("Cannot set even and odd headers in %1").arg(part);
-}
-
 }  // namespace
 
 extern "C" {
@@ -45,7 +29,7 @@ LXDOCX_API int lxDocx_get_margins(DocxHandle *h, int *top, int *bottom, int *lef
                                   int *footer, int *gutter, int *mirror)
 {
     return handleCall(h, 0, "reading the margins", [&] {
-        const DocxMargins m = h->doc->margins();
+        const DocxMargins m = h->doc->sections().margins();
         put(top, m.top);
         put(bottom, m.bottom);
         put(left, m.left);
@@ -73,13 +57,13 @@ LXDOCX_API int lxDocx_set_margins(DocxHandle *h, int top, int bottom, int left, 
         m.mirror = mirror != 0;
         if (refusedAsStrict(h))
             return 0;
-        return sectionSet(h, h->doc->setMargins(m), "margins");
+        return sectionSet(h, h->doc->sections().setMargins(m), "margins");
     });
 }
 
 LXDOCX_API int lxDocx_get_title_page(DocxHandle *h)
 {
-    return handleCall(h, 0, "reading the title page switch", [&] { return h->doc->titlePage() ? 1 : 0; });
+    return handleCall(h, 0, "reading the title page switch", [&] { return h->doc->sections().titlePage() ? 1 : 0; });
 }
 
 LXDOCX_API int lxDocx_set_title_page(DocxHandle *h, int on)
@@ -87,14 +71,14 @@ LXDOCX_API int lxDocx_set_title_page(DocxHandle *h, int on)
     return handleCall(h, 0, "setting the title page switch", [&] {
         if (refusedAsStrict(h))
             return 0;
-        return sectionSet(h, h->doc->setTitlePage(on != 0), "a title page");
+        return sectionSet(h, h->doc->sections().setTitlePage(on != 0), "a title page");
     });
 }
 
 LXDOCX_API int lxDocx_get_even_and_odd(DocxHandle *h)
 {
     return handleCall(h, 0, "reading the even and odd headers switch",
-                      [&] { return h->doc->evenAndOddHeaders() ? 1 : 0; });
+                      [&] { return h->doc->sections().evenAndOddHeaders() ? 1 : 0; });
 }
 
 LXDOCX_API int lxDocx_set_even_and_odd(DocxHandle *h, int on)
@@ -102,9 +86,10 @@ LXDOCX_API int lxDocx_set_even_and_odd(DocxHandle *h, int on)
     return handleCall(h, 0, "setting the even and odd headers switch", [&] {
         if (refusedAsStrict(h))
             return 0;
-        if (h->doc->setEvenAndOddHeaders(on != 0))
+        QString err;
+        if (h->doc->sections().setEvenAndOddHeaders(on != 0, err))
             return 1;
-        recordFailure(h, whyNoEvenAndOdd(*h->doc));
+        recordFailure(h, err);
         return 0;
     });
 }
@@ -118,7 +103,8 @@ LXDOCX_API int lxDocx_set_page_number_format(DocxHandle *h, const char *fmt, int
         }
         if (refusedAsStrict(h))
             return 0;
-        return sectionSet(h, h->doc->setPageNumberFormat(QString::fromUtf8(fmt), start), "a page-number format");
+        const bool done = h->doc->sections().setPageNumberFormat(QString::fromUtf8(fmt), start);
+        return sectionSet(h, done, "a page-number format");
     });
 }
 

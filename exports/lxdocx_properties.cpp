@@ -14,7 +14,7 @@ LXDOCX_API const char *lxDocx_get_doc_property(DocxHandle *h, const char *key)
         }
         const QString k = QString::fromUtf8(key);
         QString err;
-        const QString value = h->doc->docProperty(k, &err);
+        const QString value = h->doc->coreProperties().value(k, &err);
         if (!err.isEmpty()) {
             recordFailure(h, err);
             return "";
@@ -31,7 +31,7 @@ LXDOCX_API int lxDocx_set_doc_property(DocxHandle *h, const char *key, const cha
         QString err;
         if (!key || !value)
             err = key ? QStringLiteral("No value given for the document property") : QStringLiteral("No document property named");
-        else if (h->doc->setDocProperty(QString::fromUtf8(key), QString::fromUtf8(value), err))
+        else if (h->doc->coreProperties().setValue(QString::fromUtf8(key), QString::fromUtf8(value), err))
             return 1;
         recordFailure(h, err);
         return 0;

@@ -2,9 +2,7 @@
 #include "DocxDocument.h"
 #include "DocxFrame.h"
 #include "DocxHandle.h"
-#include "DocxReader.h"
 #include "DocxResave.h"
-#include "DocxWriter.h"
 
 #include <memory>
 
@@ -18,7 +16,7 @@ LXDOCX_API int lxDocx_resave_full(const char *srcPath, const char *dstPath)
             return 0;
         }
         const QString src = pathArgument(srcPath);
-        const std::unique_ptr<DocxDocument> doc(DocxReader::open(src));
+        const std::unique_ptr<DocxDocument> doc = DocxDocument::open(src);
         if (!doc->isValid()) {
             recordFailure(nullptr, doc->errorString());
             return 0;
@@ -27,7 +25,7 @@ LXDOCX_API int lxDocx_resave_full(const char *srcPath, const char *dstPath)
             recordFailure(nullptr, QStringLiteral("Cannot convert the body of %1 to rich text").arg(src));
             return 0;
         }
-        if (DocxWriter::saveVersion(*doc, pathArgument(dstPath)))
+        if (doc->saveAs(pathArgument(dstPath)))
             return 1;
         recordFailure(nullptr, doc->errorString());
         return 0;

@@ -3,7 +3,6 @@
 // prepared page allows a cut. Besides crashes, sanitizer reports and hangs,
 // it stops when the two differ.
 #include "DocxDocument.h"
-#include "DocxReader.h"
 #include "DocxHtmlCuts.h"
 #include "DocxHtmlPrepare.h"
 #include "DocxHtmlSources.h"
@@ -29,15 +28,12 @@ DocxEntryMap blankEntries;
 
 DocxEntryMap built(const QString &html, qsizetype pieceChars)
 {
-    DocxDocument doc;
-    doc.entries = blankEntries;
-    if (!doc.loadBody())
+    const std::unique_ptr<DocxDocument> doc = DocxDocument::fromEntries(QString(), blankEntries);
+    if (!doc->isValid())
         std::abort();
-    doc.buildIndex();
-    doc.valid = true;
-    DocxWriter::buildFromHtml(doc, html, pieceChars);
-    DocxWriter::storeDocumentXml(doc);
-    return doc.entries;
+    DocxWriter::buildFromHtml(*doc, html, pieceChars);
+    doc->body().store();
+    return doc->package().entries();
 }
 
 }  // namespace
@@ -48,10 +44,10 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     new QGuiApplication(*argc, *argv);  // lives as long as the process
     QTemporaryDir dir;
-    const std::unique_ptr<DocxDocument> blank(DocxReader::createBlank(dir.filePath("blank.docx")));
+    const std::unique_ptr<DocxDocument> blank = DocxDocument::createBlank(dir.filePath("blank.docx"));
     if (!blank->isValid())
         std::abort();
-    blankEntries = blank->entries;
+    blankEntries = blank->package().entries();
     return 0;
 }
 

@@ -37,34 +37,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     // Raw data, not a copy: reading one byte past the input is then caught.
     const QByteArray archive = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
-    DocxDocument doc;
+    DocxPackage package;
     QString err;
-    if (!docxZipReadBytes(archive, doc.entries, err, &doc.source)) {
+    if (!package.readBytes(archive, err)) {
         if (err.isEmpty())
             broken("refused without a reason", {});
         return 0;
     }
-    if (doc.loadBody()) {
-        doc.buildIndex();
-        if (doc.paragraphCount() < 0)
+    DocxStyles styles(package);
+    DocxBody body(package, styles);
+    if (body.load(err)) {
+        styles.read();
+        body.resetIndex();
+        if (body.paragraphCount() < 0)
             broken("negative paragraph count", {});
-        doc.lastSection();  // the editing form: the section is spliced back on store
-        doc.storeBody();
-        DocxDocument again;
-        again.entries = doc.entries;
-        if (!again.loadBody())
-            broken("stored body does not load", again.errorString());
+        body.lastSection();  // the editing form: the section is spliced back on store
+        body.store();
+        DocxPackage again;
+        again.setEntries(package.entries());
+        DocxStyles againStyles(again);
+        if (!DocxBody(again, againStyles).load(err))
+            broken("stored body does not load", err);
     }
 
-    static const QStringList order = {"[Content_Types].xml", "_rels/.rels", "word/_rels/document.xml.rels",
-                                      "word/document.xml", "word/styles.xml", "word/settings.xml"};
     QByteArray packed;
-    if (!docxZipBuild(doc.entries, order, packed, err, &doc.source))
+    if (!package.packBytes(packed, err))
         return 0;  // names or sizes the format cannot hold
     DocxEntryMap back;
     if (!docxZipReadBytes(packed, back, err))
         broken("packed archive does not read back", err);
-    if (back != doc.entries)
+    if (back != package.entries())
         broken("packed archive reads back different entries", {});
     return 0;
 }

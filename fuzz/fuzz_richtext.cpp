@@ -73,17 +73,18 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    DocxDocument doc;
-    doc.entries.insert("word/document.xml", QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
-    doc.entries.insert("word/styles.xml", kStyles);
-    doc.entries.insert("word/numbering.xml", kNumbering);
-    doc.entries.insert("word/_rels/document.xml.rels", kRels);
-    doc.entries.insert("word/header1.xml", kHeader);
-    doc.entries.insert("word/media/image1.png", pngBytes());
-    if (!doc.loadBody())
+    const DocxEntryMap parts = {
+        {"word/document.xml", QByteArray(reinterpret_cast<const char *>(data), qsizetype(size))},
+        {"word/styles.xml", kStyles},
+        {"word/numbering.xml", kNumbering},
+        {"word/_rels/document.xml.rels", kRels},
+        {"word/header1.xml", kHeader},
+        {"word/media/image1.png", pngBytes()},
+    };
+    const std::unique_ptr<DocxDocument> opened = DocxDocument::fromEntries(QString(), parts);
+    if (!opened->isValid())
         return 0;
-    doc.buildIndex();
-    doc.valid = true;
+    DocxDocument &doc = *opened;
 
     QTextDocument qd;
     DocxReader::populate(doc, {QString(), 0, std::numeric_limits<int>::max()}, &qd);
@@ -92,16 +93,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         delete part;
     renderSectionHtml(doc, QString());
 
-    const int paragraphs = doc.paragraphCount();
+    const int paragraphs = doc.body().paragraphCount();
     if (!docxResave(doc))
         broken("re-save failed on a body that opened");
-    doc.storeBody();
-    DocxDocument again;
-    again.entries = doc.entries;
-    if (!again.loadBody())
+    doc.body().store();
+    const std::unique_ptr<DocxDocument> again = DocxDocument::fromEntries(QString(), doc.package().entries());
+    if (!again->isValid())
         broken("re-saved body does not load");
-    again.buildIndex();
-    if (again.paragraphCount() != paragraphs)
+    if (again->body().paragraphCount() != paragraphs)
         broken("re-save changed the number of paragraphs");
     return 0;
 }

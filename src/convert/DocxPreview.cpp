@@ -176,8 +176,6 @@ struct Page
     QList<Slice> slices;
 };
 
-enum class Kind { Default = HFDefault, Even = HFEven, First = HFFirst };
-
 class Pages
 {
 public:
@@ -200,16 +198,16 @@ public:
     // The paragraphs with text of the headers (or footers) the sections have, each part once:
     // the first page's where a section has a first page, the even pages' where
     // the document has them.
-    QStringList partLines(bool headers) const
+    QStringList partLines(DocxHFPart which) const
     {
         QStringList lines;
         QSet<const QTextDocument *> seen;
         for (const Section &s : layout_.sections) {
-            const auto &parts = headers ? s.headers : s.footers;
-            for (const HFType kind : {HFDefault, HFEven, HFFirst}) {
-                const QTextDocument *part = parts[kind].get();
-                if (!part || (kind == HFEven && !layout_.evenAndOdd) || (kind == HFFirst && !s.titlePage)
-                    || seen.contains(part))
+            const auto &parts = which == DocxHFPart::Header ? s.headers : s.footers;
+            for (const DocxHFKind kind : {DocxHFKind::Default, DocxHFKind::Even, DocxHFKind::First}) {
+                const QTextDocument *part = parts[int(kind)].get();
+                if (!part || (kind == DocxHFKind::Even && !layout_.evenAndOdd)
+                    || (kind == DocxHFKind::First && !s.titlePage) || seen.contains(part))
                     continue;
                 seen.insert(part);
                 for (QTextBlock b = part->begin(); b.isValid(); b = b.next()) {
@@ -237,21 +235,21 @@ public:
         if (page.blank)
             return;
         const Section &s = layout_.sections[page.section];
-        paintPart(painter, page, s, partOf(s.headers, page), true);
-        paintPart(painter, page, s, partOf(s.footers, page), false);
+        paintPart(painter, page, s, partOf(s.headers, page), DocxHFPart::Header);
+        paintPart(painter, page, s, partOf(s.footers, page), DocxHFPart::Footer);
     }
 
 private:
     // The header or footer of a page: the first page's when the section has
     // one, the even pages' when the document has them, else the default.
-    QTextDocument *partOf(const std::shared_ptr<QTextDocument> (&parts)[3], const Page &page) const
+    QTextDocument *partOf(const std::shared_ptr<QTextDocument> (&parts)[kHFKindCount], const Page &page) const
     {
         const Section &s = layout_.sections[page.section];
         if (page.firstOfSection && s.titlePage)
-            return parts[HFFirst].get();
+            return parts[int(DocxHFKind::First)].get();
         if (layout_.evenAndOdd && page.number % 2 == 0)
-            return parts[HFEven].get();
-        return parts[HFDefault].get();
+            return parts[int(DocxHFKind::Even)].get();
+        return parts[int(DocxHFKind::Default)].get();
     }
 
     // A page's number as its section writes page numbers.
@@ -265,15 +263,16 @@ private:
         return part ? part->documentLayout()->documentSize().height() : 0.0;
     }
 
-    void paintPart(QPainter &painter, const Page &page, const Section &s, const QTextDocument *part, bool header) const
+    void paintPart(QPainter &painter, const Page &page, const Section &s, const QTextDocument *part,
+                   DocxHFPart which) const
     {
         if (!part)
             return;
         const Document copy(part->clone());
         copy->setTextWidth(s.pageSize.width() - s.margins.left - s.margins.right);
         fillPlaceholders(*copy, count(), [&](int) { return numberOf(page); });
-        const double y =
-            header ? s.margins.header : s.pageSize.height() - s.margins.footer - copy->size().height();
+        const double footerTop = s.pageSize.height() - s.margins.footer - copy->size().height();
+        const double y = which == DocxHFPart::Header ? s.margins.header : footerTop;
         painter.save();
         painter.translate(s.margins.left, y);
         copy->drawContents(&painter);
@@ -451,7 +450,7 @@ bool writePng(const Pages &pages, const QString &path)
 DocxPreviewSummary docxPreviewSummary(const DocxDocument &doc)
 {
     const Pages pages(doc);
-    return {pages.count(), pages.partLines(true), pages.partLines(false)};
+    return {pages.count(), pages.partLines(DocxHFPart::Header), pages.partLines(DocxHFPart::Footer)};
 }
 
 DocxPreviewResult docxRenderPreview(const DocxDocument &doc, const QString &out)

@@ -1,8 +1,7 @@
 #include "DocxReading.h"
 
-#include "DocxReader.h"
 
 std::unique_ptr<DocxDocument> docxOpenForReading(const QString &path)
 {
-    return std::unique_ptr<DocxDocument>(DocxReader::open(path));
+    return DocxDocument::open(path);
 }

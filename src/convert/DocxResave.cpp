@@ -60,7 +60,7 @@ QList<QDomElement> parseBatch(const QByteArray &bytes, const DocxBodyLayout &lay
 // keep their bytes, as does everything between elements.
 bool resaveBytes(DocxDocument &doc, const DocxBodyLayout &layout, ResaveCounts &counts)
 {
-    const QByteArray bytes = doc.entries.value(doc.mainPart);
+    const QByteArray bytes = doc.package().entries().value(doc.package().mainPart());
     DocxNamespaceBindings scope = layout.bodyScope;
     const QByteArray rootDeclarations = declareOnRoot(layout.rootScope, scope);
     QByteArray out;
@@ -106,7 +106,7 @@ bool resaveBytes(DocxDocument &doc, const DocxBodyLayout &layout, ResaveCounts &
         first = last;
     }
     out += bytes.mid(pos);
-    doc.setBodyBytes(out);
+    doc.body().setBytes(out);
     return true;
 }
 
@@ -115,9 +115,9 @@ bool resaveBytes(DocxDocument &doc, const DocxBodyLayout &layout, ResaveCounts &
 // through as it is.
 bool resaveTree(DocxDocument &doc, ResaveCounts &counts)
 {
-    if (firstElementNS(std::as_const(doc).dom(), "body", kNsW).isNull())
+    if (firstElementNS(std::as_const(doc).body().dom(), "body", kNsW).isNull())
         return true;
-    doc.dom();  // the tree is edited in place from here on
+    doc.body().dom();  // the tree is edited in place from here on
     QTextDocument qd;
     if (!DocxReader::populate(doc, wholeBody(), &qd))
         return false;
@@ -133,14 +133,14 @@ bool docxResave(DocxDocument &doc)
 {
     if (!doc.isValid())
         return false;
-    if (doc.isStrict()) {
+    if (doc.body().isStrict()) {
         // Written back, its paragraphs would be transitional inside a strict part.
         writerDebug() << "resaveDocument: a document in strict markup is kept as it is";
         return true;
     }
     DocxBodyLayout layout;
     ResaveCounts counts;
-    const bool done = doc.bodyLayout(layout) ? resaveBytes(doc, layout, counts) : resaveTree(doc, counts);
+    const bool done = doc.body().layout(layout) ? resaveBytes(doc, layout, counts) : resaveTree(doc, counts);
     if (done)
         doc.buildIndex();
     writerDebug() << "resaveDocument: paragraphs converted" << counts.converted << "written back" << counts.written;

@@ -200,7 +200,7 @@ private:
         const bool paragraph = origin && origin->source;
         if (!paragraph && b.length() <= 1)
             return;  // the empty block rich text keeps around a table
-        const int level = paragraph ? doc_.headingLevel(origin->source->paragraph) : -1;
+        const int level = paragraph ? doc_.body().headingLevel(origin->source->paragraph) : -1;
         const QString tag = level >= 0 && level < kHeadingTags ? QStringLiteral("h%1").arg(level + 1) : QStringLiteral("p");
         out_ += QLatin1Char('<') + tag + styleAttribute(blockCss(b.blockFormat(), b.charFormat())) + QLatin1Char('>');
         const qsizetype start = out_.size();
@@ -313,7 +313,7 @@ QList<QDomElement> paragraphsOf(const QDomElement &element)
     if (element.localName() == QLatin1String("p"))
         paragraphs.append(element);
     else
-        DocxDocument::collectParagraphs(element, paragraphs);
+        DocxBody::collectParagraphs(element, paragraphs);
     return paragraphs;
 }
 
@@ -330,7 +330,7 @@ std::pair<qsizetype, qsizetype> sectionElements(DocxDocument &doc, const QString
     int level = -1;
     forEachBodyElement(doc, [&](const QDomElement &element) {
         for (const QDomElement &p : paragraphsOf(element)) {
-            const int heading = end == all ? doc.headingLevel(p) : -1;
+            const int heading = end == all ? doc.body().headingLevel(p) : -1;
             if (heading < 0)
                 continue;
             if (start >= 0 && heading <= level) {

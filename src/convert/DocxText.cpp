@@ -137,7 +137,7 @@ QString lines(const QTextDocument &qd)
 // The whole body as rich text.
 void readBody(const DocxDocument &doc, QTextDocument &qd)
 {
-    DocxReader::populate(doc, {doc.path, 0, std::numeric_limits<int>::max()}, &qd);
+    DocxReader::populate(doc, {doc.package().path(), 0, std::numeric_limits<int>::max()}, &qd);
 }
 
 }  // namespace
@@ -153,5 +153,5 @@ QJsonObject docxTextReport(const DocxDocument &doc, bool pages)
 {
     QTextDocument qd;
     readBody(doc, qd);
-    return describe(doc, doc.path, qd, pages);
+    return describe(doc, doc.package().path(), qd, pages);
 }

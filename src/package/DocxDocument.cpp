@@ -1,164 +1,152 @@
+// Opening, blank documents and saving; the parts a document is made of.
 #include "DocxDocument.h"
 
-#include "DocxDocumentBody.h"
-#include "DocxDocumentParts.h"
+#include "DocxLog.h"
 #include "DocxNamespaces.h"
-
-#include <utility>
 
 namespace {
 
-bool hasLocalName(const QDomElement &el, const char *name) { return el.localName() == QLatin1String(name); }
+constexpr char kBlankContentTypes[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+    "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+    "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+    "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+    "<Override PartName=\"/word/document.xml\" "
+    "ContentType=\"application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml\"/></Types>";
+constexpr char kBlankRootRels[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+    "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+    "<Relationship Id=\"rId1\" "
+    "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
+    "Target=\"word/document.xml\"/></Relationships>";
+constexpr char kBlankDocumentRels[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+    "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"></Relationships>";
+constexpr char kBlankDocument[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+    "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"><w:body>"
+    "<w:p><w:pPr><w:pStyle w:val=\"Normal\"/></w:pPr><w:r><w:t xml:space=\"preserve\"></w:t></w:r></w:p>"
+    "<w:sectPr><w:pgSz w:w=\"12240\" w:h=\"15840\"/>"
+    "<w:pgMar w:top=\"1440\" w:right=\"1440\" w:bottom=\"1440\" w:left=\"1440\"/></w:sectPr></w:body></w:document>";
 
-// Where the paragraph collector is: among blocks (a body, a cell, the content
-// of a content control), inside a table looking for its rows, or inside a row
-// looking for its cells. Rows of a table are the w:tr below it whose nearest
-// enclosing w:tbl is this table (rows wrapped in other elements included);
-// cells of a row likewise.
-enum class Scope { Blocks, Table, Row };
-
-struct Level
+// The parts of a blank document.
+DocxEntryMap blankEntries()
 {
-    QDomElement next;  // the next child to look at
-    Scope scope;
-};
-
-void enterContainer(const QDomElement &container, QList<Level> &levels)
-{
-    if (hasLocalName(container, "sdt")) {
-        const QDomElement content = childElementNS(container, "sdtContent", kNsW);
-        if (!content.isNull())
-            levels.append({content.firstChildElement(), Scope::Blocks});
-    } else {
-        levels.append({container.firstChildElement(), hasLocalName(container, "tbl") ? Scope::Table : Scope::Blocks});
-    }
+    const QString mainPart = QString::fromLatin1(kPartDocument);
+    return {
+        {QString::fromLatin1(kPartContentTypes), QByteArray(kBlankContentTypes)},
+        {QString::fromLatin1(kPartRootRels), QByteArray(kBlankRootRels)},
+        {relationshipsPartOf(mainPart), QByteArray(kBlankDocumentRels)},
+        {mainPart, QByteArray(kBlankDocument)},
+    };
 }
 
 }  // namespace
 
-int headingLevelFromStyleId(const QString &styleId)
+// The parts, each constructed after those it reads.
+struct DocxDocument::Parts
 {
-    const QString s = styleId.toLower();
-    static const char *const numbered[] = {"heading1", "heading2", "heading3", "heading4"};
-    for (int level = 0; level < 4; ++level) {
-        if (s.startsWith(QLatin1String(numbered[level])) || s == QString::number(level + 1))
-            return level;
-    }
-    return s.startsWith(QLatin1String("heading")) ? 0 : -1;
-}
+    DocxPackage package;
+    DocxStyles styles{package};
+    DocxNumbering numbering{package, styles};
+    DocxBody body{package, styles};
+    DocxSections sections{package, body};
+    DocxHeadersFooters headersFooters{package, body};
+    DocxCoreProperties coreProperties{package};
+    bool valid = false;
+    QString error;  // why the open, or the last save, failed
 
-DocxDocument::DocxDocument() : body_(std::make_unique<Body>()), parts_(std::make_unique<PartIndexes>()) {}
+    // Makes a document of the parts in the entry map: finds the main part,
+    // checks its body and builds the index.
+    void load()
+    {
+        if (package.locateMainPart(error) && body.load(error)) {
+            buildIndex();
+            valid = true;
+        }
+    }
+
+    void buildIndex()
+    {
+        styles.read();
+        numbering.read();
+        body.resetIndex();
+    }
+};
+
+DocxDocument::DocxDocument() : parts_(std::make_unique<Parts>()) {}
 
 DocxDocument::~DocxDocument() = default;
 
-void DocxDocument::collectParagraphs(const QDomElement &container, QList<QDomElement> &out)
+std::unique_ptr<DocxDocument> DocxDocument::open(const QString &path)
 {
-    QList<Level> levels;  // the elements being looked through, outermost first
-    enterContainer(container, levels);
-    while (!levels.isEmpty()) {
-        Level &level = levels.last();
-        if (level.next.isNull()) {
-            levels.removeLast();
-            continue;
-        }
-        const QDomElement c = std::exchange(level.next, level.next.nextSiblingElement());
-        switch (level.scope) {
-        case Scope::Blocks:
-            if (hasLocalName(c, "p"))
-                out.append(c);
-            else if (hasLocalName(c, "sdt") || hasLocalName(c, "tbl"))
-                enterContainer(c, levels);
-            break;
-        case Scope::Table:
-            if (hasLocalName(c, "tr"))
-                levels.append({c.firstChildElement(), Scope::Row});
-            else if (!hasLocalName(c, "tbl"))
-                levels.append({c.firstChildElement(), Scope::Table});
-            break;
-        case Scope::Row:
-            if (hasLocalName(c, "tc"))
-                levels.append({c.firstChildElement(), Scope::Blocks});
-            else if (!hasLocalName(c, "tr"))
-                levels.append({c.firstChildElement(), Scope::Row});
-            break;
-        }
+    std::unique_ptr<DocxDocument> doc(new DocxDocument);
+    Parts &parts = *doc->parts_;
+    parts.package.setPath(path);
+    if (parts.package.read(path, parts.error))
+        parts.load();
+    return doc;
+}
+
+std::unique_ptr<DocxDocument> DocxDocument::fromEntries(const QString &path, const DocxEntryMap &entries)
+{
+    std::unique_ptr<DocxDocument> doc(new DocxDocument);
+    Parts &parts = *doc->parts_;
+    parts.package.setPath(path);
+    parts.package.setEntries(entries);
+    parts.load();
+    return doc;
+}
+
+std::unique_ptr<DocxDocument> DocxDocument::blank(const QString &path)
+{
+    return fromEntries(path, blankEntries());
+}
+
+std::unique_ptr<DocxDocument> DocxDocument::createBlank(const QString &path)
+{
+    std::unique_ptr<DocxDocument> doc = blank(path);
+    Parts &parts = *doc->parts_;
+    QString err;
+    if (!parts.package.pack(path, err)) {
+        documentWarning() << "createBlank:" << err;
+        parts.valid = false;
+        parts.error = err;
     }
+    return doc;
 }
 
-void DocxDocument::buildIndex()
-{
-    parseTheme();
-    parseStyles();
-    parseNumbering();
-    body_->indexed = false;
-    body_->paragraphs.clear();
-    body_->paragraphInfo.clear();
-}
+bool DocxDocument::isValid() const { return parts_->valid; }
 
-void DocxDocument::ensureIndexed() const
-{
-    if (!body_->indexed)
-        indexParagraphs();
-}
+QString DocxDocument::errorString() const { return parts_->error; }
 
-void DocxDocument::indexParagraphs() const
+bool DocxDocument::save() { return saveAs(parts_->package.path()); }
+
+bool DocxDocument::saveAs(const QString &path)
 {
-    body_->indexed = true;
-    QList<QDomElement> &paras = body_->paragraphs;
-    QList<DocxParaInfo> &infos = body_->paragraphInfo;
-    paras.clear();
-    infos.clear();
-    const QDomElement body = firstElementNS(dom(), "body", kNsW);
-    if (body.isNull())
-        return;
-    collectParagraphs(body, paras);
-    infos.reserve(paras.size());
-    for (int i = 0; i < paras.size(); ++i) {
-        const QDomElement &p = paras[i];
-        DocxParaInfo info;
-        info.index = i;
-        info.styleId = wVal(childElementNS(childElementNS(p, "pPr", kNsW), "pStyle", kNsW));
-        info.headingLevel = headingLevel(p);
-        info.text = paragraphText(p);
-        infos.append(info);
+    parts_->body.store();
+    QString err;
+    if (!parts_->package.pack(path, err)) {
+        documentWarning() << "save:" << err;
+        parts_->error = err;
+        return false;
     }
+    return true;
 }
 
-int DocxDocument::headingLevel(const QDomElement &p) const
-{
-    const QDomElement pPr = childElementNS(p, "pPr", kNsW);
-    bool ok = false;
-    const int level = wVal(childElementNS(pPr, "outlineLvl", kNsW)).toInt(&ok);
-    if (ok)
-        return level;
-    const QString styleId = wVal(childElementNS(pPr, "pStyle", kNsW));
-    if (styleId.isEmpty())
-        return -1;
-    const int styleLevel = resolveStyle(styleId).outlineLvl;
-    return styleLevel >= 0 ? styleLevel : headingLevelFromStyleId(styleId);
-}
+void DocxDocument::buildIndex() { parts_->buildIndex(); }
 
-int DocxDocument::paragraphCount() const
-{
-    ensureIndexed();
-    return int(body_->paragraphInfo.size());
-}
-
-const DocxParaInfo &DocxDocument::paragraphInfoAt(int i) const
-{
-    static const DocxParaInfo none;
-    ensureIndexed();
-    return i >= 0 && i < body_->paragraphInfo.size() ? body_->paragraphInfo[i] : none;
-}
-
-const QList<QDomElement> &DocxDocument::paragraphs() const
-{
-    ensureIndexed();
-    return body_->paragraphs;
-}
-
-const QList<DocxParaInfo> &DocxDocument::paragraphInfo() const
-{
-    ensureIndexed();
-    return body_->paragraphInfo;
-}
+DocxPackage &DocxDocument::package() { return parts_->package; }
+const DocxPackage &DocxDocument::package() const { return parts_->package; }
+DocxBody &DocxDocument::body() { return parts_->body; }
+const DocxBody &DocxDocument::body() const { return parts_->body; }
+DocxStyles &DocxDocument::styles() { return parts_->styles; }
+const DocxStyles &DocxDocument::styles() const { return parts_->styles; }
+DocxNumbering &DocxDocument::numbering() { return parts_->numbering; }
+const DocxNumbering &DocxDocument::numbering() const { return parts_->numbering; }
+DocxSections &DocxDocument::sections() { return parts_->sections; }
+const DocxSections &DocxDocument::sections() const { return parts_->sections; }
+DocxHeadersFooters &DocxDocument::headersFooters() { return parts_->headersFooters; }
+const DocxHeadersFooters &DocxDocument::headersFooters() const { return parts_->headersFooters; }
+DocxCoreProperties &DocxDocument::coreProperties() { return parts_->coreProperties; }
+const DocxCoreProperties &DocxDocument::coreProperties() const { return parts_->coreProperties; }

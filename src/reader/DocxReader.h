@@ -1,5 +1,5 @@
 #pragma once
-// DocxReader: makes documents from files and turns document bodies into rich text.
+// DocxReader: turns document bodies into rich text.
 #include "DocxDocument.h"
 #include "DocxRichText.h"
 
@@ -76,26 +76,14 @@ public:
         QString pageNumberFormat = QStringLiteral("decimal");  // how its page numbers are written (w:numFmt values)
         bool titlePage = false;
         bool bounded = false;       // the page had to be brought within printable sizes
-        std::shared_ptr<QTextDocument> headers[3];  // by HFType
-        std::shared_ptr<QTextDocument> footers[3];
+        std::shared_ptr<QTextDocument> headers[kHFKindCount];  // by DocxHFKind
+        std::shared_ptr<QTextDocument> footers[kHFKindCount];
     };
     struct DocxPageLayout
     {
         QList<DocxPageSection> sections;
         bool evenAndOdd = false;
     };
-
-    // Reads the package at `path`. Never null: the document is valid or carries
-    // its error text.
-    static DocxDocument *open(const QString &path);
-    // A blank document made in memory whose own path is `path`; nothing is
-    // written until it is saved.
-    static DocxDocument *blank(const QString &path);
-    // A blank document written to `path` at once. Never null: when writing
-    // fails the document is not valid and carries the reason.
-    static DocxDocument *createBlank(const QString &path);
-    // Reads the archive into the document's entry map.
-    static bool readArchive(const QString &path, DocxDocument &doc, QString &err);
 
     // Fills `qd` with the body paragraphs and tables of `range`; the blocks of
     // each paragraph carry where they were read from (see blockOrigin()).

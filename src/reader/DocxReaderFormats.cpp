@@ -121,9 +121,9 @@ void setFonts(QTextCharFormat &cf, const Property &p, const DocxDocument &doc)
     if (latin.isEmpty())
         latin = p.attr("hAnsi");
     if (latin.isEmpty())
-        latin = doc.themeFont(p.attr("asciiTheme"));
+        latin = doc.styles().themeFont(p.attr("asciiTheme"));
     if (latin.isEmpty())
-        latin = doc.themeFont(p.attr("hAnsiTheme"));
+        latin = doc.styles().themeFont(p.attr("hAnsiTheme"));
     // The families hold the Latin font first and the East Asian one second;
     // each attribute replaces only its own, the other stays as inherited.
     const QStringList inherited = cf.fontFamilies().toStringList();
@@ -146,7 +146,7 @@ void setFonts(QTextCharFormat &cf, const Property &p, const DocxDocument &doc)
 void applyProperty(const Property &p, QTextCharFormat &cf, const DocxDocument &doc, bool toggle)
 {
     const QString &name = p.name();
-    if (DocxDocument::isToggleProperty(name)) {
+    if (DocxStyles::isToggleProperty(name)) {
         const bool on = onOffText(p.val());
         setToggle(cf, name, toggle ? isOn(cf, name) != on : on);
     } else if (name == QLatin1String("u")) {
@@ -201,7 +201,7 @@ QString runFontFamily(const QDomElement &rFonts)
 QTextCharFormat paragraphCharFormat(const DocxDocument &doc, const QString &styleId)
 {
     QTextCharFormat cf;
-    for (const DocxPropertyElement &prop : doc.paragraphRunProperties(styleId))
+    for (const DocxPropertyElement &prop : doc.styles().paragraphRunProperties(styleId))
         applyProperty(Property(prop), cf, doc, false);
     return cf;
 }
@@ -214,7 +214,7 @@ QTextCharFormat runCharFormat(const QDomElement &run, const QTextCharFormat &bas
         return cf;
     const QString charStyle = wVal(firstChildByLocalName(rPr, QStringLiteral("rStyle")));
     if (!charStyle.isEmpty()) {
-        for (const DocxPropertyElement &prop : doc.characterRunProperties(charStyle))
+        for (const DocxPropertyElement &prop : doc.styles().characterRunProperties(charStyle))
             applyProperty(Property(prop), cf, doc, true);
     }
     for (QDomElement c = rPr.firstChildElement(); !c.isNull(); c = c.nextSiblingElement())

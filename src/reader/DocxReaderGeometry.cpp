@@ -36,7 +36,7 @@ void twipsAttrToPx(const QDomElement &el, const char *localName, double *out)
         *out = twips * kPxPerTwip;
 }
 
-QSizeF readPageSizePx(const DocxDocument &doc) { return sectionPageSizePx(doc.lastSection()); }
+QSizeF readPageSizePx(const DocxDocument &doc) { return sectionPageSizePx(doc.body().lastSection()); }
 
 QSizeF sectionPageSizePx(const QDomElement &sectPr)
 {
@@ -54,7 +54,7 @@ QSizeF sectionPageSizePx(const QDomElement &sectPr)
 
 DocxReader::DocxMargins DocxReader::readMarginsPx(const DocxDocument &doc)
 {
-    const QDomElement sectPr = doc.lastSection();
+    const QDomElement sectPr = doc.body().lastSection();
     if (sectPr.isNull()) {
         readerDebug() << "readMarginsPx: no sectPr found";
         return {};
@@ -80,7 +80,7 @@ DocxReader::DocxMargins sectionMarginsPx(const DocxDocument &doc, const QDomElem
     twipsAttrToPx(pgMar, "right", &m.right);
     twipsAttrToPx(pgMar, "bottom", &m.bottom);
     twipsAttrToPx(pgMar, "gutter", &m.gutter);
-    m.mirror = doc.margins().mirror;
+    m.mirror = doc.sections().margins().mirror;
     twipsAttrToPx(pgMar, "header", &m.header);
     twipsAttrToPx(pgMar, "footer", &m.footer);
     return m;

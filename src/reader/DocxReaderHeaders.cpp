@@ -17,47 +17,66 @@ bool isHeaderOrFooterRel(const QString &type)
     return type.endsWith(QLatin1String("/header")) || type.endsWith(QLatin1String("/footer"));
 }
 
-// The field of `set` a reference of this kind fills; null for an unknown kind.
-QTextDocument **slotFor(DocxReader::DocxHFSet &set, bool isHeader, const QString &kind)
+// The header and footer parts of the main part, by relationship id.
+QHash<QString, QString> headerAndFooterParts(const DocxDocument &doc)
 {
-    if (kind == QLatin1String("default"))
-        return isHeader ? &set.defaultHdr : &set.defaultFtr;
-    if (kind == QLatin1String("even"))
-        return isHeader ? &set.evenHdr : &set.evenFtr;
-    if (kind == QLatin1String("first"))
-        return isHeader ? &set.firstHdr : &set.firstFtr;
-    return nullptr;
+    const DocxPackage &package = doc.package();
+    return package.relationships().relatedParts(package.mainPart(), isHeaderOrFooterRel);
+}
+
+// What a child of w:sectPr refers to: the part and kind of a header or footer
+// reference. False for any other element and for an unknown kind.
+bool readReferenceKind(const QDomElement &ref, DocxHFPart &part, DocxHFKind &kind)
+{
+    if (ref.localName() == QLatin1String("headerReference"))
+        part = DocxHFPart::Header;
+    else if (ref.localName() == QLatin1String("footerReference"))
+        part = DocxHFPart::Footer;
+    else
+        return false;
+    const QString type = wAttr(ref, QStringLiteral("type"));
+    for (const DocxHFKind k : {DocxHFKind::Default, DocxHFKind::Even, DocxHFKind::First}) {
+        if (type == hfKindName(k)) {
+            kind = k;
+            return true;
+        }
+    }
+    return false;
+}
+
+// The field of `set` a reference of this kind fills.
+QTextDocument **slotFor(DocxReader::DocxHFSet &set, DocxHFPart part, DocxHFKind kind)
+{
+    const bool header = part == DocxHFPart::Header;
+    switch (kind) {
+    case DocxHFKind::Even: return header ? &set.evenHdr : &set.evenFtr;
+    case DocxHFKind::First: return header ? &set.firstHdr : &set.firstFtr;
+    case DocxHFKind::Default: break;
+    }
+    return header ? &set.defaultHdr : &set.defaultFtr;
 }
 
 void readReference(DocxReader::DocxHFSet &set, const QDomElement &ref, const QHash<QString, QString> &rIdToPath,
                    const DocxDocument &doc)
 {
+    DocxHFPart part;
+    DocxHFKind kind;
     const QString path = rIdToPath.value(nsAttribute(ref, kNsR, QStringLiteral("id")));
-    if (path.isEmpty() || !doc.entries.contains(path))
+    if (!readReferenceKind(ref, part, kind) || path.isEmpty() || !doc.package().entries().contains(path))
         return;
-    QTextDocument *rendered = DocxReader::renderHFPart(doc.entries.value(path), doc, path);
+    QTextDocument *rendered = DocxReader::renderHFPart(doc.package().entries().value(path), doc, path);
     if (!rendered)
         return;
-    QTextDocument **slot = slotFor(set, ref.localName() == QLatin1String("headerReference"),
-                                   wAttr(ref, QStringLiteral("type")));
-    if (!slot) {
-        delete rendered;
-        return;
-    }
+    QTextDocument **slot = slotFor(set, part, kind);
     delete *slot;
     *slot = rendered;
 }
 
-// The field of a section a reference of this kind fills; null for an unknown kind.
-std::shared_ptr<QTextDocument> *sectionSlotFor(DocxReader::DocxPageSection &section, bool isHeader, const QString &kind)
+// The field of a section a reference of this kind fills.
+std::shared_ptr<QTextDocument> *sectionSlotFor(DocxReader::DocxPageSection &section, DocxHFPart part, DocxHFKind kind)
 {
-    const int index = kind == QLatin1String("default") ? HFDefault
-        : kind == QLatin1String("even")                ? HFEven
-        : kind == QLatin1String("first")               ? HFFirst
-                                                       : -1;
-    if (index < 0)
-        return nullptr;
-    return isHeader ? &section.headers[index] : &section.footers[index];
+    const int index = int(kind);
+    return part == DocxHFPart::Header ? &section.headers[index] : &section.footers[index];
 }
 
 QDomElement headerOrFooterRoot(const QDomDocument &part)
@@ -72,10 +91,10 @@ DocxReader::DocxHFSet DocxReader::readHeadersFooters(const DocxDocument &doc)
 {
     DocxHFSet set;
     const QString settings = QString::fromLatin1(kPartSettings);
-    if (doc.entries.contains(settings))
-        set.evenAndOdd = doc.entries.value(settings).contains("evenAndOddHeaders");
-    const QHash<QString, QString> rIdToPath = doc.relatedParts(doc.mainPart, isHeaderOrFooterRel);
-    const QDomElement sp = doc.lastSection();
+    if (doc.package().entries().contains(settings))
+        set.evenAndOdd = doc.package().entries().value(settings).contains("evenAndOddHeaders");
+    const QHash<QString, QString> rIdToPath = headerAndFooterParts(doc);
+    const QDomElement sp = doc.body().lastSection();
     if (sp.isNull())
         return set;
     set.titlePage = !firstChildByLocalName(sp, QStringLiteral("titlePg")).isNull();
@@ -83,8 +102,7 @@ DocxReader::DocxHFSet DocxReader::readHeadersFooters(const DocxDocument &doc)
     twipsAttrToPx(pgMar, "header", &set.hdrDist);
     twipsAttrToPx(pgMar, "footer", &set.ftrDist);
     for (QDomElement c = sp.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
-        if (c.localName() == QLatin1String("headerReference") || c.localName() == QLatin1String("footerReference"))
-            readReference(set, c, rIdToPath, doc);
+        readReference(set, c, rIdToPath, doc);
     }
     readerDebug() << "readHeadersFooters: titlePage=" << set.titlePage << " evenAndOdd=" << set.evenAndOdd
                   << " hdrDist=" << set.hdrDist << " ftrDist=" << set.ftrDist
@@ -102,23 +120,25 @@ void readSectionHeadersFooters(const DocxDocument &doc, const QDomElement &sectP
     }
     section.titlePage = !firstChildByLocalName(sectPr, QStringLiteral("titlePg")).isNull();
     for (QDomElement c = sectPr.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
-        const bool isHeader = c.localName() == QLatin1String("headerReference");
-        if (!isHeader && c.localName() != QLatin1String("footerReference"))
+        DocxHFPart part;
+        DocxHFKind kind;
+        if (!readReferenceKind(c, part, kind))
             continue;
-        std::shared_ptr<QTextDocument> *slot = sectionSlotFor(section, isHeader, wAttr(c, QStringLiteral("type")));
         const QString path = rendered.paths.value(nsAttribute(c, kNsR, QStringLiteral("id")));
-        if (!slot || path.isEmpty() || !doc.entries.contains(path))
+        if (path.isEmpty() || !doc.package().entries().contains(path))
             continue;
+        std::shared_ptr<QTextDocument> *slot = sectionSlotFor(section, part, kind);
         auto it = rendered.parts.find(path);
-        if (it == rendered.parts.end())
-            it = rendered.parts.insert(path, std::shared_ptr<QTextDocument>(
-                                                 DocxReader::renderHFPart(doc.entries.value(path), doc, path)));
+        if (it == rendered.parts.end()) {
+            QTextDocument *part = DocxReader::renderHFPart(doc.package().entries().value(path), doc, path);
+            it = rendered.parts.insert(path, std::shared_ptr<QTextDocument>(part));
+        }
         if (*it)
             *slot = *it;
     }
 }
 
-DocxRenderedParts::DocxRenderedParts(const DocxDocument &doc) : paths(doc.relatedParts(doc.mainPart, isHeaderOrFooterRel)) {}
+DocxRenderedParts::DocxRenderedParts(const DocxDocument &doc) : paths(headerAndFooterParts(doc)) {}
 
 QTextDocument *DocxReader::renderHFPart(const QByteArray &xml, const DocxDocument &doc, const QString &partPath)
 {
@@ -136,6 +156,6 @@ QTextDocument *DocxReader::renderHFPart(const QByteArray &xml, const DocxDocumen
     // Paragraphs, tables and content controls, as in the body; pictures
     // through the part's own relationships.
     const DocxSectionRange whole{QString(), 0, std::numeric_limits<int>::max()};
-    DocxBodyWalk(doc, whole, *qd, doc.relatedParts(partPath, isImageRel)).run(root);
+    DocxBodyWalk(doc, whole, *qd, doc.package().relationships().relatedParts(partPath, isImageRel)).run(root);
     return qd;
 }

@@ -243,7 +243,7 @@ bool loadPicture(QTextDocument &qd, const DocxDocument &doc, const QString &imag
     picture = rememberedPicture(qd, key);
     if (!picture.dataUri.isEmpty())
         return true;
-    const QByteArray imgData = doc.entries.value(imagePath);
+    const QByteArray imgData = doc.package().entries().value(imagePath);
     if (imgData.isEmpty()) {
         readerDebug() << "insertDrawingImage: no image data in entries";
         return false;

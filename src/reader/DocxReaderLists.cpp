@@ -162,10 +162,11 @@ QString markerText(const DocxDocument &doc, int numId, int ilvl, const NumLevel 
 {
     if (markedLevel > ilvl)
         return {};
-    const int n = numbers.contains(markedLevel) ? numbers.value(markedLevel) : doc.levelStart(numId, markedLevel);
+    const int n =
+        numbers.contains(markedLevel) ? numbers.value(markedLevel) : doc.numbering().levelStart(numId, markedLevel);
     if (markedLevel == ilvl)
         return numberText(n, own.numFmt);
-    const NumLevel *outer = doc.numLevel(numId, markedLevel);
+    const NumLevel *outer = doc.numbering().numLevel(numId, markedLevel);
     return numberText(n, own.isLgl || !outer ? QStringLiteral("decimal") : outer->numFmt);
 }
 
@@ -223,7 +224,7 @@ int nextNumber(const QMap<int, int> &levels, int ilvl, int start)
 // restarts (1-based) or says it never does.
 bool restartsLevel(const DocxDocument &doc, int numId, int ilvl, int deeper)
 {
-    const NumLevel *level = doc.numLevel(numId, deeper);
+    const NumLevel *level = doc.numbering().numLevel(numId, deeper);
     const int after = level ? level->restartAfter : -1;
     if (after == 0)
         return false;
@@ -239,7 +240,7 @@ void startInstance(const DocxDocument &doc, int numId, QMap<int, int> &levels, D
     if (counters.started.contains(numId))
         return;
     counters.started.insert(numId);
-    const QMap<int, int> overrides = doc.startOverrides.value(numId);
+    const QMap<int, int> overrides = doc.numbering().startOverrides().value(numId);
     for (auto it = overrides.cbegin(); it != overrides.cend(); ++it)
         levels.remove(it.key());
 }
@@ -291,7 +292,7 @@ QString bulletGlyph(const QString &lvlText, const QString &font)
 
 QString formatListLabel(const DocxDocument &doc, int numId, int ilvl, const QMap<int, int> &numbers)
 {
-    const NumLevel *level = doc.numLevel(numId, ilvl);
+    const NumLevel *level = doc.numbering().numLevel(numId, ilvl);
     if (!level)
         return {};
     if (level->numFmt == QLatin1String("bullet"))
@@ -302,15 +303,15 @@ QString formatListLabel(const DocxDocument &doc, int numId, int ilvl, const QMap
 QString applyListLevel(const DocxDocument &doc, int numId, int ilvl, DocxRunningNumbers &counters,
                        QTextBlockFormat &bf, QTextCharFormat &labelFmt)
 {
-    const NumLevel *level = doc.numLevel(numId, ilvl);
+    const NumLevel *level = doc.numbering().numLevel(numId, ilvl);
     if (!level)
         return {};
     // Every instance of one abstract list numbers on one set of counters.
-    QMap<int, int> &levels = counters.numbers[doc.numToAbstract.value(numId)];
+    QMap<int, int> &levels = counters.numbers[doc.numbering().numToAbstract().value(numId)];
     startInstance(doc, numId, levels, counters);
     for (auto it = levels.upperBound(ilvl); it != levels.end();)
         it = restartsLevel(doc, numId, ilvl, it.key()) ? levels.erase(it) : std::next(it);
-    const int number = nextNumber(levels, ilvl, doc.levelStart(numId, ilvl));
+    const int number = nextNumber(levels, ilvl, doc.numbering().levelStart(numId, ilvl));
     levels[ilvl] = number;
 
     bf.setLeftMargin(level->indentPx);

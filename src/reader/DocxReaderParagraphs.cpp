@@ -224,12 +224,13 @@ void insertListLabel(QTextCursor &cursor, const QString &label, QTextCharFormat 
 
 QString effectiveStyleId(const DocxDocument &doc, const QString &styleId)
 {
-    return styleId.isEmpty() || !doc.styleMap.contains(styleId) ? doc.defaultParagraphStyle : styleId;
+    const DocxStyles &styles = doc.styles();
+    return styleId.isEmpty() || !styles.styleMap().contains(styleId) ? styles.defaultParagraphStyle() : styleId;
 }
 
 StyleProps mergedProperties(const DocxDocument &doc, DirectProperties &d)
 {
-    StyleProps s = doc.resolveStyle(effectiveStyleId(doc, d.styleId));
+    StyleProps s = doc.styles().resolveStyle(effectiveStyleId(doc, d.styleId));
     if (!d.justification.isEmpty())
         s.jc = d.justification;
     if (d.before.given)

@@ -41,7 +41,7 @@ void prepareDocument(QTextDocument &qd, const DocxDocument &doc)
 }
 
 DocxBodyWalk::DocxBodyWalk(const DocxDocument &doc, const DocxSectionRange &range, QTextDocument &qd)
-    : DocxBodyWalk(doc, range, qd, doc.relatedParts(doc.mainPart, isImageRel))
+    : DocxBodyWalk(doc, range, qd, doc.package().relationships().relatedParts(doc.package().mainPart(), isImageRel))
 {
 }
 
@@ -128,20 +128,20 @@ void DocxBodyWalk::contentControl(const QDomElement &sdt)
 int DocxBodyWalk::paragraphCountOf(const QDomElement &container)
 {
     QList<QDomElement> paragraphs;
-    DocxDocument::collectParagraphs(container, paragraphs);
+    DocxBody::collectParagraphs(container, paragraphs);
     return int(paragraphs.size());
 }
 
 void forEachBodyElement(DocxDocument &doc, const std::function<void(const QDomElement &)> &visit)
 {
     DocxBodyLayout layout;
-    if (!doc.bodyLayout(layout)) {
-        const QDomElement body = firstElementNS(std::as_const(doc).dom(), "body", kNsW);
+    if (!doc.body().layout(layout)) {
+        const QDomElement body = firstElementNS(std::as_const(doc).body().dom(), "body", kNsW);
         for (QDomElement c = body.firstChildElement(); !c.isNull(); c = c.nextSiblingElement())
             visit(c);
         return;
     }
-    const QByteArray bytes = doc.entries.value(doc.mainPart);
+    const QByteArray bytes = doc.package().entries().value(doc.package().mainPart());
     const QList<DocxBodyChild> &children = layout.children;
     for (qsizetype first = 0; first < children.size();) {
         qsizetype last = first + 1;
@@ -165,7 +165,7 @@ bool DocxReader::populate(const DocxDocument &doc, const DocxSectionRange &range
         return false;
     const QSignalBlocker blocker(qd);
     prepareDocument(*qd, doc);
-    const QDomElement body = firstElementNS(doc.dom(), "body", kNsW);
+    const QDomElement body = firstElementNS(doc.body().dom(), "body", kNsW);
     if (body.isNull())
         return false;
     DocxBodyWalk(doc, range, *qd).run(body);

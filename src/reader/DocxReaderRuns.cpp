@@ -91,9 +91,9 @@ QString fieldResultText(const QString &instr, const QString &text, const DocxDoc
     const QString n = normalisedInstr(instr);
     QString value;
     if (n.contains(QLatin1String("AUTHOR")) || n.contains(QLatin1String("CREATOR")))
-        value = doc.docProperty(QStringLiteral("author"));
+        value = doc.coreProperties().value(QStringLiteral("author"));
     else if (n.contains(QLatin1String("TITLE")))
-        value = doc.docProperty(QStringLiteral("title"));
+        value = doc.coreProperties().value(QStringLiteral("title"));
     return value.isEmpty() ? text : value;
 }
 
@@ -204,7 +204,7 @@ private:
     {
         const QString id = nsAttribute(link, kNsR, QStringLiteral("id"));
         const QString anchor = wAttr(link, QStringLiteral("anchor"));
-        QString url = id.isEmpty() ? QString() : doc_.relTarget(id);
+        QString url = id.isEmpty() ? QString() : doc_.package().relationships().relTarget(id);
         if (!anchor.isEmpty())
             url += QLatin1Char('#') + anchor;
         const QString saved = href_;

@@ -27,7 +27,7 @@ QDomElement sectionBreakOf(const QDomElement &element)
     if (element.localName() == QLatin1String("p"))
         paragraphs.append(element);
     else if (element.localName() == QLatin1String("sdt"))
-        DocxDocument::collectParagraphs(element, paragraphs);
+        DocxBody::collectParagraphs(element, paragraphs);
     for (auto it = paragraphs.crbegin(); it != paragraphs.crend(); ++it) {
         const QDomElement sectPr =
             firstChildByLocalName(firstChildByLocalName(*it, QStringLiteral("pPr")), QStringLiteral("sectPr"));
@@ -81,7 +81,7 @@ void readPageNumbering(const QDomElement &sectPr, DocxReader::DocxPageSection &s
 
 QFont defaultFontOf(const DocxDocument &doc)
 {
-    const StyleProps defaults = doc.resolveStyle(QString());
+    const StyleProps defaults = doc.styles().resolveStyle(QString());
     QFont font(defaults.font.isEmpty() ? kDefaultFontFamily : defaults.font);
     font.setPointSizeF(defaults.sizeHalfPts > 0 ? boundedPointSize(defaults.sizeHalfPts / 2.0) : kDefaultPointSize);
     return font;
@@ -135,8 +135,8 @@ DocxReader::DocxPageSection readSection(const DocxDocument &doc, const QDomEleme
 DocxReader::DocxPageLayout DocxReader::readPageLayout(const DocxDocument &doc)
 {
     DocxPageLayout layout;
-    layout.evenAndOdd = doc.evenAndOddHeaders();
-    const QDomElement body = firstElementNS(doc.dom(), "body", kNsW);
+    layout.evenAndOdd = doc.sections().evenAndOddHeaders();
+    const QDomElement body = firstElementNS(doc.body().dom(), "body", kNsW);
     DocxRenderedParts rendered(doc);
     const QFont font = defaultFontOf(doc);
     // A body that cannot be read still makes one empty page.

@@ -250,7 +250,7 @@ void convertTableAt(QTextCursor &cursor, const QDomElement &tbl, const TableCont
 void convertAsParagraphs(QTextCursor &cursor, const QDomElement &tbl, const TableContext &ctx)
 {
     QList<QDomElement> paragraphs;
-    DocxDocument::collectParagraphs(tbl, paragraphs);
+    DocxBody::collectParagraphs(tbl, paragraphs);
     for (const QDomElement &p : paragraphs)
         convertParagraph(cursor, p, ctx.doc, false, ctx.running, ctx.imageRels);
 }

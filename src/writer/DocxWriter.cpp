@@ -200,24 +200,24 @@ QDomElement topLevelAncestor(const QDomElement &body, QDomElement el)
 // the build on the bytes writes it, and parsed into the tree.
 bool buildIntoTree(DocxDocument &doc, const SourceWalk &walk, bool fromHtml)
 {
-    QDomDocument &dom = doc.dom();
+    QDomDocument &dom = doc.body().dom();
     QDomElement body = bodyOf(dom);
     if (body.isNull()) {
         writerWarning() << "buildFullDocumentDom: no body";
         return false;
     }
-    if (doc.paragraphs().isEmpty()) {
+    if (doc.body().paragraphs().isEmpty()) {
         writerWarning() << "buildFullDocumentDom: no template paragraph";
         return false;
     }
-    QDomElement templatePara = doc.paragraphs().first();
+    QDomElement templatePara = doc.body().paragraphs().first();
     const DocxNamespaceBindings &scope = writerBindings();
     const NewParagraphTemplate templ(templatePara, scope);
     // A template inside a table or content control stays where it is: the new
     // content goes before the body element that holds it, so nothing is lost
     // and no cell is left without a paragraph.
     const QDomElement anchor = topLevelAncestor(body, templatePara);
-    DocxBuildContext ctx(doc, firstFreeAnnotationId(doc.entries.value(doc.mainPart)));
+    DocxBuildContext ctx(doc, firstFreeAnnotationId(doc.package().entries().value(doc.package().mainPart())));
     ctx.fromHtml = fromHtml;
     DocxTableWriter tables(ctx);
     QByteArray pendingTable;  // a table read in parts, until its last one
@@ -277,7 +277,7 @@ bool buildIntoBytes(DocxDocument &doc, const SourceWalk &walk, bool fromHtml, co
     }
     if (!first || first->kind != DocxBodyElement::Paragraph)
         return false;
-    QByteArray bytes = doc.entries.value(doc.mainPart);
+    QByteArray bytes = doc.package().entries().value(doc.package().mainPart());
     QDomDocument scratch;
     QDomElement templatePara;  // the tree of that paragraph alone
     QString err;
@@ -319,7 +319,7 @@ bool buildIntoBytes(DocxDocument &doc, const SourceWalk &walk, bool fromHtml, co
             out += serializeXmlElement(createW(scratch, "p"), scope);
         }
         out.append(bytes.constData() + first->end, bytes.size() - first->end);
-        doc.setBodyBytes(out);
+        doc.body().setBytes(out);
     }
     doc.buildIndex();
     return true;
@@ -359,35 +359,13 @@ QByteArray declareOnRoot(const DocxNamespaceBindings &rootScope, DocxNamespaceBi
     return declarations;
 }
 
-void DocxWriter::storeDocumentXml(DocxDocument &doc)
-{
-    doc.storeBody();
-}
-
-bool DocxWriter::saveVersion(DocxDocument &doc, const QString &path)
-{
-    storeDocumentXml(doc);
-    QString err;
-    if (!packZip(doc, path, err)) {
-        writerWarning() << "saveVersion:" << err;
-        doc.error = err;
-        return false;
-    }
-    return true;
-}
-
-bool DocxWriter::save(DocxDocument &doc)
-{
-    return saveVersion(doc, doc.path);
-}
-
 namespace {
 
 // `fromHtml`: the source is a page, whose empty paragraphs show nothing.
 bool buildFull(DocxDocument &doc, const SourceWalk &walk, bool fromHtml)
 {
     DocxBodyLayout layout;
-    if (doc.bodyLayout(layout)) {
+    if (doc.body().layout(layout)) {
         bool handled = false;
         const bool built = buildIntoBytes(doc, walk, fromHtml, layout, handled);
         if (handled)
@@ -416,5 +394,5 @@ bool DocxWriter::buildFromHtml(DocxDocument &doc, const QString &html, qsizetype
 
 bool DocxWriter::buildAndSave(DocxDocument &doc, const QString &html)
 {
-    return buildFromHtml(doc, html) && save(doc);
+    return buildFromHtml(doc, html) && doc.save();
 }

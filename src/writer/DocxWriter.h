@@ -1,5 +1,5 @@
 #pragma once
-// DocxWriter: writes packages to disk and rich text back into document bodies.
+// DocxWriter: writes rich text back into document bodies.
 #include "DocxDocument.h"
 #include "DocxRichText.h"
 #include "DocxHtmlCuts.h"
@@ -17,13 +17,6 @@ const DocxNamespaceBindings &writerBindings();
 class DocxWriter
 {
 public:
-    // Writes pending body edits into the entry map.
-    static void storeDocumentXml(DocxDocument &doc);
-    // Saves the package under `path`; the document keeps its own path.
-    static bool saveVersion(DocxDocument &doc, const QString &path);
-    // Saves the package to the path it was opened from.
-    static bool save(DocxDocument &doc);
-
     // Puts the content of `source` (paragraphs and tables of its root frame)
     // in the place of the body's first paragraph.
     static bool buildFullDocumentDom(DocxDocument &doc, const QTextDocument *source);

@@ -49,12 +49,12 @@ QString existingImageRel(const DocxDocument &doc, const QTextImageFormat &ifmt, 
         rId = name.mid(int(sizeof kImageNamePrefix) - 1);
     if (rId.isEmpty())
         return {};
-    const QString path = doc.relPartPath(rId);
-    if (path.isEmpty() || !doc.entries.contains(path))
+    const QString path = doc.package().relationships().relPartPath(rId);
+    if (path.isEmpty() || !doc.package().entries().contains(path))
         return {};
     if (*wpx < 1 || *hpx < 1) {
         QImage probe;
-        if (probe.loadFromData(doc.entries.value(path)))
+        if (probe.loadFromData(doc.package().entries().value(path)))
             completeSize(probe, wpx, hpx);
     }
     return rId;
@@ -119,7 +119,7 @@ QString addPng(DocxDocument &doc, const QImage &img)
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     img.save(&buffer, "PNG");
-    return bytes.isEmpty() ? QString() : doc.addImagePart(bytes, QStringLiteral("png"));
+    return bytes.isEmpty() ? QString() : doc.package().relationships().addImagePart(bytes, QStringLiteral("png"));
 }
 
 // A vector picture: its PNG rendering at twice the size it is shown at, and
@@ -148,7 +148,7 @@ QString svgImageRel(DocxDocument &doc, const QByteArray &bytes, int *wpx, int *h
         return {};
     const QString rId = addPng(doc, img);
     if (!rId.isEmpty() && svgRelId)
-        *svgRelId = doc.addImagePart(bytes, QStringLiteral("svg"));
+        *svgRelId = doc.package().relationships().addImagePart(bytes, QStringLiteral("svg"));
     return rId;
 }
 
@@ -168,7 +168,7 @@ QString dataImageRel(DocxDocument &doc, const QString &name, int *wpx, int *hpx,
         return {};
     completeSize(img, wpx, hpx);
     const QString ext = storedImageExtension(format);
-    return ext.isEmpty() ? addPng(doc, img) : doc.addImagePart(bytes, ext);
+    return ext.isEmpty() ? addPng(doc, img) : doc.package().relationships().addImagePart(bytes, ext);
 }
 
 QDomElement child(QDomDocument &dom, QDomElement parent, const char *ns, const QString &qname)

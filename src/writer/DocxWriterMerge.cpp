@@ -306,7 +306,7 @@ QList<QDomElement> linked(DocxDocument &doc, QDomDocument dom, const QList<QDomE
     if (href.startsWith(QLatin1Char('#'))) {
         setWAttr(link, "anchor", href.mid(1));
     } else {
-        const QString rId = doc.addHyperlinkRel(href);
+        const QString rId = doc.package().relationships().addHyperlinkRel(href);
         if (rId.isEmpty())
             return runs;
         link.setAttributeNS(QString::fromLatin1(kNsR), QStringLiteral("r:id"), rId);

@@ -221,14 +221,14 @@ void emitBlock(DocxDocument &doc, TextRuns &runs, const QTextBlock &block, const
             if (isInternalTarget(href)) {
                 runs.openAnchorLink(bookmarkName(href.mid(1)));
             } else {
-                const QString rId = href.isEmpty() ? QString() : doc.addHyperlinkRel(href);
+                const QString rId = href.isEmpty() ? QString() : doc.package().relationships().addHyperlinkRel(href);
                 if (!rId.isEmpty())
                     runs.openLink(rId);
                 else
                     curHref.clear();  // the next fragment with that target tries again
             }
             if (!curHref.isEmpty())
-                doc.ensureCharacterStyle(QString::fromLatin1(kHyperlinkStyle));
+                doc.styles().ensureStyle(QString::fromLatin1(kHyperlinkStyle));
         }
         DocxRunProps props = runFormatOf(fmt, how);
         if (!curHref.isEmpty())

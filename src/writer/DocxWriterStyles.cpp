@@ -132,8 +132,8 @@ bool isHeadingBlock(const QTextBlock &block)
 int headingHalfPoints(DocxDocument &doc, const QTextBlock &block)
 {
     const QString styleId = QStringLiteral("Heading%1").arg(block.blockFormat().headingLevel());
-    if (doc.styleMap.contains(styleId))
-        return doc.resolveStyle(styleId).sizeHalfPts;
+    if (doc.styles().styleMap().contains(styleId))
+        return doc.styles().resolveStyle(styleId).sizeHalfPts;
     static const QRegularExpression size(QStringLiteral("<w:sz w:val=\"(\\d+)\""));
     return size.match(defaultStyleXml(styleId)).captured(1).toInt();
 }
@@ -143,7 +143,7 @@ void setParagraphStyle(DocxDocument &doc, DocxParagraphProperties &props, const 
     QString styleId = QStringLiteral("Normal");
     if (isHeadingBlock(block)) {
         styleId = QStringLiteral("Heading%1").arg(block.blockFormat().headingLevel());
-        doc.ensureParagraphStyle(styleId);
+        doc.styles().ensureStyle(styleId);
     }
     props.set("pStyle", "<w:pStyle" + attr("val", styleId) + "/>");
 }
@@ -154,8 +154,8 @@ int DocxListNumbering::numIdOf(const QTextList *list)
     if (known != numIds_.cend())
         return *known;
     if (!started_) {
-        doc_.ensureNumberingPart();
-        const DocxNumberingIds free = doc_.freeNumberingIds();
+        doc_.numbering().ensurePart();
+        const DocxNumberingIds free = doc_.numbering().freeIds();
         nextAbstractId_ = free.abstractNumId;
         nextNumId_ = free.numId;
         started_ = true;
@@ -178,7 +178,7 @@ int DocxListNumbering::numIdOf(const QTextList *list)
 void DocxListNumbering::store()
 {
     if (!nums_.isEmpty())
-        doc_.addNumberingDefinitions(abstracts_, nums_);
+        doc_.numbering().addDefinitions(abstracts_, nums_);
     abstracts_.clear();
     nums_.clear();
 }
@@ -187,7 +187,7 @@ void setListNumbering(DocxBuildContext &ctx, DocxParagraphProperties &props, con
 {
     const ListMembership m = listMembership(ctx.lists, block);
     if (m.item)
-        ctx.doc.ensureNumberingPart();
+        ctx.doc.numbering().ensurePart();
     props.set("numPr", m.item ? "<w:numPr><w:ilvl" + attr("val", QString::number(m.ilvl)) + "/><w:numId"
                                + attr("val", QString::number(m.numId)) + "/></w:numPr>"
                              : QByteArray());

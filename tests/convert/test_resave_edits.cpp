@@ -108,7 +108,7 @@ QStringList markers(const DocxDocument &doc, bool offsets)
         for (QDomElement c = e.firstChildElement(); !c.isNull(); c = c.nextSiblingElement())
             visit(c);
     };
-    for (const QDomElement &p : doc.paragraphs()) {
+    for (const QDomElement &p : doc.body().paragraphs()) {
         chars = 0;
         if (paragraphText(p) != kInserted)
             visit(p);
@@ -134,14 +134,14 @@ bool startsSourceParagraph(const QTextBlock &b)
 // Edits `path`'s rich text and saves it to `out`; given `name`, expects it read back as edited, markers kept.
 EditResult editAndReread(const QString &path, const QString &out, const Edit &edit, bool offsets, const QString &name = {})
 {
-    std::unique_ptr<DocxDocument> doc(DocxReader::open(path));
+    std::unique_ptr<DocxDocument> doc = DocxDocument::open(path);
     if (!doc->isValid()) {
         ADD_FAILURE() << "cannot open " << path.toStdString() << ": " << doc->errorString().toStdString();
         return {};
     }
     const QStringList markersBefore = markers(*doc, offsets);
-    EditResult r{true, {}, {}, doc->paragraphCount()};
-    doc->dom();  // edited in place
+    EditResult r{true, {}, {}, doc->body().paragraphCount()};
+    doc->body().dom();  // edited in place
     QTextDocument qd;
     if (!DocxReader::populate(*doc, kWholeBody, &qd))
         return {};  // no body to edit (strict markup)
@@ -152,13 +152,13 @@ EditResult editAndReread(const QString &path, const QString &out, const Edit &ed
         blocksAdded += !b.userData();
     r.expected = readerView(qd);
     DocxWriter::writeBack(*doc, qd, converted);
-    EXPECT_TRUE(DocxWriter::saveVersion(*doc, out));
-    std::unique_ptr<DocxDocument> saved(DocxReader::open(out));
+    EXPECT_TRUE(doc->saveAs(out));
+    std::unique_ptr<DocxDocument> saved = DocxDocument::open(out);
     EXPECT_TRUE(saved->isValid()) << saved->errorString().toStdString();
     QTextDocument reread;
     EXPECT_TRUE(DocxReader::populate(*saved, kWholeBody, &reread));
     r.after = readerView(reread);
-    r.paragraphsAfter = saved->paragraphCount();
+    r.paragraphsAfter = saved->body().paragraphCount();
     if (!name.isEmpty()) {
         EXPECT_EQ(r.after, r.expected) << name.toStdString();
         EXPECT_EQ(markers(*saved, offsets), markersBefore) << name.toStdString();
@@ -227,9 +227,9 @@ const Edit kInsertParagraph = [](QTextDocument &qd) {
 
 QStringList paragraphTexts(const QString &path)
 {
-    const std::unique_ptr<DocxDocument> doc(DocxReader::open(path));
+    const std::unique_ptr<DocxDocument> doc = DocxDocument::open(path);
     QStringList texts;
-    for (const DocxParaInfo &p : doc->paragraphInfo())
+    for (const DocxParaInfo &p : doc->body().paragraphInfo())
         texts << p.text;
     return texts;
 }
@@ -258,8 +258,8 @@ TEST(Corpus, EveryRealDocumentOpensCopiesAndKeepsAllButAnEdit)
             continue;
         }
         // Building the index reads the body; it must not count as an edit.
-        const int count = h->doc->paragraphCount();
-        EXPECT_EQ(h->doc->paragraphInfoAt(count - 1).index, qMax(0, count - 1));
+        const int count = h->doc->body().paragraphCount();
+        EXPECT_EQ(h->doc->body().paragraphInfoAt(count - 1).index, qMax(0, count - 1));
         copies << file << dir.filePath(QString::number(++opened) + ".docx");
         EXPECT_EQ(lxDocx_save_as(h, copies.last().toUtf8().constData()), 1) << s(name);
         lxDocx_close(h);
@@ -315,7 +315,7 @@ TEST(ResaveEdits, EditedParagraphsKeepWhatTheEditDidNotTouch)
              run("vii"), "<w:p>" + fldChar("end") + "</w:p>", props + "</w:rPr><w:t>XXXXXXXXX text</w:t>", run(" plain")})
         EXPECT_TRUE(xml.contains(kept)) << kept.toStdString() << "\n" << xml.toStdString();
     // As read: half points, an off "0", the default paragraph style, a character style's bold and colour.
-    std::unique_ptr<DocxDocument> doc(DocxReader::open(src));
+    std::unique_ptr<DocxDocument> doc = DocxDocument::open(src);
     QTextDocument qd;
     ASSERT_TRUE(DocxReader::populate(*doc, kWholeBody, &qd));
     const QTextCharFormat formatted = qd.find("formatted text").charFormat(), strong = qd.find("strong words").charFormat();

@@ -61,7 +61,7 @@ protected:
 
 TEST_F(ExportsOnABrokenPackage, NullArgumentsChangeNothing)
 {
-    const DocxEntryMap before = h->doc->entries;
+    const DocxEntryMap before = h->doc->package().entries();
     EXPECT_EQ(margins(h), (Ints{1440, 1440, 1440, 1440, 709, 709, 0, 0}));
     const QByteArray hdr = "<w:hdr xmlns:w=\"" + QByteArray(kNsW) + "\"/>";
     int v = -7, len1 = -7, len2 = -7, len3 = -7;
@@ -77,7 +77,7 @@ TEST_F(ExportsOnABrokenPackage, NullArgumentsChangeNothing)
     EXPECT_EQ((Ints{v, len1, len2, len3}), (Ints{-7, 0, 0, 0}));
     EXPECT_EQ(QByteArray(lxDocx_get_doc_property(n, "title")) + lxDocx_get_doc_property(h, nullptr), "");
     EXPECT_EQ(lxDocx_get_margins(h, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 1);
-    EXPECT_EQ(h->doc->entries, before);
+    EXPECT_EQ(h->doc->package().entries(), before);
 }
 
 TEST_F(ExportsOnABrokenPackage, FailedEditsLeaveTheirCauseOnTheHandle)
@@ -88,7 +88,7 @@ TEST_F(ExportsOnABrokenPackage, FailedEditsLeaveTheirCauseOnTheHandle)
     EXPECT_EQ(text(lxDocx_set_page_number_format(h, nullptr, 1)), "0No page-number format given");
     EXPECT_EQ(text(lxDocx_set_even_and_odd(h, 1)),
               "0The package has no settings part (word/settings.xml) to set even and odd headers in");
-    h->doc->entries.insert("word/settings.xml", "<w:settings>");
+    h->doc->package().entries().insert("word/settings.xml", "<w:settings>");
     EXPECT_TRUE(starts(lxDocx_set_even_and_odd(h, 1), "Cannot read the settings part (word/settings.xml): XML parse error at line 1"));
     EXPECT_TRUE(starts(lxDocx_set_header_xml(h, LXDOCX_HF_FIRST, "<w:hdr>", -1),
                        "The header XML is not well-formed: XML parse error at line 1"));
@@ -97,14 +97,14 @@ TEST_F(ExportsOnABrokenPackage, FailedEditsLeaveTheirCauseOnTheHandle)
                        "Cannot read the document properties (docProps/core.xml): XML parse error"));
     EXPECT_STREQ(lxDocx_get_doc_property(h, "author"), "");
     EXPECT_EQ(str(lxDocx_error(h)).rfind("Cannot read the document properties", 0), 0u);
-    EXPECT_EQ(h->doc->entries.value("docProps/core.xml"), brokenCore);
+    EXPECT_EQ(h->doc->package().entries().value("docProps/core.xml"), brokenCore);
 }
 
 // Unknown property keys fail with their name and write nothing (they used to mean the title); a missing property is
 // "" with no text; each known key keeps a buffer of its own, unknown keys none.
 TEST_F(ExportsOnABrokenPackage, UnknownPropertyKeysFailWithTheirNameAndHoldNoBuffer)
 {
-    h->doc->entries.remove("docProps/core.xml");
+    h->doc->package().entries().remove("docProps/core.xml");
     ASSERT_EQ(Ints({lxDocx_set_doc_property(h, "title", "Kept"), lxDocx_set_doc_property(h, "author", "A")}), Ints({1, 1}));
     EXPECT_EQ(text(lxDocx_set_doc_property(h, "Title", "lost")), "0Unknown document property: Title");
     EXPECT_STREQ(lxDocx_get_doc_property(h, "creator"), "");

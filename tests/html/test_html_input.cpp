@@ -1,5 +1,4 @@
 // HTML pages as the library takes them in: decoding, preparing, cutting into pieces, and hostile pages.
-#include "DocxReader.h"
 #include "DocxWriter.h"
 #include "DocxHtmlPrepare.h"
 #include "DocxHtmlSources.h"
@@ -118,10 +117,10 @@ TEST(HtmlInput, PagesReadInPiecesWriteWhatTheWholePageWrites)
     ASSERT_FALSE(sample.isEmpty());
     QTemporaryDir dir;
     auto built = [&](const QString &html, qsizetype pieceChars) {
-        const std::unique_ptr<DocxDocument> doc(DocxReader::createBlank(dir.filePath("blank.docx")));
+        const std::unique_ptr<DocxDocument> doc = DocxDocument::createBlank(dir.filePath("blank.docx"));
         EXPECT_TRUE(DocxWriter::buildFromHtml(*doc, html, pieceChars));
-        DocxWriter::storeDocumentXml(*doc);
-        return doc->entries;
+        doc->body().store();
+        return doc->package().entries();
     };
     for (const QString &page : {sample, variedPage(40, true), variedPage(40, false)}) {
         const DocxHtmlCuts cuts = htmlCuts(prepareHtml(page), 1);

@@ -37,8 +37,7 @@ cmake -S "$here" -B "$work/cmake-host" -DCMAKE_PREFIX_PATH="$prefix" >"$work/con
 cmake --build "$work/cmake-host" >"$work/build.log" || fail "$(cat "$work/build.log")"
 out=$("$work/cmake-host/host" "$sample")
 [ "$out" = "$expected" ] || fail "find_package host printed: $out"
-# The installed lxdocx finds the installed library.
+# The installed lxdocx carries the library in itself: one copy in its process.
 "$prefix/bin/lxdocx" props "$sample" | grep -q "Field Notes on Lichens" || fail "installed lxdocx failed"
-loaded=$(ldd "$prefix/bin/lxdocx" | awk -v so="$soname" '$1 == so { print $3 }')
-[ "$(realpath "$loaded")" = "$(realpath "$libdir/$soname")" ] || fail "lxdocx loads $loaded"
+if ldd "$prefix/bin/lxdocx" | grep -q "$soname"; then fail "lxdocx loads the shared library as well"; fi
 echo "installed, and both hosts ran: $out"

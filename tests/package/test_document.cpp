@@ -1,6 +1,4 @@
 // The document model: paragraph index, lazily parsed body, last section, relationships, content types and media.
-#include "DocxReader.h"
-#include "DocxWriter.h"
 #include "EditTestSupport.h"
 
 using namespace edit_support;
@@ -35,17 +33,17 @@ protected:
     {
         const QString path = nextPath();
         EXPECT_TRUE(writeFile(path, makePackage(document, extra)));
-        return std::unique_ptr<DocxDocument>(DocxReader::open(path));
+        return DocxDocument::open(path);
     }
     DocxEntryMap saved(DocxDocument &doc)  // under a new name
     {
         const QString path = nextPath();
-        if (DocxWriter::saveVersion(doc, path))
+        if (doc.saveAs(path))
             return readEntries(path);
         ADD_FAILURE() << "cannot save " << path.toStdString() << ": " << doc.errorString().toStdString();
         return {};
     }
-    QByteArray savedBody(DocxDocument &doc) { return saved(doc).value(doc.mainPart, "save failed"); }
+    QByteArray savedBody(DocxDocument &doc) { return saved(doc).value(doc.package().mainPart(), "save failed"); }
 };
 
 }  // namespace
@@ -60,11 +58,11 @@ TEST_F(Doc, IndexWalksTablesControlsAndHeadingsInDocumentOrder)
                                 + "</w:sdtContent></w:sdt><w:customXml w:element=\"x\">" + para("hidden")
                                 + "</w:customXml>" + para("last") + "<w:sectPr/>"));
     QStringList texts;
-    for (const DocxParaInfo &p : doc->paragraphInfo())
+    for (const DocxParaInfo &p : doc->body().paragraphInfo())
         texts << p.text + (p.index == texts.size() ? "" : " at " + QString::number(p.index));
     EXPECT_EQ(texts.join(' '), "p1 a n1 n2 b c r2 s a n1 n2 b c r2 last");
-    EXPECT_TRUE(doc->paragraphInfoAt(15).index == 0 && doc->paragraphInfoAt(15).text.isEmpty()  // out of range
-                && doc->paragraphInfoAt(-1).headingLevel == -1);
+    EXPECT_TRUE(doc->body().paragraphInfoAt(15).index == 0 && doc->body().paragraphInfoAt(15).text.isEmpty()  // out of range
+                && doc->body().paragraphInfoAt(-1).headingLevel == -1);
     const QByteArray styles = stylesPart("<w:style w:type=\"paragraph\" w:styleId=\"Chapter\"><w:pPr><w:outlineLvl w:val="
                                          "\"5\"/></w:pPr></w:style><w:style w:type=\"paragraph\" w:styleId=\"Heading2\">"
                                          "<w:name w:val=\"heading 2\"/></w:style>");
@@ -78,12 +76,12 @@ TEST_F(Doc, IndexWalksTablesControlsAndHeadingsInDocumentOrder)
                              "<w:del><w:r><w:delText>gone</w:delText></w:r></w:del>"
                              "<w:hyperlink r:id=\"rId9\"><w:r><w:t>!</w:t></w:r></w:hyperlink></w:p>"),
                {{"word/styles.xml", styles}});
-    ASSERT_EQ(doc->paragraphCount(), 9);
+    ASSERT_EQ(doc->body().paragraphCount(), 9);
     const int expected[] = {1, 0, 2, 5, 9, -1, -1, 1, -1};
     for (int i = 0; i < 9; ++i)
-        EXPECT_EQ(doc->paragraphInfoAt(i).headingLevel, expected[i]) << doc->paragraphInfoAt(i).text.toStdString();
-    EXPECT_TRUE(doc->paragraphInfoAt(3).styleId == "Chapter" && doc->paragraphInfoAt(6).styleId.isEmpty()
-                && doc->paragraphInfoAt(8).text == "Hello World!");
+        EXPECT_EQ(doc->body().paragraphInfoAt(i).headingLevel, expected[i]) << doc->body().paragraphInfoAt(i).text.toStdString();
+    EXPECT_TRUE(doc->body().paragraphInfoAt(3).styleId == "Chapter" && doc->body().paragraphInfoAt(6).styleId.isEmpty()
+                && doc->body().paragraphInfoAt(8).text == "Hello World!");
 }
 
 TEST_F(Doc, MalformedBodyIsRefusedSayingWhere)
@@ -95,10 +93,10 @@ TEST_F(Doc, MalformedBodyIsRefusedSayingWhere)
 
 TEST_F(Doc, EmptyAndBodilessDocumentsHaveNoParagraphsAndSaveAsTheyWere)
 {
-    EXPECT_EQ(open(documentXml(""))->paragraphCount(), 0);
+    EXPECT_EQ(open(documentXml(""))->body().paragraphCount(), 0);
     const QByteArray noBody = kWordRoot + para("stray") + "</w:document>";
     const auto doc = open(noBody);
-    EXPECT_TRUE(doc->isValid() && doc->paragraphCount() == 0 && doc->lastSection().isNull());
+    EXPECT_TRUE(doc->isValid() && doc->body().paragraphCount() == 0 && doc->body().lastSection().isNull());
     EXPECT_EQ(savedBody(*doc), noBody);
 }
 
@@ -109,11 +107,11 @@ TEST_F(Doc, ReadingThroughTheConstInterfaceLeavesEveryPartAsItWas)
                                        "</w:r></w:p>\r\n" + sect("S", "<w:pgSz w:w=\"12240\" w:h=\"15840\"/>"));
     const auto doc = open(src, {{"word/styles.xml", stylesPart({})}});
     const DocxDocument &view = *doc;
-    EXPECT_EQ(mark(view.lastSection()), "S");
+    EXPECT_EQ(mark(view.body().lastSection()), "S");
     EXPECT_EQ(savedBody(*doc), src);
-    EXPECT_TRUE(view.paragraphCount() == 2 && view.dom().documentElement().localName() == "document"
-                && mark(view.lastSection()) == "S");
-    EXPECT_EQ(saved(*doc), readEntries(doc->path));
+    EXPECT_TRUE(view.body().paragraphCount() == 2 && view.body().dom().documentElement().localName() == "document"
+                && mark(view.body().lastSection()) == "S");
+    EXPECT_EQ(saved(*doc), readEntries(doc->package().path()));
 }
 
 // Section edits change only the section's bytes (twice; with or without a BOM); tree edits keep declarations, spaces.
@@ -127,11 +125,11 @@ TEST_F(Doc, EditsChangeOnlyWhatTheyEdit)
         const QByteArray src = bom + documentXml(before + last);
         const QByteArray head = src.left(src.indexOf(last)), tail = src.mid(src.indexOf(last) + last.size());
         auto doc = open(src);
-        ASSERT_EQ(mark(doc->lastSection()), "LAST");
-        doc->lastSection().setAttributeNS(kNsW, "w:rsidR", "00C0FFEE");
+        ASSERT_EQ(mark(doc->body().lastSection()), "LAST");
+        doc->body().lastSection().setAttributeNS(kNsW, "w:rsidR", "00C0FFEE");
         for (const char *second : {"", "00BEEF"}) {  // then a second edit, spliced into the new bytes
             if (*second)
-                doc->lastSection().setAttributeNS(kNsW, "w:rsidDel", second);
+                doc->body().lastSection().setAttributeNS(kNsW, "w:rsidDel", second);
             const QByteArray out = savedBody(*doc);
             ASSERT_TRUE(out.startsWith(head) && out.endsWith(tail)) << out.toStdString();
             const QByteArray middle = out.mid(head.size(), out.size() - head.size() - tail.size());
@@ -144,7 +142,7 @@ TEST_F(Doc, EditsChangeOnlyWhatTheyEdit)
     }
     auto doc = open(documentXml("<w:p w14:paraId=\"1A2B\"><w:r><w:t>a</w:t></w:r><w:r><w:t xml:space=\"preserve\"> </w:t>"
                                 "</w:r><w:hyperlink r:id=\"rId3\"><w:r><w:t>b</w:t></w:r></w:hyperlink></w:p><w:sectPr/>"));
-    firstElementNS(doc->dom(), "t", kNsW).firstChild().setNodeValue("edited");
+    firstElementNS(doc->body().dom(), "t", kNsW).firstChild().setNodeValue("edited");
     const QByteArray out = savedBody(*doc);
     for (const char *decl : {"xmlns:w=", "xmlns:w14=", "xmlns:r=", "xmlns:mc=", "xmlns:pic="})
         EXPECT_EQ(out.count(decl), 1) << decl << "\n" << out.toStdString();
@@ -164,17 +162,17 @@ TEST_F(Doc, LastSectionIsTheLastTopLevelOneOnBothPaths)
     for (const auto &c : cases) {
         auto doc = open(documentXml(c.body));
         const DocxDocument &view = *doc;
-        EXPECT_EQ(mark(view.lastSection()), c.mark);
-        doc->lastSection().setAttributeNS(kNsW, "w:rsidR", "EDITED");
-        const QDomElement inTree = lastSectPr(view.dom());
+        EXPECT_EQ(mark(view.body().lastSection()), c.mark);
+        doc->body().lastSection().setAttributeNS(kNsW, "w:rsidR", "EDITED");
+        const QDomElement inTree = lastSectPr(view.body().dom());
         const QString edited = c.mark.isNull() ? "" : "EDITED";
         EXPECT_TRUE(mark(inTree) == c.mark && inTree.attributeNS(kNsW, "rsidR") == edited) << c.mark.toStdString();
-        EXPECT_EQ(mark(view.lastSection()), c.mark);  // from the tree
+        EXPECT_EQ(mark(view.body().lastSection()), c.mark);  // from the tree
         EXPECT_EQ(lastSectPr(parsed(savedBody(*doc))).attributeNS(kNsW, "rsidR"), edited);
     }
     auto doc = open("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" + QByteArray(kWordRoot)
                     + "<w:body><w:p><w:r><w:t>\xE9</w:t></w:r></w:p><w:sectPr/></w:body></w:document>");
-    doc->lastSection().setAttributeNS(kNsW, "w:rsidSect", "L1");
+    doc->body().lastSection().setAttributeNS(kNsW, "w:rsidSect", "L1");
     const QDomDocument back = parsed(savedBody(*doc));
     EXPECT_EQ(mark(lastSectPr(back)), "L1");
     EXPECT_EQ(paragraphText(firstElementNS(back, "p", kNsW)), QString(QChar(0xE9)));
@@ -185,75 +183,96 @@ TEST_F(Doc, LastSectionIsTheLastTopLevelOneOnBothPaths)
 // Image parts take the next free name of their extension and the next free id; the extension's default is added once.
 TEST(Relationships, ImagesTakeFreeNamesAndIds)
 {
-    DocxDocument doc;
-    doc.entries = {{kTypes, typesPart("<Default Extension=\"PNG\" ContentType=\"image/png\"/>")},
+    DocxPackage doc;
+    DocxRelationships &docRels = doc.relationships();
+    doc.entries() = {{kTypes, typesPart("<Default Extension=\"PNG\" ContentType=\"image/png\"/>")},
                    {"word/media/image1.png", "1"}, {"word/media/image2.png", "2"}};
-    const DocxEntryMap before = doc.entries;
-    EXPECT_TRUE(doc.addImagePart({}, "png").isEmpty() && doc.entries == before);
-    const QString png = doc.addImagePart("png-bytes", "PNG"), j1 = doc.addImagePart("j1", "Jpeg");
-    EXPECT_EQ(png + j1 + doc.addImagePart("j2", "jpeg"), "rId1rId2rId3");
-    EXPECT_EQ(doc.entries.value("word/media/image3.png") + doc.entries.value("word/media/image2.jpeg"), "png-bytesj2");
-    EXPECT_EQ(doc.relPartPath("rId1") + " " + doc.relPartPath("rId2"), "word/media/image3.png word/media/image1.jpeg");
-    EXPECT_EQ(relations(doc.entries.value(kRels)).join(", "),
+    const DocxEntryMap before = doc.entries();
+    EXPECT_TRUE(docRels.addImagePart({}, "png").isEmpty() && doc.entries() == before);
+    const QString png = docRels.addImagePart("png-bytes", "PNG"), j1 = docRels.addImagePart("j1", "Jpeg");
+    EXPECT_EQ(png + j1 + docRels.addImagePart("j2", "jpeg"), "rId1rId2rId3");
+    EXPECT_EQ(doc.entries().value("word/media/image3.png") + doc.entries().value("word/media/image2.jpeg"), "png-bytesj2");
+    EXPECT_EQ(docRels.relPartPath("rId1") + " " + docRels.relPartPath("rId2"), "word/media/image3.png word/media/image1.jpeg");
+    EXPECT_EQ(relations(doc.entries().value(kRels)).join(", "),
               "rId1 image image3.png, rId2 image image1.jpeg, rId3 image image2.jpeg");
-    EXPECT_EQ(attrs(doc.entries.value(kTypes), kNsContentTypes, "Default", {"Extension", "ContentType"}),
+    EXPECT_EQ(attrs(doc.entries().value(kTypes), kNsContentTypes, "Default", {"Extension", "ContentType"}),
               QStringList({"PNG png", "xml xml", "jpeg jpeg"}));
 }
 
 // Targets by id (only of well-formed relationships of the package's namespace); hyperlinks reuse an equal target.
 TEST(Relationships, TargetsByIdAndHyperlinksAddedOnce)
 {
-    DocxDocument links;
-    EXPECT_TRUE(links.relPartPath("rId1").isEmpty() && !links.entries.contains(kRels));
-    links.entries.insert(kRels, relsPart(relEntry("rId2", kHyperlink, "https://example.com/A")
+    DocxPackage links;
+    DocxRelationships &linksRels = links.relationships();
+    EXPECT_TRUE(linksRels.relPartPath("rId1").isEmpty() && !links.entries().contains(kRels));
+    links.entries().insert(kRels, relsPart(relEntry("rId2", kHyperlink, "https://example.com/A")
                                          + relEntry("rId10", kImage, "i.png") + relEntry("rIdX", kImage, "../x.xml")
                                          + relEntry("R5", kImage, "/customXml/item1.xml")
                                          + "<o:Relationship xmlns:o=\"urn:other\" Id=\"rId50\" Type=\"t\" Target=\"z\"/>"
                                          + "<Relationship Id=\"rId4\" Type=\"t\"/>"));
-    EXPECT_EQ(links.relPartPath("R5") + " " + links.relPartPath("rId10") + " " + links.relTarget("rIdX"),
+    EXPECT_EQ(linksRels.relPartPath("R5") + " " + linksRels.relPartPath("rId10") + " " + linksRels.relTarget("rIdX"),
               "customXml/item1.xml word/i.png ../x.xml");
     for (const char *none : {"rId4", "rId9", "rId50", ""})
-        EXPECT_TRUE(links.relPartPath(none).isEmpty() && links.relTarget(none).isEmpty()) << none;
-    EXPECT_EQ(links.addHyperlinkRel("https://example.com/A"), "rId11");
-    const QByteArray afterAdd = links.entries.value(kRels);
-    EXPECT_TRUE(links.addHyperlinkRel("https://example.com/A") == "rId11" && links.entries.value(kRels) == afterAdd);
-    EXPECT_TRUE(links.addHyperlinkRel("https://example.com/a") == "rId12" && links.addHyperlinkRel({}).isEmpty());
-    EXPECT_EQ(attrs(links.entries.value(kRels), kNsPackageRels, "Relationship", {"Id", "Type", "TargetMode"}).value(5)
-                  + " " + links.relTarget("rId11"), "rId11 hyperlink External https://example.com/A");
-    links.entries.insert(kRels, relsPart(relEntry("rId30", kImage, "media/image1.png")));  // read afresh
-    EXPECT_EQ(links.addHyperlinkRel("https://example.com/A"), "rId31");
+        EXPECT_TRUE(linksRels.relPartPath(none).isEmpty() && linksRels.relTarget(none).isEmpty()) << none;
+    EXPECT_EQ(linksRels.addHyperlinkRel("https://example.com/A"), "rId11");
+    const QByteArray afterAdd = links.entries().value(kRels);
+    EXPECT_TRUE(linksRels.addHyperlinkRel("https://example.com/A") == "rId11" && links.entries().value(kRels) == afterAdd);
+    EXPECT_TRUE(linksRels.addHyperlinkRel("https://example.com/a") == "rId12" && linksRels.addHyperlinkRel({}).isEmpty());
+    EXPECT_EQ(attrs(links.entries().value(kRels), kNsPackageRels, "Relationship", {"Id", "Type", "TargetMode"}).value(5)
+                  + " " + linksRels.relTarget("rId11"), "rId11 hyperlink External https://example.com/A");
+    links.entries().insert(kRels, relsPart(relEntry("rId30", kImage, "media/image1.png")));  // read afresh
+    EXPECT_EQ(linksRels.addHyperlinkRel("https://example.com/A"), "rId31");
 }
 
 TEST(Relationships, ContentTypesOverridesAndRelationshipsOfATypeAddedOnce)
 {
-    DocxDocument types;
-    types.ensureContentType(true, "header1.xml"), types.ensureOverride("/word/styles.xml", "s");
-    types.ensureImageDefault("png");
-    EXPECT_TRUE(types.entries.isEmpty());
-    types.entries.insert(kTypes, typesPart({}));
+    DocxPackage types;
+    DocxRelationships &typesRels = types.relationships();
+    DocxContentTypes &registry = types.contentTypes();
+    registry.ensureHeaderFooter(DocxHFPart::Header, "header1.xml"), registry.ensureOverride("/word/styles.xml", "s");
+    registry.ensureImageDefault("png");
+    EXPECT_TRUE(types.entries().isEmpty());
+    types.entries().insert(kTypes, typesPart({}));
     for (const char *path : {"header1.xml", "word/header1.xml", "/word/header1.xml"})
-        types.ensureContentType(true, path);
-    types.ensureContentType(false, "footer2.xml");
-    types.ensureOverride("/word/styles.xml", "application/styles"), types.ensureOverride("/word/styles.xml", "other");
-    EXPECT_EQ(overrides(types.entries.value(kTypes)),
+        registry.ensureHeaderFooter(DocxHFPart::Header, path);
+    registry.ensureHeaderFooter(DocxHFPart::Footer, "footer2.xml");
+    registry.ensureOverride("/word/styles.xml", "application/styles"), registry.ensureOverride("/word/styles.xml", "other");
+    EXPECT_EQ(overrides(types.entries().value(kTypes)),
               QStringList({"header1.xml header+xml", "footer2.xml footer+xml", "styles.xml styles"}));
-    types.entries.insert(kRels, relsPart(relEntry("rId3", "styles", "styles.xml")));
+    types.entries().insert(kRels, relsPart(relEntry("rId3", "styles", "styles.xml")));
     for (const char *type : {"styles", "numbering", "numbering"})
-        types.ensureRelOfType(kRels, type, type + QString(".xml")), types.ensureRelOfType("_rels/.rels", "core", type);
-    EXPECT_EQ(relations(types.entries.value(kRels)).join(", "), "rId3 styles styles.xml, rId4 numbering numbering.xml");
-    EXPECT_EQ(relations(types.entries.value("_rels/.rels")), QStringList({"rId1 core styles"}));
+        typesRels.ensureRelOfType(kRels, type, type + QString(".xml")), typesRels.ensureRelOfType("_rels/.rels", "core", type);
+    EXPECT_EQ(relations(types.entries().value(kRels)).join(", "), "rId3 styles styles.xml, rId4 numbering numbering.xml");
+    EXPECT_EQ(relations(types.entries().value("_rels/.rels")), QStringList({"rId1 core styles"}));
 }
 
 // A relationships or content-types part that does not parse is never written over; the image part itself stays.
 TEST(Relationships, UnparsableRelationshipsAndTypesAreLeftAlone)
 {
-    DocxDocument types;
-    types.entries = {{kRels, relsPart("<Relationship").chopped(16)}, {kTypes, "<Types><Default></Types>"}};
-    const DocxEntryMap broken = types.entries;
-    EXPECT_TRUE(types.addImagePart("img", "png").isEmpty() && types.entries.take("word/media/image1.png") == "img");
-    EXPECT_TRUE(types.addHyperlinkRel("https://example.com").isEmpty());
-    types.ensureRelOfType(kRels, "styles", "styles.xml"), types.ensureContentType(true, "header1.xml");
-    EXPECT_EQ(types.entries, broken);
+    DocxPackage types;
+    DocxRelationships &typesRels = types.relationships();
+    DocxContentTypes &registry = types.contentTypes();
+    types.entries() = {{kRels, relsPart("<Relationship").chopped(16)}, {kTypes, "<Types><Default></Types>"}};
+    const DocxEntryMap broken = types.entries();
+    EXPECT_TRUE(typesRels.addImagePart("img", "png").isEmpty() && types.entries().take("word/media/image1.png") == "img");
+    EXPECT_TRUE(typesRels.addHyperlinkRel("https://example.com").isEmpty());
+    typesRels.ensureRelOfType(kRels, "styles", "styles.xml"), registry.ensureHeaderFooter(DocxHFPart::Header, "header1.xml");
+    EXPECT_EQ(types.entries(), broken);
+}
+
+// Parts given in memory open as parts read from an archive would, and save to the path given with them.
+TEST_F(Doc, DocumentFromPartsInMemory)
+{
+    const QString path = dir.filePath("memory.docx");
+    const QByteArray rootRels = relsPart(relEntry("rId1", kRelType + "officeDocument", "/doc/main.xml"));
+    const DocxEntryMap parts = {{"_rels/.rels", rootRels}, {"doc/main.xml", documentXml(para("x"))}};
+    std::unique_ptr<DocxDocument> doc = DocxDocument::fromEntries(path, parts);
+    ASSERT_TRUE(doc->isValid()) << doc->errorString().toStdString();
+    EXPECT_EQ(doc->package().mainPart() + doc->body().paragraphInfoAt(0).text, "doc/main.xmlx");
+    ASSERT_TRUE(doc->save()) << doc->errorString().toStdString();
+    EXPECT_EQ(readEntries(path), parts);
+    doc = DocxDocument::fromEntries(path, {{"word/document.xml", "<w:document><w:body>"}});
+    EXPECT_TRUE(!doc->isValid() && !doc->errorString().isEmpty());
 }
 
 // Targets resolve inside the package or not at all, alike for both readers; a header is never written outside it.
@@ -274,12 +293,12 @@ TEST_F(Doc, RelationshipTargetsStayInsidePackage)
                                                + relEntry("rId4", kImage, "a.png", "External"))}});
     ASSERT_TRUE(doc->isValid()) << doc->errorString().toStdString();
     const QHash<QString, QString> images =
-        doc->relatedParts(doc->mainPart, [](const QString &type) { return type.endsWith("/image"); });
+        doc->package().relationships().relatedParts(doc->package().mainPart(), [](const QString &type) { return type.endsWith("/image"); });
     EXPECT_EQ(images, (QHash<QString, QString>{{"rId2", "word/media/a.png"}, {"rId3", "word/media/a.png"}}));
     for (const char *id : {"rId1", "rId2", "rId3", "rId4"})
-        EXPECT_EQ(doc->relPartPath(id), images.value(id)) << id;
-    ASSERT_TRUE(doc->headerPart(HFDefault).isEmpty()
-                && doc->setHeaderPart(HFDefault, "<w:hdr xmlns:w=\"" + Xml(kNsW) + "\"/>"));
+        EXPECT_EQ(doc->package().relationships().relPartPath(id), images.value(id)) << id;
+    ASSERT_TRUE(doc->headersFooters().part(DocxHFPart::Header, DocxHFKind::Default).isEmpty()
+                && doc->headersFooters().setPart(DocxHFPart::Header, DocxHFKind::Default, "<w:hdr xmlns:w=\"" + Xml(kNsW) + "\"/>"));
     const QStringList names = saved(*doc).keys();
     EXPECT_TRUE(names.contains("word/header1.xml") && names.filter("..").isEmpty()) << names.join(' ').toStdString();
 }
@@ -290,22 +309,22 @@ TEST_F(Doc, MainPartNamedByThePackageRelationship)
     const QByteArray rootRels = relsPart(relEntry("rId1", kRelType + "officeDocument", "/doc/main.xml"));
     ASSERT_TRUE(writeFile(dir.filePath("moved.docx"), makeZip({{"_rels/.rels", rootRels},
                                                                {"doc/main.xml", documentXml(para("x") + "<w:sectPr/>")}})));
-    std::unique_ptr<DocxDocument> doc(DocxReader::open(dir.filePath("moved.docx")));
-    ASSERT_TRUE(doc->isValid() && doc->paragraphInfoAt(0).text == "x") << doc->errorString().toStdString();
+    std::unique_ptr<DocxDocument> doc = DocxDocument::open(dir.filePath("moved.docx"));
+    ASSERT_TRUE(doc->isValid() && doc->body().paragraphInfoAt(0).text == "x") << doc->errorString().toStdString();
     const QByteArray footer = "<w:ftr xmlns:w=\"" + QByteArray(kNsW) + "\"/>";
-    ASSERT_TRUE(doc->setFooterPart(HFDefault, footer) && doc->setTitlePage(true));
-    EXPECT_EQ(doc->addImagePart("png", "png"), "rId2");
-    EXPECT_EQ(attrs(doc->entries.value("doc/_rels/main.xml.rels"), kNsPackageRels, "Relationship", {"Target"}),
+    ASSERT_TRUE(doc->headersFooters().setPart(DocxHFPart::Footer, DocxHFKind::Default, footer) && doc->sections().setTitlePage(true));
+    EXPECT_EQ(doc->package().relationships().addImagePart("png", "png"), "rId2");
+    EXPECT_EQ(attrs(doc->package().entries().value("doc/_rels/main.xml.rels"), kNsPackageRels, "Relationship", {"Target"}),
               QStringList({"footer1.xml", "image1.png"}));
-    EXPECT_TRUE(doc->entries.contains("doc/footer1.xml") && doc->entries.contains("doc/media/image1.png")
-                && doc->footerPart(HFDefault) == footer);
+    EXPECT_TRUE(doc->package().entries().contains("doc/footer1.xml") && doc->package().entries().contains("doc/media/image1.png")
+                && doc->headersFooters().part(DocxHFPart::Footer, DocxHFKind::Default) == footer);
     const DocxEntryMap out = saved(*doc);
     EXPECT_TRUE(out.value("doc/main.xml").contains("titlePg") && !out.contains("word/document.xml"));
     // No main part at all, or one the relationship names but the package lacks.
     for (const char *target : {"", "word/main.xml"}) {
         const QByteArray rels = QByteArray(rootRels).replace("/doc/main.xml", target);
         ASSERT_TRUE(writeFile(dir.filePath("none.docx"), makeZip({{"_rels/.rels", rels}, {"word/other.xml", "<x/>"}})));
-        doc.reset(DocxReader::open(dir.filePath("none.docx")));
+        doc = DocxDocument::open(dir.filePath("none.docx"));
         EXPECT_EQ(doc->errorString(), "Not a valid DOCX: missing " + QString(*target ? target : "word/document.xml"));
     }
 }

@@ -52,10 +52,10 @@ TEST(HeadersFooters, BuildsOneParagraphOfTextAndFields)
     const std::pair<const char *, const char *> formats[] = {
         {"lowerRoman", "' PAGE \\* lowerRoman '"}, {"upperRoman", "' PAGE \\* ROMAN '"}, {"decimal", "' PAGE '"}};
     for (const auto &[format, instruction] : formats) {
-        ASSERT_TRUE(h->doc->setPageNumberFooter(HFEven, QString::fromLatin1(format)));
-        EXPECT_EQ(shape(h->doc->footerPart(HFEven)), QStringLiteral("ftr center:[%1|\"1\"]").arg(instruction)) << format;
+        ASSERT_TRUE(h->doc->headersFooters().setPageNumberFooter(DocxHFKind::Even, QString::fromLatin1(format)));
+        EXPECT_EQ(shape(h->doc->headersFooters().part(DocxHFPart::Footer, DocxHFKind::Even)), QStringLiteral("ftr center:[%1|\"1\"]").arg(instruction)) << format;
     }
-    EXPECT_EQ(relations(h->doc->entries.value(kRels)).size(), 1);
+    EXPECT_EQ(relations(h->doc->package().entries().value(kRels)).size(), 1);
 }
 
 TEST(HeadersFooters, FirstWriteAddsPartRelationshipTypeAndReferenceOnBothPaths)
@@ -70,8 +70,8 @@ TEST(HeadersFooters, FirstWriteAddsPartRelationshipTypeAndReferenceOnBothPaths)
         Handle h = openPackage(dir.filePath("in.docx"), makePackage(src, {{kRels.toUtf8(), old}}));
         ASSERT_TRUE(h);
         if (tree)
-            h->doc->dom();
-        const DocxEntryMap &e = h->doc->entries;
+            h->doc->body().dom();
+        const DocxEntryMap &e = h->doc->package().entries();
         ASSERT_EQ(lxDocx_set_header_xml(h.get(), LXDOCX_HF_DEFAULT, one.constData(), int(one.size())), 1);
         EXPECT_EQ(e.value("word/header1.xml"), one);
         EXPECT_TRUE(e.value(kRels).startsWith(old.left(close)) && e.value(kRels).endsWith(old.mid(close)));  // spliced
@@ -105,7 +105,7 @@ TEST(HeadersFooters, TakenNamesDanglingReferencesMissingPartsAndTheLargestId)
                                   + relEntry("rId9223372036854775807", "t", "x.xml"));
     Handle h = openPackage(dir.filePath("a.docx"), makePackage(src, {{"word/header1.xml", unused}, {kRels.toUtf8(), links}}));
     ASSERT_TRUE(h);
-    const DocxEntryMap &e = h->doc->entries;
+    const DocxEntryMap &e = h->doc->package().entries();
     EXPECT_EQ(partOf(h.get(), LXDOCX_HF_DEFAULT) + partOf(h.get(), LXDOCX_HF_FIRST), "");
     ASSERT_EQ((Ints{lxDocx_set_header_xml(h.get(), LXDOCX_HF_DEFAULT, fresh.constData(), -1),
                     lxDocx_set_header_xml(h.get(), LXDOCX_HF_FIRST, fresh.constData(), -1)}), Ints(2, 1));
@@ -113,8 +113,8 @@ TEST(HeadersFooters, TakenNamesDanglingReferencesMissingPartsAndTheLargestId)
     EXPECT_EQ(relations(e.value(kRels)).join(", "),
               "rId2 header header3.xml, rId9223372036854775807 t x.xml, rId1 header header2.xml");
     EXPECT_EQ(overrides(e.value(kTypes)).mid(1), QStringList({"header2.xml header+xml", "header3.xml header+xml"}));
-    EXPECT_EQ(h->doc->findHFReference(true, HFDefault) + h->doc->findHFReference(true, HFFirst), "rId1rId2");
-    EXPECT_EQ(childNames(h->doc->lastSection()), "headerReference headerReference");
+    EXPECT_EQ(h->doc->headersFooters().findReference(DocxHFPart::Header, DocxHFKind::Default) + h->doc->headersFooters().findReference(DocxHFPart::Header, DocxHFKind::First), "rId1rId2");
+    EXPECT_EQ(childNames(h->doc->body().lastSection()), "headerReference headerReference");
 }
 
 TEST(HeadersFooters, RefusedWritesChangeNothing)
@@ -123,7 +123,7 @@ TEST(HeadersFooters, RefusedWritesChangeNothing)
     const QByteArray good = part();
     Handle h = openPackage(dir.filePath("a.docx"), makePackage(kSection));
     ASSERT_TRUE(h);
-    DocxEntryMap &e = h->doc->entries;
+    DocxEntryMap &e = h->doc->package().entries();
     const DocxEntryMap before = e;
     for (const char *bad : {"<w:hdr><w:p></w:hdr>", "", "<a/><b/>", "not xml"}) {
         EXPECT_EQ(lxDocx_set_header_xml(h.get(), LXDOCX_HF_DEFAULT, bad, -1)
@@ -135,19 +135,19 @@ TEST(HeadersFooters, RefusedWritesChangeNothing)
     const DocxEntryMap full = e;
     EXPECT_EQ(lxDocx_set_header_xml(h.get(), LXDOCX_HF_FIRST, good.constData(), -1), 0);
     EXPECT_EQ(e, full);
-    EXPECT_EQ(childNames(h->doc->lastSection()), "");
+    EXPECT_EQ(childNames(h->doc->body().lastSection()), "");
     // A negative length reads up to the NUL; a positive one takes that many bytes.
     ASSERT_EQ((Ints{lxDocx_set_footer_xml(h.get(), LXDOCX_HF_FIRST, (good + QByteArray("\0<junk", 6)).constData(), -5),
                     lxDocx_set_footer_xml(h.get(), LXDOCX_HF_EVEN, (good + "<tail/>").constData(), int(good.size()))}), Ints(2, 1));
     EXPECT_EQ(partOf(h.get(), LXDOCX_HF_FIRST, false) + partOf(h.get(), LXDOCX_HF_EVEN, false), good + good);
     // Relationships that do not parse: refused, nothing added. Content types that do not parse stay; the part is stored.
     h = openPackage(dir.filePath("b.docx"), makePackage(kSection, {{kRels.toUtf8(), rels("<Relationship")}}));
-    const DocxEntryMap badRels = h->doc->entries;
+    const DocxEntryMap badRels = h->doc->package().entries();
     EXPECT_EQ(lxDocx_set_header_xml(h.get(), 0, good.constData(), -1), 0);
-    EXPECT_EQ(h->doc->entries, badRels);
-    EXPECT_EQ(childNames(h->doc->lastSection()), "");
-    h->doc->entries.insert(kRels, rels({}));
-    h->doc->entries.insert(kTypes, "<Types><Default></Types>");
+    EXPECT_EQ(h->doc->package().entries(), badRels);
+    EXPECT_EQ(childNames(h->doc->body().lastSection()), "");
+    h->doc->package().entries().insert(kRels, rels({}));
+    h->doc->package().entries().insert(kTypes, "<Types><Default></Types>");
     ASSERT_EQ(lxDocx_set_header_xml(h.get(), 0, good.constData(), -1), 1);
-    EXPECT_EQ(h->doc->entries.value(kTypes) + partOf(h.get(), 0), "<Types><Default></Types>" + good);
+    EXPECT_EQ(h->doc->package().entries().value(kTypes) + partOf(h.get(), 0), "<Types><Default></Types>" + good);
 }

@@ -15,7 +15,7 @@ namespace {
 const char *const kKeys[] = {"title", "author", "subject", "keywords", "category", "description"};
 const QString kSettings = QStringLiteral("word/settings.xml");
 QByteArray settingsPart(const QByteArray &xml) { return "<w:settings xmlns:w=\"" + QByteArray(kNsW) + "\">" + xml + "</w:settings>"; }
-QString settingsNames(DocxHandle *h) { return childNames(parsed(h->doc->entries.value(kSettings)).documentElement()); }
+QString settingsNames(DocxHandle *h) { return childNames(parsed(h->doc->package().entries().value(kSettings)).documentElement()); }
 }  // namespace
 
 TEST(PageSetup, SectionAndSettingsEditsGoInSchemaOrderOnBothPaths)
@@ -31,8 +31,8 @@ TEST(PageSetup, SectionAndSettingsEditsGoInSchemaOrderOnBothPaths)
         Handle h = openPackage(dir.filePath("in.docx"), makePackage(src, {{"word/settings.xml", settings}}));
         ASSERT_TRUE(h);
         if (tree)
-            h->doc->dom();
-        EXPECT_TRUE(lxDocx_set_even_and_odd(h.get(), 0) && h->doc->entries.value(kSettings) == settings);  // nothing written
+            h->doc->body().dom();
+        EXPECT_TRUE(lxDocx_set_even_and_odd(h.get(), 0) && h->doc->package().entries().value(kSettings) == settings);  // nothing written
         for (int round = 0; round < 2; ++round)  // the second round finds everything in place
             EXPECT_EQ(lxDocx_set_margins(h.get(), 1000, 1100, 1200, 1300, 400, 500, 60, 1) + lxDocx_set_title_page(h.get(), 1)
                           + lxDocx_set_page_number_format(h.get(), "lowerRoman", 3) + lxDocx_set_even_and_odd(h.get(), 1), 4);
@@ -50,11 +50,11 @@ TEST(PageSetup, SectionAndSettingsEditsGoInSchemaOrderOnBothPaths)
         EXPECT_EQ(childNames(firstElementNS(sp, "sectPrChange", kNsW).firstChildElement()), "pgSz");  // not the section
         // A first page number of 0 is a number like any other.
         EXPECT_EQ(lxDocx_set_page_number_format(h.get(), "decimal", 0), 1);
-        EXPECT_EQ(childElementNS(h->doc->lastSection(), "pgNumType", kNsW).attributeNS(kNsW, "start"), "0");
+        EXPECT_EQ(childElementNS(h->doc->body().lastSection(), "pgNumType", kNsW).attributeNS(kNsW, "start"), "0");
         // Switched off again; extreme margins are written as given, negative ones read as the defaults.
         EXPECT_EQ(lxDocx_set_margins(h.get(), INT_MIN, INT_MAX, -1, 0, INT_MIN, 709, -5, 0) + lxDocx_set_title_page(h.get(), 0)
                       + lxDocx_set_page_number_format(h.get(), "upperRoman", -1) + lxDocx_set_even_and_odd(h.get(), 0), 4);
-        const QDomElement now = h->doc->lastSection(), pgMar = childElementNS(now, "pgMar", kNsW);
+        const QDomElement now = h->doc->body().lastSection(), pgMar = childElementNS(now, "pgMar", kNsW);
         EXPECT_EQ(childNames(now) + (childElementNS(now, "pgNumType", kNsW).hasAttributeNS(kNsW, "start") ? " start" : "")
                       + pgMar.attributeNS(kNsW, "top") + pgMar.attributeNS(kNsW, "gutter"),
                   "pgSz pgMar pgNumType cols docGrid sectPrChange-2147483648-5");
@@ -115,13 +115,13 @@ TEST(PageSetupCorpus, EveryDocumentReadsAndTakesEdits)
         QByteArrayList expected = reads(h.get());
         // A body without a section gets one, as its last child; one in strict markup refuses the edits.
         const DocxDocument &view = *h->doc;
-        const bool hasBody = !firstElementNS(view.dom(), "body", kNsW).isNull() && !view.isStrict(),
-                   added = hasBody && view.lastSection().isNull();
+        const bool hasBody = !firstElementNS(view.body().dom(), "body", kNsW).isNull() && !view.body().isStrict(),
+                   added = hasBody && view.body().lastSection().isNull();
         sectionsAdded += added;
         EXPECT_EQ(lxDocx_set_margins(h.get(), 1000, 1001, 1002, 1003, 500, 501, 12, 0), int(hasBody));
         const int propSet = lxDocx_set_doc_property(h.get(), "title", "Corpus title");
         QString err;  // only a core-properties part that does not parse refuses a property
-        EXPECT_EQ(propSet == 1, checkXml(h->doc->entries.value("docProps/core.xml"), err)) << err.toStdString();
+        EXPECT_EQ(propSet == 1, checkXml(h->doc->package().entries().value("docProps/core.xml"), err)) << err.toStdString();
         EXPECT_EQ(lxDocx_set_footer_xml(h.get(), LXDOCX_HF_DEFAULT, footer.constData(), -1), int(hasBody));
         checked << file << dir.filePath(QString::number(checked.size()) + ".docx");
         ASSERT_TRUE(lxDocx_save_as(h.get(), checked.last().toUtf8().constData()));
@@ -132,7 +132,7 @@ TEST(PageSetupCorpus, EveryDocumentReadsAndTakesEdits)
             expected[16] = "Corpus title";
         Handle back = openPackage(checked.last());
         ASSERT_TRUE(back);
-        const QDomElement sp = lastSectPr(static_cast<const DocxDocument &>(*back->doc).dom());  // read on the tree
+        const QDomElement sp = lastSectPr(static_cast<const DocxDocument &>(*back->doc).body().dom());  // read on the tree
         EXPECT_EQ(reads(back.get()), expected);
         EXPECT_TRUE(!added || (childNames(sp) == "footerReference pgMar" && sp.parentNode().localName() == "body"
                                && sp.nextSiblingElement().isNull())) << childNames(sp).toStdString();
@@ -167,7 +167,7 @@ TEST(PageSetup, OnOffSpellingsAndUnreadableValuesAreReadAndNeverOverwritten)
     ASSERT_EQ(lxDocx_set_margins(h.get(), 1, 1, 1, 1, 1, 1, 1, 1) + lxDocx_set_title_page(h.get(), 1)
                   + lxDocx_set_even_and_odd(h.get(), 1), 3);
     EXPECT_EQ(switches(h.get()), Ints(4, 1));
-    EXPECT_FALSE(h->doc->entries.value(kSettings).contains("w:val"));
+    EXPECT_FALSE(h->doc->package().entries().value(kSettings).contains("w:val"));
     const QString out = dir.filePath("on.docx");
     ASSERT_TRUE(lxDocx_save_as(h.get(), out.toUtf8().constData()));
     EXPECT_FALSE(readEntries(out).value("word/document.xml").contains("w:val=\"")) << "no value left in the section";
@@ -177,7 +177,7 @@ TEST(PageSetup, OnOffSpellingsAndUnreadableValuesAreReadAndNeverOverwritten)
         "w:left=\"99999999999\" w:right=\"12.5\" w:footer=\"300\" w:gutter=\"7\"/></w:sectPr>"),
         {{"word/settings.xml", settingsPart("<w:mirrorMargins/>")}}));
     ASSERT_TRUE(h);
-    DocxEntryMap &e = h->doc->entries;
+    DocxEntryMap &e = h->doc->package().entries();
     EXPECT_EQ(margins(h.get()), (Ints{1440, 1440, 1440, 1440, 709, 300, 7, 1}));  // mirrored by the settings
     e.insert(kSettings, "<w:settings><w:zoom>");
     EXPECT_EQ(lxDocx_set_even_and_odd(h.get(), 1) + lxDocx_get_even_and_odd(h.get()), 0);

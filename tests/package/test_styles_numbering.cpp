@@ -60,58 +60,61 @@ TEST(StylesNumbering, ResolvingMergesChainsAndCutsCyclesAndDepth)
                                          {14, "<w:rPr><w:rFonts w:ascii=\"Deep\"/></w:rPr>"}};
     for (int i = 0; i < 15; ++i)  // S0 is based on S1 ... on S14
         sheet += style("S" + QByteArray::number(i), i < 14 ? "S" + QByteArray::number(i + 1) : "", inner.value(i));
-    DocxDocument doc;
-    doc.entries.insert(kStyles, wrap("styles", sheet));
-    doc.entries.insert("word/theme/theme1.xml", "<a:theme xmlns:a=\"" + QByteArray(kNsDrawingMain) + "\"><a:themeElements>"
+    const std::unique_ptr<DocxDocument> docParts = DocxDocument::fromEntries({}, {});
+    DocxDocument &doc = *docParts;
+    doc.package().entries().insert(kStyles, wrap("styles", sheet));
+    doc.package().entries().insert("word/theme/theme1.xml", "<a:theme xmlns:a=\"" + QByteArray(kNsDrawingMain) + "\"><a:themeElements>"
         "<a:fontScheme><a:majorFont><a:latin typeface=\"Cambria\"/></a:majorFont><a:minorFont><a:latin typeface=\"Calibri\"/>"
         "</a:minorFont></a:fontScheme></a:themeElements></a:theme>");
-    doc.parseTheme(), doc.parseStyles();
-    const StyleProps none = doc.resolveStyle({});  // the document defaults alone, not the default style
+    doc.styles().read();
+    const StyleProps none = doc.styles().resolveStyle({});  // the document defaults alone, not the default style
     EXPECT_EQ(differences(none, StyleProps()), "font=Calibri sizeHalfPts=22 spaceAfter=160 indFirstLine=2147483647");
     const std::pair<const char *, const char *> cases[] = {
         {"B", "sizeHalfPts=40 color=FF0000"}, {"S0", "color=0B0B0B"}, {"S3", "font=Deep color=0B0B0B jc=right"},
         {"HangMin", "indLeft=-2147483648"}, {"Junk", ""}, {"Grid", ""},  // table styles are not read
         {"Flags", "spaceBefore=240 keepNext=true outlineLvl=2 numId=4 ilvl=1"}};
     for (const auto &[id, expected] : cases)
-        EXPECT_EQ(differences(doc.resolveStyle(id), none), expected) << id;
-    EXPECT_EQ(doc.styleMap.value("HangMin").indFirstLine, INT_MAX);
+        EXPECT_EQ(differences(doc.styles().resolveStyle(id), none), expected) << id;
+    EXPECT_EQ(doc.styles().styleMap().value("HangMin").indFirstLine, INT_MAX);
     QStringList runs;  // A's bold flipped on once
-    for (const DocxPropertyElement &e : doc.paragraphRunProperties("B"))
+    for (const DocxPropertyElement &e : doc.styles().paragraphRunProperties("B"))
         runs << e.name + '=' + e.attribute(QLatin1String("val"));
     EXPECT_EQ(runs.join(' '), "rFonts= sz=40 color=FF0000 b=1");
-    doc.entries.insert(kStyles, wrap("styles", style("A", {}, "<w:rPr><w:b></w:rPr>"))), doc.parseStyles();
-    EXPECT_TRUE(doc.styleMap.isEmpty());
+    doc.package().entries().insert(kStyles, wrap("styles", style("A", {}, "<w:rPr><w:b></w:rPr>"))), doc.styles().read();
+    EXPECT_TRUE(doc.styles().styleMap().isEmpty());
 }
 
 // A built-in style (and its sheet, type and relationship) is added only where missing, never into what does not parse.
 TEST(StylesNumbering, EnsuringAParagraphStyleAddsOnlyWhatIsMissing)
 {
-    DocxDocument doc;
-    doc.entries.insert(kTypes, kTypesPart), doc.ensureParagraphStyle("Heading3");
-    const QByteArray sheet = doc.entries.value(kStyles);
+    const std::unique_ptr<DocxDocument> docParts = DocxDocument::fromEntries({}, {});
+    DocxDocument &doc = *docParts;
+    DocxEntryMap &parts = doc.package().entries();
+    parts.insert(kTypes, kTypesPart), doc.styles().ensureStyle("Heading3");
+    const QByteArray sheet = parts.value(kStyles);
     EXPECT_EQ(styleIds(sheet) + attrs(sheet, kNsW, "outlineLvl", {"w:val"}) + attrs(sheet, kNsW, "sz", {"w:val"}),
               QStringList({"Normal", "Heading3", "2", "26"}));
-    EXPECT_EQ(overrides(doc.entries.value(kTypes)) + relations(doc.entries.value(kRels)),
+    EXPECT_EQ(overrides(parts.value(kTypes)) + relations(parts.value(kRels)),
               QStringList({"styles.xml styles+xml", "rId1 styles styles.xml"}));
-    const DocxEntryMap once = doc.entries;
+    const DocxEntryMap once = parts;
     for (const char *id : {"", "Heading3", "Normal", "Title", "Heading7", "heading1", "Heading0"})
-        doc.ensureParagraphStyle(id);
-    EXPECT_EQ(doc.entries, once);
+        doc.styles().ensureStyle(id);
+    EXPECT_EQ(parts, once);
     const QByteArray own = wrap("styles", "\n\t<w:style w:styleId='Heading1' w:type='paragraph' />\n");
-    doc.entries.insert(kStyles, own), doc.ensureParagraphStyle("Heading1");
-    EXPECT_EQ(doc.entries.value(kStyles), own);  // left byte for byte, however it is written
-    doc.ensureParagraphStyle("Heading2"), doc.entries.insert(kStyles, own);  // a sheet replaced between calls is read again
-    doc.ensureParagraphStyle("Heading2");
-    EXPECT_EQ(styleIds(doc.entries.value(kStyles)), QStringList({"Heading1", "Heading2"}));
-    doc.entries.insert(kStyles, "<w:styles><w:style></w:styles>");
-    const DocxEntryMap before = doc.entries;
-    doc.ensureParagraphStyle("Heading4");
-    EXPECT_EQ(doc.entries, before);
-    doc.entries = {{kTypes, "<Types><x></Types>"}, {kRels, "<Relationships><x></Relationships>"}};
-    doc.ensureParagraphStyle("Heading1"), doc.ensureNumberingPart();
-    EXPECT_EQ(styleIds(doc.entries.value(kStyles)), QStringList({"Normal", "Heading1"}));
-    EXPECT_TRUE(doc.entries.contains(kNumbering));
-    EXPECT_EQ(doc.entries.value(kTypes) + doc.entries.value(kRels), "<Types><x></Types><Relationships><x></Relationships>");
+    parts.insert(kStyles, own), doc.styles().ensureStyle("Heading1");
+    EXPECT_EQ(parts.value(kStyles), own);  // left byte for byte, however it is written
+    doc.styles().ensureStyle("Heading2"), parts.insert(kStyles, own);  // a sheet replaced between calls is read again
+    doc.styles().ensureStyle("Heading2");
+    EXPECT_EQ(styleIds(parts.value(kStyles)), QStringList({"Heading1", "Heading2"}));
+    parts.insert(kStyles, "<w:styles><w:style></w:styles>");
+    const DocxEntryMap before = parts;
+    doc.styles().ensureStyle("Heading4");
+    EXPECT_EQ(parts, before);
+    parts = {{kTypes, "<Types><x></Types>"}, {kRels, "<Relationships><x></Relationships>"}};
+    doc.styles().ensureStyle("Heading1"), doc.numbering().ensurePart();
+    EXPECT_EQ(styleIds(parts.value(kStyles)), QStringList({"Normal", "Heading1"}));
+    EXPECT_TRUE(parts.contains(kNumbering));
+    EXPECT_EQ(parts.value(kTypes) + parts.value(kRels), "<Types><x></Types><Relationships><x></Relationships>");
 }
 
 // Levels, overrides and starts of instances whose ids convert; the library's own part made once, never over another.
@@ -130,28 +133,32 @@ TEST(StylesNumbering, LevelsOverridesAndIdsThatDoNotConvert)
         "</w:lvlOverride></w:num><w:num w:numId=\"3\"><w:abstractNumId w:val=\"0\"/><w:lvlOverride w:ilvl=\"z\"><w:startOverride "
         "w:val=\"6\"/></w:lvlOverride><w:lvlOverride w:ilvl=\"2\"><w:startOverride w:val=\"q\"/></w:lvlOverride></w:num>"
         "<w:num w:numId=\"4\"><w:abstractNumId w:val=\"1.5\"/></w:num><w:num w:numId=\"6\"><w:abstractNumId w:val=\"5\"/></w:num>");
-    DocxDocument doc;
-    doc.entries.insert(kNumbering, numbering), doc.parseNumbering();
-    EXPECT_EQ(doc.abstractNums.keys() + doc.abstractNums.value(0).keys(), QList<int>({0, 5, 0, 2}));
-    EXPECT_EQ(doc.numToAbstract.keys(), QList<int>({1, 2, 3, 6}));
-    EXPECT_TRUE(doc.startOverrides.value(3).isEmpty());
-    ASSERT_TRUE(doc.numLevel(1, 0) && doc.numLevel(3, 2));
-    const NumLevel l0 = *doc.numLevel(1, 0), l2 = *doc.numLevel(3, 2);
+    const std::unique_ptr<DocxDocument> docParts = DocxDocument::fromEntries({}, {});
+    DocxDocument &doc = *docParts;
+    DocxNumbering &lists = doc.numbering();
+    doc.package().entries().insert(kNumbering, numbering), lists.read();
+    EXPECT_EQ(lists.abstractNums().keys() + lists.abstractNums().value(0).keys(), QList<int>({0, 5, 0, 2}));
+    EXPECT_EQ(lists.numToAbstract().keys(), QList<int>({1, 2, 3, 6}));
+    EXPECT_TRUE(lists.startOverrides().value(3).isEmpty());
+    ASSERT_TRUE(lists.numLevel(1, 0) && lists.numLevel(3, 2));
+    const NumLevel l0 = *lists.numLevel(1, 0), l2 = *lists.numLevel(3, 2);
     EXPECT_EQ(l0.numFmt + l0.lvlText + l0.font + " " + l2.numFmt + l2.lvlText, "lowerLetter%1)Symbol decimal%1.");
     EXPECT_EQ((std::vector<double>{l0.indentPx, l0.hangingPx, l0.sizePt, l2.sizePt}), (std::vector<double>{72, 24, 11, 0}));
-    EXPECT_EQ(doc.numLevel(2, 0), nullptr);  // its abstract numbering does not exist
-    EXPECT_EQ((Ints{doc.levelStart(1, 0), doc.levelStart(2, 0), doc.levelStart(3, 2), doc.levelStart(2, 1),
-                    doc.levelStart(4, 0), doc.levelStart(6, 0)}), (Ints{3, 5, 1, 1, 1, 8}));
-    doc.ensureNumberingPart();
-    EXPECT_EQ(doc.entries.value(kNumbering), numbering);
-    doc.entries.insert(kNumbering, "<w:numbering><w:num>"), doc.parseNumbering(), doc.ensureNumberingPart();
-    EXPECT_TRUE(doc.abstractNums.isEmpty() && doc.numToAbstract.isEmpty());
-    EXPECT_EQ(doc.entries.value(kNumbering), "<w:numbering><w:num>");
-    DocxDocument own;
-    own.entries.insert(kTypes, kTypesPart), own.ensureNumberingPart(), own.ensureNumberingPart(), own.parseNumbering();
-    EXPECT_EQ(overrides(own.entries.value(kTypes)) + relations(own.entries.value(kRels)),
+    EXPECT_EQ(lists.numLevel(2, 0), nullptr);  // its abstract numbering does not exist
+    EXPECT_EQ((Ints{lists.levelStart(1, 0), lists.levelStart(2, 0), lists.levelStart(3, 2), lists.levelStart(2, 1),
+                    lists.levelStart(4, 0), lists.levelStart(6, 0)}), (Ints{3, 5, 1, 1, 1, 8}));
+    lists.ensurePart();
+    EXPECT_EQ(doc.package().entries().value(kNumbering), numbering);
+    doc.package().entries().insert(kNumbering, "<w:numbering><w:num>"), lists.read(), lists.ensurePart();
+    EXPECT_TRUE(lists.abstractNums().isEmpty() && lists.numToAbstract().isEmpty());
+    EXPECT_EQ(doc.package().entries().value(kNumbering), "<w:numbering><w:num>");
+    const std::unique_ptr<DocxDocument> ownParts = DocxDocument::fromEntries({}, {});
+    DocxDocument &own = *ownParts;
+    DocxNumbering &ownLists = own.numbering();
+    own.package().entries().insert(kTypes, kTypesPart), ownLists.ensurePart(), ownLists.ensurePart(), ownLists.read();
+    EXPECT_EQ(overrides(own.package().entries().value(kTypes)) + relations(own.package().entries().value(kRels)),
               QStringList({"numbering.xml numbering+xml", "rId1 numbering numbering.xml"}));
-    ASSERT_TRUE(own.numLevel(1, 4) && own.numLevel(2, 8) && !own.numLevel(1, 9));
-    EXPECT_EQ(own.numLevel(1, 4)->numFmt + own.numLevel(1, 4)->lvlText + own.numLevel(2, 8)->numFmt + own.numLevel(2, 8)->lvlText
-                  + QString::number(own.numLevel(2, 8)->indentPx), QString::fromUtf8("bullet\xE2\x97\xA6" "decimal%9.432"));
+    ASSERT_TRUE(ownLists.numLevel(1, 4) && ownLists.numLevel(2, 8) && !ownLists.numLevel(1, 9));
+    EXPECT_EQ(ownLists.numLevel(1, 4)->numFmt + ownLists.numLevel(1, 4)->lvlText + ownLists.numLevel(2, 8)->numFmt + ownLists.numLevel(2, 8)->lvlText
+                  + QString::number(ownLists.numLevel(2, 8)->indentPx), QString::fromUtf8("bullet\xE2\x97\xA6" "decimal%9.432"));
 }

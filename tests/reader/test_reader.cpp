@@ -93,7 +93,7 @@ QJsonObject textReport(const Xml &body, const Parts &parts = {})
 std::unique_ptr<DocxDocument> open(const Xml &body, const Parts &parts = {})
 {
     QTemporaryDir dir;
-    std::unique_ptr<DocxDocument> doc(DocxReader::open(writePackage(dir, "d.docx", body, parts)));
+    std::unique_ptr<DocxDocument> doc = DocxDocument::open(writePackage(dir, "d.docx", body, parts));
     EXPECT_TRUE(doc->isValid()) << doc->errorString().toStdString();
     return doc;
 }
@@ -104,7 +104,7 @@ bool populate(const DocxDocument &doc, QTextDocument &qd, int start, int end)  /
 std::unique_ptr<QTextDocument> rich(const DocxDocument &doc)  // the whole body
 {
     auto qd = std::make_unique<QTextDocument>();
-    EXPECT_TRUE(populate(doc, *qd, 0, doc.paragraphCount()));
+    EXPECT_TRUE(populate(doc, *qd, 0, doc.body().paragraphCount()));
     return qd;
 }
 std::unique_ptr<QTextDocument> rich(const Xml &body, const Parts &parts = {}) { return rich(*open(body, parts)); }
@@ -303,7 +303,7 @@ TEST(ReaderPipeline, EveryBlockNamesTheParagraphAndPiecesItWasReadFrom)
         if (origin->source)
             breaks << origin->breakPiece;
     }
-    const QList<QDomElement> &ps = sources->paragraphs();
+    const QList<QDomElement> &ps = sources->body().paragraphs();
     EXPECT_TRUE(paragraphsRead(read) == QList<QDomElement>({ps[1], ps[2], ps[3], ps[4], ps[5], ps[6], ps[7], ps[8], ps[10]}));
     EXPECT_EQ(breaks, QList<int>({-1, -1, -1, -1, -1, 3, -1, -1, -1, -1}));
     QStringList pieces;
@@ -598,7 +598,7 @@ TEST(ReaderTables, SpansMergesSkippedColumnsShadingNestingAndBorders)
               QList<int>({4, 4, 2, 3}));  // a wrapped row counts, a long one widens
     EXPECT_EQ(QStringList({cellText(t, 0, 2), cellText(t, 1, 1), cellText(t, 2, 3), cellText(t, 3, 0), cellText(t, 1, 3)}),
               QStringList({"c2", "down", "longer", "r3", ""}));  // a short row leaves cells empty
-    EXPECT_EQ(paragraphsRead(*qd).size(), doc->paragraphCount() - 2);  // continuation cells are not read
+    EXPECT_EQ(paragraphsRead(*qd).size(), doc->body().paragraphCount() - 2);  // continuation cells are not read
     EXPECT_EQ(QList<double>({t->format().border(), s->format().border(), t->format().cellPadding()}),
               QList<double>({1, 0, 4}));  // borders when the style's name holds "Table" or "Grid"
     EXPECT_EQ(QList<QColor>({s->cellAt(0, 0).format().background().color(), s->cellAt(0, 1).format().background().color(),
@@ -668,7 +668,7 @@ TEST(ReaderHostile, TablesThatBreakTheGridOrAreTooDeepOrTooLarge)
     int depth = 0;
     for (QTextFrame *f = qd->rootFrame(); !f->childFrames().isEmpty(); f = f->childFrames().first())
         ++depth;
-    EXPECT_TRUE(depth == 8 && paragraphsRead(*qd).size() == deep->paragraphCount()) << depth;  // every paragraph read
+    EXPECT_TRUE(depth == 8 && paragraphsRead(*qd).size() == deep->body().paragraphCount()) << depth;  // every paragraph read
     Xml many;
     for (int r = 0; r < 251; ++r)
         many += row({"row" + Xml::number(r)});
@@ -751,9 +751,9 @@ TEST(ReaderHeaders, SectionsCarryHeadersForwardAndTheLastSectionHasItsSet)
     const auto &[first, second, third] = std::tie(layout.sections[0], layout.sections[1], layout.sections[2]);
     EXPECT_EQ(QStringList({blockTexts(*first.body).join('|'), blockTexts(*second.body).join('|'),
                            blockTexts(*third.body).join('|')}), QStringList({"to c|a|", "b|", "c"}));
-    ASSERT_TRUE(first.headers[HFDefault] && first.headers[HFFirst] && table(*first.headers[HFDefault]));
-    EXPECT_TRUE(second.headers[HFDefault] == first.headers[HFDefault] && second.footers[HFDefault] == first.footers[HFDefault]
-                && second.headers[HFFirst] == first.headers[HFFirst] && third.headers[HFFirst] == first.headers[HFFirst]
+    ASSERT_TRUE(first.headers[int(DocxHFKind::Default)] && first.headers[int(DocxHFKind::First)] && table(*first.headers[int(DocxHFKind::Default)]));
+    EXPECT_TRUE(second.headers[int(DocxHFKind::Default)] == first.headers[int(DocxHFKind::Default)] && second.footers[int(DocxHFKind::Default)] == first.footers[int(DocxHFKind::Default)]
+                && second.headers[int(DocxHFKind::First)] == first.headers[int(DocxHFKind::First)] && third.headers[int(DocxHFKind::First)] == first.headers[int(DocxHFKind::First)]
                 && second.titlePage && !first.titlePage);
     EXPECT_EQ(QList<double>({double(second.columns), second.body->textWidth(), first.margins.left}),
               QList<double>({2, (816 - 96 - 96 - 24) / 2.0, 48}));
@@ -838,7 +838,7 @@ TEST(StrictMarkup, ReadsLikeTransitionalAndNothingWrittenMixesTheTwo)
         members.push_back({name.toUtf8(), xml});
     }
     ASSERT_TRUE(writeFile(path, makeZip(members)));
-    const std::unique_ptr<DocxDocument> doc(DocxReader::open(path));
+    const std::unique_ptr<DocxDocument> doc = DocxDocument::open(path);
     ASSERT_TRUE(doc->isValid());
     const auto qd = rich(*doc);
     EXPECT_EQ(blockTexts(*qd).mid(0, 4), QStringList({"Plain loud", "3. Item", "Cell A", "Cell B"}));

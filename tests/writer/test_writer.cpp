@@ -1,4 +1,4 @@
-// The Writer on the body's bytes and tree: what blocks, runs, pictures, tables and lists become; HTML in every way in.
+// The Writer on the body's bytes and tree: what blocks, runs, pictures, tables and lists become.
 #include "DocxReader.h"
 #include "DocxWriter.h"
 #include "EditTestSupport.h"
@@ -105,12 +105,12 @@ protected:
         const QString in = dir.filePath(QString::number(++files));
         EXPECT_TRUE(writeFile(in, package));
         for (int tree = 0; tree < 2; ++tree) {
-            const std::unique_ptr<DocxDocument> doc(DocxReader::open(in));
+            const std::unique_ptr<DocxDocument> doc = DocxDocument::open(in);
             if (tree)
-                doc->dom();
+                doc->body().dom();
             Result &s = r[tree];
             s.ok = make(*doc);
-            EXPECT_TRUE(DocxWriter::saveVersion(*doc, in + char('a' + tree)));
+            EXPECT_TRUE(doc->saveAs(in + char('a' + tree)));
             s.parts = readEntries(in + char('a' + tree));
             s.dom = parsed(s.xml());
             s.body = firstElementNS(s.dom, "body", kNsW);
@@ -202,8 +202,9 @@ TEST_F(Writer, BuildPutsContentBeforeTheFirstTableOrControlAndAfterASectionBreak
 
 TEST_F(Writer, BuildRefusesWithoutSourceOrValidDocument)
 {
-    const std::unique_ptr<DocxDocument> doc(DocxReader::createBlank(dir.filePath("blank.docx")));
-    DocxDocument invalid;
+    const std::unique_ptr<DocxDocument> doc = DocxDocument::createBlank(dir.filePath("blank.docx"));
+    const std::unique_ptr<DocxDocument> invalidParts = DocxDocument::fromEntries({}, {});
+    DocxDocument &invalid = *invalidParts;
     QTextDocument qd;
     EXPECT_FALSE(DocxWriter::buildFullDocumentDom(*doc, nullptr) || DocxWriter::buildFullDocumentDom(invalid, &qd));
 }
@@ -277,7 +278,7 @@ TEST_F(Writer, RunPropertiesInTheirOrderAndEditedRunsKeepWhatTheEditLeft)
     const QByteArray run = "<w:p><w:r><w:rPr><w:rStyle w:val=\"Strong\"/><w:rFonts w:ascii=\"Times\" w:cs=\"Times\" "
                            "w:eastAsia=\"SimSun\"/><w:b/><w:lang w:val=\"fr-FR\"/></w:rPr><w:t>x</w:t></w:r></w:p>";
     const Result edited = both(makePackage(documentXml(run)), [](DocxDocument &doc) {
-        doc.dom();
+        doc.body().dom();
         QTextDocument text;
         if (!DocxReader::populate(doc, {QString(), 0, std::numeric_limits<int>::max()}, &text))
             return false;
@@ -379,12 +380,13 @@ TEST_F(Writer, ListsStartAtTheirOwnNumberInTheirOwnFormat)
                                             "p:Normal#6.0:zero", "p:Normal#7.0:fresh"}));
     // numId -> "abstract start numFmt lvlText" as the numbering part is read; the library's two instances stay.
     auto numbered = [](const DocxEntryMap &parts, const QList<std::pair<int, int>> &levels) {
-        DocxDocument doc;
-        doc.entries = parts, doc.parseNumbering();
+        const std::unique_ptr<DocxDocument> docParts = DocxDocument::fromEntries({}, {});
+        DocxDocument &doc = *docParts;
+        doc.package().entries() = parts, doc.numbering().read();
         QStringList out;
         for (const auto &[num, ilvl] : levels) {
-            const NumLevel *l = doc.numLevel(num, ilvl);
-            out << QString("%1 %2 ").arg(doc.numToAbstract.value(num, -1)).arg(doc.levelStart(num, ilvl))
+            const NumLevel *l = doc.numbering().numLevel(num, ilvl);
+            out << QString("%1 %2 ").arg(doc.numbering().numToAbstract().value(num, -1)).arg(doc.numbering().levelStart(num, ilvl))
                     + (l ? l->numFmt + ' ' + l->lvlText : "-");
         }
         return out;

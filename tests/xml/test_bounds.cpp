@@ -57,7 +57,7 @@ TEST(Nesting, DeepestMarkupWorksOnAHostStackAndDeeperIsRefused)
     QTemporaryDir dir;
     const QString atLimit = dir.filePath("deep.docx"), beyond = dir.filePath("deeper.docx");
     auto path = [&](const char *name) { return dir.filePath(name).toUtf8(); };
-    auto reopened = [&](const char *name) { return std::unique_ptr<DocxDocument>(DocxReader::open(dir.filePath(name))); };
+    auto reopened = [&](const char *name) { return DocxDocument::open(dir.filePath(name)); };
     // On a thread with the stack a host might give it: edits, saves and the body read as rich text and laid out.
     const std::unique_ptr<QThread> host(QThread::create([&] {
         Handle h = openPackage(atLimit, deepPackage(0));
@@ -70,15 +70,15 @@ TEST(Nesting, DeepestMarkupWorksOnAHostStackAndDeeperIsRefused)
                   Ints(5, 1)) << lxDocx_error(h.get()) << " / " << lxDocx_error(nullptr);
         const std::unique_ptr<DocxDocument> doc = reopened("deep.docx");
         ASSERT_TRUE(doc->isValid());
-        EXPECT_FALSE(doc->styleMap.value("Deep").runProperties.isEmpty());
+        EXPECT_FALSE(doc->styles().styleMap().value("Deep").runProperties.isEmpty());
         QTextDocument qd;
         ASSERT_TRUE(DocxReader::populate(*doc, {QString(), 0, std::numeric_limits<int>::max()}, &qd));
         EXPECT_TRUE(qd.pageCount() >= 1 && qd.toPlainText().contains("deep"));
         EXPECT_NE(std::unique_ptr<QTextDocument>(DocxReader::readHeadersFooters(*doc).defaultHdr), nullptr);
         // 40 tables, the deep paragraph and the last one.
-        EXPECT_EQ(QString::number(doc->paragraphCount()) + doc->paragraphInfoAt(40).text + reopened("saved.docx")->docProperty("title")
-                      + QString::number(reopened("saved.docx")->paragraphCount()) + reopened("resaved.docx")->paragraphInfoAt(40).text
-                      + reopened("body.docx")->paragraphInfoAt(0).text, "42deepDeeper42deepnew");
+        EXPECT_EQ(QString::number(doc->body().paragraphCount()) + doc->body().paragraphInfoAt(40).text + reopened("saved.docx")->coreProperties().value("title")
+                      + QString::number(reopened("saved.docx")->body().paragraphCount()) + reopened("resaved.docx")->body().paragraphInfoAt(40).text
+                      + reopened("body.docx")->body().paragraphInfoAt(0).text, "42deepDeeper42deepnew");
     }));
     host->setStackSize(kHostStack);
     host->start();
@@ -102,7 +102,7 @@ TEST(Width, WideMarkupAndManyTokensCostTimeInProportionOrAreRefusedAtOnce)
     clock.start();
     // Header text of many tokens is read in one pass; an unclosed token is text.
     constexpr int tokens = 50'000;
-    const QByteArray hf = DocxDocument::buildHFXml(true, QByteArray("{PAGE}{x}").repeated(tokens) + "{NUMPAGES", "left");
+    const QByteArray hf = DocxHeadersFooters::buildXml(DocxHFPart::Header, QByteArray("{PAGE}{x}").repeated(tokens) + "{NUMPAGES", "left");
     EXPECT_LT(clock.elapsed(), kSanitized ? 20'000 : 5'000);
     EXPECT_EQ(hf.count("<w:instrText xml:space=\"preserve\"> PAGE </w:instrText>") + hf.count("<w:t>{x}</w:t>"), 2 * tokens - 1);
     EXPECT_TRUE(hf.contains("<w:t>{x}{NUMPAGES</w:t>") && checkXml(hf, err)) << err.toStdString();
@@ -162,12 +162,12 @@ TEST(Width, WideMarkupAndManyTokensCostTimeInProportionOrAreRefusedAtOnce)
     EXPECT_EQ(lxDocx_set_margins(h.get(), 1, 2, 3, 4, 5, 6, 7, 1) + lxDocx_set_even_and_odd(h.get(), 1)
                   + lxDocx_set_footer_xml(h.get(), 0, footer, -1) + lxDocx_set_doc_property(h.get(), "title", "Wide"), 4);
     ASSERT_EQ(lxDocx_save_as(h.get(), out.toUtf8().constData()), 1) << lxDocx_error(h.get());
-    const std::unique_ptr<DocxDocument> saved(DocxReader::open(out));
+    const std::unique_ptr<DocxDocument> saved = DocxDocument::open(out);
     ASSERT_TRUE(saved->isValid());
-    EXPECT_EQ((std::vector<qsizetype>{saved->paragraphCount(), saved->styleMap.size(), saved->numToAbstract.size(),
-                                      saved->margins().gutter, saved->evenAndOddHeaders(), saved->footerPart(HFDefault).size() > 0}),
+    EXPECT_EQ((std::vector<qsizetype>{saved->body().paragraphCount(), saved->styles().styleMap().size(), saved->numbering().numToAbstract().size(),
+                                      saved->sections().margins().gutter, saved->sections().evenAndOddHeaders(), saved->headersFooters().part(DocxHFPart::Footer, DocxHFKind::Default).size() > 0}),
               (std::vector<qsizetype>{n, n + 1, n, 7, 1, 1}));  // the styles and the document defaults
-    EXPECT_EQ(saved->docProperty("title"), "Wide");
+    EXPECT_EQ(saved->coreProperties().value("title"), "Wide");
     // Each of these took minutes when some step searched or compared pairwise.
     EXPECT_LT(clock.elapsed(), kSanitized ? 120'000 : 30'000);
 }
@@ -197,10 +197,10 @@ TEST(Memory, LargeBodiesOpenAndSaveInLittleMemory)
     }
     EXPECT_LT(kSanitized ? 0 : statusKb("VmHWM"), 300 * 1024) << "KB at the peak of opening and saving";
     // What needs the whole body as a tree is refused with a text; what works on the body's bytes still works.
-    const std::unique_ptr<DocxDocument> doc(DocxReader::open(out));
+    const std::unique_ptr<DocxDocument> doc = DocxDocument::open(out);
     ASSERT_TRUE(doc->isValid());
-    EXPECT_TRUE(!doc->bodyTreeFits(err) && err.startsWith("word/document.xml: Too large to work on as a whole")) << err.toStdString();
-    EXPECT_EQ(doc->paragraphCount() + doc->margins().gutter, 0 + 7);
+    EXPECT_TRUE(!doc->body().treeFits(err) && err.startsWith("word/document.xml: Too large to work on as a whole")) << err.toStdString();
+    EXPECT_EQ(doc->body().paragraphCount() + doc->sections().margins().gutter, 0 + 7);
     {
         Handle h = openPackage(out);
         ASSERT_TRUE(h);

@@ -85,8 +85,12 @@ DocxHandle *openOrReport(const std::string &path)
     return h;
 }
 
-int runHeaderOrFooter(const Args &args, bool isHeader)
+// Which part a header or footer command works on.
+enum class HFPart { Header, Footer };
+
+int runHeaderOrFooter(const Args &args, HFPart part)
 {
+    const bool isHeader = part == HFPart::Header;
     int kind = 0;
     if (!parseKind(args, kind))
         return usageError("--kind must be default, even or first");
@@ -206,8 +210,8 @@ int runPage(const Args &args)
     return saveEdits(h.get(), args);
 }
 
-int runHeader(const Args &args) { return runHeaderOrFooter(args, true); }
-int runFooter(const Args &args) { return runHeaderOrFooter(args, false); }
+int runHeader(const Args &args) { return runHeaderOrFooter(args, HFPart::Header); }
+int runFooter(const Args &args) { return runHeaderOrFooter(args, HFPart::Footer); }
 
 int runProps(const Args &args)
 {

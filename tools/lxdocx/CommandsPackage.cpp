@@ -18,17 +18,18 @@ constexpr int kHeadingsShown = 10;
 void printParts(const DocxDocument &doc)
 {
     std::cout << "Parts:\n";
-    for (const QString &name : doc.source.order) {
-        if (doc.entries.contains(name))
-            std::cout << "  " << std::setw(10) << doc.entries.value(name).size() << "  " << name.toStdString() << "\n";
+    for (const QString &name : doc.package().source().order) {
+        if (doc.package().entries().contains(name))
+            std::cout << "  " << std::setw(10) << doc.package().entries().value(name).size() << "  "
+                      << name.toStdString() << "\n";
     }
 }
 
 void printOutline(const DocxDocument &doc)
 {
-    std::cout << "Paragraphs: " << doc.paragraphCount() << "\n";
+    std::cout << "Paragraphs: " << doc.body().paragraphCount() << "\n";
     int shown = 0;
-    for (const DocxParaInfo &p : doc.paragraphInfo()) {
+    for (const DocxParaInfo &p : doc.body().paragraphInfo()) {
         if (p.headingLevel < 0)
             continue;
         if (shown == 0)
@@ -58,13 +59,14 @@ int runInfo(const Args &args)
     }
     std::cout << "Valid: yes\n";
     printParts(*doc);
-    printProperties([&](const char *key) { return doc->docProperty(QString::fromLatin1(key)).toStdString(); });
-    const DocxMargins m = doc->margins();
+    const DocxCoreProperties &properties = doc->coreProperties();
+    printProperties([&](const char *key) { return properties.value(QString::fromLatin1(key)).toStdString(); });
+    const DocxMargins m = doc->sections().margins();
     printPageSetup({{m.top, m.bottom, m.left, m.right, m.header, m.footer, m.gutter, m.mirror ? 1 : 0},
-                    doc->titlePage(),
-                    doc->evenAndOddHeaders()});
+                    doc->sections().titlePage(),
+                    doc->sections().evenAndOddHeaders()});
     QString why;
-    if (!doc->bodyTreeFits(why))
+    if (!doc->body().treeFits(why))
         return failed("cannot count the paragraphs of " + path, why.toUtf8().constData());
     printOutline(*doc);
     return ExitOk;

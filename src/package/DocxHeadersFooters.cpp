@@ -1,6 +1,9 @@
 // Header and footer parts by kind, and header/footer XML built from text.
-#include "DocxDocument.h"
-#include "DocxDocumentParts.h"
+#include "DocxHeadersFooters.h"
+
+#include "DocxBody.h"
+#include "DocxPackage.h"
+#include "DocxPartXml.h"
 #include "DocxLog.h"
 #include "DocxNamespaces.h"
 
@@ -13,14 +16,14 @@ constexpr char kFooterRelType[] = "http://schemas.openxmlformats.org/officeDocum
 constexpr int kMaxHFParts = 99;
 constexpr char kPlaceholderResult[] = "1";
 
-const char *referenceTag(bool isHeader) { return isHeader ? "headerReference" : "footerReference"; }
+const char *referenceTag(DocxHFPart part) { return part == DocxHFPart::Header ? "headerReference" : "footerReference"; }
 
 // The section's reference of a kind, or null.
-QDomElement findReference(const QDomElement &sp, bool isHeader, HFType type)
+QDomElement findReference(const QDomElement &sp, DocxHFPart part, DocxHFKind kind)
 {
-    const QString typeStr = hfTypeName(type);
+    const QString typeStr = hfKindName(kind);
     for (QDomElement c = sp.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
-        if (c.localName() == QLatin1String(referenceTag(isHeader))
+        if (c.localName() == QLatin1String(referenceTag(part))
             && nsAttribute(c, kNsW, QStringLiteral("type")) == typeStr)
             return c;
     }
@@ -121,9 +124,9 @@ private:
     QByteArray &out_;
 };
 
-QByteArray buildPart(bool isHeader, const QList<Segment> &segments, const QString &align)
+QByteArray buildPart(DocxHFPart part, const QList<Segment> &segments, const QString &align)
 {
-    const QByteArray root = isHeader ? "w:hdr" : "w:ftr";
+    const QByteArray root = part == DocxHFPart::Header ? "w:hdr" : "w:ftr";
     QByteArray out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<" + root + " xmlns:w=\""
         + kNsW + "\">\n";
     const bool aligned = align != QLatin1String("left");
@@ -147,113 +150,101 @@ QByteArray buildPart(bool isHeader, const QList<Segment> &segments, const QStrin
 
 }  // namespace
 
-QString DocxDocument::findHFReference(bool isHeader, HFType type) const
+QString DocxHeadersFooters::findReference(DocxHFPart part, DocxHFKind kind) const
 {
-    return nsAttribute(findReference(lastSection(), isHeader, type), kNsR, QStringLiteral("id"));
+    return nsAttribute(::findReference(std::as_const(body_).lastSection(), part, kind), kNsR, QStringLiteral("id"));
 }
 
-QByteArray DocxDocument::hfPart(bool isHeader, HFType type) const
+QByteArray DocxHeadersFooters::part(DocxHFPart part, DocxHFKind kind) const
 {
-    const QString rId = findHFReference(isHeader, type);
-    return rId.isEmpty() ? QByteArray() : entries.value(relPartPath(rId));
+    const QString rId = findReference(part, kind);
+    return rId.isEmpty() ? QByteArray() : package_.entries().value(package_.relationships().relPartPath(rId));
 }
 
-QByteArray DocxDocument::headerPart(HFType type) const { return hfPart(true, type); }
-QByteArray DocxDocument::footerPart(HFType type) const { return hfPart(false, type); }
-
-bool DocxDocument::setHFPart(bool isHeader, HFType type, const QByteArray &xml)
+bool DocxHeadersFooters::setPart(DocxHFPart part, DocxHFKind kind, const QByteArray &xml)
 {
     // A part no reader can parse would make the whole package unreadable.
     QString err;
     if (!checkXml(xml, err)) {
-        documentWarning() << (isHeader ? "setHeaderPart:" : "setFooterPart:") << "refused:" << err;
+        documentWarning() << (part == DocxHFPart::Header ? "setHeaderPart:" : "setFooterPart:") << "refused:" << err;
         return false;
     }
-    QString rId = findHFReference(isHeader, type);
-    QString partPath = rId.isEmpty() ? QString() : relPartPath(rId);
+    QString rId = findReference(part, kind);
+    QString partPath = rId.isEmpty() ? QString() : package_.relationships().relPartPath(rId);
     if (partPath.isEmpty()) {
-        if (ensureLastSection().isNull())
+        if (body_.ensureLastSection().isNull())
             return false;  // no body: no section could use the part
-        partPath = nextHFPartName(isHeader);
+        partPath = nextPartName(part);
         if (partPath.isEmpty())
             return false;
-        rId = ensureHFRel(isHeader, type, partPath);
+        rId = ensureRel(part, partPath);
         if (rId.isEmpty())
             return false;
-        setHFReference(isHeader, type, rId);
+        setReference(part, kind, rId);
     }
     // A part the relationship names but the package lacks needs its content type too.
-    if (!entries.contains(partPath))
-        ensureContentType(isHeader, partPath);
-    entries.insert(partPath, xml);
+    if (!package_.entries().contains(partPath))
+        package_.contentTypes().ensureHeaderFooter(part, partPath);
+    package_.entries().insert(partPath, xml);
     return true;
 }
 
-bool DocxDocument::setHeaderPart(HFType type, const QByteArray &xml) { return setHFPart(true, type, xml); }
-bool DocxDocument::setFooterPart(HFType type, const QByteArray &xml) { return setHFPart(false, type, xml); }
-
-QString DocxDocument::nextHFPartName(bool isHeader) const
+QString DocxHeadersFooters::nextPartName(DocxHFPart part) const
 {
-    const QString prefix = mainFolder() + (isHeader ? QStringLiteral("header") : QStringLiteral("footer"));
+    const QString prefix =
+        package_.mainFolder() + (part == DocxHFPart::Header ? QStringLiteral("header") : QStringLiteral("footer"));
     for (int n = 1; n <= kMaxHFParts; ++n) {
         const QString candidate = prefix + QString::number(n) + QStringLiteral(".xml");
-        if (!entries.contains(candidate))
+        if (!package_.entries().contains(candidate))
             return candidate;
     }
     return {};
 }
 
-QString DocxDocument::ensureHFRel(bool isHeader, HFType, const QString &partPath)
+QString DocxHeadersFooters::ensureRel(DocxHFPart part, const QString &partPath)
 {
-    const QString relsName = mainRelsPart();
-    ensureRelationshipsPart(entries, relsName);
+    DocxRelationships &rels = package_.relationships();
+    const QString type = QString::fromLatin1(part == DocxHFPart::Header ? kHeaderRelType : kFooterRelType);
+    const QString target = relativeTarget(package_.mainPart(), partPath);
     QString err;
-    const DocxRelsIndex *index = relsIndex(relsName, err);
-    if (!index) {
+    bool added = false;
+    const QString id = rels.ensureRelTo(package_.mainRelsPart(), type, target, QString(), err, &added);
+    if (id.isEmpty()) {
         documentWarning() << "ensureHFRel: cannot parse rels:" << err;
         return {};
     }
-    const QString target = relativeTarget(mainPart, partPath);
-    const QString wantType = QString::fromLatin1(isHeader ? kHeaderRelType : kFooterRelType);
-    const DocxRelationship *existing =
-        index->findTarget(target, [&](const DocxRelationship &r) { return r.type == wantType; });
-    if (existing)
-        return existing->id;
-    const QString newId = addRelationship(relsName, wantType, target, QString(), err);
-    if (newId.isEmpty()) {
-        documentWarning() << "ensureHFRel: cannot parse rels:" << err;
-        return {};
-    }
-    ensureContentType(isHeader, partPath);
-    return newId;
+    if (added)
+        package_.contentTypes().ensureHeaderFooter(part, partPath);
+    return id;
 }
 
-void DocxDocument::setHFReference(bool isHeader, HFType type, const QString &rId)
+void DocxHeadersFooters::setReference(DocxHFPart part, DocxHFKind kind, const QString &rId)
 {
-    QDomElement sp = lastSection();
+    QDomElement sp = body_.lastSection();
     if (sp.isNull())
         return;
     const QString r = QString::fromLatin1(kNsR);
-    QDomElement ref = findReference(sp, isHeader, type);
+    QDomElement ref = ::findReference(sp, part, kind);
     if (ref.isNull()) {
-        ref = createW(sp.ownerDocument(), referenceTag(isHeader));
-        setWAttr(ref, "type", hfTypeName(type));
+        ref = createW(sp.ownerDocument(), referenceTag(part));
+        setWAttr(ref, "type", hfKindName(kind));
         sp.insertBefore(ref, sp.firstChild());
     }
     ref.setAttributeNS(r, QStringLiteral("r:id"), rId);
 }
 
-QByteArray DocxDocument::buildHFXml(bool isHeader, const QString &text, const QString &align)
+QByteArray DocxHeadersFooters::buildXml(DocxHFPart part, const QString &text, const QString &align)
 {
-    return buildPart(isHeader, splitTokens(text), align);
+    return buildPart(part, splitTokens(text), align);
 }
 
-bool DocxDocument::setPageNumberFooter(HFType type, const QString &format)
+bool DocxHeadersFooters::setPageNumberFooter(DocxHFKind kind, const QString &format)
 {
     QString instruction = QStringLiteral(" PAGE ");
     if (format == QLatin1String("lowerRoman"))
         instruction = QStringLiteral(" PAGE \\* lowerRoman ");
     else if (format == QLatin1String("upperRoman"))
         instruction = QStringLiteral(" PAGE \\* ROMAN ");
-    return setFooterPart(type, buildPart(false, {{instruction, true}}, QStringLiteral("center")));
+    const QByteArray xml = buildPart(DocxHFPart::Footer, {{instruction, true}}, QStringLiteral("center"));
+    return setPart(DocxHFPart::Footer, kind, xml);
 }

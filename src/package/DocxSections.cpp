@@ -1,7 +1,12 @@
 // Section settings: margins, mirrored margins, title page, even/odd headers and
 // the page-number format of the document's last section.
-#include "DocxDocument.h"
-#include "DocxDocumentParts.h"
+#include "DocxSections.h"
+
+#include "DocxBody.h"
+#include "DocxPackage.h"
+#include "DocxPartXml.h"
+
+#include <utility>
 #include "DocxLog.h"
 #include "DocxNamespaces.h"
 
@@ -114,19 +119,10 @@ void readTwips(const QDomElement &pgMar, const char *name, int &field)
 
 }  // namespace
 
-QString hfTypeName(HFType type)
-{
-    switch (type) {
-    case HFEven: return QStringLiteral("even");
-    case HFFirst: return QStringLiteral("first");
-    default: return QStringLiteral("default");
-    }
-}
-
-DocxMargins DocxDocument::margins() const
+DocxMargins DocxSections::margins() const
 {
     DocxMargins m;
-    const QDomElement sp = lastSection();
+    const QDomElement sp = std::as_const(body_).lastSection();
     const QDomElement pgMar = childElementNS(sp, "pgMar", kNsW);
     if (pgMar.isNull())
         return m;
@@ -137,27 +133,14 @@ DocxMargins DocxDocument::margins() const
     readTwips(pgMar, "header", m.header);
     readTwips(pgMar, "footer", m.footer);
     readTwips(pgMar, "gutter", m.gutter);
-    m.mirror = switchOn(childElementNS(sp, "mirrorMargins", kNsW)) || settingsSwitchOn(entries, "mirrorMargins");
+    m.mirror =
+        switchOn(childElementNS(sp, "mirrorMargins", kNsW)) || settingsSwitchOn(package_.entries(), "mirrorMargins");
     return m;
 }
 
-QDomElement DocxDocument::ensureLastSection()
+bool DocxSections::setMargins(const DocxMargins &m)
 {
-    QDomElement sp = lastSection();
-    if (!sp.isNull())
-        return sp;
-    QDomDocument &tree = dom();
-    QDomElement body = firstElementNS(tree, "body", kNsW);
-    if (body.isNull())
-        return {};
-    sp = createW(tree, "sectPr");
-    body.appendChild(sp);
-    return sp;
-}
-
-bool DocxDocument::setMargins(const DocxMargins &m)
-{
-    QDomElement sp = ensureLastSection();
+    QDomElement sp = body_.ensureLastSection();
     if (sp.isNull()) {
         documentWarning() << "setMargins: no body";
         return false;
@@ -174,41 +157,53 @@ bool DocxDocument::setMargins(const DocxMargins &m)
     for (const auto &[name, value] : values)
         setWAttr(pgMar, name, QString::number(value));
     setSectionSwitch(sp, "mirrorMargins", m.mirror);
-    if (entries.contains(settingsName())) {
-        editPart(entries, settingsName(), kIndentedPart,
+    if (package_.entries().contains(settingsName())) {
+        editPart(package_.entries(), settingsName(), kIndentedPart,
                  [&](QDomDocument &settings) { return setSettingsSwitch(settings, "mirrorMargins", m.mirror); });
     }
     return true;
 }
 
-bool DocxDocument::titlePage() const
+bool DocxSections::titlePage() const
 {
-    return switchOn(childElementNS(lastSection(), "titlePg", kNsW));
+    return switchOn(childElementNS(std::as_const(body_).lastSection(), "titlePg", kNsW));
 }
 
-bool DocxDocument::setTitlePage(bool on)
+bool DocxSections::setTitlePage(bool on)
 {
-    const QDomElement sp = on ? ensureLastSection() : lastSection();
+    const QDomElement sp = on ? body_.ensureLastSection() : body_.lastSection();
     if (sp.isNull())
         return !on;  // no section has a title page to switch off
     setSectionSwitch(sp, "titlePg", on);
     return true;
 }
 
-bool DocxDocument::evenAndOddHeaders() const
+bool DocxSections::evenAndOddHeaders() const
 {
-    return settingsSwitchOn(entries, "evenAndOddHeaders");
+    return settingsSwitchOn(package_.entries(), "evenAndOddHeaders");
 }
 
-bool DocxDocument::setEvenAndOddHeaders(bool on)
+bool DocxSections::setEvenAndOddHeaders(bool on, QString &err)
 {
-    return editPart(entries, settingsName(), kIndentedPart,
-                    [&](QDomDocument &settings) { return setSettingsSwitch(settings, "evenAndOddHeaders", on); });
+    const QString part = settingsName();
+    if (!package_.entries().contains(part)) {
+        err = QStringLiteral("The package has no settings part (%1) to set even and odd headers in").arg(part);
+        return false;
+    }
+    QDomDocument settings;
+    QString parseErr;
+    if (!loadPart(package_.entries(), part, settings, parseErr)) {
+        err = QStringLiteral("Cannot read the settings part (%1): %2").arg(part, parseErr);
+        return false;
+    }
+    if (setSettingsSwitch(settings, "evenAndOddHeaders", on))
+        storePart(package_.entries(), part, settings, kIndentedPart);
+    return true;
 }
 
-bool DocxDocument::setPageNumberFormat(const QString &fmt, int start)
+bool DocxSections::setPageNumberFormat(const QString &fmt, int start)
 {
-    QDomElement sp = ensureLastSection();
+    QDomElement sp = body_.ensureLastSection();
     if (sp.isNull())
         return false;
     QDomElement pg = childElementNS(sp, "pgNumType", kNsW);

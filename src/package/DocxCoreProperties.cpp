@@ -1,6 +1,8 @@
 // Core document properties (title, author and the like) in "docProps/core.xml".
-#include "DocxDocument.h"
-#include "DocxDocumentParts.h"
+#include "DocxCoreProperties.h"
+
+#include "DocxPackage.h"
+#include "DocxPartXml.h"
 #include "DocxNamespaces.h"
 
 namespace {
@@ -13,6 +15,14 @@ constexpr char kCoreTemplate[] =
     "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:dcterms=\"http://purl.org/dc/terms/\" "
     "xmlns:dcmitype=\"http://purl.org/dc/dcmitype/\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
     "</cp:coreProperties>";
+
+// A core property: its key, and the namespace URI and element name that hold it.
+struct CorePropertyName
+{
+    const char *key;
+    const char *namespaceUri;
+    const char *localName;
+};
 
 const CorePropertyName kCoreProperties[kCorePropertyCount] = {
     {"title", kNsDc, "title"},
@@ -55,11 +65,11 @@ int corePropertyIndex(const QString &key)
     return -1;
 }
 
-QString DocxDocument::docProperty(const QString &key, QString *err) const
+QString DocxCoreProperties::value(const QString &key, QString *err) const
 {
     QDomDocument core;
     QString why;
-    const int index = readCoreProperties(entries, key, core, why);
+    const int index = readCoreProperties(package_.entries(), key, core, why);
     if (index < 0) {
         if (err)
             *err = why;
@@ -69,15 +79,17 @@ QString DocxDocument::docProperty(const QString &key, QString *err) const
     return firstElementNS(core, name.localName, name.namespaceUri).text().trimmed();
 }
 
-bool DocxDocument::setDocProperty(const QString &key, const QString &value, QString &err)
+bool DocxCoreProperties::setValue(const QString &key, const QString &value, QString &err)
 {
-    if (corePropertyIndex(key) >= 0 && !entries.contains(coreName())) {
-        entries.insert(coreName(), QByteArray(kCoreTemplate));
-        ensureOverride(QStringLiteral("/docProps/core.xml"), QString::fromLatin1(kCoreContentType));
-        ensureRelOfType(QString::fromLatin1(kPartRootRels), QString::fromLatin1(kCoreRelType), coreName());
+    if (corePropertyIndex(key) >= 0 && !package_.entries().contains(coreName())) {
+        package_.entries().insert(coreName(), QByteArray(kCoreTemplate));
+        package_.contentTypes().ensureOverride(QStringLiteral("/docProps/core.xml"),
+                                               QString::fromLatin1(kCoreContentType));
+        package_.relationships().ensureRelOfType(QString::fromLatin1(kPartRootRels),
+                                                 QString::fromLatin1(kCoreRelType), coreName());
     }
     QDomDocument core;
-    const int index = readCoreProperties(entries, key, core, err);
+    const int index = readCoreProperties(package_.entries(), key, core, err);
     if (index < 0)
         return false;
     const CorePropertyName &name = kCoreProperties[index];
@@ -93,6 +105,6 @@ bool DocxDocument::setDocProperty(const QString &key, const QString &value, QStr
     while (el.hasChildNodes())
         el.removeChild(el.firstChild());
     el.appendChild(core.createTextNode(value));
-    storePart(entries, coreName(), core, kIndentedPart);
+    storePart(package_.entries(), coreName(), core, kIndentedPart);
     return true;
 }

@@ -1,4 +1,6 @@
-#include "DocxDocumentBody.h"
+// Scanning the main part's bytes: the last section, the top-level elements
+// and what a tree of them would take.
+#include "DocxBodyState.h"
 
 #include "DocxXml.h"
 #include "DocxLog.h"
@@ -12,11 +14,6 @@
 #include <limits>
 
 namespace {
-
-// Opening lays out this many top-level elements of the body at most (24 MB of
-// records), so that the edits that need the layout usually find it made; a
-// body of more is laid out again when an edit needs it.
-constexpr qsizetype kLaidOutAtOpen = qsizetype(1) << 20;
 
 // What one scan of the body found.
 struct BodyScan
@@ -378,7 +375,7 @@ QDomElement lastSectPr(const QDomDocument &dom)
     return {};
 }
 
-void DocxDocument::Body::ensureDom(const QByteArray &bytes)
+void DocxBody::State::ensureDom(const QByteArray &bytes)
 {
     if (domBuilt || !treeError.isEmpty())
         return;
@@ -406,7 +403,7 @@ void DocxDocument::Body::ensureDom(const QByteArray &bytes)
     sectionParsed = sectionChanged = false;
 }
 
-bool DocxDocument::Body::scan(const QByteArray &bytes, qsizetype maxChildren, QString &err)
+bool DocxBody::State::scan(const QByteArray &bytes, qsizetype maxChildren, QString &err)
 {
     BodyScan found;
     sectionScanned = true;
@@ -430,7 +427,7 @@ bool DocxDocument::Body::scan(const QByteArray &bytes, qsizetype maxChildren, QS
     return true;
 }
 
-QDomElement DocxDocument::Body::sectionElement(const QByteArray &bytes)
+QDomElement DocxBody::State::sectionElement(const QByteArray &bytes)
 {
     QString err;
     if (!domBuilt && !sectionScanned && !scan(bytes, 0, err))
@@ -451,91 +448,4 @@ QDomElement DocxDocument::Body::sectionElement(const QByteArray &bytes)
         }
     }
     return section;
-}
-
-bool DocxDocument::loadBody()
-{
-    return body_->scan(entries.value(mainPart), kLaidOutAtOpen, error);
-}
-
-bool DocxDocument::isStrict() const { return body_->strict; }
-
-bool DocxDocument::bodyLayout(DocxBodyLayout &layout)
-{
-    if (body_->domBuilt)
-        return false;
-    storeBody();
-    QString err;
-    if (!body_->layoutScanned
-        && !body_->scan(entries.value(mainPart), std::numeric_limits<qsizetype>::max(), err))
-        return false;
-    layout = body_->layout;
-    return body_->laidOut;
-}
-
-bool DocxDocument::bodyTreeFits(QString &err) const
-{
-    QString scanErr;
-    if (!body_->domBuilt && body_->treeBytes < 0)
-        body_->scan(entries.value(mainPart), 0, scanErr);
-    if (body_->domBuilt || body_->treeBytes <= kMaxTreeBytes)
-        return true;
-    err = QStringLiteral("%1: %2").arg(mainPart, body_->treeError.isEmpty() ? DocxTreeCost::refusal() : body_->treeError);
-    return false;
-}
-
-void DocxDocument::setBodyBytes(const QByteArray &bytes)
-{
-    entries.insert(mainPart, bytes);
-    *body_ = Body();
-}
-
-QDomDocument &DocxDocument::dom()
-{
-    body_->ensureDom(entries.value(mainPart));
-    body_->domChanged = true;
-    return body_->dom;
-}
-
-const QDomDocument &DocxDocument::dom() const
-{
-    body_->ensureDom(entries.value(mainPart));
-    return body_->dom;
-}
-
-QDomElement DocxDocument::lastSection()
-{
-    const QDomElement sp = body_->sectionElement(entries.value(mainPart));
-    if (sp.isNull())
-        return sp;
-    if (body_->domBuilt)
-        body_->domChanged = true;
-    else
-        body_->sectionChanged = true;
-    return sp;
-}
-
-QDomElement DocxDocument::lastSection() const
-{
-    return body_->sectionElement(entries.value(mainPart));
-}
-
-void DocxDocument::storeBody()
-{
-    const QString &name = mainPart;
-    if (body_->domBuilt) {
-        if (body_->domChanged)
-            entries.insert(name, serializeXml(body_->dom, 0));
-        body_->domChanged = false;
-        return;
-    }
-    if (!body_->sectionChanged || body_->section.isNull())
-        return;
-    QByteArray bytes = entries.value(name);
-    const QByteArray element = serializeXmlElement(body_->section, body_->sectionScope);
-    bytes.replace(body_->sectionStart, body_->sectionEnd - body_->sectionStart, element);
-    body_->sectionEnd = body_->sectionStart + element.size();
-    body_->sectionChanged = false;
-    body_->layoutScanned = false;  // what follows the section has moved
-    entries.insert(name, bytes);
 }

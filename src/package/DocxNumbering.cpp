@@ -1,6 +1,9 @@
 // Numbering definitions: parsing, lookups and the library's own numbering part.
-#include "DocxDocument.h"
-#include "DocxDocumentParts.h"
+#include "DocxNumbering.h"
+
+#include "DocxPackage.h"
+#include "DocxPartXml.h"
+#include "DocxStyles.h"
 #include "DocxLog.h"
 #include "DocxNamespaces.h"
 
@@ -89,18 +92,18 @@ QString abstractNumbering(int id, bool bullet)
 
 }  // namespace
 
-void DocxDocument::parseNumbering()
+void DocxNumbering::read()
 {
-    abstractNums.clear();
-    numToAbstract.clear();
-    startOverrides.clear();
-    levelOverrides.clear();
+    abstractNums_.clear();
+    numToAbstract_.clear();
+    startOverrides_.clear();
+    levelOverrides_.clear();
     const QString name = QString::fromLatin1(kPartNumbering);
-    if (!entries.contains(name))
+    if (!package_.entries().contains(name))
         return;
     QDomDocument numbering;
     QString err;
-    if (!loadPart(entries, name, numbering, err)) {
+    if (!loadPart(package_.entries(), name, numbering, err)) {
         documentDebug() << "parseNumbering: XML error:" << err;
         return;
     }
@@ -122,7 +125,7 @@ void DocxDocument::parseNumbering()
         const QList<QDomElement> link = childElementsByLocalName(a, QStringLiteral("numStyleLink"));
         if (levels.isEmpty() && !link.isEmpty())
             styleLinks.insert(abstractId, wVal(link.first()));
-        abstractNums.insert(abstractId, levels);
+        abstractNums_.insert(abstractId, levels);
     }
     const QDomNodeList nums = numbering.elementsByTagNameNS(w, QStringLiteral("num"));
     for (int i = 0; i < nums.size(); ++i) {
@@ -135,7 +138,7 @@ void DocxDocument::parseNumbering()
             if (c.localName() == QLatin1String("abstractNumId")) {
                 const int abstractId = toInt(wVal(c), &ok);
                 if (ok)
-                    numToAbstract.insert(numId, abstractId);
+                    numToAbstract_.insert(numId, abstractId);
             } else if (c.localName() == QLatin1String("lvlOverride")) {
                 readLevelOverride(numId, c);
             }
@@ -144,15 +147,15 @@ void DocxDocument::parseNumbering()
     // An abstract list that only names a numbering style numbers with the
     // levels of the list that style names.
     for (auto it = styleLinks.cbegin(); it != styleLinks.cend(); ++it) {
-        const int linkedNum = numberingStyles.value(it.value(), -1);
-        const auto target = abstractNums.constFind(numToAbstract.value(linkedNum, -1));
-        if (target != abstractNums.cend())
-            abstractNums[it.key()] = *target;
+        const int linkedNum = styles_.numberingStyleNum(it.value());
+        const auto target = abstractNums_.constFind(numToAbstract_.value(linkedNum, -1));
+        if (target != abstractNums_.cend())
+            abstractNums_[it.key()] = *target;
     }
-    documentDebug() << "parseNumbering: abstractNums=" << abstractNums.size() << " nums=" << numToAbstract.size();
+    documentDebug() << "parseNumbering: abstractNums=" << abstractNums_.size() << " nums=" << numToAbstract_.size();
 }
 
-void DocxDocument::readLevelOverride(int numId, const QDomElement &override)
+void DocxNumbering::readLevelOverride(int numId, const QDomElement &override)
 {
     bool ok = false;
     const int ilvl = toInt(wAttribute(override, "ilvl"), &ok);
@@ -162,61 +165,63 @@ void DocxDocument::readLevelOverride(int numId, const QDomElement &override)
         if (c.localName() == QLatin1String("startOverride")) {
             const int start = toInt(wVal(c), &ok);
             if (ok)
-                startOverrides[numId][ilvl] = start;
+                startOverrides_[numId][ilvl] = start;
         } else if (c.localName() == QLatin1String("lvl")) {
-            levelOverrides[numId][ilvl] = parseLevel(c);
+            levelOverrides_[numId][ilvl] = parseLevel(c);
         }
     }
 }
 
-const NumLevel *DocxDocument::numLevel(int numId, int ilvl) const
+const NumLevel *DocxNumbering::numLevel(int numId, int ilvl) const
 {
-    const auto o = levelOverrides.constFind(numId);
-    if (o != levelOverrides.cend()) {
+    const auto o = levelOverrides_.constFind(numId);
+    if (o != levelOverrides_.cend()) {
         const auto l = o->constFind(ilvl);
-        if (l != o->cend() && numToAbstract.contains(numId))
+        if (l != o->cend() && numToAbstract_.contains(numId))
             return &*l;
     }
-    const auto n = numToAbstract.constFind(numId);
-    if (n == numToAbstract.cend())
+    const auto n = numToAbstract_.constFind(numId);
+    if (n == numToAbstract_.cend())
         return nullptr;
-    const auto a = abstractNums.constFind(*n);
-    if (a == abstractNums.cend())
+    const auto a = abstractNums_.constFind(*n);
+    if (a == abstractNums_.cend())
         return nullptr;
     const auto l = a->constFind(ilvl);
     return l == a->cend() ? nullptr : &*l;
 }
 
-int DocxDocument::levelStart(int numId, int ilvl) const
+int DocxNumbering::levelStart(int numId, int ilvl) const
 {
-    const auto o = startOverrides.constFind(numId);
-    if (o != startOverrides.cend() && o->contains(ilvl))
+    const auto o = startOverrides_.constFind(numId);
+    if (o != startOverrides_.cend() && o->contains(ilvl))
         return o->value(ilvl);
     const NumLevel *level = numLevel(numId, ilvl);
     return level ? level->start : 1;
 }
 
-void DocxDocument::ensureNumberingPart()
+void DocxNumbering::ensurePart()
 {
     const QString name = QString::fromLatin1(kPartNumbering);
-    if (entries.contains(name))
+    if (package_.entries().contains(name))
         return;
     const QString xml = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
                                        "<w:numbering xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">")
         + abstractNumbering(0, true) + abstractNumbering(1, false)
         + QStringLiteral("<w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num>"
                          "<w:num w:numId=\"2\"><w:abstractNumId w:val=\"1\"/></w:num></w:numbering>");
-    entries.insert(name, xml.toUtf8());
-    ensureOverride(QStringLiteral("/word/numbering.xml"), QString::fromLatin1(kNumberingContentType));
-    ensureRelOfType(mainRelsPart(), QString::fromLatin1(kNumberingRelType), relativeTarget(mainPart, name));
+    package_.entries().insert(name, xml.toUtf8());
+    package_.contentTypes().ensureOverride(QStringLiteral("/word/numbering.xml"),
+                                           QString::fromLatin1(kNumberingContentType));
+    package_.relationships().ensureRelOfType(package_.mainRelsPart(), QString::fromLatin1(kNumberingRelType),
+                                             relativeTarget(package_.mainPart(), name));
 }
 
-DocxNumberingIds DocxDocument::freeNumberingIds() const
+DocxNumberingIds DocxNumbering::freeIds() const
 {
     DocxNumberingIds ids;
     QDomDocument numbering;
     QString err;
-    if (!loadPart(entries, QString::fromLatin1(kPartNumbering), numbering, err))
+    if (!loadPart(package_.entries(), QString::fromLatin1(kPartNumbering), numbering, err))
         return ids;
     const QDomElement root = numbering.documentElement();
     for (QDomElement c = root.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
@@ -234,9 +239,9 @@ DocxNumberingIds DocxDocument::freeNumberingIds() const
     return ids;
 }
 
-bool DocxDocument::addNumberingDefinitions(const QByteArray &abstractNums, const QByteArray &nums)
+bool DocxNumbering::addDefinitions(const QByteArray &abstractNums, const QByteArray &nums)
 {
-    return editPart(entries, QString::fromLatin1(kPartNumbering), kCompactPart, [&](QDomDocument &numbering) {
+    return editPart(package_.entries(), QString::fromLatin1(kPartNumbering), kCompactPart, [&](QDomDocument &numbering) {
         QDomDocument added;
         QDomElement wrapper;
         QString err;

@@ -1,10 +1,10 @@
 #pragma once
-// The state of "word/document.xml" inside a DocxDocument: its bytes are the
+// The state of the main document part inside a DocxBody: its bytes are the
 // truth until an operation needs the tree; the last section can be edited on a
 // small tree of its own and spliced back into the bytes.
-#include "DocxDocument.h"
+#include "DocxBody.h"
 
-struct DocxDocument::Body
+struct DocxBody::State
 {
     // The whole body, parsed on first use.
     QDomDocument dom;

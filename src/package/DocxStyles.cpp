@@ -1,6 +1,8 @@
 // The style sheet, theme fonts and effective style properties.
-#include "DocxDocument.h"
-#include "DocxDocumentParts.h"
+#include "DocxStyles.h"
+
+#include "DocxPackage.h"
+#include "DocxPartXml.h"
 #include "DocxLog.h"
 #include "DocxNamespaces.h"
 
@@ -100,13 +102,25 @@ QString defaultStyleXml(const QString &styleId)
     return QString::fromLatin1(kHeadingStyle).arg(n).arg(n - 1).arg(kHeadingSizes[n - 1]);
 }
 
-void DocxDocument::parseTheme()
+DocxStyles::DocxStyles(DocxPackage &package) : package_(package) {}
+
+DocxStyles::~DocxStyles() = default;
+
+void DocxStyles::read()
 {
-    themeMajorFont.clear();
-    themeMinorFont.clear();
+    readTheme();
+    readSheet();
+}
+
+int DocxStyles::numberingStyleNum(const QString &styleId) const { return numberingStyles_.value(styleId, -1); }
+
+void DocxStyles::readTheme()
+{
+    themeMajorFont_.clear();
+    themeMinorFont_.clear();
     QDomDocument theme;
     QString err;
-    if (!loadPart(entries, QString::fromLatin1(kPartTheme), theme, err))
+    if (!loadPart(package_.entries(), QString::fromLatin1(kPartTheme), theme, err))
         return;
     const QDomElement scheme = firstElementNS(theme, "fontScheme", kNsDrawingMain);
     if (scheme.isNull())
@@ -115,23 +129,23 @@ void DocxDocument::parseTheme()
         const QDomElement latin = childElementNS(childElementNS(scheme, fontName, kNsDrawingMain), "latin", kNsDrawingMain);
         return latin.attribute(QStringLiteral("typeface"));
     };
-    themeMajorFont = latinTypeface("majorFont");
-    themeMinorFont = latinTypeface("minorFont");
+    themeMajorFont_ = latinTypeface("majorFont");
+    themeMinorFont_ = latinTypeface("minorFont");
 }
 
-QString DocxDocument::themeFont(const QString &name) const
+QString DocxStyles::themeFont(const QString &name) const
 {
     const QString lower = name.toLower();
     if (lower.startsWith(QLatin1String("major")))
-        return themeMajorFont;
+        return themeMajorFont_;
     if (lower.startsWith(QLatin1String("minor")))
-        return themeMinorFont;
+        return themeMinorFont_;
     return {};
 }
 
 namespace {
 
-QString selectFont(const DocxDocument &doc, const QDomElement &rFonts)
+QString selectFont(const DocxStyles &doc, const QDomElement &rFonts)
 {
     QString font = wAttribute(rFonts, "ascii");
     if (font.isEmpty())
@@ -199,7 +213,7 @@ DocxPropertyList readRunProperties(const QDomElement &rPr)
     return list;
 }
 
-StyleProps parseDocDefaults(const DocxDocument &doc, const QDomElement &docDefaults)
+StyleProps parseDocDefaults(const DocxStyles &doc, const QDomElement &docDefaults)
 {
     StyleProps d;
     const QDomElement pPr = wChild(wChild(docDefaults, "pPrDefault"), "pPr");
@@ -224,26 +238,26 @@ StyleProps parseDocDefaults(const DocxDocument &doc, const QDomElement &docDefau
 
 }  // namespace
 
-void DocxDocument::parseStyles()
+void DocxStyles::readSheet()
 {
-    styleMap.clear();
-    numberingStyles.clear();
-    defaultParagraphStyle.clear();
+    styleMap_.clear();
+    numberingStyles_.clear();
+    defaultParagraphStyle_.clear();
     paragraphRunMemo_.clear();
     characterRunMemo_.clear();
     const QString name = QString::fromLatin1(kPartStyles);
-    if (!entries.contains(name))
+    if (!package_.entries().contains(name))
         return;
     QDomDocument styles;
     QString err;
-    if (!loadPart(entries, name, styles, err)) {
+    if (!loadPart(package_.entries(), name, styles, err)) {
         documentDebug() << "DocxDocument: cannot parse styles.xml:" << err;
         return;
     }
     const QDomElement root = firstElementNS(styles, "styles", kNsW);
     if (root.isNull())
         return;
-    styleMap.insert(QString::fromLatin1(kDocDefaultsKey), parseDocDefaults(*this, wChild(root, "docDefaults")));
+    styleMap_.insert(QString::fromLatin1(kDocDefaultsKey), parseDocDefaults(*this, wChild(root, "docDefaults")));
     for (QDomElement s = root.firstChildElement(); !s.isNull(); s = s.nextSiblingElement()) {
         if (s.localName() != QLatin1String("style"))
             continue;
@@ -251,19 +265,19 @@ void DocxDocument::parseStyles()
         const QString id = wAttribute(s, "styleId");
         if (id.isEmpty())
             continue;
-        if (type == QLatin1String("paragraph") && defaultParagraphStyle.isEmpty() && onOffAttribute(s, "default"))
-            defaultParagraphStyle = id;
+        if (type == QLatin1String("paragraph") && defaultParagraphStyle_.isEmpty() && onOffAttribute(s, "default"))
+            defaultParagraphStyle_ = id;
         if (type == QLatin1String("numbering")) {
             const int numId = parseStyleElement(s).numId;
             if (numId > 0)
-                numberingStyles.insert(id, numId);
+                numberingStyles_.insert(id, numId);
         } else if (type == QLatin1String("paragraph") || type == QLatin1String("character")) {
-            styleMap.insert(id, parseStyleElement(s));
+            styleMap_.insert(id, parseStyleElement(s));
         }
     }
 }
 
-StyleProps DocxDocument::parseStyleElement(const QDomElement &el) const
+StyleProps DocxStyles::parseStyleElement(const QDomElement &el) const
 {
     StyleProps s;
     const QDomElement basedOn = wChild(el, "basedOn");
@@ -334,7 +348,7 @@ public:
     void add(const DocxPropertyList &list, bool absolute)
     {
         for (const DocxPropertyElement &prop : list) {
-            if (DocxDocument::isToggleProperty(prop.name)) {
+            if (DocxStyles::isToggleProperty(prop.name)) {
                 const bool on = onOffText(prop.attribute(QLatin1String("val")));
                 bool &state = toggles_[prop.name];
                 state = absolute ? on : state != on;
@@ -376,7 +390,7 @@ QString DocxPropertyElement::attribute(QLatin1String localName) const
     return {};
 }
 
-bool DocxDocument::isToggleProperty(const QString &name)
+bool DocxStyles::isToggleProperty(const QString &name)
 {
     static const QSet<QString> toggles = {
         QStringLiteral("b"),       QStringLiteral("bCs"),   QStringLiteral("i"),     QStringLiteral("iCs"),
@@ -387,40 +401,40 @@ bool DocxDocument::isToggleProperty(const QString &name)
     return toggles.contains(name);
 }
 
-DocxPropertyList DocxDocument::paragraphRunProperties(const QString &styleId) const
+DocxPropertyList DocxStyles::paragraphRunProperties(const QString &styleId) const
 {
     const auto known = paragraphRunMemo_.constFind(styleId);
     if (known != paragraphRunMemo_.cend())
         return *known;
     RunPropertyMerge merge;
-    merge.add(styleMap.value(QString::fromLatin1(kDocDefaultsKey)).runProperties, true);
-    for (const QString &id : styleChain(styleMap, styleId.isEmpty() ? defaultParagraphStyle : styleId))
-        merge.add(styleMap.value(id).runProperties, false);
+    merge.add(styleMap_.value(QString::fromLatin1(kDocDefaultsKey)).runProperties, true);
+    for (const QString &id : styleChain(styleMap_, styleId.isEmpty() ? defaultParagraphStyle_ : styleId))
+        merge.add(styleMap_.value(id).runProperties, false);
     return paragraphRunMemo_[styleId] = merge.result(true);
 }
 
-DocxPropertyList DocxDocument::characterRunProperties(const QString &styleId) const
+DocxPropertyList DocxStyles::characterRunProperties(const QString &styleId) const
 {
     const auto known = characterRunMemo_.constFind(styleId);
     if (known != characterRunMemo_.cend())
         return *known;
     RunPropertyMerge merge;
-    for (const QString &id : styleChain(styleMap, styleId))
-        merge.add(styleMap.value(id).runProperties, false);
+    for (const QString &id : styleChain(styleMap_, styleId))
+        merge.add(styleMap_.value(id).runProperties, false);
     return characterRunMemo_[styleId] = merge.result(false);
 }
 
-StyleProps DocxDocument::resolveStyle(const QString &styleId) const
+StyleProps DocxStyles::resolveStyle(const QString &styleId) const
 {
-    StyleProps result = styleMap.value(QString::fromLatin1(kDocDefaultsKey));
+    StyleProps result = styleMap_.value(QString::fromLatin1(kDocDefaultsKey));
     if (styleId.isEmpty())
         return result;
 
-    const QStringList chain = styleChain(styleMap, styleId);
+    const QStringList chain = styleChain(styleMap_, styleId);
 
     for (const QString &id : chain) {
-        const auto it = styleMap.constFind(id);
-        if (it == styleMap.cend())
+        const auto it = styleMap_.constFind(id);
+        if (it == styleMap_.cend())
             continue;
         const StyleProps &s = *it;
         auto takeText = [](QString &field, const QString &v) {
@@ -473,37 +487,27 @@ StyleProps DocxDocument::resolveStyle(const QString &styleId) const
     return result;
 }
 
-void DocxDocument::ensureParagraphStyle(const QString &styleId)
-{
-    ensureStyle(styleId);
-}
-
-void DocxDocument::ensureCharacterStyle(const QString &styleId)
-{
-    ensureStyle(styleId);
-}
-
-void DocxDocument::ensureStyle(const QString &styleId)
+void DocxStyles::ensureStyle(const QString &styleId)
 {
     if (styleId.isEmpty())
         return;
     const QString name = QString::fromLatin1(kPartStyles);
-    if (!entries.contains(name))
-        entries.insert(name, QByteArray(kStyleSheetTemplate));
-    PartIndexes &memo = *parts_;
-    const bool known = memo.stylesRead.isSharedWith(entries.value(name)) && memo.stylesPresent.contains(styleId);
-    if (!known && !addParagraphStyle(styleId))
+    if (!package_.entries().contains(name))
+        package_.entries().insert(name, QByteArray(kStyleSheetTemplate));
+    const bool known = stylesRead_.isSharedWith(package_.entries().value(name)) && stylesPresent_.contains(styleId);
+    if (!known && !addBuiltInStyle(styleId))
         return;
-    ensureOverride(QStringLiteral("/word/styles.xml"), QString::fromLatin1(kStylesContentType));
-    ensureRelOfType(mainRelsPart(), QString::fromLatin1(kStylesRelType), relativeTarget(mainPart, name));
+    package_.contentTypes().ensureOverride(QStringLiteral("/word/styles.xml"), QString::fromLatin1(kStylesContentType));
+    package_.relationships().ensureRelOfType(package_.mainRelsPart(), QString::fromLatin1(kStylesRelType),
+                                             relativeTarget(package_.mainPart(), name));
 }
 
-bool DocxDocument::addParagraphStyle(const QString &styleId)
+bool DocxStyles::addBuiltInStyle(const QString &styleId)
 {
     const QString name = QString::fromLatin1(kPartStyles);
     QDomDocument styles;
     QString err;
-    if (!loadPart(entries, name, styles, err)) {
+    if (!loadPart(package_.entries(), name, styles, err)) {
         documentDebug() << "ensureParagraphStyle: cannot parse styles.xml:" << err;
         return false;
     }
@@ -519,10 +523,10 @@ bool DocxDocument::addParagraphStyle(const QString &styleId)
     if (!fragment.isEmpty() && parseXml(xml, wrapped, err) && !wrapped.documentElement().firstChildElement().isNull()) {
         root.appendChild(styles.importNode(wrapped.documentElement().firstChildElement(), true));
         present.insert(styleId);
-        storePart(entries, name, styles, kCompactPart);
+        storePart(package_.entries(), name, styles, kCompactPart);
     }
     // The sheet as it stands now, so that asking for these ids again reads nothing.
-    parts_->stylesRead = entries.value(name);
-    parts_->stylesPresent = present;
+    stylesRead_ = package_.entries().value(name);
+    stylesPresent_ = present;
     return true;
 }

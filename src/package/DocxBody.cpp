@@ -1,0 +1,275 @@
+// The main document part as the body: its bytes, tree, last section and
+// paragraph index.
+#include "DocxBody.h"
+
+#include "DocxBodyState.h"
+#include "DocxNamespaces.h"
+#include "DocxPackage.h"
+#include "DocxPartXml.h"
+#include "DocxStyles.h"
+
+#include <limits>
+
+#include <utility>
+
+namespace {
+
+// Opening lays out this many top-level elements of the body at most (24 MB of
+// records), so that the edits that need the layout usually find it made; a
+// body of more is laid out again when an edit needs it.
+constexpr qsizetype kLaidOutAtOpen = qsizetype(1) << 20;
+
+bool hasLocalName(const QDomElement &el, const char *name) { return el.localName() == QLatin1String(name); }
+
+// Where the paragraph collector is: among blocks (a body, a cell, the content
+// of a content control), inside a table looking for its rows, or inside a row
+// looking for its cells. Rows of a table are the w:tr below it whose nearest
+// enclosing w:tbl is this table (rows wrapped in other elements included);
+// cells of a row likewise.
+enum class Scope { Blocks, Table, Row };
+
+struct Level
+{
+    QDomElement next;  // the next child to look at
+    Scope scope;
+};
+
+void enterContainer(const QDomElement &container, QList<Level> &levels)
+{
+    if (hasLocalName(container, "sdt")) {
+        const QDomElement content = childElementNS(container, "sdtContent", kNsW);
+        if (!content.isNull())
+            levels.append({content.firstChildElement(), Scope::Blocks});
+    } else {
+        levels.append({container.firstChildElement(), hasLocalName(container, "tbl") ? Scope::Table : Scope::Blocks});
+    }
+}
+
+}  // namespace
+
+int headingLevelFromStyleId(const QString &styleId)
+{
+    const QString s = styleId.toLower();
+    static const char *const numbered[] = {"heading1", "heading2", "heading3", "heading4"};
+    for (int level = 0; level < 4; ++level) {
+        if (s.startsWith(QLatin1String(numbered[level])) || s == QString::number(level + 1))
+            return level;
+    }
+    return s.startsWith(QLatin1String("heading")) ? 0 : -1;
+}
+
+DocxBody::DocxBody(DocxPackage &package, const DocxStyles &styles)
+    : package_(package), styles_(styles), state_(std::make_unique<State>())
+{
+}
+
+DocxBody::~DocxBody() = default;
+
+QByteArray DocxBody::bytes() const { return package_.entries().value(package_.mainPart()); }
+
+void DocxBody::collectParagraphs(const QDomElement &container, QList<QDomElement> &out)
+{
+    QList<Level> levels;  // the elements being looked through, outermost first
+    enterContainer(container, levels);
+    while (!levels.isEmpty()) {
+        Level &level = levels.last();
+        if (level.next.isNull()) {
+            levels.removeLast();
+            continue;
+        }
+        const QDomElement c = std::exchange(level.next, level.next.nextSiblingElement());
+        switch (level.scope) {
+        case Scope::Blocks:
+            if (hasLocalName(c, "p"))
+                out.append(c);
+            else if (hasLocalName(c, "sdt") || hasLocalName(c, "tbl"))
+                enterContainer(c, levels);
+            break;
+        case Scope::Table:
+            if (hasLocalName(c, "tr"))
+                levels.append({c.firstChildElement(), Scope::Row});
+            else if (!hasLocalName(c, "tbl"))
+                levels.append({c.firstChildElement(), Scope::Table});
+            break;
+        case Scope::Row:
+            if (hasLocalName(c, "tc"))
+                levels.append({c.firstChildElement(), Scope::Blocks});
+            else if (!hasLocalName(c, "tr"))
+                levels.append({c.firstChildElement(), Scope::Row});
+            break;
+        }
+    }
+}
+
+void DocxBody::resetIndex()
+{
+    state_->indexed = false;
+    state_->paragraphs.clear();
+    state_->paragraphInfo.clear();
+}
+
+void DocxBody::ensureIndexed() const
+{
+    if (state_->indexed)
+        return;
+    state_->indexed = true;
+    QList<QDomElement> &paras = state_->paragraphs;
+    QList<DocxParaInfo> &infos = state_->paragraphInfo;
+    paras.clear();
+    infos.clear();
+    const QDomElement body = firstElementNS(dom(), "body", kNsW);
+    if (body.isNull())
+        return;
+    collectParagraphs(body, paras);
+    infos.reserve(paras.size());
+    for (int i = 0; i < paras.size(); ++i) {
+        const QDomElement &p = paras[i];
+        DocxParaInfo info;
+        info.index = i;
+        info.styleId = wVal(childElementNS(childElementNS(p, "pPr", kNsW), "pStyle", kNsW));
+        info.headingLevel = headingLevel(p);
+        info.text = paragraphText(p);
+        infos.append(info);
+    }
+}
+
+int DocxBody::headingLevel(const QDomElement &p) const
+{
+    const QDomElement pPr = childElementNS(p, "pPr", kNsW);
+    bool ok = false;
+    const int level = wVal(childElementNS(pPr, "outlineLvl", kNsW)).toInt(&ok);
+    if (ok)
+        return level;
+    const QString styleId = wVal(childElementNS(pPr, "pStyle", kNsW));
+    if (styleId.isEmpty())
+        return -1;
+    const int styleLevel = styles_.resolveStyle(styleId).outlineLvl;
+    return styleLevel >= 0 ? styleLevel : headingLevelFromStyleId(styleId);
+}
+
+int DocxBody::paragraphCount() const
+{
+    ensureIndexed();
+    return int(state_->paragraphInfo.size());
+}
+
+const DocxParaInfo &DocxBody::paragraphInfoAt(int i) const
+{
+    static const DocxParaInfo none;
+    ensureIndexed();
+    return i >= 0 && i < state_->paragraphInfo.size() ? state_->paragraphInfo[i] : none;
+}
+
+const QList<QDomElement> &DocxBody::paragraphs() const
+{
+    ensureIndexed();
+    return state_->paragraphs;
+}
+
+const QList<DocxParaInfo> &DocxBody::paragraphInfo() const
+{
+    ensureIndexed();
+    return state_->paragraphInfo;
+}
+
+bool DocxBody::load(QString &err)
+{
+    return state_->scan(bytes(), kLaidOutAtOpen, err);
+}
+
+bool DocxBody::isStrict() const { return state_->strict; }
+
+bool DocxBody::layout(DocxBodyLayout &out)
+{
+    if (state_->domBuilt)
+        return false;
+    store();
+    QString err;
+    if (!state_->layoutScanned
+        && !state_->scan(bytes(), std::numeric_limits<qsizetype>::max(), err))
+        return false;
+    out = state_->layout;
+    return state_->laidOut;
+}
+
+bool DocxBody::treeFits(QString &err) const
+{
+    QString scanErr;
+    if (!state_->domBuilt && state_->treeBytes < 0)
+        state_->scan(bytes(), 0, scanErr);
+    if (state_->domBuilt || state_->treeBytes <= kMaxTreeBytes)
+        return true;
+    const QString why = state_->treeError.isEmpty() ? DocxTreeCost::refusal() : state_->treeError;
+    err = QStringLiteral("%1: %2").arg(package_.mainPart(), why);
+    return false;
+}
+
+void DocxBody::setBytes(const QByteArray &bytes)
+{
+    package_.entries().insert(package_.mainPart(), bytes);
+    *state_ = State();
+}
+
+QDomDocument &DocxBody::dom()
+{
+    state_->ensureDom(bytes());
+    state_->domChanged = true;
+    return state_->dom;
+}
+
+const QDomDocument &DocxBody::dom() const
+{
+    state_->ensureDom(bytes());
+    return state_->dom;
+}
+
+QDomElement DocxBody::lastSection()
+{
+    const QDomElement sp = state_->sectionElement(bytes());
+    if (sp.isNull())
+        return sp;
+    if (state_->domBuilt)
+        state_->domChanged = true;
+    else
+        state_->sectionChanged = true;
+    return sp;
+}
+
+QDomElement DocxBody::lastSection() const
+{
+    return state_->sectionElement(bytes());
+}
+
+void DocxBody::store()
+{
+    const QString &name = package_.mainPart();
+    if (state_->domBuilt) {
+        if (state_->domChanged)
+            package_.entries().insert(name, serializeXml(state_->dom, 0));
+        state_->domChanged = false;
+        return;
+    }
+    if (!state_->sectionChanged || state_->section.isNull())
+        return;
+    QByteArray bytes = package_.entries().value(name);
+    const QByteArray element = serializeXmlElement(state_->section, state_->sectionScope);
+    bytes.replace(state_->sectionStart, state_->sectionEnd - state_->sectionStart, element);
+    state_->sectionEnd = state_->sectionStart + element.size();
+    state_->sectionChanged = false;
+    state_->layoutScanned = false;  // what follows the section has moved
+    package_.entries().insert(name, bytes);
+}
+
+QDomElement DocxBody::ensureLastSection()
+{
+    QDomElement sp = lastSection();
+    if (!sp.isNull())
+        return sp;
+    QDomDocument &tree = dom();
+    QDomElement body = firstElementNS(tree, "body", kNsW);
+    if (body.isNull())
+        return {};
+    sp = createW(tree, "sectPr");
+    body.appendChild(sp);
+    return sp;
+}

@@ -1,0 +1,124 @@
+#pragma once
+// DocxBody: the main document part. Its bytes in the package are the truth
+// until an operation needs the tree; the DOM is built on first use and written
+// back only when it was changed, and the last section can be edited on a small
+// tree of its own. It also keeps the index of the body's paragraphs.
+#include "DocxXml.h"
+
+#include <QDomDocument>
+#include <QDomElement>
+#include <QList>
+#include <QString>
+
+#include <memory>
+
+class DocxPackage;
+class DocxStyles;
+
+// One indexed body paragraph.
+struct DocxParaInfo
+{
+    int index = 0;
+    QString styleId;
+    int headingLevel = -1;  // 0-based outline level; -1: not a heading
+    QString text;
+};
+
+// A range of the paragraph index: startPara inclusive, endPara exclusive.
+struct DocxSectionRange
+{
+    QString label;
+    int startPara = 0;
+    int endPara = 0;
+};
+
+// The body's top-level elements located in the bytes of the main part, so
+// that one element at a time can be parsed, changed and spliced back. A body
+// may hold millions of them: a record is kept small.
+enum class DocxBodyElement : quint8 { Paragraph, Table, ContentControl, Other };  // w:p, w:tbl, w:sdt, the rest
+struct DocxBodyChild
+{
+    qsizetype start = 0;
+    qsizetype end = 0;
+    DocxBodyElement kind = DocxBodyElement::Other;
+};
+struct DocxBodyLayout
+{
+    qsizetype rootTagEnd = 0;     // just after the root element's start tag
+    qsizetype contentStart = 0;   // just after <w:body ...>
+    qsizetype contentEnd = 0;     // at </w:body>
+    QList<DocxBodyChild> children;
+    DocxNamespaceBindings rootScope;  // bindings the root declares
+    DocxNamespaceBindings bodyScope;  // bindings in force inside w:body
+};
+
+// The outline level a paragraph style id alone implies: "Heading1" to
+// "Heading4" (any case) or "1" to "4" give 0 to 3, any other "heading..." 0,
+// anything else -1.
+int headingLevelFromStyleId(const QString &styleId);
+// The last top-level w:sectPr of a DOM (a w:sectPr kept inside another, as a
+// tracked change of section properties, is not a section); null when none.
+QDomElement lastSectPr(const QDomDocument &dom);
+
+class DocxBody
+{
+public:
+    DocxBody(DocxPackage &package, const DocxStyles &styles);
+    ~DocxBody();
+    DocxBody(const DocxBody &) = delete;
+    DocxBody &operator=(const DocxBody &) = delete;
+
+    // Takes the main part as the body: checks that it is well-formed and
+    // finds its last section without building a tree. False with `err`.
+    bool load(QString &err);
+    // The body DOM, built on first use. The non-const form is for editing: the
+    // part is written back from the DOM at the next store().
+    QDomDocument &dom();
+    const QDomDocument &dom() const;
+    // The last section's w:sectPr (null when the body has none). Before the DOM
+    // is built this is a small tree of that element alone, spliced back into the
+    // part's bytes at the next store(). The non-const form is for editing.
+    QDomElement lastSection();
+    QDomElement lastSection() const;
+    // The last section for an edit: when the body has none, an empty w:sectPr
+    // is added at the body's end. Null when there is no body.
+    QDomElement ensureLastSection();
+    // True when the main part is in strict markup (ISO/IEC 29500 Strict). It
+    // reads like a transitional one; what the library writes is transitional,
+    // so the edits that would write into its parts refuse it.
+    bool isStrict() const;
+    // Writes pending body edits into the package.
+    void store();
+    // Locates the body's top-level elements in the part's bytes, for operations
+    // that change one element at a time without the whole tree. False when the
+    // tree is already built (it holds the current body) or the bytes cannot be
+    // mapped; pending section edits are written into the bytes first.
+    bool layout(DocxBodyLayout &layout);
+    // False, with the reason, when the body is too large to be held as a tree
+    // (more than kMaxTreeBytes): the DOM and the paragraph index of such a body
+    // stay empty, while the operations that work on its bytes still work.
+    bool treeFits(QString &err) const;
+    // Replaces the part's bytes after such an operation. The bytes must be
+    // well-formed; the paragraph index is rebuilt on its next use.
+    void setBytes(const QByteArray &bytes);
+
+    int paragraphCount() const;
+    const DocxParaInfo &paragraphInfoAt(int i) const;
+    const QList<QDomElement> &paragraphs() const;
+    const QList<DocxParaInfo> &paragraphInfo() const;
+    // Drops the paragraph index; it is rebuilt on its next use.
+    void resetIndex();
+    static void collectParagraphs(const QDomElement &container, QList<QDomElement> &out);
+    // The outline level a paragraph shows (its own w:outlineLvl, its style's,
+    // or what its style id implies), 0-based; -1 when it is no heading.
+    int headingLevel(const QDomElement &p) const;
+
+private:
+    void ensureIndexed() const;
+    QByteArray bytes() const;
+
+    DocxPackage &package_;
+    const DocxStyles &styles_;
+    struct State;
+    std::unique_ptr<State> state_;
+};
