@@ -326,12 +326,15 @@ def main(argv):
     print("".join("refused  %s: %s\n" % r for r in refused), end="")
     if crashed:
         print("CRASHED  lxdocx text: exit %d before %s" % (crashed, next((n for n in names if n not in ours), "the end")))
-    below = [(w, tally.rate(w), m) for w, m in minimums if tally.rate(w) < m]
+    # A figure with nothing to count proves nothing: it fails its minimum, as does a run that compared nothing.
+    below = [(w, tally.rate(w), m) for w, m in minimums if tally.rate(w) < m or not tally.counts[w][1]]
+    if not compared:
+        print("NOTHING  compared: no document was read by both LibreOffice and the library")
     for what, rate, minimum in below:
-        print("BELOW    %s: %.2f%% < %.2f%%" % (what, rate, minimum))
+        print("BELOW    %s: %.2f%% of %d items < %.2f%%" % (what, rate, tally.counts[what][1], minimum))
         listed = {"documents": "paragraphs", "long pages": "pages"}.get(what, what)
         print("".join("  %s\n" % d for d in tally.details[listed]), end="")
-    return 1 if crashed or below else 0
+    return 1 if crashed or below or not compared else 0
 
 
 if __name__ == "__main__":

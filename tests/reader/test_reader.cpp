@@ -1,6 +1,6 @@
 // The Reader: bodies into rich text, bad input, the corpus, headers and footers, sections as pages and HTML, strict markup.
 #include "DocxReader.h"
-#include "DocxReaderInternal.h"
+#include "DocxNumberFormat.h"
 #include "DocxSectionHtml.h"
 #include "TestSupport.h"
 #include "lorvexdocx.h"
@@ -245,10 +245,11 @@ Xml ref(const Xml &kind, const Xml &type, const Xml &rId)
 
 }  // namespace
 
-// Paragraph ranges and tables overlapping them; every block names its paragraph and piece of text its element.
-TEST(ReaderPipeline, RangesPagesAndTheSourceOfEveryBlock)
+// Paragraph ranges, the page of the last section and tables overlapping a range; bad ranges read nothing.
+TEST(ReaderPipeline, RangesReadTheirParagraphsOnTheirPage)
 {
-    EXPECT_EQ(readPageSizePx(*open(para("x"))), QSizeF(816, 1056));  // no section: the default page
+    QTextDocument plain;  // no section: the default page
+    EXPECT_TRUE(populate(*open(para("x")), plain, 0, 1) && plain.pageSize() == QSizeF(816, 1056));
     const auto doc = open(para("A", sectPr("<w:pgSz w:w='5000' w:h='5000'/><w:pgMar w:left='3000'/>")) + para("B")
                               + tbl(row({"t1", "t2", "t3"}) + row({"t4", "t5", "t6"}), 3) + para("after")
                               + sectPr("<w:pgSz w:w='12240' w:h='0'/><w:pgMar w:left='720' w:right='0' w:top='-5' "
@@ -267,6 +268,11 @@ TEST(ReaderPipeline, RangesPagesAndTheSourceOfEveryBlock)
     untouched.setPlainText("keep");
     EXPECT_FALSE(populate(*doc, untouched, 2, 2) || populate(*doc, untouched, -1, 3)
                  || DocxReader::populate(*doc, {QString(), 0, 1}, nullptr) || untouched.toPlainText() != "keep");
+}
+
+// Contents lines, controls, breaks and merged cells; every block names its paragraph and each piece of text its element.
+TEST(ReaderPipeline, EveryBlockNamesTheParagraphAndPiecesItWasReadFrom)
+{
     auto tabs = [](const Xml &type, const Xml &leader) {
         return "<w:tabs><w:tab w:val='" + type + "' w:leader='" + leader + "' w:pos='9360'/><w:tab w:val='clear' "
             "w:pos='100'/></w:tabs>";
@@ -357,7 +363,7 @@ TEST(ReaderParagraphs, PropertiesMergeWithStylesAndDefaults)
               QList<QColor>({Qt::darkGreen, Qt::red, Qt::yellow}));
     EXPECT_TRUE(red.fontItalic() && red.fontStrikeOut() && formatOf(*qd, "sup").fontUnderline()
                 && formatOf(*qd, "sup").verticalAlignment() == QTextCharFormat::AlignSuperScript);
-    EXPECT_TRUE(formatOf(*qd, "T").fontPointSize() == kMaxPointSize  // a huge size, and a huge tab's leader, bounded
+    EXPECT_TRUE(formatOf(*qd, "T").fontPointSize() == 1638  // a huge size, and a huge tab's leader, bounded
                 && blockTexts(*qd).last().count(". ") <= 1000);
     const Xml styles = "<w:docDefaults><w:pPrDefault><w:pPr><w:spacing w:after='160' w:line='259' w:lineRule='auto'/>"
                        "</w:pPr></w:pPrDefault></w:docDefaults><w:style w:type='paragraph' w:default='1' "
@@ -381,12 +387,16 @@ TEST(ReaderParagraphs, PropertiesMergeWithStylesAndDefaults)
                 && !blockFormat(*spaced, 6).boolProperty(KeepWithNextProperty));
 }
 
-// Labels count per abstract list in every number format; bullets; lists through cells and from styles.
-TEST(ReaderLists, LabelsBulletsAndListsFromStyles)
+TEST(ReaderLists, NumbersSpelledAsLettersAndRomanNumerals)
 {
-    EXPECT_EQ(QStringList({toLetters(26, false), toLetters(28, false), toLetters(702, true), toLetters(703, true),
-                           toLetters(0, false), toRoman(1994, true)}),
+    EXPECT_EQ(QStringList({numberText(26, "lowerLetter"), numberText(28, "lowerLetter"), numberText(702, "upperLetter"),
+                           numberText(703, "upperLetter"), numberText(0, "lowerLetter"), numberText(1994, "upperRoman")}),
               QStringList({"z", "ab", "ZZ", "AAA", "?", "MCMXCIV"}));
+}
+
+// Labels count per abstract list in every number format, restart, override and legal numbering.
+TEST(ReaderLists, LabelsCountPerAbstractListInEveryFormat)
+{
     auto override = [](const Xml &inner) { return "<w:lvlOverride w:ilvl='0'>" + inner + "</w:lvlOverride>"; };
     const Xml legal = level(0, "upperRoman", "%1.") + level(1, "decimal", "%1.%2", 1, "<w:isLgl/>")
         + level(2, "lowerLetter", "%3", 1, w("lvlRestart", "1")) + level(3, "decimal", "(%4)", 1, w("lvlRestart", "0"));
@@ -437,6 +447,11 @@ TEST(ReaderLists, LabelsBulletsAndListsFromStyles)
                                      double(unknown.hasProperty(ListNumIdProperty))}), QList<double>({1, 1, 0, 36, -36, 0}));
         }
     }
+}
+
+// Bullets with their font and indents; lists through table cells and from paragraph and numbering styles.
+TEST(ReaderLists, BulletsListsInCellsAndListsFromStyles)
+{
     auto listStyle = [](const Xml &id, const Xml &numPr, const Xml &basedOn = {}) {
         return style(id, basedOn + "<w:pPr><w:numPr>" + numPr + "</w:numPr></w:pPr>");
     };
@@ -461,8 +476,11 @@ TEST(ReaderLists, LabelsBulletsAndListsFromStyles)
     EXPECT_EQ(texts.mid(texts.indexOf("7. 4")), QStringList({"7. 4", "1. a", "1.1 b", "1.1.1 c", "d", "1.2 e", "(1) f"}));
     ASSERT_TRUE(table(*qd));
     EXPECT_EQ(cellText(table(*qd), 0, 0) + "|" + cellText(table(*qd), 0, 1), "4. x|5. y\u20296. z");
-    EXPECT_EQ(QStringList({bulletGlyph(QString(QChar(0xF0FC)), "Wingdings"), bulletGlyph("o", "Arial")}),
-              QStringList({QString(QChar(0x2713)), "o"}));
+    auto font = [](const Xml &name) { return "<w:rPr><w:rFonts w:ascii='" + name + "'/></w:rPr>"; };
+    const Xml glyphs = list(1, 0, level(0, "bullet", QString(QChar(0xF0FC)).toUtf8(), 1, font("Wingdings")))
+        + list(2, 1, level(0, "bullet", "o", 1, font("Arial")));  // a symbol font's private glyph, a plain letter
+    EXPECT_EQ(blockTexts(*rich(item("w", 1) + item("a", 2), {numbering(glyphs)})),
+              QStringList({QString(QChar(0x2713)) + " w", "o a"}));
     const QTextBlockFormat bullet = blockFormat(*qd, 0);
     EXPECT_EQ(QList<double>({double(bullet.boolProperty(ListBulletProperty)), bullet.leftMargin(), bullet.textIndent(),
                              double(blockFormat(*qd, 1).intProperty(ListLevelProperty))}),

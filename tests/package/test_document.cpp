@@ -38,7 +38,10 @@ protected:
     DocxEntryMap saved(DocxDocument &doc)  // under a new name
     {
         const QString path = nextPath();
-        return doc.saveAs(path) ? readEntries(path) : DocxEntryMap();
+        if (doc.saveAs(path))
+            return readEntries(path);
+        ADD_FAILURE() << "cannot save " << path.toStdString() << ": " << doc.errorString().toStdString();
+        return {};
     }
     QByteArray savedBody(DocxDocument &doc) { return saved(doc).value(doc.package().mainPart(), "save failed"); }
 };
@@ -81,20 +84,28 @@ TEST_F(Doc, IndexWalksTablesControlsAndHeadingsInDocumentOrder)
                 && doc->body().paragraphInfoAt(8).text == "Hello World!");
 }
 
-TEST_F(Doc, BadAndDegenerateBodiesAndUntouchedSaves)
+TEST_F(Doc, MalformedBodyIsRefusedSayingWhere)
 {
     auto doc = open(QByteArray(kWordRoot).replace("<w:", "<?xml version=\"1.0\"?>\n<w:") + "<w:body>\n<w:p></w:q>");
     EXPECT_TRUE(!doc->isValid() && doc->errorString().startsWith("XML parse error at line 3 col 11: "))
         << doc->errorString().toStdString();
+}
+
+TEST_F(Doc, EmptyAndBodilessDocumentsHaveNoParagraphsAndSaveAsTheyWere)
+{
     EXPECT_EQ(open(documentXml(""))->body().paragraphCount(), 0);
     const QByteArray noBody = kWordRoot + para("stray") + "</w:document>";
-    doc = open(noBody);
+    const auto doc = open(noBody);
     EXPECT_TRUE(doc->isValid() && doc->body().paragraphCount() == 0 && doc->body().lastSection().isNull());
     EXPECT_EQ(savedBody(*doc), noBody);
-    // Reading the section, index and tree through the const interface is no edit: every part stays as it was.
+}
+
+// Reading the section, index and tree through the const interface is no edit: every part stays as it was.
+TEST_F(Doc, ReadingThroughTheConstInterfaceLeavesEveryPartAsItWas)
+{
     const QByteArray src = documentXml(para("Gr\xC3\xBC\xC3\x9F" "e") + "<w:p><w:r><w:t xml:space=\"preserve\"> </w:t>"
                                        "</w:r></w:p>\r\n" + sect("S", "<w:pgSz w:w=\"12240\" w:h=\"15840\"/>"));
-    doc = open(src, {{"word/styles.xml", stylesPart({})}});
+    const auto doc = open(src, {{"word/styles.xml", stylesPart({})}});
     const DocxDocument &view = *doc;
     EXPECT_EQ(mark(view.body().lastSection()), "S");
     EXPECT_EQ(savedBody(*doc), src);
@@ -169,7 +180,8 @@ TEST_F(Doc, LastSectionIsTheLastTopLevelOneOnBothPaths)
 
 // Media numbered per extension; lookups create nothing; link ids follow the largest; types and relationships added
 // once; parts that do not parse are never overwritten.
-TEST(Relationships, MediaHyperlinksTypesAndContentTypes)
+// Image parts take the next free name of their extension and the next free id; the extension's default is added once.
+TEST(Relationships, ImagesTakeFreeNamesAndIds)
 {
     DocxPackage doc;
     DocxRelationships &docRels = doc.relationships();
@@ -185,6 +197,11 @@ TEST(Relationships, MediaHyperlinksTypesAndContentTypes)
               "rId1 image image3.png, rId2 image image1.jpeg, rId3 image image2.jpeg");
     EXPECT_EQ(attrs(doc.entries().value(kTypes), kNsContentTypes, "Default", {"Extension", "ContentType"}),
               QStringList({"PNG png", "xml xml", "jpeg jpeg"}));
+}
+
+// Targets by id (only of well-formed relationships of the package's namespace); hyperlinks reuse an equal target.
+TEST(Relationships, TargetsByIdAndHyperlinksAddedOnce)
+{
     DocxPackage links;
     DocxRelationships &linksRels = links.relationships();
     EXPECT_TRUE(linksRels.relPartPath("rId1").isEmpty() && !links.entries().contains(kRels));
@@ -205,6 +222,10 @@ TEST(Relationships, MediaHyperlinksTypesAndContentTypes)
                   + " " + linksRels.relTarget("rId11"), "rId11 hyperlink External https://example.com/A");
     links.entries().insert(kRels, relsPart(relEntry("rId30", kImage, "media/image1.png")));  // read afresh
     EXPECT_EQ(linksRels.addHyperlinkRel("https://example.com/A"), "rId31");
+}
+
+TEST(Relationships, ContentTypesOverridesAndRelationshipsOfATypeAddedOnce)
+{
     DocxPackage types;
     DocxRelationships &typesRels = types.relationships();
     DocxContentTypes &registry = types.contentTypes();
@@ -223,6 +244,14 @@ TEST(Relationships, MediaHyperlinksTypesAndContentTypes)
         typesRels.ensureRelOfType(kRels, type, type + QString(".xml")), typesRels.ensureRelOfType("_rels/.rels", "core", type);
     EXPECT_EQ(relations(types.entries().value(kRels)).join(", "), "rId3 styles styles.xml, rId4 numbering numbering.xml");
     EXPECT_EQ(relations(types.entries().value("_rels/.rels")), QStringList({"rId1 core styles"}));
+}
+
+// A relationships or content-types part that does not parse is never written over; the image part itself stays.
+TEST(Relationships, UnparsableRelationshipsAndTypesAreLeftAlone)
+{
+    DocxPackage types;
+    DocxRelationships &typesRels = types.relationships();
+    DocxContentTypes &registry = types.contentTypes();
     types.entries() = {{kRels, relsPart("<Relationship").chopped(16)}, {kTypes, "<Types><Default></Types>"}};
     const DocxEntryMap broken = types.entries();
     EXPECT_TRUE(typesRels.addImagePart("img", "png").isEmpty() && types.entries().take("word/media/image1.png") == "img");

@@ -1,6 +1,8 @@
 // The lxdocx command line: exit status, output, error texts and the edits its commands make.
 #include "EditTestSupport.h"
 
+#include <QDir>
+
 using namespace edit_support;
 
 namespace {
@@ -17,7 +19,8 @@ TEST(Cli, InfoNewCopyAndTheirFailures)
     const QString blank = dir.filePath("blank.docx"), copy = dir.filePath("copy.docx"), headed = dir.filePath("h.docx");
     ASSERT_TRUE(writeFile(headed, makePackage(documentXml("<w:p><w:pPr><w:pStyle w:val=\"Heading2\"/></w:pPr><w:r>"
                                                           "<w:t>Scope</w:t></w:r></w:p><w:p/>"))));
-    ASSERT_EQ(lxdocx({"new", blank}) + lxdocx({"info", blank}), 0) << err.toStdString();
+    ASSERT_EQ(lxdocx({"new", blank}), 0) << err.toStdString();
+    ASSERT_EQ(lxdocx({"info", blank}), 0) << err.toStdString();
     EXPECT_TRUE(out.contains("Valid: yes") && out.contains("Paragraphs: 1") && out.contains("word/document.xml"))
         << out.toStdString();
     ASSERT_EQ(lxdocx({"info", headed}), 0) << err.toStdString();
@@ -71,7 +74,56 @@ TEST(Cli, PageHeaderFooterAndProps)
     ASSERT_TRUE(h);
     EXPECT_EQ(margins(h.get()), (Ints{1134, 1701, 720, 1440, 709, 709, 720, 1}));
     EXPECT_EQ(lxDocx_get_title_page(h.get()), 1);
-    EXPECT_EQ(QByteArray(lxDocx_get_header_xml(h.get(), 0, nullptr)), lxDocx_build_hf_xml(1, "Page {PAGE}", "center", nullptr));
+    const QByteArray header = lxDocx_get_header_xml(h.get(), 0, nullptr);  // a header: centred "Page " and a PAGE field
+    auto texts = [&](const char *name) {
+        QStringList t;
+        const QDomNodeList list = parsed(header).elementsByTagNameNS(kNsW, name);
+        for (int i = 0; i < list.size(); ++i)
+            t << list.at(i).toElement().text();
+        return t.join('|');
+    };
+    EXPECT_EQ((parsed(header).documentElement().localName() + ' ' + attrs(header, kNsW, "jc", {"w:val"}).join(' ') + ':'
+               + texts("t") + '/' + texts("instrText") + '/' + attrs(header, kNsW, "fldChar", {"w:fldCharType"}).join(' '))
+                  .toStdString(), "hdr center:Page |1/ PAGE /begin separate end");
     EXPECT_EQ(QByteArray(lxDocx_get_footer_xml(h.get(), LXDOCX_HF_EVEN, nullptr)), even);
     EXPECT_EQ(QByteArray(lxDocx_get_doc_property(h.get(), "title")) + "|" + lxDocx_get_doc_property(h.get(), "author"), "A = B|Ada");
+}
+
+// Bad calls fail with a reason; from-html and set-body: the body takes the first paragraph's place only; pictures
+// only from the --resources folder.
+TEST(Cli, FromHtmlAndSetBodyAndTheirBadCalls)
+{
+    QTemporaryDir dir;
+    const QString empty = dir.filePath("empty.docx");
+    const Handle h = openPackage(empty, makePackage(documentXml("<w:sectPr/>")));
+    ASSERT_TRUE(h);
+    EXPECT_EQ(Ints({lxDocx_set_body_html(nullptr, "<p>x</p>"), lxDocx_set_body_html(h.get(), nullptr)}), Ints({0, 0}));
+    EXPECT_STREQ(lxDocx_error(h.get()), "No HTML given");
+    EXPECT_EQ(lxDocx_set_body_html(h.get(), "<p>x</p>"), 0);  // no paragraph to take the content's place
+    EXPECT_STREQ(lxDocx_error(h.get()), "The body has no paragraph for the HTML to take the place of");
+    EXPECT_EQ(Ints({lxDocx_write_html(nullptr, "<p>x</p>"), lxDocx_write_html(empty.toUtf8().constData(), nullptr)}),
+              Ints({0, 0}));
+    const QString made = dir.filePath("made.docx"), changed = dir.filePath("changed.docx"), html = dir.filePath("in.html");
+    const QString pictures = dir.filePath("pictures.docx"), folder = dir.filePath("site"), outside = dir.filePath("o.png");
+    ASSERT_TRUE(writeFile(html, "<h2>Replaced</h2>"));
+    QString out, err;
+    const QString sample = QDir::cleanPath(LXDOCX_TEST_DATA_DIR "/../../samples/sample.html");
+    ASSERT_EQ(run(LXDOCX_CLI, {"from-html", sample, made}, &out, &err), 0) << err.toStdString();
+    EXPECT_EQ(out, "Wrote " + made + "\n");
+    ASSERT_EQ(run(LXDOCX_CLI, {"set-body", made, html, "-o", changed}, &out, &err), 0) << err.toStdString();
+    EXPECT_EQ(out, "Saved " + changed + "\n");
+    EXPECT_EQ(run(LXDOCX_CLI, {"from-html", dir.filePath("missing.html"), made}, &out, &err), 1);
+    ASSERT_TRUE(QDir().mkpath(folder + "/img"));
+    ASSERT_TRUE(writeFile(folder + "/img/in.png", png(3, 2, Qt::red)) && writeFile(outside, png(5, 4, Qt::blue)));
+    ASSERT_TRUE(QFile::link(outside, folder + "/img/link.png"));
+    ASSERT_TRUE(writeFile(html, "<p><img src=\"img/in.png\" alt=\"in\"><img src=\"../o.png\" alt=\"up\"><img src=\""
+                                "img/link.png\" alt=\"linked\"><img src=\"" + outside.toUtf8() + "\" alt=\"absolute\"></p>"));
+    ASSERT_EQ(run(LXDOCX_CLI, {"from-html", html, pictures, "--resources", folder}, &out, &err), 0) << err.toStdString();
+    const QList<QVariantMap> d = dumped({made, changed, pictures});
+    QStringList before = d.value(0)["body"].toStringList(), after = d.value(1)["body"].toStringList();
+    ASSERT_FALSE(before.isEmpty() || after.isEmpty());
+    EXPECT_EQ(before.takeFirst() + " / " + after.takeFirst(), "Heading1: Field Notes on Lichens / Heading2: Replaced");
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(d.value(2)["body"].toStringList(), QStringList({"Normal: uplinkedabsolute"}));
+    EXPECT_EQ(d.value(2)["images"].toStringList().size(), 1);
 }

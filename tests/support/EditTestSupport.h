@@ -8,6 +8,12 @@
 
 #include <lorvexdocx.h>
 
+#include <QBuffer>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -80,6 +86,28 @@ inline QByteArray relEntry(const QByteArray &id, const QByteArray &type, const Q
 {
     return "<Relationship Id=\"" + id + "\" Type=\"" + type + "\" Target=\"" + target
         + (mode ? QByteArray("\" TargetMode=\"") + mode : QByteArray()) + "\"/>";
+}
+
+// A PNG of one colour; with quality 100, not as Qt would write it again.
+inline QByteArray png(int width, int height, const QColor &colour, int quality = -1)
+{
+    QImage img(width, height, QImage::Format_ARGB32);
+    img.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    img.save(&buffer, "PNG", quality);
+    return bytes;
+}
+
+// Per file, what tools/docx_dump.py reads with python-docx: "body", "links" and "images".
+inline QList<QVariantMap> dumped(const QStringList &files)
+{
+    QString out, err;
+    EXPECT_EQ(run(systemPython(), QStringList{toolScript("docx_dump.py")} + files, &out, &err), 0) << err.toStdString();
+    QList<QVariantMap> maps;
+    for (const QJsonValue &v : QJsonDocument::fromJson(out.toUtf8()).array())
+        maps << v.toObject().toVariantMap();
+    return maps;
 }
 
 }  // namespace edit_support

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QProcess>
 
+#include <gtest/gtest.h>
+
 #include <zlib.h>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -102,14 +104,18 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 QByteArray readFile(const QString &path)
 {
     QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    if (f.open(QIODevice::ReadOnly))
+        return f.readAll();
+    ADD_FAILURE() << "cannot read " << path.toStdString() << ": " << f.errorString().toStdString();
+    return {};
 }
 
 DocxEntryMap readEntries(const QString &path)
 {
     DocxEntryMap entries;
     QString err;
-    docxZipRead(path, entries, err);
+    if (!docxZipRead(path, entries, err))
+        ADD_FAILURE() << "cannot read the archive " << path.toStdString() << ": " << err.toStdString();
     return entries;
 }
 
@@ -117,9 +123,14 @@ int run(const QString &program, const QStringList &args, QString *out, QString *
 {
     QProcess p;
     p.start(program, args);
-    if (!p.waitForStarted())
+    if (!p.waitForStarted()) {
+        ADD_FAILURE() << "cannot start " << program.toStdString() << ": " << p.errorString().toStdString();
         return -1;
-    p.waitForFinished(timeoutMs);
+    }
+    if (!p.waitForFinished(timeoutMs)) {
+        ADD_FAILURE() << program.toStdString() << " did not finish within " << timeoutMs << " ms";
+        p.kill(), p.waitForFinished();
+    }
     if (out)
         *out = QString::fromUtf8(p.readAllStandardOutput());
     if (err)
@@ -129,7 +140,10 @@ int run(const QString &program, const QStringList &args, QString *out, QString *
 
 qint64 statusKb(const QByteArray &field)
 {
-    for (const QByteArray &line : readFile(QStringLiteral("/proc/self/status")).split('\n'))
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
         if (line.startsWith(field + ':'))
             return line.mid(field.size() + 1).trimmed().split(' ').first().toLongLong();
     return -1;

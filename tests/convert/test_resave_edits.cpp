@@ -135,8 +135,10 @@ bool startsSourceParagraph(const QTextBlock &b)
 EditResult editAndReread(const QString &path, const QString &out, const Edit &edit, bool offsets, const QString &name = {})
 {
     std::unique_ptr<DocxDocument> doc = DocxDocument::open(path);
-    if (!doc->isValid())
+    if (!doc->isValid()) {
+        ADD_FAILURE() << "cannot open " << path.toStdString() << ": " << doc->errorString().toStdString();
         return {};
+    }
     const QStringList markersBefore = markers(*doc, offsets);
     EditResult r{true, {}, {}, doc->body().paragraphCount()};
     doc->body().dom();  // edited in place
@@ -246,7 +248,7 @@ TEST(Corpus, EveryRealDocumentOpensCopiesAndKeepsAllButAnEdit)
         {"change a word", kChangeWord, true}, {"make a word bold", kBoldWord, true},
         {"delete a run", kDeleteRun, false}, {"insert a paragraph", kInsertParagraph, true}};
     QTemporaryDir dir;
-    const QString copy = dir.filePath("copy.docx");
+    QStringList copies;  // source, copy, source, copy ...: compared by Python's zipfile, member for member
     int opened = 0;
     for (const QString &file : corpusFiles()) {
         const QString name = QFileInfo(file).fileName();
@@ -258,12 +260,11 @@ TEST(Corpus, EveryRealDocumentOpensCopiesAndKeepsAllButAnEdit)
         // Building the index reads the body; it must not count as an edit.
         const int count = h->doc->body().paragraphCount();
         EXPECT_EQ(h->doc->body().paragraphInfoAt(count - 1).index, qMax(0, count - 1));
-        EXPECT_EQ(lxDocx_save_as(h, copy.toUtf8().constData()), 1) << s(name);
+        copies << file << dir.filePath(QString::number(++opened) + ".docx");
+        EXPECT_EQ(lxDocx_save_as(h, copies.last().toUtf8().constData()), 1) << s(name);
         lxDocx_close(h);
         QString zipOut;
-        EXPECT_EQ(run(unzip, {"-tqq", copy}, &zipOut), 0) << s(name) << ": " << s(zipOut);
-        EXPECT_EQ(readEntries(copy), readEntries(file)) << s(name);
-        ++opened;
+        EXPECT_EQ(run(unzip, {"-tqq", copies.last()}, &zipOut), 0) << s(name) << ": " << s(zipOut);
         for (const auto &e : edits) {  // four edits of every real document: too slow under the sanitizers
             if (!kSanitized)
                 editAndReread(file, dir.filePath("edited.docx"), e.edit, e.offsetsKept, name + " (" + e.name + ")");
@@ -271,6 +272,7 @@ TEST(Corpus, EveryRealDocumentOpensCopiesAndKeepsAllButAnEdit)
     }
     EXPECT_GT(opened * 10, corpusFiles().size() * 9) << opened;  // nearly every real document opens
     QString stdOut, stdErr;
+    EXPECT_EQ(run(systemPython(), QStringList{toolScript("check_docx.py"), "--copies"} + copies, &stdOut), 0) << s(stdOut);
     QStringList args = {toolScript("resave_tally.py"), LXDOCX_CLI, corpusDir(), dir.filePath("tally")};
     if (!kSanitized)
         args << "--render";  // LibreOffice's pages before and after (not under the sanitizers: too slow there)

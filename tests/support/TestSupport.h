@@ -30,11 +30,13 @@ QByteArray makePackage(const QByteArray &documentXml, const Members &extraParts 
 // declares w, r, wp, a, pic and w14 (the last only named in mc:Ignorable).
 QByteArray documentXml(const QByteArray &bodyXml);
 bool writeFile(const QString &path, const QByteArray &bytes);
+// The bytes of a file; a file that cannot be read fails the test.
 QByteArray readFile(const QString &path);
-// Entries of an archive file read by the library's own reader ("" on failure).
+// Entries of an archive file read by the library's own reader; an archive it refuses fails the test.
 DocxEntryMap readEntries(const QString &path);
 
-// Runs a program; returns its exit code (-1 when it could not start) and its standard output and error.
+// Runs a program; returns its exit code (-1 when it crashed) and its standard output and error. A program that
+// cannot start or does not finish in time fails the test.
 int run(const QString &program, const QStringList &args, QString *out = nullptr, QString *err = nullptr,
         int timeoutMs = 600000);
 
