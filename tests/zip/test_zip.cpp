@@ -293,8 +293,9 @@ TEST(ZipWrite, MembersInTheirOrderDatedAndDeflatedOnlyWhereSmaller)
                            line("word/media/a.png", 0, ""), line("word/media/b.png", 0, "abc")}));
     const qint64 docData = localAt(out, 2) + 30 + get16(out, localAt(out, 2) + 26) + get16(out, localAt(out, 2) + 28);
     EXPECT_EQ(out.mid(docData, fast.size()), fast);
-    if (!unzipProgram().isEmpty())
+    if (!unzipProgram().isEmpty()) {
         EXPECT_EQ(run(unzipProgram(), {"-tqq", dir.filePath("out.zip")}), 0);
+    }
 }
 
 // UTF-8 names are flagged; other bytes come back as they were, also through a QString; no name leaves the package.
