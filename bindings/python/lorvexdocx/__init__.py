@@ -24,7 +24,7 @@ __all__ = [
     "LorvexDocxError", "UnknownPropertyError", "Margins", "Document", "DocumentProperties",
     "open", "blank", "from_html", "resave", "build_hf_xml", "library_version", "PROPERTY_KEYS",
 ]
-__version__ = "1.1.0"
+__version__ = "1.2.0"
 
 PathArg = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 
