@@ -10,6 +10,15 @@
 
 #include <memory>
 
+// What the last lxDocx_render laid out.
+struct DocxRenderRecord
+{
+    bool laidOut = false;
+    int pages = 0;  // pages written: the PDF's, 1 for a PNG
+    bool pageBrought = false;
+    bool cutShort = false;
+};
+
 struct DocxHandle
 {
     std::unique_ptr<DocxDocument> doc;
@@ -18,6 +27,9 @@ struct DocxHandle
     QByteArray footerXml;         // result buffer of lxDocx_get_footer_xml
     QByteArray propertyValues[kCorePropertyCount];  // result buffers of lxDocx_get_doc_property, per key
     QByteArray errorUtf8;         // result buffer of lxDocx_error
+    QByteArray text;              // result buffer of lxDocx_text
+    QByteArray html;              // result buffer of lxDocx_to_html
+    DocxRenderRecord rendered;    // what lxDocx_render last laid out
     bool busy = false;            // inside a call
     bool closeRequested = false;  // lxDocx_close came while busy: closed when that call returns
 };

@@ -301,6 +301,75 @@ LXDOCX_API int lxDocx_write_html(const char *path, const char *html);
  * lxDocx_save. A document in strict markup is saved as `dst` as it is. */
 LXDOCX_API int lxDocx_resave_full(const char *src, const char *dst);
 
+/* ---- Reading: text, HTML and pictures of the pages ------------------------------
+ * What the library reads of the document as it stands in the handle (edits
+ * made and not saved included). Documents in strict markup read like any
+ * other. These lay out rich text with Qt: call lxDocx_init() first (or run
+ * inside a Qt application). */
+
+/* What lxDocx_text adds to the body (flags, or-ed together). Text boxes need
+ * no flag: their paragraphs are read where they stand, each on a line of its
+ * own after the line that holds them. */
+#define LXDOCX_TEXT_BODY 0            /* the body alone */
+#define LXDOCX_TEXT_HEADERS_FOOTERS 1 /* the headers and footers the pages show, each part once */
+#define LXDOCX_TEXT_NOTES 2           /* the footnotes and endnotes */
+#define LXDOCX_TEXT_JSON 4            /* the whole as one JSON object instead of lines */
+
+/* The text of the body, a line a block (paragraph, or paragraph of a cell):
+ * its list label and a space, its text, " [picture]" for each picture it
+ * holds, indented two spaces a table level. `flags` adds, after the body:
+ *   LXDOCX_TEXT_HEADERS_FOOTERS: a line "-- headers", then a line for each
+ *     paragraph with text of the headers the pages show (every section's
+ *     parts in force, each part once), then "-- footers" and the footers';
+ *   LXDOCX_TEXT_NOTES: a line "-- footnotes", then each footnote's lines, the
+ *     first after "[N] " (N counting the notes from 1 in the document's
+ *     order), then "-- endnotes" and the endnotes'.
+ * With LXDOCX_TEXT_JSON the result is one JSON object instead (UTF-8, on one
+ * line): "file" (the file's name), "blocks" (each [label, text, pictures,
+ * table depth, bullet]), "tables" (each {"rows", "columns", "cells": [row,
+ * column, row span, column span, text]}), "links" (the link targets, in
+ * order); with LXDOCX_TEXT_HEADERS_FOOTERS also "pages" (the count
+ * lxDocx_render would write as a PDF), "headers" and "footers" (the lines
+ * above); with LXDOCX_TEXT_NOTES "footnotes" and "endnotes" (the text of each
+ * note, its lines joined by "\n"). A document whose body holds nothing
+ * reads as one empty line. The pointer is good until the next lxDocx_text on
+ * `h`, or lxDocx_close. NULL only for a NULL or busy handle, or out of memory. */
+LXDOCX_API const char *lxDocx_text(DocxHandle *h, int flags);
+
+/* The body as an HTML page (UTF-8): headings as h1-h6, paragraphs with their
+ * list labels, layout and fonts, tables, pictures as data URLs, links.
+ * With `section_title` the section under the heading that reads that text
+ * (leading and trailing spaces aside): from that heading to the next heading
+ * of the same or a higher level; the whole body when `section_title` is NULL
+ * or "", or when no heading reads it. "" when the body shows nothing. The
+ * pointer is good until the next lxDocx_to_html on `h`, or lxDocx_close. NULL
+ * only for a NULL or busy handle, or out of memory. */
+LXDOCX_API const char *lxDocx_to_html(DocxHandle *h, const char *section_title);
+
+/* A preview shows at most this many pages. */
+#define LXDOCX_RENDER_MAX_PAGES 10000
+
+/* Lays the document out page by page (every section with its page size,
+ * margins, columns, headers and footers) and writes every page to `path` as
+ * a PDF when its name ends in ".pdf", or the first page as a PNG when it ends
+ * in ".png" (either in any case), replacing any file there. A page smaller or
+ * larger than a printer's is brought within printable sizes; a document of
+ * more than LXDOCX_RENDER_MAX_PAGES pages shows its first ones
+ * (lxDocx_get_render_result tells both). 0, with nothing written, with "No
+ * path given", "Cannot render to <path>: the name must end in .pdf or .png",
+ * "The document has no body to lay out"; 0 with "Cannot write to: <path>"
+ * (and the system's reason where there is one) when the file could not be
+ * written. */
+LXDOCX_API int lxDocx_render(DocxHandle *h, const char *path);
+
+/* What the last lxDocx_render on `h` laid out, into the non-NULL pointers:
+ * the pages written (those of the PDF; 1 for a PNG), whether the page had to
+ * be brought within printable sizes (1/0), and whether the document lays out
+ * to more than LXDOCX_RENDER_MAX_PAGES pages (1/0). Returns 1 when that render
+ * laid out pages (its file may still have failed to be written); 0, with
+ * every value 0 and no text, when no render on `h` laid out any. */
+LXDOCX_API int lxDocx_get_render_result(DocxHandle *h, int *pages, int *page_brought, int *cut_short);
+
 #ifdef __cplusplus
 }
 #endif

@@ -15,14 +15,16 @@ that are not UTF-8 work. Lengths are twips (1/1440 inch).
 from __future__ import annotations
 
 import ctypes
+import json
 import os
-from typing import Iterator, MutableMapping, NamedTuple, Optional, Union
+from typing import Any, Dict, Iterator, MutableMapping, NamedTuple, Optional, Union
 
 from ._library import library, rich_text_library
 
 __all__ = [
     "LorvexDocxError", "UnknownPropertyError", "Margins", "Document", "DocumentProperties",
     "open", "blank", "from_html", "resave", "build_hf_xml", "library_version", "PROPERTY_KEYS",
+    "Rendered",
 ]
 __version__ = "1.2.0"
 
@@ -31,6 +33,10 @@ PathArg = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 #: The core properties a document has, in the order the library lists them.
 PROPERTY_KEYS = ("title", "author", "subject", "description", "keywords", "category")
 _KINDS = {"default": 0, "even": 1, "first": 2}
+# What lxDocx_text adds to the body (LXDOCX_TEXT_* of the C header).
+_TEXT_HEADERS_FOOTERS = 1
+_TEXT_NOTES = 2
+_TEXT_JSON = 4
 
 
 class LorvexDocxError(Exception):
@@ -127,6 +133,14 @@ class DocumentProperties(MutableMapping[str, str]):
 
     def __repr__(self) -> str:
         return f"DocumentProperties({dict(self)!r})"
+
+
+class Rendered(NamedTuple):
+    """What Document.render laid out."""
+
+    pages: int  #: pages written: the PDF's, 1 for a PNG
+    page_brought: bool  #: the page was brought within printable sizes
+    cut_short: bool  #: more pages than a preview shows: the first ones were written
 
 
 class Document:
@@ -268,6 +282,54 @@ class Document:
         paragraph; the rest of the body and the page setup stay."""
         rich_text_library()
         self._call(lambda lib, h: lib.lxDocx_set_body_html(h, _text(html)))
+
+    # -- reading -------------------------------------------------------------------
+
+    def _string(self, call) -> str:
+        """Runs a call returning a library-owned string, NULL on failure."""
+        rich_text_library()
+        handle = self._live()
+        address = call(library(), handle)
+        if not address:
+            raise LorvexDocxError(self._error_text())
+        return _decode(ctypes.string_at(address))
+
+    @staticmethod
+    def _text_flags(headers_footers: bool, notes: bool) -> int:
+        return (_TEXT_HEADERS_FOOTERS if headers_footers else 0) | (_TEXT_NOTES if notes else 0)
+
+    def text(self, headers_footers: bool = False, notes: bool = False) -> str:
+        """The body's text, a line a block: list label, text, " [picture]" per
+        picture, two spaces of indent a table level (text boxes where they
+        stand). `headers_footers` adds "-- headers" and "-- footers" with the
+        lines of the parts the pages show; `notes` adds "-- footnotes" and
+        "-- endnotes", each note's first line after "[N] "."""
+        flags = self._text_flags(headers_footers, notes)
+        return self._string(lambda lib, h: lib.lxDocx_text(h, flags))
+
+    def text_report(self, headers_footers: bool = False, notes: bool = False) -> Dict[str, Any]:
+        """The same as a dict: "file", "blocks" ([label, text, pictures, table
+        depth, bullet] each), "tables", "links"; `headers_footers` adds
+        "pages", "headers" and "footers", `notes` "footnotes" and "endnotes"."""
+        flags = self._text_flags(headers_footers, notes) | _TEXT_JSON
+        return json.loads(self._string(lambda lib, h: lib.lxDocx_text(h, flags)))
+
+    def to_html(self, section: Optional[str] = None) -> str:
+        """The body as an HTML page; with `section`, the part under the
+        heading reading that text, up to the next heading of its level or
+        higher (the whole body when no heading reads it). "" when the body
+        shows nothing."""
+        title = None if section is None else _text(section)
+        return self._string(lambda lib, h: lib.lxDocx_to_html(h, title))
+
+    def render(self, path: PathArg) -> Rendered:
+        """Writes every page as a PDF, or the first page as a PNG, by the
+        suffix of `path` (".pdf" or ".png"); returns what was laid out."""
+        rich_text_library()
+        self._call(lambda lib, h: lib.lxDocx_render(h, _path(path)))
+        values = [ctypes.c_int() for _ in range(3)]
+        self._call(lambda lib, h: lib.lxDocx_get_render_result(h, *[ctypes.byref(v) for v in values]))
+        return Rendered(values[0].value, bool(values[1].value), bool(values[2].value))
 
 
 def open(path: PathArg) -> Document:  # noqa: A001 - the module's verb, as in lorvexdocx.open

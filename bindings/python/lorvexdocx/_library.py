@@ -40,6 +40,10 @@ _PROTOTYPES = {
     "lxDocx_set_body_html": (ctypes.c_int, [_handle, ctypes.c_char_p]),
     "lxDocx_write_html": (ctypes.c_int, [ctypes.c_char_p, ctypes.c_char_p]),
     "lxDocx_resave_full": (ctypes.c_int, [ctypes.c_char_p, ctypes.c_char_p]),
+    "lxDocx_text": (ctypes.c_void_p, [_handle, ctypes.c_int]),
+    "lxDocx_to_html": (ctypes.c_void_p, [_handle, ctypes.c_char_p]),
+    "lxDocx_render": (ctypes.c_int, [_handle, ctypes.c_char_p]),
+    "lxDocx_get_render_result": (ctypes.c_int, [_handle, _int_p, _int_p, _int_p]),
 }
 
 _lock = threading.Lock()
