@@ -347,7 +347,8 @@ LXDOCX_API int lxDocx_resave_full(const char *src, const char *dst);
  * the headers, footers, footnotes, endnotes and comments. A match is found in
  * the text of one paragraph as it reads, across the runs, proofing marks,
  * bookmarks and fields Word splits it into (deleted text and field
- * instructions are not part of it); the replacement takes the formatting of
+ * instructions are not part of it; a non-breaking hyphen reads as U+2011, a
+ * symbol of a symbol font as U+FFFC); the replacement takes the formatting of
  * the match's first character, and a newline in it becomes a line break, a tab
  * a tab. `flags`: LXDOCX_MATCH_CASE, LXDOCX_WHOLE_WORD and LXDOCX_REGEX; with
  * LXDOCX_REGEX, \1 to \99 in `replacement` stand for the text of a group and

@@ -16,6 +16,12 @@ bool isW(const QDomNode &node, const char *localName)
 // Removed or moved-away text is no longer part of what the paragraph reads.
 bool isGoneText(const QDomNode &node) { return isW(node, "del") || isW(node, "moveFrom"); }
 
+// What a non-breaking hyphen reads as, and a symbol of a symbol font: a
+// character no typed word holds, so a match crosses a symbol only when an
+// expression asks for any character there.
+constexpr char16_t kNonBreakingHyphen = 0x2011;
+constexpr char16_t kSymbol = 0xFFFC;
+
 // The character a one-character run element stands for; null when none.
 QChar characterOf(const QDomElement &el)
 {
@@ -23,6 +29,10 @@ QChar characterOf(const QDomElement &el)
         return QLatin1Char('\t');
     if (isW(el, "br") || isW(el, "cr"))
         return QLatin1Char('\n');
+    if (isW(el, "noBreakHyphen"))
+        return QChar(kNonBreakingHyphen);
+    if (isW(el, "sym"))
+        return QChar(kSymbol);
     return QChar();
 }
 

@@ -11,7 +11,8 @@ class DocxParagraphText
 {
 public:
     // The text of `paragraph`'s own runs: w:t as it is, w:tab as a tab, w:br
-    // and w:cr as a newline. Runs of paragraphs nested inside it (text boxes),
+    // and w:cr as a newline, w:noBreakHyphen as U+2011 and w:sym as U+FFFC
+    // (a match that takes one in removes it). Runs of paragraphs nested inside it (text boxes),
     // deleted and moved-away text and field instructions are not part of it.
     explicit DocxParagraphText(const QDomElement &paragraph);
 
@@ -27,7 +28,7 @@ public:
 private:
     struct Piece
     {
-        QDomElement node;  // w:t, w:tab, w:br or w:cr
+        QDomElement node;  // w:t, w:tab, w:br, w:cr, w:noBreakHyphen or w:sym
         qsizetype start = 0;
         qsizetype length = 0;
         bool isText = false;  // a w:t; the others stand for one character

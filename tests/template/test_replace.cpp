@@ -86,6 +86,13 @@ TEST(Replace, SplitRunsTakeTheFirstCharacterFormatting)
     EXPECT_EQ(childNames(p), QStringLiteral("r proofErr bookmarkStart r bookmarkEnd proofErr"));
     EXPECT_FALSE(p.elementsByTagNameNS(wNamespace(), "i").isEmpty());
     EXPECT_TRUE(r.entries.value("word/document.xml").contains("<w:p><w:r><w:t>untouched</w:t></w:r></w:p>"));
+    // A non-breaking hyphen is a character a match takes in; a symbol one that plain text never crosses.
+    const QByteArray marks =
+        makePackage(documentXml(para("North</w:t><w:noBreakHyphen/><w:t>facing</w:t><w:sym w:char=\"F0E0\"/><w:t>side")));
+    const DocxEntryMap hyphenGone = replaceIn(marks, "h\u2011f", "h f", 0).entries;
+    EXPECT_EQ(bodyText(hyphenGone), QStringLiteral("North facingside"));
+    EXPECT_FALSE(hyphenGone.value("word/document.xml").contains("noBreakHyphen"));
+    EXPECT_EQ(replaceIn(marks, "facingside", "x", 0).count, 0);
 }
 
 TEST(Replace, OptionsDecideWhatMatches)
