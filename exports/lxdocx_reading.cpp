@@ -69,7 +69,7 @@ int render(DocxHandle *h, const QString &path)
     }
     if (result.written)
         return 1;
-    recordFailure(h, whyNotWritten(path));
+    recordFailure(h, LXDOCX_ERR_IO, whyNotWritten(path));
     return 0;
 }
 

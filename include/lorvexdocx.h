@@ -19,7 +19,8 @@
  *    take a handle record it on the handle (lxDocx_error(h)); the others
  *    library-wide (lxDocx_error(NULL)). A later success never clears a text,
  *    so read it right after the failing call. The texts each function can
- *    leave are listed with it; two more can come from any function:
+ *    leave are listed with it, and lxDocx_error_code gives a code beside
+ *    each text (see there); two more can come from any function:
  *      "Out of memory while <doing what>" (for example "Out of memory while
  *      saving the document"): memory ran out; the call returns its failure
  *      value and the document is as it was before the call, or as far as the
@@ -91,6 +92,23 @@ typedef struct DocxHandle LxDocxHandle;
 #define LXDOCX_HF_EVEN 1
 #define LXDOCX_HF_FIRST 2
 
+/* Failure codes, read with lxDocx_error_code beside the text of lxDocx_error. */
+#define LXDOCX_OK 0                /* nothing failed yet */
+#define LXDOCX_ERR_NOT_FOUND 1     /* what the call names is not there: a property key, a paragraph, a part */
+#define LXDOCX_ERR_REFUSED_INPUT 2 /* an argument or a file's content the call refuses: a missing
+                                      argument, a broken archive or XML, strict markup for an edit,
+                                      an invalid regular expression */
+#define LXDOCX_ERR_TEMPLATE 3      /* a template that cannot be rendered */
+#define LXDOCX_ERR_BUSY 4          /* the handle is inside a call already ("Document is busy") */
+#define LXDOCX_ERR_OUT_OF_MEMORY 5 /* memory ran out ("Out of memory while ...") */
+#define LXDOCX_ERR_IO 6            /* a file cannot be read or written: missing, unreadable, no space */
+#define LXDOCX_ERR_INTERNAL 7      /* "Unexpected failure while ...": something else went wrong inside */
+
+/* Flags of lxDocx_replace_text, combined with |. */
+#define LXDOCX_MATCH_CASE 1 /* upper and lower case differ */
+#define LXDOCX_WHOLE_WORD 2 /* a match neither follows nor precedes a letter, digit or underscore */
+#define LXDOCX_REGEX 4      /* `find` is a regular expression (QRegularExpression syntax) */
+
 /* ---- Start-up, version, errors ---------------------------------------- */
 
 /* Gives the process a Qt GUI application object when it has no Qt application
@@ -112,6 +130,27 @@ LXDOCX_API const char *lxDocx_version(void);
  * lxDocx_error on that handle or lxDocx_close; with NULL until the next
  * failure of a function without a handle. */
 LXDOCX_API const char *lxDocx_error(DocxHandle *h);
+
+/* The code (LXDOCX_ERR_*) of the failure whose text lxDocx_error gives: on
+ * `h`, or with h == NULL library-wide. LXDOCX_OK when nothing failed yet. Like
+ * the text, a code is recorded with every failure and never cleared by a
+ * later success, so read it right after the failing call. Which code each
+ * call's failures give:
+ *  - lxDocx_open, lxDocx_resave_full opening `src`: LXDOCX_ERR_IO when the
+ *    path names no regular file that can be read, LXDOCX_ERR_REFUSED_INPUT
+ *    when its content is refused (not a ZIP, not a DOCX, broken XML);
+ *  - lxDocx_create_blank, lxDocx_save, lxDocx_save_as, and writing the
+ *    result of lxDocx_write_html and lxDocx_resave_full: LXDOCX_ERR_IO;
+ *  - "Unknown document property" and the page setup's "The document has no
+ *    body to set ... in", "The package has no settings part ...", "The body
+ *    has no paragraph for the HTML to take the place of": LXDOCX_ERR_NOT_FOUND;
+ *  - every other text a call lists (NULL or empty arguments, XML that is not
+ *    well-formed, parts that do not read, strict markup, "Cannot convert the
+ *    body ...", an invalid regular expression): LXDOCX_ERR_REFUSED_INPUT;
+ *  - "Document is busy": LXDOCX_ERR_BUSY; "Out of memory ...":
+ *    LXDOCX_ERR_OUT_OF_MEMORY; "Unexpected failure ...": LXDOCX_ERR_INTERNAL.
+ * A call on a NULL handle records nothing, so the code stays as it was. */
+LXDOCX_API int lxDocx_error_code(DocxHandle *h);
 
 /* ---- Handles ------------------------------------------------------------- */
 
@@ -355,11 +394,11 @@ LXDOCX_API const char *lxDocx_to_html(DocxHandle *h, const char *section_title);
  * in ".png" (either in any case), replacing any file there. A page smaller or
  * larger than a printer's is brought within printable sizes; a document of
  * more than LXDOCX_RENDER_MAX_PAGES pages shows its first ones
- * (lxDocx_get_render_result tells both). 0, with nothing written, with "No
- * path given", "Cannot render to <path>: the name must end in .pdf or .png",
- * "The document has no body to lay out"; 0 with "Cannot write to: <path>"
- * (and the system's reason where there is one) when the file could not be
- * written. */
+ * (lxDocx_get_render_result tells both). 0, with nothing written, and
+ * LXDOCX_ERR_REFUSED_INPUT with "No path given", "Cannot render to <path>: the
+ * name must end in .pdf or .png", "The document has no body to lay out"; 0 and
+ * LXDOCX_ERR_IO with "Cannot write to: <path>" (and the system's reason where
+ * there is one) when the file could not be written. */
 LXDOCX_API int lxDocx_render(DocxHandle *h, const char *path);
 
 /* What the last lxDocx_render on `h` laid out, into the non-NULL pointers:
@@ -369,6 +408,30 @@ LXDOCX_API int lxDocx_render(DocxHandle *h, const char *path);
  * laid out pages (its file may still have failed to be written); 0, with
  * every value 0 and no text, when no render on `h` laid out any. */
 LXDOCX_API int lxDocx_get_render_result(DocxHandle *h, int *pages, int *page_brought, int *cut_short);
+
+/* ---- Replacing text ---------------------------------------------------------- */
+
+/* Replaces every match of `find` with `replacement` (UTF-8) in every story of
+ * the document: the body (with its tables, content controls and text boxes),
+ * the headers, footers, footnotes, endnotes and comments. A match is found in
+ * the text of one paragraph as it reads, across the runs, proofing marks,
+ * bookmarks and fields Word splits it into (deleted text and field
+ * instructions are not part of it; a non-breaking hyphen reads as U+2011, a
+ * symbol of a symbol font as U+FFFC); the replacement takes the formatting of
+ * the match's first character, and a newline in it becomes a line break, a tab
+ * a tab. `flags`: LXDOCX_MATCH_CASE, LXDOCX_WHOLE_WORD and LXDOCX_REGEX; with
+ * LXDOCX_REGEX, \1 to \99 in `replacement` stand for the text of a group and
+ * \\ for a backslash, and empty matches are passed over. `*count` (when
+ * `count` is not NULL) receives the number of replacements: 0 matches is a
+ * success with 0. Only the parts with a match change, and in them only the
+ * paragraphs with one; the rest stays byte for byte. The document is not
+ * saved. 0 (with *count 0) and LXDOCX_ERR_REFUSED_INPUT with "No text to find
+ * given" (`find` NULL or empty), "No replacement given" (`replacement` NULL),
+ * "Invalid regular expression: <reason> at offset <n>", the strict-markup
+ * text, or "<part>: XML parse error ..." for a story that does not read (the
+ * document then stays as it was). */
+LXDOCX_API int lxDocx_replace_text(DocxHandle *h, const char *find, const char *replacement, int flags,
+                                   int *count);
 
 #ifdef __cplusplus
 }

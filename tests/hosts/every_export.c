@@ -81,6 +81,9 @@ static void every_call(const char *out_dir, const char *path, int n)
     done("lxDocx_build_hf_xml", xml != NULL, NULL);
     CALL("lxDocx_set_footer_xml", lxDocx_set_footer_xml(g_h, LXDOCX_HF_DEFAULT, xml, len));
     CALL("lxDocx_set_doc_property", lxDocx_set_doc_property(g_h, "author", "Every Export"));
+    int replaced = 0;
+    CALL("lxDocx_replace_text", lxDocx_replace_text(g_h, "e", "e", 0, &replaced));
+    done("lxDocx_error_code", lxDocx_error_code(g_h) >= LXDOCX_OK, NULL);
     CALL("lxDocx_save_as", lxDocx_save_as(g_h, out[0]));
     CALL("lxDocx_set_body_html",
          lxDocx_set_body_html(g_h, "<h1>Replaced</h1><p>A <b>new</b> body with <a href=\"http://x.test\">a link</a>"

@@ -8,7 +8,9 @@
         doc.set_footer("default", lorvexdocx.build_hf_xml("footer", "Page {PAGE} of {NUMPAGES}", "center"))
         doc.save_as("report-edited.docx")
 
-Every failure raises LorvexDocxError carrying the library's text. Paths may be
+Every failure raises LorvexDocxError carrying the library's text, as the
+subclass of its kind where it has one: NotFoundError, RefusedInputError,
+TemplateError, BusyError. Paths may be
 str, bytes or os.PathLike; bytes reach the file system unchanged, so names
 that are not UTF-8 work. Lengths are twips (1/1440 inch).
 """
@@ -22,7 +24,7 @@ from typing import Any, Dict, Iterator, MutableMapping, NamedTuple, Optional, Un
 from ._library import library, rich_text_library
 
 __all__ = [
-    "LorvexDocxError", "UnknownPropertyError", "Margins", "Document", "DocumentProperties",
+    "LorvexDocxError", "NotFoundError", "RefusedInputError", "TemplateError", "BusyError", "UnknownPropertyError", "Margins", "Document", "DocumentProperties",
     "open", "blank", "from_html", "resave", "build_hf_xml", "library_version", "PROPERTY_KEYS",
     "Rendered",
 ]
@@ -43,7 +45,36 @@ class LorvexDocxError(Exception):
     """A failure the library reported; ``str(error)`` is the library's text."""
 
 
-class UnknownPropertyError(LorvexDocxError, KeyError):
+class NotFoundError(LorvexDocxError):
+    """What the call names is not there (a property key, a paragraph, a part)."""
+
+
+class RefusedInputError(LorvexDocxError):
+    """An argument or a file's content the library refuses: a broken archive
+    or XML, strict markup for an edit, an invalid regular expression."""
+
+
+class TemplateError(LorvexDocxError):
+    """A template that cannot be rendered."""
+
+
+class BusyError(LorvexDocxError):
+    """The document is inside another call."""
+
+
+# The library's failure codes (LXDOCX_ERR_* of lorvexdocx.h) and their classes;
+# the other codes raise LorvexDocxError itself.
+_ERRORS_BY_CODE = {1: NotFoundError, 2: RefusedInputError, 3: TemplateError, 4: BusyError}
+
+#: Flags of Document.replace, as lorvexdocx.h names them.
+_MATCH_CASE, _WHOLE_WORD, _REGEX = 1, 2, 4
+
+
+def _error_of(code: int, text: str) -> LorvexDocxError:
+    return _ERRORS_BY_CODE.get(code, LorvexDocxError)(text)
+
+
+class UnknownPropertyError(NotFoundError, KeyError):
     """A property key that is none of PROPERTY_KEYS."""
 
     def __str__(self) -> str:  # KeyError would quote the text
@@ -79,7 +110,8 @@ def _decode(raw: bytes) -> str:
 
 
 def _library_error() -> LorvexDocxError:
-    return LorvexDocxError(_decode(library().lxDocx_error(None)))
+    lib = library()
+    return _error_of(lib.lxDocx_error_code(None), _decode(lib.lxDocx_error(None)))
 
 
 def _kind(kind: Union[str, int]) -> int:
@@ -103,13 +135,13 @@ class DocumentProperties(MutableMapping[str, str]):
     def __getitem__(self, key: str) -> str:
         known = self._checked(key)
         raw = self._document._read(lambda lib, h: lib.lxDocx_get_doc_property(h, _text(key)),
-                                   failed=not known, error=LorvexDocxError if known else UnknownPropertyError)
+                                   failed=not known, error=None if known else UnknownPropertyError)
         return _decode(raw)
 
     def __setitem__(self, key: str, value: str) -> None:
         known = self._checked(key)
         self._document._call(lambda lib, h: lib.lxDocx_set_doc_property(h, _text(key), _text(value)),
-                             LorvexDocxError if known else UnknownPropertyError)
+                             None if known else UnknownPropertyError)
 
     @staticmethod
     def _checked(key: object) -> bool:
@@ -161,13 +193,19 @@ class Document:
     def _error_text(self) -> str:
         return _decode(library().lxDocx_error(self._handle))
 
-    def _call(self, call, error=LorvexDocxError) -> None:
+    def _failure(self, error=None) -> LorvexDocxError:
+        """The handle's last failure as `error`, or as the class of its code."""
+        if error is not None:
+            return error(self._error_text())
+        return _error_of(library().lxDocx_error_code(self._handle), self._error_text())
+
+    def _call(self, call, error=None) -> None:
         """Runs a call whose result is 1 or 0 (a failure, with its text)."""
         handle = self._live()
         if not call(library(), handle):
-            raise error(self._error_text())
+            raise self._failure(error)
 
-    def _read(self, call, failed: bool = False, error=LorvexDocxError):
+    def _read(self, call, failed: bool = False, error=None):
         """Runs a getter. Its failure shows only as a new error text (the
         handle's text is never cleared); `failed` says it failed anyway."""
         handle = self._live()
@@ -175,7 +213,7 @@ class Document:
         result = call(library(), handle)
         after = self._error_text()
         if failed or after != before:
-            raise error(after)
+            raise self._failure(error)
         return result
 
     # -- handles and saving ----------------------------------------------------
@@ -330,6 +368,17 @@ class Document:
         values = [ctypes.c_int() for _ in range(3)]
         self._call(lambda lib, h: lib.lxDocx_get_render_result(h, *[ctypes.byref(v) for v in values]))
         return Rendered(values[0].value, bool(values[1].value), bool(values[2].value))
+
+    def replace(self, find: str, repl: str, regex: bool = False, match_case: bool = False,
+                whole_word: bool = False) -> int:
+        """Replaces `find` with `repl` in every story of the document (body,
+        tables, text boxes, headers, footers, notes, comments), keeping the
+        formatting of each match's first character; returns how many. With
+        `regex`, `find` is a regular expression and \\1 in `repl` a group."""
+        flags = (_REGEX if regex else 0) | (_MATCH_CASE if match_case else 0) | (_WHOLE_WORD if whole_word else 0)
+        count = ctypes.c_int()
+        self._call(lambda lib, h: lib.lxDocx_replace_text(h, _text(find), _text(repl), flags, ctypes.byref(count)))
+        return count.value
 
 
 def open(path: PathArg) -> Document:  # noqa: A001 - the module's verb, as in lorvexdocx.open
