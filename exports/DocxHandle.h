@@ -16,6 +16,7 @@ struct DocxHandle
     QString lastError;            // most recent failure on this handle; never cleared
     QByteArray headerXml;         // result buffer of lxDocx_get_header_xml
     QByteArray footerXml;         // result buffer of lxDocx_get_footer_xml
+    QByteArray hfPartName;        // result buffer of lxDocx_get_section_hf_part
     QByteArray propertyValues[kCorePropertyCount];  // result buffers of lxDocx_get_doc_property, per key
     QByteArray errorUtf8;         // result buffer of lxDocx_error
     bool busy = false;            // inside a call
