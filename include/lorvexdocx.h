@@ -187,8 +187,8 @@ LXDOCX_API int lxDocx_get_section_margins(DocxHandle *h, int section, int *top, 
 /* Sets the eight values of the last section (order as above; `mirror`
  * non-zero mirrors the margins, also in "word/settings.xml" when the package
  * has one). Values are written as given, but a value equal to what
- * lxDocx_get_margins reads is not written where the section does not give it
- * (no w:pgMar attribute is added for it), and a `mirror` equal to what reads
+ * lxDocx_get_margins reads is not written (an attribute the section lacks
+ * stays absent, one it has keeps its text), and a `mirror` equal to what reads
  * leaves the switches as they are: a host that reads all eight, changes one
  * and sets all eight changes that one only. A document without a section gets
  * one. 0 with "The document has no body to set margins in" when there is no

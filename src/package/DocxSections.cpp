@@ -83,12 +83,12 @@ void readTwips(const QDomElement &pgMar, const char *name, int &field, Sign sign
         field = v;
 }
 
-// Sets w:`name` to `value` unless it is absent and `value` is what reads for it.
+// Sets w:`name` to `value` unless `value` is what reads for it: an absent
+// attribute stays absent, a present one keeps its text.
 void setTwips(QDomElement &e, const char *name, int value, int read)
 {
-    if (value == read && !e.hasAttributeNS(QString::fromLatin1(kNsW), QString::fromLatin1(name)))
-        return;
-    setWAttr(e, name, QString::number(value));
+    if (value != read)
+        setWAttr(e, name, QString::number(value));
 }
 
 // The section's w:`localName`, added in its place when missing.
@@ -165,9 +165,8 @@ bool DocxSections::setMargins(int section, const DocxMargins &m)
     };
     const bool anyDiffers = std::any_of(std::begin(values), std::end(values),
                                         [](const auto &v) { return std::get<1>(v) != std::get<2>(v); });
-    QDomElement pgMar = wChild(sp, "pgMar");
-    if (anyDiffers || !pgMar.isNull()) {
-        pgMar = ensureChild(sp, "pgMar");
+    if (anyDiffers) {
+        QDomElement pgMar = ensureChild(sp, "pgMar");
         for (const auto &[name, value, was] : values)
             setTwips(pgMar, name, value, was);
     }
@@ -206,7 +205,7 @@ bool DocxSections::setPageSize(int section, const DocxPageSize &size)
         setWAttr(pgSz, "h", QString::number(size.height));
     if (size.landscape)
         setWAttr(pgSz, "orient", landscapeName());
-    else if (read.landscape || nsAttribute(pgSz, kNsW, QStringLiteral("orient")) == landscapeName())
+    else if (nsAttribute(pgSz, kNsW, QStringLiteral("orient")) == landscapeName())
         pgSz.removeAttributeNS(QString::fromLatin1(kNsW), QStringLiteral("orient"));
     return true;
 }

@@ -44,15 +44,15 @@ public:
     // Values the section does not give read as the defaults of DocxMargins;
     // the header, footer, gutter, left and right ones also when negative.
     DocxMargins margins(int section = kLastSection) const;
-    // Writes what differs from what margins() reads: an attribute the section
-    // lacks stays absent when its value is what reads for it, and the mirror
-    // switch is left as it is when it reads as asked. False when there is no
+    // Writes only what differs from what margins() reads: a value equal to
+    // what reads is left as it is written (or absent), and the mirror switch
+    // is left as it is when it reads as asked. False when there is no
     // such section (or no body to hold the last one).
     bool setMargins(int section, const DocxMargins &m);
     // False when the section has no w:pgSz with a width and a height.
     bool pageSize(int section, DocxPageSize &out) const;
     // Writes width, height and orientation where they differ from what reads
-    // (w:orient is removed for portrait). False as setMargins.
+    // (w:orient="landscape" is removed for portrait). False as setMargins.
     bool setPageSize(int section, const DocxPageSize &size);
     bool titlePage(int section = kLastSection) const;
     bool setTitlePage(int section, bool on);

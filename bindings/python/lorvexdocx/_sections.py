@@ -146,9 +146,11 @@ class Section:
         self._call(lambda lib, h, i: lib.lxDocx_get_section_margins(h, i, *[ctypes.byref(v) for v in values]))
         return [v.value for v in values]
 
-    def _set_margin(self, field: str, value: int) -> None:
+    def _set_margin(self, position: int, value: int) -> None:
+        """Sets one of the eight margin values (the mirror switch last); the others are passed back as read,
+        which the library leaves as they are."""
         values = self._margins()
-        values[_MARGIN_FIELDS.index(field)] = int(value)
+        values[position] = int(value)
         self._call(lambda lib, h, i: lib.lxDocx_set_section_margins(h, i, *values))
 
     def _size(self) -> Tuple[int, int, bool]:
@@ -205,12 +207,7 @@ class Section:
 
     @mirror_margins.setter
     def mirror_margins(self, on: bool) -> None:
-        self._set_margin_switch(on)
-
-    def _set_margin_switch(self, on: bool) -> None:
-        values = self._margins()
-        values[7] = 1 if on else 0
-        self._call(lambda lib, h, i: lib.lxDocx_set_section_margins(h, i, *values))
+        self._set_margin(len(_MARGIN_FIELDS), 1 if on else 0)
 
     @property
     def title_page(self) -> bool:
@@ -239,7 +236,7 @@ class Section:
 def _margin_property(field: str, doc: str) -> property:
     position = _MARGIN_FIELDS.index(field)
     return property(lambda self: Length(self._margins()[position]),
-                    lambda self, value: self._set_margin(field, value), doc=doc)
+                    lambda self, value: self._set_margin(position, value), doc=doc)
 
 
 for _name, _field in (("top_margin", "top"), ("bottom_margin", "bottom"), ("left_margin", "left"),
