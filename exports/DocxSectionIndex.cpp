@@ -6,11 +6,17 @@ bool sectionExists(DocxHandle *h, int section)
     if (h->doc->sections().exists(section))
         return true;
     const int count = h->doc->sections().count();
-    recordFailure(h, QStringLiteral("No section %1: the document has %2 section%3 (indexes 0 to %4, or -1 for the last)")
-                         .arg(section)
-                         .arg(count)
-                         .arg(count == 1 ? "" : "s")
-                         .arg(count - 1));
+    if (count == 0)
+        recordFailure(h, QStringLiteral("No section %1: the document has no sections (-1 names the last, which an "
+                                        "edit adds)")
+                             .arg(section));
+    else
+        recordFailure(h, QStringLiteral("No section %1: the document has %2 section%3 (indexes 0 to %4, or -1 for "
+                                        "the last)")
+                             .arg(section)
+                             .arg(count)
+                             .arg(count == 1 ? "" : "s")
+                             .arg(count - 1));
     return false;
 }
 

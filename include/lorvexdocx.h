@@ -162,8 +162,9 @@ LXDOCX_API int lxDocx_save_as(DocxHandle *h, const char *path);
  * one. The calls named lxDocx_*_section_* take a section index `section`:
  * 0-based, or -1 for the last section. The calls without it work on the last
  * section. An index that names no section fails with "No section <index>: the
- * document has <n> sections (indexes 0 to <n-1>, or -1 for the last)" and
- * changes nothing. An edit of the last section of a body without any section
+ * document has <n> sections (indexes 0 to <n-1>, or -1 for the last)" (or
+ * "... the document has no sections (-1 names the last, which an edit adds)")
+ * and changes nothing. An edit of the last section of a body without any section
  * adds one (spliced in at the body's end; the rest of the part keeps its
  * bytes). Only the section edited changes; every other section and part keeps
  * its bytes. */

@@ -115,6 +115,7 @@ TEST_F(Sections, BodyWithoutSectionGetsOneSplicedIn)
     Handle h = open(head + tail);
     ASSERT_EQ(lxDocx_section_count(h.get()), 0);
     EXPECT_EQ(lxDocx_get_section_margins(h.get(), 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+    EXPECT_STREQ(lxDocx_error(h.get()), "No section 0: the document has no sections (-1 names the last, which an edit adds)");
     ASSERT_EQ(lxDocx_set_margins(h.get(), 1000, 1440, 1440, 1440, 709, 709, 0, 0), 1);
     const QByteArray out = bodyOf(h.get());
     EXPECT_TRUE(out.startsWith(head) && out.endsWith(tail)) << out.toStdString();
