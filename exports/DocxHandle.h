@@ -26,6 +26,7 @@ struct DocxHandle
     int lastErrorCode = LXDOCX_OK;  // its code (LXDOCX_ERR_*); never cleared
     QByteArray headerXml;         // result buffer of lxDocx_get_header_xml
     QByteArray footerXml;         // result buffer of lxDocx_get_footer_xml
+    QByteArray hfPartName;        // result buffer of lxDocx_get_section_hf_part
     QByteArray propertyValues[kCorePropertyCount];  // result buffers of lxDocx_get_doc_property, per key
     QByteArray errorUtf8;         // result buffer of lxDocx_error
     QByteArray text;              // result buffer of lxDocx_text

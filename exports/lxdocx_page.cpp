@@ -1,8 +1,10 @@
-// Page setup of the document's last section.
+// Page setup of each section; the calls without a section index work on the
+// document's last section.
 #include "DocxDocument.h"
 #include "DocxFrame.h"
 #include "DocxHandle.h"
 #include "DocxNamespaces.h"
+#include "DocxSectionIndex.h"
 
 namespace {
 
@@ -12,8 +14,9 @@ void put(int *out, int value)
         *out = value;
 }
 
-// A section setter's result; records why when it failed. A missing section is
-// added, so the only cause is a document without a body to hold one.
+// A section setter's result; records why when it failed. The last section is
+// added when missing, so the only cause left is a document without a body to
+// hold one (a section index out of range is refused before).
 int sectionSet(DocxHandle *h, bool done, const char *what)
 {
     if (done)
@@ -22,15 +25,13 @@ int sectionSet(DocxHandle *h, bool done, const char *what)
     return 0;
 }
 
-}  // namespace
-
-extern "C" {
-
-LXDOCX_API int lxDocx_get_margins(DocxHandle *h, int *top, int *bottom, int *left, int *right, int *header,
-                                  int *footer, int *gutter, int *mirror)
+int getMargins(DocxHandle *h, int section, int *top, int *bottom, int *left, int *right, int *header, int *footer,
+               int *gutter, int *mirror)
 {
     return handleCall(h, 0, "reading the margins", [&] {
-        const DocxMargins m = h->doc->sections().margins();
+        if (!sectionExists(h, section))
+            return 0;
+        const DocxMargins m = h->doc->sections().margins(section);
         put(top, m.top);
         put(bottom, m.bottom);
         put(left, m.left);
@@ -43,37 +44,134 @@ LXDOCX_API int lxDocx_get_margins(DocxHandle *h, int *top, int *bottom, int *lef
     });
 }
 
+int setMargins(DocxHandle *h, int section, const DocxMargins &m)
+{
+    return handleCall(h, 0, "setting the margins", [&] {
+        if (!sectionExists(h, section) || refusedAsStrict(h))
+            return 0;
+        return sectionSet(h, h->doc->sections().setMargins(section, m), "margins");
+    });
+}
+
+DocxMargins marginsOf(int top, int bottom, int left, int right, int header, int footer, int gutter, int mirror)
+{
+    DocxMargins m;
+    m.top = top;
+    m.bottom = bottom;
+    m.left = left;
+    m.right = right;
+    m.header = header;
+    m.footer = footer;
+    m.gutter = gutter;
+    m.mirror = mirror != 0;
+    return m;
+}
+
+int getTitlePage(DocxHandle *h, int section)
+{
+    return handleCall(h, 0, "reading the title page switch", [&] {
+        return sectionExists(h, section) && h->doc->sections().titlePage(section) ? 1 : 0;
+    });
+}
+
+int setTitlePage(DocxHandle *h, int section, int on)
+{
+    return handleCall(h, 0, "setting the title page switch", [&] {
+        if (!sectionExists(h, section) || refusedAsStrict(h))
+            return 0;
+        return sectionSet(h, h->doc->sections().setTitlePage(section, on != 0), "a title page");
+    });
+}
+
+int setPageNumberFormat(DocxHandle *h, int section, const char *fmt, int start)
+{
+    return handleCall(h, 0, "setting the page-number format", [&] {
+        if (!fmt) {
+            recordFailure(h, QStringLiteral("No page-number format given"));
+            return 0;
+        }
+        if (!sectionExists(h, section) || refusedAsStrict(h))
+            return 0;
+        const bool done = h->doc->sections().setPageNumberFormat(section, QString::fromUtf8(fmt), start);
+        return sectionSet(h, done, "a page-number format");
+    });
+}
+
+}  // namespace
+
+extern "C" {
+
+LXDOCX_API int lxDocx_section_count(DocxHandle *h)
+{
+    return handleCall(h, 0, "counting the sections", [&] { return h->doc->sections().count(); });
+}
+
+LXDOCX_API int lxDocx_get_margins(DocxHandle *h, int *top, int *bottom, int *left, int *right, int *header,
+                                  int *footer, int *gutter, int *mirror)
+{
+    return getMargins(h, kLastSection, top, bottom, left, right, header, footer, gutter, mirror);
+}
+
+LXDOCX_API int lxDocx_get_section_margins(DocxHandle *h, int section, int *top, int *bottom, int *left, int *right,
+                                          int *header, int *footer, int *gutter, int *mirror)
+{
+    return getMargins(h, section, top, bottom, left, right, header, footer, gutter, mirror);
+}
+
 LXDOCX_API int lxDocx_set_margins(DocxHandle *h, int top, int bottom, int left, int right, int header, int footer,
                                   int gutter, int mirror)
 {
-    return handleCall(h, 0, "setting the margins", [&] {
-        DocxMargins m;
-        m.top = top;
-        m.bottom = bottom;
-        m.left = left;
-        m.right = right;
-        m.header = header;
-        m.footer = footer;
-        m.gutter = gutter;
-        m.mirror = mirror != 0;
-        if (refusedAsStrict(h))
+    return setMargins(h, kLastSection, marginsOf(top, bottom, left, right, header, footer, gutter, mirror));
+}
+
+LXDOCX_API int lxDocx_set_section_margins(DocxHandle *h, int section, int top, int bottom, int left, int right,
+                                          int header, int footer, int gutter, int mirror)
+{
+    return setMargins(h, section, marginsOf(top, bottom, left, right, header, footer, gutter, mirror));
+}
+
+LXDOCX_API int lxDocx_get_page_size(DocxHandle *h, int section, int *width, int *height, int *landscape)
+{
+    return handleCall(h, 0, "reading the page size", [&] {
+        DocxPageSize size;
+        if (!sectionExists(h, section))
             return 0;
-        return sectionSet(h, h->doc->sections().setMargins(m), "margins");
+        if (!h->doc->sections().pageSize(section, size)) {
+            recordFailure(h, LXDOCX_ERR_NOT_FOUND, QStringLiteral("%1 gives no page size").arg(sectionName(section)));
+            return 0;
+        }
+        put(width, size.width);
+        put(height, size.height);
+        put(landscape, size.landscape ? 1 : 0);
+        return 1;
     });
 }
 
-LXDOCX_API int lxDocx_get_title_page(DocxHandle *h)
+LXDOCX_API int lxDocx_set_page_size(DocxHandle *h, int section, int width, int height, int landscape)
 {
-    return handleCall(h, 0, "reading the title page switch", [&] { return h->doc->sections().titlePage() ? 1 : 0; });
+    return handleCall(h, 0, "setting the page size", [&] {
+        if (width <= 0 || height <= 0) {
+            recordFailure(h, QStringLiteral("The page width and height must be above 0 (given %1 by %2)")
+                                 .arg(width)
+                                 .arg(height));
+            return 0;
+        }
+        if (!sectionExists(h, section) || refusedAsStrict(h))
+            return 0;
+        const bool done = h->doc->sections().setPageSize(section, {width, height, landscape != 0});
+        return sectionSet(h, done, "a page size");
+    });
 }
 
-LXDOCX_API int lxDocx_set_title_page(DocxHandle *h, int on)
+LXDOCX_API int lxDocx_get_title_page(DocxHandle *h) { return getTitlePage(h, kLastSection); }
+
+LXDOCX_API int lxDocx_get_section_title_page(DocxHandle *h, int section) { return getTitlePage(h, section); }
+
+LXDOCX_API int lxDocx_set_title_page(DocxHandle *h, int on) { return setTitlePage(h, kLastSection, on); }
+
+LXDOCX_API int lxDocx_set_section_title_page(DocxHandle *h, int section, int on)
 {
-    return handleCall(h, 0, "setting the title page switch", [&] {
-        if (refusedAsStrict(h))
-            return 0;
-        return sectionSet(h, h->doc->sections().setTitlePage(on != 0), "a title page");
-    });
+    return setTitlePage(h, section, on);
 }
 
 LXDOCX_API int lxDocx_get_even_and_odd(DocxHandle *h)
@@ -99,16 +197,12 @@ LXDOCX_API int lxDocx_set_even_and_odd(DocxHandle *h, int on)
 
 LXDOCX_API int lxDocx_set_page_number_format(DocxHandle *h, const char *fmt, int start)
 {
-    return handleCall(h, 0, "setting the page-number format", [&] {
-        if (!fmt) {
-            recordFailure(h, QStringLiteral("No page-number format given"));
-            return 0;
-        }
-        if (refusedAsStrict(h))
-            return 0;
-        const bool done = h->doc->sections().setPageNumberFormat(QString::fromUtf8(fmt), start);
-        return sectionSet(h, done, "a page-number format");
-    });
+    return setPageNumberFormat(h, kLastSection, fmt, start);
+}
+
+LXDOCX_API int lxDocx_set_section_page_number_format(DocxHandle *h, int section, const char *fmt, int start)
+{
+    return setPageNumberFormat(h, section, fmt, start);
 }
 
 }  // extern "C"

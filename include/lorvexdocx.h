@@ -39,7 +39,8 @@
  *    part is transitional markup, so the functions that would write it
  *    (lxDocx_set_margins, lxDocx_set_title_page, lxDocx_set_even_and_odd,
  *    lxDocx_set_page_number_format, lxDocx_set_header_xml,
- *    lxDocx_set_footer_xml, lxDocx_set_body_html) return 0 on such a document
+ *    lxDocx_set_footer_xml, lxDocx_set_body_html and their lxDocx_set_section_*
+ *    siblings, lxDocx_set_page_size) return 0 on such a document
  *    with "The document is in strict markup (ISO/IEC 29500 Strict), which can
  *    be read but not edited" and change nothing; the
  *    document properties, lxDocx_save and lxDocx_save_as work on it.
@@ -191,32 +192,78 @@ LXDOCX_API int lxDocx_save(DocxHandle *h);
  * lxDocx_save still writes to the original file. Failures as lxDocx_save. */
 LXDOCX_API int lxDocx_save_as(DocxHandle *h, const char *path);
 
-/* ---- Page setup (the document's last section) ------------------------------
- * Lengths are twips (1/1440 inch). Changes to the section reach the file at
- * the next save. */
+/* ---- Page setup ---------------------------------------------------------------
+ * Lengths are twips (1/1440 inch). Changes to a section reach the file at the
+ * next save.
+ *
+ * Sections: a document's sections are, in document order, those its
+ * paragraphs end (a w:sectPr in a paragraph's properties) and the body's final
+ * one. The calls named lxDocx_*_section_* take a section index `section`:
+ * 0-based, or -1 for the last section. The calls without it work on the last
+ * section. An index that names no section fails with "No section <index>: the
+ * document has <n> sections (indexes 0 to <n-1>, or -1 for the last)" (or
+ * "... the document has no sections (-1 names the last, which an edit adds)")
+ * and LXDOCX_ERR_NOT_FOUND, and changes nothing. An edit of the last section of a body without any section
+ * adds one (spliced in at the body's end; the rest of the part keeps its
+ * bytes). Only the section edited changes; every other section and part keeps
+ * its bytes. */
+
+/* The number of sections (0 for a body without any). */
+LXDOCX_API int lxDocx_section_count(DocxHandle *h);
 
 /* Reads the page margins, header and footer distances, gutter and whether
- * margins are mirrored (1/0) into the non-NULL pointers; NULL pointers are
- * skipped. Note the order: top, bottom, left, right. Values the document does
- * not give (or gives negative) read as 1440 for the margins, 709 for header and
- * footer, 0 for the gutter. Returns 1. */
+ * margins are mirrored (1/0) of the last section into the non-NULL pointers;
+ * NULL pointers are skipped. Note the order: top, bottom, left, right. The top
+ * and bottom margins read as written, negative ones too (text may run under
+ * the header or over the footer). Values the document does not give (or, for
+ * left, right, header, footer and gutter, gives negative) read as 1440 for the
+ * margins, 709 for header and footer, 0 for the gutter. Returns 1. */
 LXDOCX_API int lxDocx_get_margins(DocxHandle *h, int *top, int *bottom, int *left, int *right, int *header,
                                   int *footer, int *gutter, int *mirror);
+/* The same for the section at `section`; 0 when there is no such section. */
+LXDOCX_API int lxDocx_get_section_margins(DocxHandle *h, int section, int *top, int *bottom, int *left, int *right,
+                                          int *header, int *footer, int *gutter, int *mirror);
 
-/* Sets all eight values (order as above; `mirror` non-zero mirrors the
- * margins, also in "word/settings.xml" when the package has one). Values are
- * written as given. A document without a section gets one. 0 with "The
- * document has no body to set margins in" when there is no WordprocessingML
- * body to hold a section. */
+/* Sets the eight values of the last section (order as above; `mirror`
+ * non-zero mirrors the margins, also in "word/settings.xml" when the package
+ * has one). Values are written as given, but a value equal to what
+ * lxDocx_get_margins reads is not written (an attribute the section lacks
+ * stays absent, one it has keeps its text), and a `mirror` equal to what reads
+ * leaves the switches as they are: a host that reads all eight, changes one
+ * and sets all eight changes that one only. A document without a section gets
+ * one. 0 with "The document has no body to set margins in" when there is no
+ * WordprocessingML body to hold a section. */
 LXDOCX_API int lxDocx_set_margins(DocxHandle *h, int top, int bottom, int left, int right, int header, int footer,
                                   int gutter, int mirror);
+/* The same for the section at `section`. */
+LXDOCX_API int lxDocx_set_section_margins(DocxHandle *h, int section, int top, int bottom, int left, int right,
+                                          int header, int footer, int gutter, int mirror);
 
-/* 1 when the section has a distinct first page (w:titlePg). */
+/* Reads the page width and height (twips, as written in w:pgSz) and whether
+ * the page is landscape (w:orient="landscape", 1/0) of the section into the
+ * non-NULL pointers. 0 with "<Section 2 (index 1)|The last section> gives no
+ * page size" (LXDOCX_ERR_NOT_FOUND) when the section has no w:pgSz with a
+ * width and height above 0. */
+LXDOCX_API int lxDocx_get_page_size(DocxHandle *h, int section, int *width, int *height, int *landscape);
+
+/* Sets the section's page width, height and orientation (landscape non-zero
+ * writes w:orient="landscape", 0 removes it). Width and height are written as
+ * given: turning a page swaps them only when the host swaps them. Values equal
+ * to what reads are not rewritten. 0 with "The page width and height must be
+ * above 0 (given <w> by <h>)", or "The document has no body to set a page
+ * size in". */
+LXDOCX_API int lxDocx_set_page_size(DocxHandle *h, int section, int width, int height, int landscape);
+
+/* 1 when the last section has a distinct first page (w:titlePg). */
 LXDOCX_API int lxDocx_get_title_page(DocxHandle *h);
+/* The same for the section at `section`; 0 also when there is no such section. */
+LXDOCX_API int lxDocx_get_section_title_page(DocxHandle *h, int section);
 
-/* Switches the distinct first page on or off. 0 with "The document has no
- * body to set a title page in", as for lxDocx_set_margins. */
+/* Switches the distinct first page of the last section on or off. 0 with "The
+ * document has no body to set a title page in", as for lxDocx_set_margins. */
 LXDOCX_API int lxDocx_set_title_page(DocxHandle *h, int on);
+/* The same for the section at `section`. */
+LXDOCX_API int lxDocx_set_section_title_page(DocxHandle *h, int section, int on);
 
 /* 1 when the document has distinct even and odd headers ("word/settings.xml"). */
 LXDOCX_API int lxDocx_get_even_and_odd(DocxHandle *h);
@@ -227,29 +274,56 @@ LXDOCX_API int lxDocx_get_even_and_odd(DocxHandle *h);
  * error>". */
 LXDOCX_API int lxDocx_set_even_and_odd(DocxHandle *h, int on);
 
-/* Sets the page-number format `fmt` (for example "decimal", "lowerRoman",
+/* Sets the last section's page-number format `fmt` (for example "decimal", "lowerRoman",
  * "upperRoman", written as given) and the first page number `start`; a
  * negative `start` removes any start value. 0 with "No page-number format
  * given" when `fmt` is NULL, or "The document has no body to set a
  * page-number format in", as for lxDocx_set_margins. */
 LXDOCX_API int lxDocx_set_page_number_format(DocxHandle *h, const char *fmt, int start);
+/* The same for the section at `section`. */
+LXDOCX_API int lxDocx_set_section_page_number_format(DocxHandle *h, int section, const char *fmt, int start);
 
 /* ---- Headers and footers ------------------------------------------------------
  * `kind`: LXDOCX_HF_EVEN (1), LXDOCX_HF_FIRST (2), any other value the default
  * header or footer. Switching on first-page or even-page headers is
- * lxDocx_set_title_page / lxDocx_set_even_and_odd; writing a part does not. */
+ * lxDocx_set_title_page / lxDocx_set_even_and_odd; writing a part does not.
+ *
+ * Sections are addressed as in Page setup. A section shows the part its own
+ * reference of a kind names; a section without one is "linked to the
+ * previous": it shows what the section before it shows (the first section
+ * then shows none). Writing a section's part:
+ *  - when the section has its own reference of that kind, its part is
+ *    replaced in place, so every section that shows that part (the sections
+ *    linked to it, and any other whose reference names the same part) shows
+ *    the new XML: they stay linked;
+ *  - when it has none (it is linked to the previous, or nothing shows), it
+ *    gets a new part of its own, and stops being linked; the sections after it
+ *    that are linked to it now show its new part. */
 
-/* The XML of the last section's header (footer) part of `kind`, NUL-terminated,
- * with its byte count in *out_len when out_len is not NULL. NULL (and 0), with
- * no text, when the section has no such part. The pointer is good until the
- * next call of the same function on `h`, or lxDocx_close. */
+/* The XML of the header (footer) part of `kind` the last section shows,
+ * NUL-terminated, with its byte count in *out_len when out_len is not NULL.
+ * NULL (and 0), with no text, when the section shows no such part. The
+ * pointer is good until the next lxDocx_get_header_xml or
+ * lxDocx_get_section_header_xml (footer: ..._footer_xml) on `h`, or
+ * lxDocx_close. */
 LXDOCX_API const char *lxDocx_get_header_xml(DocxHandle *h, int kind, int *out_len);
 LXDOCX_API const char *lxDocx_get_footer_xml(DocxHandle *h, int kind, int *out_len);
+/* The same for the section at `section`; NULL with the text of a missing
+ * section when there is no such section. */
+LXDOCX_API const char *lxDocx_get_section_header_xml(DocxHandle *h, int section, int kind, int *out_len);
+LXDOCX_API const char *lxDocx_get_section_footer_xml(DocxHandle *h, int section, int kind, int *out_len);
+
+/* The name of the header (is_header non-zero) or footer part of `kind` the
+ * section shows ("word/header2.xml"), or NULL (no text) when it shows none:
+ * two sections showing the same name share the part. NULL with the text of a
+ * missing section when there is no such section. Good until the next call of
+ * this function on `h`, or lxDocx_close. */
+LXDOCX_API const char *lxDocx_get_section_hf_part(DocxHandle *h, int section, int is_header, int kind);
 
 /* Stores `len` bytes of `xml` (a negative `len` reads up to the NUL) as the
- * header (footer) part of `kind`: the existing part is replaced in place, or a
- * new part "word/headerN.xml" with its relationship, content type and section
- * reference is added. Returns 0 and stores nothing, with one of these texts
+ * last section's header (footer) part of `kind`: the part of its own reference
+ * is replaced in place, or a new part "word/headerN.xml" with its
+ * relationship, content type and section reference is added (see above). Returns 0 and stores nothing, with one of these texts
  * ("header" or "footer" as the function):
  *   "No header XML given" (`xml` NULL or `len` 0),
  *   "The header XML is not well-formed: XML parse error at line L col C: ...",
@@ -257,6 +331,9 @@ LXDOCX_API const char *lxDocx_get_footer_xml(DocxHandle *h, int kind, int *out_l
  *   "Cannot add a header: the document's relationships cannot be read". */
 LXDOCX_API int lxDocx_set_header_xml(DocxHandle *h, int kind, const char *xml, int len);
 LXDOCX_API int lxDocx_set_footer_xml(DocxHandle *h, int kind, const char *xml, int len);
+/* The same for the section at `section`. */
+LXDOCX_API int lxDocx_set_section_header_xml(DocxHandle *h, int section, int kind, const char *xml, int len);
+LXDOCX_API int lxDocx_set_section_footer_xml(DocxHandle *h, int section, int kind, const char *xml, int len);
 
 /* Builds a complete one-paragraph header (is_header non-zero) or footer part
  * from `text`, where "{PAGE}", "{NUMPAGES}", "{TITLE}", "{CHAPTER}" and

@@ -8,6 +8,7 @@
 #include "DocxPartXml.h"
 #include "DocxStyles.h"
 
+#include <algorithm>
 #include <limits>
 
 #include <utility>
@@ -222,22 +223,21 @@ const QDomDocument &DocxBody::dom() const
     return state_->dom;
 }
 
-QDomElement DocxBody::lastSection()
+QDomElement DocxBody::lastSection() { return section(-1); }
+
+QDomElement DocxBody::lastSection() const { return section(-1); }
+
+int DocxBody::sectionCount() const { return state_->sectionCount(bytes()); }
+
+QDomElement DocxBody::section(int index)
 {
-    const QDomElement sp = state_->sectionElement(bytes());
-    if (sp.isNull())
-        return sp;
-    if (state_->domBuilt)
-        state_->domChanged = true;
-    else
-        state_->sectionChanged = true;
+    const QDomElement sp = state_->sectionElement(bytes(), index);
+    if (!sp.isNull())
+        state_->markSectionChanged(index);
     return sp;
 }
 
-QDomElement DocxBody::lastSection() const
-{
-    return state_->sectionElement(bytes());
-}
+QDomElement DocxBody::section(int index) const { return state_->sectionElement(bytes(), index); }
 
 void DocxBody::store()
 {
@@ -248,15 +248,29 @@ void DocxBody::store()
         state_->domChanged = false;
         return;
     }
-    if (!state_->sectionChanged || state_->section.isNull())
+    const bool anyChanged = std::any_of(state_->sections.cbegin(), state_->sections.cend(),
+                                        [](const State::Section &s) { return s.changed; });
+    if (!anyChanged)
         return;
     QByteArray bytes = package_.entries().value(name);
-    const QByteArray element = serializeXmlElement(state_->section, state_->sectionScope);
-    bytes.replace(state_->sectionStart, state_->sectionEnd - state_->sectionStart, element);
-    state_->sectionEnd = state_->sectionStart + element.size();
-    state_->sectionChanged = false;
-    state_->layoutScanned = false;  // what follows the section has moved
+    state_->spliceSections(bytes);
     package_.entries().insert(name, bytes);
+}
+
+bool DocxBody::spliceFinalSection()
+{
+    if (!state_->bytesHoldSections(bytes()) || state_->bodyContentEnd < 0 || state_->bodyWPrefix.isNull())
+        return false;
+    store();
+    const QString &prefix = state_->bodyWPrefix;
+    const QByteArray element = "<" + (prefix.isEmpty() ? QByteArray() : prefix.toUtf8() + ':') + "sectPr/>";
+    QByteArray changed = bytes();
+    changed.insert(state_->bodyContentEnd, element);
+    package_.entries().insert(package_.mainPart(), changed);
+    const bool strict = state_->strict;
+    *state_ = State();  // scanned again on the next use
+    state_->strict = strict;
+    return true;
 }
 
 QDomElement DocxBody::ensureLastSection()
@@ -264,6 +278,8 @@ QDomElement DocxBody::ensureLastSection()
     QDomElement sp = lastSection();
     if (!sp.isNull())
         return sp;
+    if (spliceFinalSection())
+        return lastSection();
     QDomDocument &tree = dom();
     QDomElement body = firstDescendantNS(tree, kNsW, "body");
     if (body.isNull())

@@ -56,6 +56,12 @@ struct DocxBodyLayout
 // "Heading4" (any case) or "1" to "4" give 0 to 3, any other "heading..." 0,
 // anything else -1.
 int headingLevelFromStyleId(const QString &styleId);
+// The index that addresses the last section.
+constexpr int kLastSection = -1;
+
+// The sections of a body DOM in document order: the w:sectPr of paragraphs
+// (in their w:pPr) and the body's own final one.
+QList<QDomElement> sectionsOf(const QDomDocument &dom);
 // The last top-level w:sectPr of a DOM (a w:sectPr kept inside another, as a
 // tracked change of section properties, is not a section); null when none.
 QDomElement lastSectPr(const QDomDocument &dom);
@@ -80,8 +86,17 @@ public:
     // part's bytes at the next store(). The non-const form is for editing.
     QDomElement lastSection();
     QDomElement lastSection() const;
+    // The number of sections: the w:sectPr of paragraphs (in their w:pPr) and
+    // the body's final one.
+    int sectionCount() const;
+    // The section at `index` (0-based; -1 the last), null when out of range.
+    // Like lastSection(), a small tree of that element alone before the DOM is
+    // built; the non-const form is for editing and splices it back at store().
+    QDomElement section(int index);
+    QDomElement section(int index) const;
     // The last section for an edit: when the body has none, an empty w:sectPr
-    // is added at the body's end. Null when there is no body.
+    // is added at the body's end (spliced into the bytes when the tree is not
+    // built, the rest of the part left as it was). Null when there is no body.
     QDomElement ensureLastSection();
     // True when the main part is in strict markup (ISO/IEC 29500 Strict). It
     // reads like a transitional one; what the library writes is transitional,
@@ -115,6 +130,9 @@ public:
 
 private:
     void ensureIndexed() const;
+    // Splices an empty final w:sectPr into the part's bytes; false when the
+    // bytes cannot take it so (the tree is built, or the body is not placed).
+    bool spliceFinalSection();
     QByteArray bytes() const;
 
     DocxPackage &package_;

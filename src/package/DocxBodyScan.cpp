@@ -3,6 +3,7 @@
 #include "DocxBodyState.h"
 
 #include "DocxByteSpans.h"
+
 #include "DocxXml.h"
 #include "DocxLog.h"
 #include "DocxNamespaces.h"
@@ -16,15 +17,22 @@
 
 namespace {
 
-// What one scan of the body found.
-struct BodyScan
+// One section as a scan found it: its byte range and the bindings around it.
+struct SectionSpan
 {
-    // The last section.
-    bool located = false;
-    bool found = false;
     qsizetype start = 0;
     qsizetype end = 0;
     DocxNamespaceBindings scope;
+};
+
+// What one scan of the body found.
+struct BodyScan
+{
+    // The sections, in document order; `located` when each is pinned down.
+    bool located = false;
+    QList<SectionSpan> sections;
+    qsizetype bodyContentEnd = -1;
+    QString bodyWPrefix;
     qint64 treeBytes = 0;  // what a tree of the part would take
     bool strict = false;   // the root element is in strict markup
     // The layout, when one was asked for.
@@ -38,7 +46,40 @@ struct ElementSpan
     qint64 startChar = 0;  // where the token before the start tag ended
     qint64 endChar = 0;    // just after the end tag
     QByteArray qualifiedName;
+    DocxNamespaceBindings scope;  // around it
 };
+
+// What an open element is, as far as finding sections needs: a section is a
+// w:sectPr of the body itself or of a paragraph's w:pPr.
+enum class Holder : quint8 { Other, Body, Paragraph, ParagraphProperties };
+
+Holder holderOf(const QXmlStreamReader &r, Holder parent)
+{
+    if (!isNamespace(r.namespaceUri(), kNsW))
+        return Holder::Other;
+    const QStringView name = r.name();
+    if (name == QLatin1String("body"))
+        return Holder::Body;
+    if (name == QLatin1String("p"))
+        return Holder::Paragraph;
+    return name == QLatin1String("pPr") && parent == Holder::Paragraph ? Holder::ParagraphProperties : Holder::Other;
+}
+
+bool holdsSection(const QList<Holder> &open)
+{
+    return !open.isEmpty() && (open.last() == Holder::Body || open.last() == Holder::ParagraphProperties);
+}
+
+// The prefix bound to the main namespace in `scope` (innermost wins); null when none.
+QString wPrefixIn(const DocxNamespaceBindings &scope)
+{
+    QString prefix;
+    for (const auto &b : scope) {
+        if (isNamespace(b.second, kNsW))
+            prefix = b.first.isNull() ? QLatin1String("") : b.first;
+    }
+    return prefix;
+}
 
 DocxBodyElement bodyElementKind(const QXmlStreamReader &r)
 {
@@ -114,21 +155,41 @@ private:
     bool gaveUp_ = false;
 };
 
+// Places the sections and the body's end tag in the bytes; `located` stays
+// true only when every section pins down.
+void pinSections(const QByteArray &bytes, const QList<ElementSpan> &found, qint64 bodyEndChar, BodyScan &scan)
+{
+    DocxByteOffsets offsets(bytes);
+    for (const ElementSpan &e : found) {
+        const SectionSpan s{startTagAt(bytes, offsets, e.startChar, QString::fromUtf8(e.qualifiedName)),
+                            elementEndAt(bytes, offsets, e.endChar), e.scope};
+        if (s.start < 0 || s.end <= s.start) {
+            scan.located = false;
+            return;
+        }
+        scan.sections.append(s);
+    }
+    const qsizetype bodyEnd = bodyEndChar < 0 ? -1 : elementEndAt(bytes, offsets, bodyEndChar);
+    scan.bodyContentEnd = bodyEnd < 0 ? -1 : bytes.lastIndexOf("</", bodyEnd - 1);
+}
+
 // One pass of the stream reader over the part: checks that it is well-formed,
-// finds the last top-level w:sectPr, counts what a tree of the part would take
+// finds the sections, counts what a tree of the part would take
 // and, given a layout, lays out up to `maxChildren` top-level elements of the body.
 bool scanBody(const QByteArray &bytes, BodyScan &scan, DocxBodyLayout *layout, qsizetype maxChildren, QString &err)
 {
     DocxXmlReader r(bytes);
     DocxTreeCost cost;
     QList<DocxNamespaceBindings> declared;  // by each open element
-    QList<DocxNamespaceBindings> openDeclared, lastDeclared;  // around the section being read, and the last one read
-    ElementSpan open, last;
+    QList<Holder> holders;                  // what each open element is
+    ElementSpan open;
+    QList<ElementSpan> found;
+    qint64 bodyEndChar = -1;
     DocxBodyLayout scratch;
     LayoutPins pins(bytes, layout ? *layout : scratch, maxChildren);
     if (layout)
         *layout = DocxBodyLayout();
-    bool found = false, bodyDone = false;
+    bool bodyDone = false;
     int sectionDepth = -1, bodyDepth = -1;
     qint64 previousEnd = 0;
     while (!r.atEnd()) {
@@ -139,12 +200,15 @@ bool scanBody(const QByteArray &bytes, BodyScan &scan, DocxBodyLayout *layout, q
             const int depth = int(declared.size());
             if (depth == 0)
                 scan.strict = isStrictNamespace(r.namespaceUri());
-            if (sectionDepth < 0 && r.name() == QLatin1String("sectPr") && isNamespace(r.namespaceUri(), kNsW)) {
+            if (sectionDepth < 0 && holdsSection(holders) && r.name() == QLatin1String("sectPr")
+                && isNamespace(r.namespaceUri(), kNsW)) {
                 sectionDepth = depth;
-                open = {previousEnd, 0, r.qualifiedName().toUtf8()};
-                openDeclared = declared;
+                open = {previousEnd, 0, r.qualifiedName().toUtf8(), flattenBindings(declared)};
             }
+            holders.append(holderOf(r, holders.isEmpty() ? Holder::Other : holders.last()));
             declared.append(declarationsOf(r));
+            if (depth == 1 && holders.last() == Holder::Body && scan.bodyWPrefix.isNull())
+                scan.bodyWPrefix = wPrefixIn(flattenBindings(declared));
             if (!layout) {
                 // nothing more to place
             } else if (depth == 0) {
@@ -162,11 +226,11 @@ bool scanBody(const QByteArray &bytes, BodyScan &scan, DocxBodyLayout *layout, q
         }
         case QXmlStreamReader::EndElement:
             declared.removeLast();
+            if (holders.takeLast() == Holder::Body && declared.size() == 1 && bodyEndChar < 0)
+                bodyEndChar = r.characterOffset();
             if (declared.size() == sectionDepth) {
                 open.endChar = r.characterOffset();
-                last = open;
-                lastDeclared = openDeclared;
-                found = true;
+                found.append(open);
                 sectionDepth = -1;
             }
             if (!layout || bodyDepth < 0) {
@@ -188,16 +252,10 @@ bool scanBody(const QByteArray &bytes, BodyScan &scan, DocxBodyLayout *layout, q
         err = xmlErrorText(r);
         return false;
     }
-    scan.found = found;
-    scan.scope = flattenBindings(lastDeclared);
     scan.treeBytes = cost.bytes();
     scan.located = isUtf8Part(r, bytes);
-    if (found && scan.located) {
-        DocxByteOffsets offsets(bytes);
-        scan.start = startTagAt(bytes, offsets, last.startChar, QString::fromUtf8(last.qualifiedName));
-        scan.end = elementEndAt(bytes, offsets, last.endChar);
-        scan.located = scan.start >= 0 && scan.end > scan.start;
-    }
+    if (scan.located)
+        pinSections(bytes, found, bodyEndChar, scan);
     scan.laidOut = layout && pins.pinned();
     scan.gaveUp = pins.gaveUp();
     return true;
@@ -227,6 +285,48 @@ QDomElement lastSectPr(const QDomDocument &dom)
     return {};
 }
 
+namespace {
+
+bool isWElement(const QDomNode &n, const char *localName)
+{
+    return n.isElement() && n.localName() == QLatin1String(localName) && isNamespace(n.namespaceURI(), kNsW);
+}
+
+bool isSection(const QDomNode &n)
+{
+    if (!isSectPr(n))
+        return false;
+    const QDomNode parent = n.parentNode();
+    return isWElement(parent, "body") || (isWElement(parent, "pPr") && isWElement(parent.parentNode(), "p"));
+}
+
+// The position of section `index` among `count`: -1 (kLastSection) is the last.
+qsizetype sectionAt(int index, qsizetype count)
+{
+    return index == kLastSection ? count - 1 : index;
+}
+
+}  // namespace
+
+QList<QDomElement> sectionsOf(const QDomDocument &dom)
+{
+    QList<QDomElement> out;
+    const QDomNode root = dom.documentElement();
+    QDomNode n = root;
+    while (!n.isNull()) {
+        if (isSection(n))
+            out.append(n.toElement());
+        if (!isSectPr(n) && n.hasChildNodes()) {  // never into a section
+            n = n.firstChild();
+            continue;
+        }
+        while (!n.isNull() && n != root && n.nextSibling().isNull())
+            n = n.parentNode();
+        n = n.isNull() || n == root ? QDomNode() : n.nextSibling();
+    }
+    return out;
+}
+
 void DocxBody::State::ensureDom(const QByteArray &bytes)
 {
     if (domBuilt || !treeError.isEmpty())
@@ -235,24 +335,22 @@ void DocxBody::State::ensureDom(const QByteArray &bytes)
     if (treeBytes > kMaxTreeBytes)
         err = DocxTreeCost::refusal();
     if (!err.isEmpty() || !parseXml(bytes, dom, err, treeBytes >= 0)) {
-        // Nothing is built: edits keep going to the bytes and the section's own tree.
+        // Nothing is built: edits keep going to the bytes and the sections' own trees.
         treeError = err;
         treeBytes = kMaxTreeBytes + 1;  // not tried again
         documentWarning() << "DocxDocument: cannot read the body as a whole:" << err;
         return;
     }
     domBuilt = true;
-    if (sectionChanged) {
-        // The section was edited on its own tree: that tree is the current one.
-        const QDomElement stale = lastSectPr(dom);
-        if (!stale.isNull() && !section.isNull()) {
-            stale.parentNode().replaceChild(dom.importNode(section, true), stale);
+    // A section edited on its own tree: that tree is the current one.
+    const QList<QDomElement> stale = sectionsOf(dom);
+    for (qsizetype i = 0; i < sections.size() && i < stale.size(); ++i) {
+        if (sections[i].changed && !sections[i].element.isNull()) {
+            stale[i].parentNode().replaceChild(dom.importNode(sections[i].element, true), stale[i]);
             domChanged = true;
         }
     }
-    sectionDom = QDomDocument();
-    section = QDomElement();
-    sectionParsed = sectionChanged = false;
+    sections.clear();
 }
 
 bool DocxBody::State::scan(const QByteArray &bytes, qsizetype maxChildren, QString &err)
@@ -266,10 +364,16 @@ bool DocxBody::State::scan(const QByteArray &bytes, qsizetype maxChildren, QStri
     if (!scanBody(bytes, found, maxChildren > 0 ? &layout : nullptr, maxChildren, err))
         return false;
     sectionLocated = found.located;
-    sectionFound = found.found;
-    sectionStart = found.start;
-    sectionEnd = found.end;
-    sectionScope = found.scope;
+    sections.clear();
+    for (const SectionSpan &span : std::as_const(found.sections)) {
+        Section s;
+        s.start = span.start;
+        s.end = span.end;
+        s.scope = span.scope;
+        sections.append(s);
+    }
+    bodyContentEnd = found.bodyContentEnd;
+    bodyWPrefix = found.bodyWPrefix;
     treeBytes = found.treeBytes;
     strict = found.strict;
     if (maxChildren > 0) {
@@ -279,25 +383,73 @@ bool DocxBody::State::scan(const QByteArray &bytes, qsizetype maxChildren, QStri
     return true;
 }
 
-QDomElement DocxBody::State::sectionElement(const QByteArray &bytes)
+bool DocxBody::State::bytesHoldSections(const QByteArray &bytes)
 {
     QString err;
     if (!domBuilt && !sectionScanned && !scan(bytes, 0, err))
         documentWarning() << "DocxDocument: the body does not parse:" << err;
     if (domBuilt || !sectionLocated) {
         ensureDom(bytes);
-        return lastSectPr(dom);
+        return false;
     }
-    if (!sectionFound)
+    return true;
+}
+
+int DocxBody::State::sectionCount(const QByteArray &bytes)
+{
+    return int(bytesHoldSections(bytes) ? sections.size() : sectionsOf(dom).size());
+}
+
+QDomElement DocxBody::State::sectionElement(const QByteArray &bytes, int index)
+{
+    if (!bytesHoldSections(bytes)) {
+        const QList<QDomElement> all = sectionsOf(dom);
+        const qsizetype i = sectionAt(index, all.size());
+        return i >= 0 && i < all.size() ? all[i] : QDomElement();
+    }
+    const qsizetype i = sectionAt(index, sections.size());
+    if (i < 0 || i >= sections.size())
         return {};
-    if (!sectionParsed) {
-        sectionParsed = true;
-        if (!parseFragment(bytes.mid(sectionStart, sectionEnd - sectionStart), sectionScope, sectionDom, section,
-                           err)) {
-            documentDebug() << "DocxDocument: cannot parse the last section:" << err;
+    Section &s = sections[i];
+    if (!s.parsed) {
+        s.parsed = true;
+        QString err;
+        if (!parseFragment(bytes.mid(s.start, s.end - s.start), s.scope, s.dom, s.element, err)) {
+            documentDebug() << "DocxDocument: cannot parse a section:" << err;
             sectionLocated = false;
-            return sectionElement(bytes);
+            return sectionElement(bytes, index);
         }
     }
-    return section;
+    return s.element;
+}
+
+void DocxBody::State::markSectionChanged(int index)
+{
+    if (domBuilt) {
+        domChanged = true;
+        return;
+    }
+    const qsizetype i = sectionAt(index, sections.size());
+    if (i >= 0 && i < sections.size())
+        sections[i].changed = true;
+}
+
+void DocxBody::State::spliceSections(QByteArray &bytes)
+{
+    qsizetype shift = 0;  // how far the sections met so far have moved what follows them
+    for (Section &s : sections) {
+        s.start += shift;
+        s.end += shift;
+        if (!s.changed || s.element.isNull())
+            continue;
+        const QByteArray element = serializeXmlElement(s.element, s.scope);
+        bytes.replace(s.start, s.end - s.start, element);
+        shift += element.size() - (s.end - s.start);
+        s.end = s.start + element.size();
+        s.changed = false;
+    }
+    if (bodyContentEnd >= 0)
+        bodyContentEnd += shift;
+    if (shift != 0)
+        layoutScanned = false;  // what follows a section has moved
 }

@@ -148,18 +148,30 @@ QByteArray buildPart(DocxHFPart part, const QList<Segment> &segments, const QStr
 
 }  // namespace
 
-QString DocxHeadersFooters::findReference(DocxHFPart part, DocxHFKind kind) const
+QString DocxHeadersFooters::findReference(DocxHFPart part, DocxHFKind kind, int section) const
 {
-    return nsAttribute(::findReference(std::as_const(body_).lastSection(), part, kind), kNsR, QStringLiteral("id"));
+    return nsAttribute(::findReference(std::as_const(body_).section(section), part, kind), kNsR,
+                       QStringLiteral("id"));
 }
 
-QByteArray DocxHeadersFooters::part(DocxHFPart part, DocxHFKind kind) const
+QString DocxHeadersFooters::shownPartName(DocxHFPart part, DocxHFKind kind, int section) const
 {
-    const QString rId = findReference(part, kind);
-    return rId.isEmpty() ? QByteArray() : package_.entries().value(package_.relationships().relPartPath(rId));
+    const int count = body_.sectionCount();
+    for (int i = section == kLastSection ? count - 1 : section; i >= 0 && i < count; --i) {
+        const QString rId = findReference(part, kind, i);
+        if (!rId.isEmpty())
+            return package_.relationships().relPartPath(rId);
+    }
+    return {};
 }
 
-bool DocxHeadersFooters::setPart(DocxHFPart part, DocxHFKind kind, const QByteArray &xml)
+QByteArray DocxHeadersFooters::part(DocxHFPart part, DocxHFKind kind, int section) const
+{
+    const QString name = shownPartName(part, kind, section);
+    return name.isEmpty() ? QByteArray() : package_.entries().value(name);
+}
+
+bool DocxHeadersFooters::setPart(DocxHFPart part, DocxHFKind kind, const QByteArray &xml, int section)
 {
     // A part no reader can parse would make the whole package unreadable.
     QString err;
@@ -167,18 +179,19 @@ bool DocxHeadersFooters::setPart(DocxHFPart part, DocxHFKind kind, const QByteAr
         documentWarning() << (part == DocxHFPart::Header ? "setHeaderPart:" : "setFooterPart:") << "refused:" << err;
         return false;
     }
-    QString rId = findReference(part, kind);
+    QString rId = findReference(part, kind, section);
     QString partPath = rId.isEmpty() ? QString() : package_.relationships().relPartPath(rId);
     if (partPath.isEmpty()) {
-        if (body_.ensureLastSection().isNull())
-            return false;  // no body: no section could use the part
+        const QDomElement sp = section == kLastSection ? body_.ensureLastSection() : body_.section(section);
+        if (sp.isNull())
+            return false;  // no such section, or no body: no section could use the part
         partPath = nextPartName(part);
         if (partPath.isEmpty())
             return false;
         rId = ensureRel(part, partPath);
         if (rId.isEmpty())
             return false;
-        setReference(part, kind, rId);
+        setReference(part, kind, rId, section);
     }
     // A part the relationship names but the package lacks needs its content type too.
     if (!package_.entries().contains(partPath))
@@ -216,9 +229,9 @@ QString DocxHeadersFooters::ensureRel(DocxHFPart part, const QString &partPath)
     return id;
 }
 
-void DocxHeadersFooters::setReference(DocxHFPart part, DocxHFKind kind, const QString &rId)
+void DocxHeadersFooters::setReference(DocxHFPart part, DocxHFKind kind, const QString &rId, int section)
 {
-    QDomElement sp = body_.lastSection();
+    QDomElement sp = body_.section(section);
     if (sp.isNull())
         return;
     const QString r = QString::fromLatin1(kNsR);

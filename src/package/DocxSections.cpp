@@ -6,6 +6,9 @@
 #include "DocxPackage.h"
 #include "DocxPartXml.h"
 
+#include <algorithm>
+#include <iterator>
+#include <tuple>
 #include <utility>
 #include "DocxLog.h"
 #include "DocxNamespaces.h"
@@ -68,24 +71,75 @@ bool settingsSwitchOn(const DocxEntryMap &entries, const char *localName)
     return !present.isEmpty() && onOffValue(present.first());
 }
 
-void readTwips(const QDomElement &pgMar, const char *name, int &field)
+// Whether a margin may be negative: the top and bottom ones may (text then
+// runs under the header or over the footer), the others may not.
+enum class Sign { Signed, Unsigned };
+
+void readTwips(const QDomElement &pgMar, const char *name, int &field, Sign sign = Sign::Unsigned)
 {
     int v = 0;
-    if (readMeasure(nsAttribute(pgMar, kNsW, QString::fromLatin1(name)), kTwipsPerPoint, &v) && v >= 0)
+    if (readMeasure(nsAttribute(pgMar, kNsW, QString::fromLatin1(name)), kTwipsPerPoint, &v)
+        && (v >= 0 || sign == Sign::Signed))
         field = v;
+}
+
+// Sets w:`name` to `value` unless `value` is what reads for it: an absent
+// attribute stays absent, a present one keeps its text.
+void setTwips(QDomElement &e, const char *name, int value, int read)
+{
+    if (value != read)
+        setWAttr(e, name, QString::number(value));
+}
+
+// The section's w:`localName`, added in its place when missing.
+QDomElement ensureChild(QDomElement &sp, const char *localName)
+{
+    QDomElement e = wChild(sp, localName);
+    if (e.isNull()) {
+        e = createW(sp.ownerDocument(), localName);
+        insertInOrder(sp, e, sectionPropertyOrder());
+    }
+    return e;
+}
+
+bool readPositive(const QDomElement &e, const char *name, int &out)
+{
+    bool ok = false;
+    const int v = nsAttribute(e, kNsW, QString::fromLatin1(name)).toInt(&ok);
+    if (ok && v > 0)
+        out = v;
+    return ok && v > 0;
+}
+
+const QString &landscapeName()
+{
+    static const QString name = QStringLiteral("landscape");
+    return name;
 }
 
 }  // namespace
 
-DocxMargins DocxSections::margins() const
+int DocxSections::count() const { return body_.sectionCount(); }
+
+bool DocxSections::exists(int section) const
+{
+    return section == kLastSection || (section >= 0 && section < count());
+}
+
+QDomElement DocxSections::editable(int section)
+{
+    return section == kLastSection ? body_.ensureLastSection() : body_.section(section);
+}
+
+DocxMargins DocxSections::margins(int section) const
 {
     DocxMargins m;
-    const QDomElement sp = std::as_const(body_).lastSection();
+    const QDomElement sp = std::as_const(body_).section(section);
     const QDomElement pgMar = wChild(sp, "pgMar");
     if (pgMar.isNull())
         return m;
-    readTwips(pgMar, "top", m.top);
-    readTwips(pgMar, "bottom", m.bottom);
+    readTwips(pgMar, "top", m.top, Sign::Signed);
+    readTwips(pgMar, "bottom", m.bottom, Sign::Signed);
     readTwips(pgMar, "left", m.left);
     readTwips(pgMar, "right", m.right);
     readTwips(pgMar, "header", m.header);
@@ -96,24 +150,28 @@ DocxMargins DocxSections::margins() const
     return m;
 }
 
-bool DocxSections::setMargins(const DocxMargins &m)
+bool DocxSections::setMargins(int section, const DocxMargins &m)
 {
-    QDomElement sp = body_.ensureLastSection();
+    const DocxMargins read = margins(section);
+    QDomElement sp = editable(section);
     if (sp.isNull()) {
-        documentWarning() << "setMargins: no body";
+        documentWarning() << "setMargins: no such section";
         return false;
     }
-    QDomElement pgMar = wChild(sp, "pgMar");
-    if (pgMar.isNull()) {
-        pgMar = createW(sp.ownerDocument(), "pgMar");
-        insertInOrder(sp, pgMar, sectionPropertyOrder());
-    }
-    const std::pair<const char *, int> values[] = {
-        {"top", m.top},       {"bottom", m.bottom}, {"left", m.left},     {"right", m.right},
-        {"header", m.header}, {"footer", m.footer}, {"gutter", m.gutter},
+    const std::tuple<const char *, int, int> values[] = {
+        {"top", m.top, read.top},          {"bottom", m.bottom, read.bottom}, {"left", m.left, read.left},
+        {"right", m.right, read.right},    {"header", m.header, read.header}, {"footer", m.footer, read.footer},
+        {"gutter", m.gutter, read.gutter},
     };
-    for (const auto &[name, value] : values)
-        setWAttr(pgMar, name, QString::number(value));
+    const bool anyDiffers = std::any_of(std::begin(values), std::end(values),
+                                        [](const auto &v) { return std::get<1>(v) != std::get<2>(v); });
+    if (anyDiffers) {
+        QDomElement pgMar = ensureChild(sp, "pgMar");
+        for (const auto &[name, value, was] : values)
+            setTwips(pgMar, name, value, was);
+    }
+    if (m.mirror == read.mirror)
+        return true;
     setSectionSwitch(sp, "mirrorMargins", m.mirror);
     if (package_.entries().contains(settingsName())) {
         editPart(package_.entries(), settingsName(), kIndentedPart,
@@ -122,16 +180,46 @@ bool DocxSections::setMargins(const DocxMargins &m)
     return true;
 }
 
-bool DocxSections::titlePage() const
+bool DocxSections::pageSize(int section, DocxPageSize &out) const
 {
-    return switchOn(wChild(std::as_const(body_).lastSection(), "titlePg"));
+    const QDomElement pgSz = wChild(std::as_const(body_).section(section), "pgSz");
+    DocxPageSize size;
+    if (!readPositive(pgSz, "w", size.width) || !readPositive(pgSz, "h", size.height))
+        return false;
+    size.landscape = nsAttribute(pgSz, kNsW, QStringLiteral("orient")) == landscapeName();
+    out = size;
+    return true;
 }
 
-bool DocxSections::setTitlePage(bool on)
+bool DocxSections::setPageSize(int section, const DocxPageSize &size)
 {
-    const QDomElement sp = on ? body_.ensureLastSection() : body_.lastSection();
+    DocxPageSize read;
+    const bool hadSize = pageSize(section, read);
+    QDomElement sp = editable(section);
     if (sp.isNull())
-        return !on;  // no section has a title page to switch off
+        return false;
+    QDomElement pgSz = ensureChild(sp, "pgSz");
+    if (!hadSize || size.width != read.width)
+        setWAttr(pgSz, "w", QString::number(size.width));
+    if (!hadSize || size.height != read.height)
+        setWAttr(pgSz, "h", QString::number(size.height));
+    if (size.landscape)
+        setWAttr(pgSz, "orient", landscapeName());
+    else if (nsAttribute(pgSz, kNsW, QStringLiteral("orient")) == landscapeName())
+        pgSz.removeAttributeNS(QString::fromLatin1(kNsW), QStringLiteral("orient"));
+    return true;
+}
+
+bool DocxSections::titlePage(int section) const
+{
+    return switchOn(wChild(std::as_const(body_).section(section), "titlePg"));
+}
+
+bool DocxSections::setTitlePage(int section, bool on)
+{
+    const QDomElement sp = on || section != kLastSection ? editable(section) : body_.lastSection();
+    if (sp.isNull())
+        return !on && section == kLastSection;  // no section has a title page to switch off
     setSectionSwitch(sp, "titlePg", on);
     return true;
 }
@@ -159,16 +247,12 @@ bool DocxSections::setEvenAndOddHeaders(bool on, QString &err)
     return true;
 }
 
-bool DocxSections::setPageNumberFormat(const QString &fmt, int start)
+bool DocxSections::setPageNumberFormat(int section, const QString &fmt, int start)
 {
-    QDomElement sp = body_.ensureLastSection();
+    QDomElement sp = editable(section);
     if (sp.isNull())
         return false;
-    QDomElement pg = wChild(sp, "pgNumType");
-    if (pg.isNull()) {
-        pg = createW(sp.ownerDocument(), "pgNumType");
-        insertInOrder(sp, pg, sectionPropertyOrder());
-    }
+    QDomElement pg = ensureChild(sp, "pgNumType");
     setWAttr(pg, "fmt", fmt);
     if (start < 0)
         pg.removeAttributeNS(QString::fromLatin1(kNsW), QStringLiteral("start"));

@@ -150,3 +150,41 @@ TEST(Cli, ReplacePrintsTheCountAndWritesWhereAsked)
     EXPECT_EQ(lxdocx({"replace", in, "x"}), 2);
     EXPECT_TRUE(err.contains("usage: lxdocx replace")) << err.toStdString();
 }
+
+// page, header and footer reach any section with --section (from 1); a page edit passes every value it was not
+// given through unchanged (a negative bottom margin, absent header and footer distances); info lists the sections.
+TEST(Cli, SectionsAndPageEditsThatChangeOnlyWhatIsGiven)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("two.docx"), edited = dir.filePath("out.docx");
+    const QByteArray pgMar = "<w:pgMar w:top=\"1440\" w:bottom=\"-1710\" w:left=\"1800\" w:right=\"1800\"/>";
+    const QByteArray first = "<w:p><w:pPr><w:sectPr><w:pgSz w:w=\"12240\" w:h=\"15840\"/>" + pgMar + "</w:sectPr></w:pPr></w:p>";
+    const QByteArray last = "<w:sectPr><w:pgSz w:w=\"11906\" w:h=\"16838\"/>" + pgMar + "</w:sectPr>";
+    ASSERT_TRUE(writeFile(file, makePackage(documentXml(first + last))));
+    ASSERT_EQ(lxdocx({"page", file, "--section", "1", "--top", "1000", "--orientation", "landscape", "-o", edited}), 0)
+        << err.toStdString();
+    ASSERT_EQ(lxdocx({"footer", edited, "--section", "1", "--text", "one"}), 0) << err.toStdString();
+    const QByteArray body = readEntries(edited).value("word/document.xml");
+    EXPECT_TRUE(body.endsWith(last + "</w:body></w:document>")) << body.toStdString();  // the last section as it was
+    const QDomElement s1 = sectionsOf(parsed(body)).value(0), pgSz = wChild(s1, "pgSz");
+    QStringList margins;
+    for (const char *name : {"top", "bottom", "left", "right", "header", "footer", "gutter"})
+        margins << wChild(s1, "pgMar").attributeNS(kNsW, name);
+    EXPECT_EQ(margins.join(' '), "1000 -1710 1800 1800   ");
+    EXPECT_EQ(pgSz.attributeNS(kNsW, "w") + " " + pgSz.attributeNS(kNsW, "h") + " " + pgSz.attributeNS(kNsW, "orient"),
+              "15840 12240 landscape");
+    EXPECT_EQ(lxdocx({"footer", edited, "--section", "2"}), 0);  // linked to the first section's
+    EXPECT_TRUE(out.contains("<w:t>one</w:t>")) << out.toStdString();
+    ASSERT_EQ(lxdocx({"info", edited}), 0) << err.toStdString();
+    EXPECT_TRUE(out.contains("Sections: 2") && out.contains("Page setup (section 1):\n  page    15840 x 12240 twips")
+                && out.contains("  bottom    -1710 twips") && out.contains("footer default: word/footer1.xml\n")
+                && out.contains("footer default: word/footer1.xml (linked to the previous section)")) << out.toStdString();
+    const struct { QStringList args; const char *text; } bad[] = {
+        {{"page", file, "--section", "3", "--top", "1"}, "No section 2: the document has 2 sections"},
+        {{"header", file, "--section", "0"}, "--section takes a section number from 1"},
+        {{"page", file, "--orientation", "sideways"}, "--orientation portrait or landscape"}};
+    for (const auto &b : bad) {
+        EXPECT_NE(lxdocx(b.args), 0);
+        EXPECT_TRUE(err.contains(b.text)) << err.toStdString();
+    }
+}

@@ -42,6 +42,36 @@ static void done(const char *call, int ok, const char *error_before)
         free(before_);                                                                                          \
     } while (0)
 
+/* The calls that take a section index, on the first section. */
+static void every_section_call(void)
+{
+    int m[8] = {0}, size[3] = {0}, len = 0;
+    const int sections = lxDocx_section_count(g_h);
+    done("lxDocx_section_count", sections >= 0, NULL);
+    if (sections == 0)
+        return;
+    CALL("lxDocx_get_section_margins",
+         lxDocx_get_section_margins(g_h, 0, &m[0], &m[1], &m[2], &m[3], &m[4], &m[5], &m[6], &m[7]));
+    CALL("lxDocx_set_section_margins",
+         lxDocx_set_section_margins(g_h, 0, m[0] + 10, m[1], m[2], m[3], m[4], m[5], m[6], m[7]));
+    CALL("lxDocx_get_section_title_page", (lxDocx_get_section_title_page(g_h, 0), 1));
+    CALL("lxDocx_set_section_title_page", lxDocx_set_section_title_page(g_h, 0, 1));
+    CALL("lxDocx_set_section_page_number_format", lxDocx_set_section_page_number_format(g_h, 0, "upperRoman", 1));
+    if (lxDocx_get_page_size(g_h, 0, &size[0], &size[1], &size[2])) { /* a section may give no size */
+        done("lxDocx_get_page_size", 1, NULL);
+        CALL("lxDocx_set_page_size", lxDocx_set_page_size(g_h, 0, size[1], size[0], !size[2]));
+    }
+    for (int kind = LXDOCX_HF_DEFAULT; kind <= LXDOCX_HF_FIRST; ++kind) {
+        CALL("lxDocx_get_section_header_xml", (lxDocx_get_section_header_xml(g_h, 0, kind, &len), 1));
+        CALL("lxDocx_get_section_footer_xml", (lxDocx_get_section_footer_xml(g_h, 0, kind, &len), 1));
+        CALL("lxDocx_get_section_hf_part", (lxDocx_get_section_hf_part(g_h, 0, kind != LXDOCX_HF_EVEN, kind), 1));
+    }
+    const char *xml = lxDocx_build_hf_xml(0, "First section {PAGE}", "left", &len);
+    CALL("lxDocx_set_section_footer_xml", lxDocx_set_section_footer_xml(g_h, 0, LXDOCX_HF_DEFAULT, xml, len));
+    xml = lxDocx_build_hf_xml(1, "First section", "left", &len);
+    CALL("lxDocx_set_section_header_xml", lxDocx_set_section_header_xml(g_h, 0, LXDOCX_HF_EVEN, xml, len));
+}
+
 static void every_call(const char *out_dir, const char *path, int n)
 {
     static const char *const keys[] = {"title", "author", "subject", "description", "keywords", "category"};
@@ -74,6 +104,7 @@ static void every_call(const char *out_dir, const char *path, int n)
     CALL("lxDocx_set_title_page", lxDocx_set_title_page(g_h, 1));
     CALL("lxDocx_set_even_and_odd", lxDocx_set_even_and_odd(g_h, 1));
     CALL("lxDocx_set_page_number_format", lxDocx_set_page_number_format(g_h, "lowerRoman", 3));
+    every_section_call();
     const char *xml = lxDocx_build_hf_xml(1, "{TITLE} - {CHAPTER}", "right", &len);
     done("lxDocx_build_hf_xml", xml != NULL, NULL);
     CALL("lxDocx_set_header_xml", lxDocx_set_header_xml(g_h, LXDOCX_HF_FIRST, xml, len));

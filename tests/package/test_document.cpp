@@ -312,7 +312,7 @@ TEST_F(Doc, MainPartNamedByThePackageRelationship)
     std::unique_ptr<DocxDocument> doc = DocxDocument::open(dir.filePath("moved.docx"));
     ASSERT_TRUE(doc->isValid() && doc->body().paragraphInfoAt(0).text == "x") << doc->errorString().toStdString();
     const QByteArray footer = "<w:ftr xmlns:w=\"" + QByteArray(kNsW) + "\"/>";
-    ASSERT_TRUE(doc->headersFooters().setPart(DocxHFPart::Footer, DocxHFKind::Default, footer) && doc->sections().setTitlePage(true));
+    ASSERT_TRUE(doc->headersFooters().setPart(DocxHFPart::Footer, DocxHFKind::Default, footer) && doc->sections().setTitlePage(kLastSection, true));
     EXPECT_EQ(doc->package().relationships().addImagePart("png", "png"), "rId2");
     EXPECT_EQ(attrs(doc->package().entries().value("doc/_rels/main.xml.rels"), kNsPackageRels, "Relationship", {"Target"}),
               QStringList({"footer1.xml", "image1.png"}));

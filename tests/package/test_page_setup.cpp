@@ -51,14 +51,15 @@ TEST(PageSetup, SectionAndSettingsEditsGoInSchemaOrderOnBothPaths)
         // A first page number of 0 is a number like any other.
         EXPECT_EQ(lxDocx_set_page_number_format(h.get(), "decimal", 0), 1);
         EXPECT_EQ(wChild(h->doc->body().lastSection(), "pgNumType").attributeNS(kNsW, "start"), "0");
-        // Switched off again; extreme margins are written as given, negative ones read as the defaults.
+        // Switched off again; extreme margins are written as given; negative top and bottom ones read as written,
+        // the other negative ones as the defaults.
         EXPECT_EQ(lxDocx_set_margins(h.get(), INT_MIN, INT_MAX, -1, 0, INT_MIN, 709, -5, 0) + lxDocx_set_title_page(h.get(), 0)
                       + lxDocx_set_page_number_format(h.get(), "upperRoman", -1) + lxDocx_set_even_and_odd(h.get(), 0), 4);
         const QDomElement now = h->doc->body().lastSection(), pgMar = wChild(now, "pgMar");
         EXPECT_EQ(childNames(now) + (wChild(now, "pgNumType").hasAttributeNS(kNsW, "start") ? " start" : "")
                       + pgMar.attributeNS(kNsW, "top") + pgMar.attributeNS(kNsW, "gutter"),
                   "pgSz pgMar pgNumType cols docGrid sectPrChange-2147483648-5");
-        EXPECT_EQ(margins(h.get()), (Ints{1440, INT_MAX, 1440, 0, 709, 709, 0, 0}));
+        EXPECT_EQ(margins(h.get()), (Ints{INT_MIN, INT_MAX, 1440, 0, 709, 709, 0, 0}));
         EXPECT_EQ(settingsNames(h.get()), "zoom defaultTabStop compat");
     }
 }
@@ -172,13 +173,13 @@ TEST(PageSetup, OnOffSpellingsAndUnreadableValuesAreReadAndNeverOverwritten)
     ASSERT_TRUE(lxDocx_save_as(h.get(), out.toUtf8().constData()));
     EXPECT_FALSE(readEntries(out).value("word/document.xml").contains("w:val=\"")) << "no value left in the section";
     EXPECT_EQ(switches(openPackage(out).get()), Ints(4, 1));
-    // Unreadable values read as the defaults; parts that do not parse are never overwritten.
+    // Unreadable values read as the defaults, a negative bottom as written; parts that do not parse are never overwritten.
     h = openPackage(dir.filePath("b.docx"), makePackage(documentXml("<w:sectPr><w:pgMar w:top=\"abc\" w:bottom=\"-20\" "
         "w:left=\"99999999999\" w:right=\"12.5\" w:footer=\"300\" w:gutter=\"7\"/></w:sectPr>"),
         {{"word/settings.xml", settingsPart("<w:mirrorMargins/>")}}));
     ASSERT_TRUE(h);
     DocxEntryMap &e = h->doc->package().entries();
-    EXPECT_EQ(margins(h.get()), (Ints{1440, 1440, 1440, 1440, 709, 300, 7, 1}));  // mirrored by the settings
+    EXPECT_EQ(margins(h.get()), (Ints{1440, -20, 1440, 1440, 709, 300, 7, 1}));  // mirrored by the settings
     e.insert(kSettings, "<w:settings><w:zoom>");
     EXPECT_EQ(lxDocx_set_even_and_odd(h.get(), 1) + lxDocx_get_even_and_odd(h.get()), 0);
     EXPECT_EQ(lxDocx_set_margins(h.get(), 1, 1, 1, 1, 1, 1, 1, 1), 1);

@@ -50,14 +50,19 @@ DocxHandle *openOrReport(const std::string &path);
 // Saves in place, or to -o OUT when given; reports a failure.
 int saveEdits(DocxHandle *h, const Args &args);
 
-// The margins and the two header switches of the last section.
+// The page size, margins and the two header switches of a section (-1: the last).
 struct PageSetupView
 {
+    int section = -1;
     DocxMargins margins;
+    bool hasSize = false;
+    int width = 0;
+    int height = 0;
+    int landscape = 0;
     bool titlePage = false;
     bool evenAndOdd = false;
 };
-PageSetupView pageSetupOf(DocxHandle *h);
+PageSetupView pageSetupOf(DocxHandle *h, int section);
 void printPageSetup(const PageSetupView &p);
 // Prints the six core properties, each value as `valueOf` gives it.
 void printProperties(const std::function<std::string(const char *key)> &valueOf);

@@ -28,25 +28,33 @@ OpenDocument::~OpenDocument()
 const std::vector<Command> &commands()
 {
     static const std::vector<Command> table = {
-        {"info", "FILE", "Shows whether FILE opens, its parts with sizes, its paragraph count and first headings.",
+        {"info", "FILE", "Shows whether FILE opens, its parts with sizes, its sections (page size, orientation, margins, header "
+         "and footer parts), its paragraph count and first headings.",
          {}, 1, 1, runInfo},
         {"new", "FILE", "Writes a blank document to FILE.", {}, 1, 1, runNew},
         {"copy", "SRC DST", "Opens SRC and saves it as DST.", {}, 2, 2, runCopy},
         {"page",
-         "FILE [--top L] [--bottom L] [--left L] [--right L] [--header L] [--footer L] [--gutter L] "
+         "FILE [--section N] [--top L] [--bottom L] [--left L] [--right L] [--header L] [--footer L] [--gutter L] "
+         "[--width L] [--height L] [--orientation portrait|landscape] "
          "[--mirror on|off] [--title-page on|off] [--even-odd on|off] [--page-format FMT] [--page-start N] [-o OUT]",
-         "Prints the page setup of the last section, or changes it (lengths in twips or with cm, mm, in, pt).",
-         {{"--top", true}, {"--bottom", true}, {"--left", true}, {"--right", true}, {"--header", true},
-          {"--footer", true}, {"--gutter", true}, {"--mirror", true}, {"--title-page", true}, {"--even-odd", true},
+         "Prints the page setup of section N (from 1; the last by default), or changes only what is given (lengths "
+         "in twips or with cm, mm, in, pt; a new orientation alone turns the page).",
+         {{"--section", true}, {"--top", true}, {"--bottom", true}, {"--left", true}, {"--right", true},
+          {"--header", true}, {"--footer", true}, {"--gutter", true}, {"--width", true}, {"--height", true},
+          {"--orientation", true}, {"--mirror", true}, {"--title-page", true}, {"--even-odd", true},
           {"--page-format", true}, {"--page-start", true}, {"-o", true}},
          1, 1, runPage},
-        {"header", "FILE [--kind default|even|first] [--text TEXT [--align A] | --xml PART.xml] [-o OUT]",
-         "Prints a header part, or stores one built from TEXT (tokens {PAGE} {NUMPAGES} {TITLE} {CHAPTER} {AUTHOR}) "
-         "or given as XML.",
-         {{"--kind", true}, {"--text", true}, {"--align", true}, {"--xml", true}, {"-o", true}}, 1, 1, runHeader},
-        {"footer", "FILE [--kind default|even|first] [--text TEXT [--align A] | --xml PART.xml] [-o OUT]",
+        {"header",
+         "FILE [--section N] [--kind default|even|first] [--text TEXT [--align A] | --xml PART.xml] [-o OUT]",
+         "Prints the header part section N (from 1; the last by default) shows, or stores one for it built from "
+         "TEXT (tokens {PAGE} {NUMPAGES} {TITLE} {CHAPTER} {AUTHOR}) or given as XML.",
+         {{"--section", true}, {"--kind", true}, {"--text", true}, {"--align", true}, {"--xml", true}, {"-o", true}},
+         1, 1, runHeader},
+        {"footer",
+         "FILE [--section N] [--kind default|even|first] [--text TEXT [--align A] | --xml PART.xml] [-o OUT]",
          "The same for footers.",
-         {{"--kind", true}, {"--text", true}, {"--align", true}, {"--xml", true}, {"-o", true}}, 1, 1, runFooter},
+         {{"--section", true}, {"--kind", true}, {"--text", true}, {"--align", true}, {"--xml", true}, {"-o", true}},
+         1, 1, runFooter},
         {"props", "FILE [--set KEY=VALUE]... [-o OUT]",
          "Prints title, author, subject, description, keywords and category, or sets them.",
          {{"--set", true}, {"-o", true}}, 1, 1, runProps},

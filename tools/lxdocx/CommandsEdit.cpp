@@ -4,6 +4,8 @@
 #include <lorvexdocx.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <limits>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -67,6 +69,25 @@ bool parseKind(const Args &args, int &kind)
     return kind >= 0;
 }
 
+// --section N: the 1-based section of the command line as the library's
+// 0-based index; the last section (-1) when not given. False when N is no
+// whole number of 1 or more.
+bool parseSection(const Args &args, int &section)
+{
+    section = -1;
+    if (!args.has("--section"))
+        return true;
+    const std::string text = args.value("--section");
+    char *end = nullptr;
+    const long n = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || n < 1 || n > std::numeric_limits<int>::max())
+        return false;
+    section = int(n - 1);
+    return true;
+}
+
+const char kSectionUsage[] = "--section takes a section number from 1";
+
 std::string cm(int twips)
 {
     std::ostringstream s;
@@ -102,9 +123,11 @@ enum class HFPart { Header, Footer };
 int runHeaderOrFooter(const Args &args, HFPart part)
 {
     const bool isHeader = part == HFPart::Header;
-    int kind = 0;
+    int kind = 0, section = -1;
     if (!parseKind(args, kind))
         return usageError("--kind must be default, even or first");
+    if (!parseSection(args, section))
+        return usageError(kSectionUsage);
     if (args.has("--text") && args.has("--xml"))
         return usageError("give --text or --xml, not both");
     OpenDocument h(openOrReport(args.positional[0]));
@@ -123,8 +146,10 @@ int runHeaderOrFooter(const Args &args, HFPart part)
         xml.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     } else {
         int len = 0;
-        const char *part = isHeader ? lxDocx_get_header_xml(h.get(), kind, &len)
-                                    : lxDocx_get_footer_xml(h.get(), kind, &len);
+        const char *part = isHeader ? lxDocx_get_section_header_xml(h.get(), section, kind, &len)
+                                    : lxDocx_get_section_footer_xml(h.get(), section, kind, &len);
+        if (!part && *lxDocx_error(h.get()))
+            return failed("cannot read the section", lxDocx_error(h.get()));
         if (!part)
             return failed(std::string("no ") + args.value("--kind", "default") + (isHeader ? " header" : " footer"),
                           nullptr);
@@ -132,37 +157,68 @@ int runHeaderOrFooter(const Args &args, HFPart part)
         std::cout << "\n";
         return ExitOk;
     }
-    const int stored = isHeader ? lxDocx_set_header_xml(h.get(), kind, xml.data(), int(xml.size()))
-                                : lxDocx_set_footer_xml(h.get(), kind, xml.data(), int(xml.size()));
+    const int stored = isHeader ? lxDocx_set_section_header_xml(h.get(), section, kind, xml.data(), int(xml.size()))
+                                : lxDocx_set_section_footer_xml(h.get(), section, kind, xml.data(), int(xml.size()));
     if (!stored)
         return failed(std::string("cannot store the ") + (isHeader ? "header" : "footer"), lxDocx_error(h.get()));
     return saveEdits(h.get(), args);
 }
 
-// The margins of the last section, through the C interface.
-DocxMargins marginsOf(DocxHandle *h)
+// The margins of a section, through the C interface; false (with the
+// library's text) when there is no such section.
+bool marginsOf(DocxHandle *h, int section, DocxMargins &m)
 {
-    DocxMargins m;
     int mirror = 0;
-    lxDocx_get_margins(h, &m.top, &m.bottom, &m.left, &m.right, &m.header, &m.footer, &m.gutter, &mirror);
+    if (!lxDocx_get_section_margins(h, section, &m.top, &m.bottom, &m.left, &m.right, &m.header, &m.footer,
+                                    &m.gutter, &mirror))
+        return false;
     m.mirror = mirror != 0;
-    return m;
+    return true;
+}
+
+std::string sectionLabel(int section)
+{
+    return section < 0 ? std::string("last section") : "section " + std::to_string(section + 1);
+}
+
+// Width, height and orientation as the page options ask, from the section's
+// size `read` (0 by 0 when it has none): a new orientation alone turns the
+// page (swapping width and height).
+bool pageSizeAsked(const Args &args, int read[3], int size[3])
+{
+    for (int i = 0; i < 3; ++i)
+        size[i] = read[i];
+    if (args.has("--orientation")) {
+        const std::string o = args.value("--orientation");
+        if (o != "portrait" && o != "landscape")
+            return false;
+        size[2] = o == "landscape" ? 1 : 0;
+        if (size[2] != read[2] && !args.has("--width") && !args.has("--height"))
+            std::swap(size[0], size[1]);
+    }
+    return (!args.has("--width") || parseLength(args.value("--width"), size[0]))
+        && (!args.has("--height") || parseLength(args.value("--height"), size[1]));
 }
 
 }  // namespace
 
-PageSetupView pageSetupOf(DocxHandle *h)
+PageSetupView pageSetupOf(DocxHandle *h, int section)
 {
     PageSetupView p;
-    p.margins = marginsOf(h);
-    p.titlePage = lxDocx_get_title_page(h) != 0;
+    p.section = section;
+    marginsOf(h, section, p.margins);
+    p.hasSize = lxDocx_get_page_size(h, section, &p.width, &p.height, &p.landscape) != 0;
+    p.titlePage = lxDocx_get_section_title_page(h, section) != 0;
     p.evenAndOdd = lxDocx_get_even_and_odd(h) != 0;
     return p;
 }
 
 void printPageSetup(const PageSetupView &p)
 {
-    std::cout << "Page setup (last section):\n";
+    std::cout << "Page setup (" << sectionLabel(p.section) << "):\n";
+    if (p.hasSize)
+        std::cout << "  page    " << p.width << " x " << p.height << " twips  " << cm(p.width) << " x "
+                  << cm(p.height) << "  " << (p.landscape ? "landscape" : "portrait") << "\n";
     for (const MarginOption &m : kMarginOptions) {
         const int twips = p.margins.*m.field;
         std::cout << "  " << std::left << std::setw(8) << m.name() << std::right << std::setw(7) << twips
@@ -198,34 +254,52 @@ int runPage(const Args &args)
         return usageError("switches take on or off");
     if (args.has("--page-start") && !parseLength(args.value("--page-start"), start))
         return usageError("--page-start: expected a number");
+    int section = -1;
+    if (!parseSection(args, section))
+        return usageError(kSectionUsage);
+    int noSize[3] = {0, 0, 0}, checked[3];
+    if (!pageSizeAsked(args, noSize, checked))
+        return usageError("--width and --height take lengths, --orientation portrait or landscape");
+    const bool changeSize = args.has("--width") || args.has("--height") || args.has("--orientation");
 
     OpenDocument h(openOrReport(args.positional[0]));
     if (!h)
         return ExitFailed;
     const bool edits = changeMargins || mirror >= 0 || titlePage >= 0 || evenOdd >= 0 || args.has("--page-format")
-        || args.has("--page-start");
+        || args.has("--page-start") || changeSize;
+    DocxMargins m;
+    if (!marginsOf(h.get(), section, m))
+        return failed("cannot read the " + sectionLabel(section), lxDocx_error(h.get()));
     if (!edits) {
-        printPageSetup(pageSetupOf(h.get()));
+        printPageSetup(pageSetupOf(h.get(), section));
         return ExitOk;
     }
+    // Values not asked for are passed back as read: the library writes only what differs.
     if (changeMargins || mirror >= 0) {
-        DocxMargins m = marginsOf(h.get());
         for (const MarginOption &o : kMarginOptions) {
             if (args.has(o.option))
                 m.*o.field = given.*o.field;
         }
         if (mirror >= 0)
             m.mirror = mirror != 0;
-        if (!lxDocx_set_margins(h.get(), m.top, m.bottom, m.left, m.right, m.header, m.footer, m.gutter,
-                                m.mirror ? 1 : 0))
+        if (!lxDocx_set_section_margins(h.get(), section, m.top, m.bottom, m.left, m.right, m.header, m.footer,
+                                        m.gutter, m.mirror ? 1 : 0))
             return failed("cannot set the margins", lxDocx_error(h.get()));
     }
-    if (titlePage >= 0 && !lxDocx_set_title_page(h.get(), titlePage))
+    if (changeSize) {
+        int read[3] = {0, 0, 0}, size[3];
+        lxDocx_get_page_size(h.get(), section, &read[0], &read[1], &read[2]);
+        pageSizeAsked(args, read, size);
+        if (!lxDocx_set_page_size(h.get(), section, size[0], size[1], size[2]))
+            return failed("cannot set the page size", lxDocx_error(h.get()));
+    }
+    if (titlePage >= 0 && !lxDocx_set_section_title_page(h.get(), section, titlePage))
         return failed("cannot set the title page", lxDocx_error(h.get()));
     if (evenOdd >= 0 && !lxDocx_set_even_and_odd(h.get(), evenOdd))
         return failed("cannot set even/odd headers", lxDocx_error(h.get()));
     if ((args.has("--page-format") || args.has("--page-start"))
-        && !lxDocx_set_page_number_format(h.get(), args.value("--page-format", "decimal").c_str(), start))
+        && !lxDocx_set_section_page_number_format(h.get(), section, args.value("--page-format", "decimal").c_str(),
+                                                  start))
         return failed("cannot set the page-number format", lxDocx_error(h.get()));
     return saveEdits(h.get(), args);
 }

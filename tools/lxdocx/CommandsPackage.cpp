@@ -44,6 +44,54 @@ void printOutline(const DocxDocument &doc)
     }
 }
 
+PageSetupView pageSetupOf(const DocxDocument &doc, int section)
+{
+    const DocxSections &sections = doc.sections();
+    PageSetupView p;
+    p.section = section;
+    p.margins = sections.margins(section);
+    DocxPageSize size;
+    p.hasSize = sections.pageSize(section, size);
+    p.width = size.width;
+    p.height = size.height;
+    p.landscape = size.landscape ? 1 : 0;
+    p.titlePage = sections.titlePage(section);
+    p.evenAndOdd = sections.evenAndOddHeaders();
+    return p;
+}
+
+// The header and footer parts a section shows, by kind; "(linked)" where the
+// section has no reference of its own and shows the previous section's.
+void printHeaderFooterParts(const DocxHeadersFooters &hf, int section)
+{
+    const std::pair<DocxHFPart, const char *> parts[] = {{DocxHFPart::Header, "header"},
+                                                         {DocxHFPart::Footer, "footer"}};
+    const std::pair<DocxHFKind, const char *> kinds[] = {
+        {DocxHFKind::Default, "default"}, {DocxHFKind::Even, "even"}, {DocxHFKind::First, "first"}};
+    for (const auto &[part, partName] : parts) {
+        for (const auto &[kind, kindName] : kinds) {
+            const QString shown = hf.shownPartName(part, kind, section);
+            if (shown.isEmpty())
+                continue;
+            const bool linked = hf.findReference(part, kind, section).isEmpty();
+            std::cout << "  " << partName << " " << kindName << ": " << shown.toStdString()
+                      << (linked ? " (linked to the previous section)" : "") << "\n";
+        }
+    }
+}
+
+void printSections(const DocxDocument &doc)
+{
+    const int count = doc.sections().count();
+    std::cout << "Sections: " << count << "\n";
+    if (count == 0)
+        printPageSetup(pageSetupOf(doc, kLastSection));
+    for (int i = 0; i < count; ++i) {
+        printPageSetup(pageSetupOf(doc, i));
+        printHeaderFooterParts(doc.headersFooters(), i);
+    }
+}
+
 }  // namespace
 
 int runInfo(const Args &args)
@@ -61,8 +109,7 @@ int runInfo(const Args &args)
     printParts(*doc);
     const DocxCoreProperties &properties = doc->coreProperties();
     printProperties([&](const char *key) { return properties.value(QString::fromLatin1(key)).toStdString(); });
-    const DocxSections &sections = doc->sections();
-    printPageSetup({sections.margins(), sections.titlePage(), sections.evenAndOddHeaders()});
+    printSections(*doc);
     QString why;
     if (!doc->body().treeFits(why))
         return failed("cannot count the paragraphs of " + path, why.toUtf8().constData());

@@ -22,11 +22,13 @@ import os
 from typing import Any, Dict, Iterator, MutableMapping, NamedTuple, Optional, Union
 
 from ._library import library, rich_text_library
+from ._sections import LANDSCAPE, PORTRAIT, Cm, HeaderFooter, Inches, Length, Mm, Pt, Section, Sections, Twips
 
 __all__ = [
     "LorvexDocxError", "NotFoundError", "RefusedInputError", "TemplateError", "BusyError", "UnknownPropertyError", "Margins", "Document", "DocumentProperties",
     "open", "blank", "from_html", "resave", "build_hf_xml", "library_version", "PROPERTY_KEYS",
     "Rendered",
+    "Section", "Sections", "HeaderFooter", "Length", "Twips", "Cm", "Mm", "Inches", "Pt", "PORTRAIT", "LANDSCAPE",
 ]
 __version__ = "1.2.0"
 
@@ -82,7 +84,8 @@ class UnknownPropertyError(NotFoundError, KeyError):
 
 
 class Margins(NamedTuple):
-    """Page margins of the last section, in twips; ``mirror`` mirrors them
+    """Page margins of the last section (see Document.sections for the
+    others), in twips; ``mirror`` mirrors them
     on facing pages. Change one field with ``_replace``."""
 
     top: int
@@ -182,6 +185,8 @@ class Document:
         self._handle: Optional[int] = handle
         self.path = path
         self.properties = DocumentProperties(self)
+        #: The sections in document order (page size, margins, headers and footers of each).
+        self.sections = Sections(self)
 
     # -- the calls, and turning their failures into exceptions ---------------
 
@@ -287,7 +292,7 @@ class Document:
         first = -1 if start is None else start
         self._call(lambda lib, h: lib.lxDocx_set_page_number_format(h, _text(fmt), first))
 
-    # -- headers and footers ---------------------------------------------------
+    # -- headers and footers (of the last section; see sections for the others) --
 
     def _part(self, getter: str, kind: Union[str, int]) -> Optional[str]:
         length = ctypes.c_int()
