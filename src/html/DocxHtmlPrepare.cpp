@@ -4,6 +4,7 @@
 #include "DocxHtmlPrepare.h"
 #include "DocxHtmlCss.h"
 #include "DocxHtmlTokens.h"
+#include "DocxHtmlWordLists.h"
 
 #include <QList>
 
@@ -472,7 +473,7 @@ private:
 
 QString prepareHtml(const QString &html)
 {
-    const QString first = FirstPass(html).run();
+    const QString first = FirstPass(wordListsAsLists(html)).run();
     if (!first.contains(QLatin1String("<table"), Qt::CaseInsensitive))
         return first;
     return SpanPass(first, tableShapes(first)).run();

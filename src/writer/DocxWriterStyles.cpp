@@ -141,7 +141,8 @@ int textHalfPoints(DocxDocument &doc, const QTextBlock &block)
 int labelTwips(DocxDocument &doc, const QTextBlock &block)
 {
     const int emTwips = textHalfPoints(doc, block) * kTwipsPerHalfPoint;
-    const qsizetype characters = block.textList()->itemText(block).size();
+    int start = 0;
+    const qsizetype characters = takeStart(block.textList()->itemText(block), &start).size();
     return int(std::lround((characters * kLabelCharacterEms + kLabelGapEms) * emTwips));
 }
 
