@@ -158,17 +158,24 @@ private:
         }
     }
 
-    // The text of the label of the item whose start tag is `tag`.
+    // The text of the label of the item whose start tag is `tag`: the text
+    // of its label span, the spans it holds included.
     QString labelText(const Tag &tag) const
     {
         const qsizetype end = s_.indexOf(QLatin1String("</p"), tag.next, Qt::CaseInsensitive);
         const QStringView item = s_.mid(tag.next, (end < 0 ? s_.size() : end) - tag.next);
         const qsizetype ignore = item.indexOf(QLatin1String("ignore"), 0, Qt::CaseInsensitive);
-        const qsizetype open = ignore < 0 ? -1 : item.indexOf(QLatin1Char('>'), ignore);
-        if (open < 0)
-            return {};
-        const qsizetype close = item.indexOf(QLatin1Char('<'), open);
-        QString text = item.mid(open + 1, (close < 0 ? item.size() : close) - open - 1).toString();
+        qsizetype i = ignore < 0 ? item.size() : item.indexOf(QLatin1Char('>'), ignore) + 1;
+        QString text;
+        for (int depth = 0; i > 0 && i < item.size() && depth >= 0;) {
+            const qsizetype lt = item.indexOf(QLatin1Char('<'), i);
+            text += item.mid(i, (lt < 0 ? item.size() : lt) - i);
+            if (lt < 0)
+                break;
+            const qsizetype gt = item.indexOf(QLatin1Char('>'), lt);
+            depth += item.mid(lt).startsWith(QLatin1String("</")) ? -1 : 1;
+            i = gt < 0 ? item.size() : gt + 1;
+        }
         return text.replace(QLatin1String("&nbsp;"), QLatin1String(" ")).replace(QChar(0xA0), QLatin1Char(' '));
     }
 
