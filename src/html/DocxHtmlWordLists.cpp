@@ -90,18 +90,23 @@ QString listStartTag(QStringView label)
     return QStringLiteral("<ul>");
 }
 
-// Tags that end the lists open before them.
-bool endsLists(const Tag &tag)
+bool isOneOf(const Tag &tag, std::initializer_list<const char *> names)
 {
-    static const char *const kStarts[] = {"p", "h1", "h2", "h3", "h4", "h5", "h6", "div", "table", "ul", "ol",
-                                          "blockquote", "pre", "hr", "dl"};
-    static const char *const kEnds[] = {"div", "td", "th", "table", "body", "blockquote"};
-    for (const char *name : tag.end ? QList<const char *>(std::begin(kEnds), std::end(kEnds))
-                                    : QList<const char *>(std::begin(kStarts), std::end(kStarts))) {
+    for (const char *name : names) {
         if (tag.is(name))
             return true;
     }
     return false;
+}
+
+// Tags that end the lists open before them: another block, or the end of
+// what holds them.
+bool endsLists(const Tag &tag)
+{
+    if (tag.end)
+        return isOneOf(tag, {"div", "td", "th", "table", "body", "blockquote"});
+    return isOneOf(tag, {"p", "h1", "h2", "h3", "h4", "h5", "h6", "div", "table", "ul", "ol", "blockquote", "pre",
+                         "hr", "dl"});
 }
 
 class WordListPass
@@ -182,8 +187,11 @@ private:
     void openItem(const Tag &tag, const WordListItem &item, QString &before)
     {
         const QString startTag = listStartTag(labelText(tag));
+        // A list open at the item's level takes it when it is of the same
+        // instance and kind (<ol or <ul); lists deeper than the item end.
         auto fits = [&](const Open &o) {
-            return o.level < item.level || (o.level == item.level && o.list == item.list && o.startTag.startsWith(startTag.left(3)));
+            return o.level < item.level
+                || (o.level == item.level && o.list == item.list && o.startTag.left(3) == startTag.left(3));
         };
         qsizetype keep = open_.size();
         while (keep > 0 && !fits(open_[keep - 1]))
