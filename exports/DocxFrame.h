@@ -41,7 +41,7 @@ Result handleCall(DocxHandle *h, Result failure, const char *doing, Body &&body)
     if (!usable(h))
         return failure;
     if (h->busy) {
-        h->lastError = QStringLiteral("Document is busy");
+        recordFailure(h, LXDOCX_ERR_BUSY, QStringLiteral("Document is busy"));
         return failure;
     }
     h->busy = true;

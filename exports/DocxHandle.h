@@ -10,20 +10,40 @@
 
 #include <memory>
 
+// What the last lxDocx_render laid out.
+struct DocxRenderRecord
+{
+    bool laidOut = false;
+    int pages = 0;  // pages written: the PDF's, 1 for a PNG
+    bool pageBrought = false;
+    bool cutShort = false;
+};
+
 struct DocxHandle
 {
     std::unique_ptr<DocxDocument> doc;
     QString lastError;            // most recent failure on this handle; never cleared
+    int lastErrorCode = LXDOCX_OK;  // its code (LXDOCX_ERR_*); never cleared
     QByteArray headerXml;         // result buffer of lxDocx_get_header_xml
     QByteArray footerXml;         // result buffer of lxDocx_get_footer_xml
     QByteArray propertyValues[kCorePropertyCount];  // result buffers of lxDocx_get_doc_property, per key
     QByteArray errorUtf8;         // result buffer of lxDocx_error
+    QByteArray text;              // result buffer of lxDocx_text
+    QByteArray html;              // result buffer of lxDocx_to_html
+    DocxRenderRecord rendered;    // what lxDocx_render last laid out
     bool busy = false;            // inside a call
     bool closeRequested = false;  // lxDocx_close came while busy: closed when that call returns
 };
 
-// Records the text of a failure: on the handle, or library-wide when `h` is null.
-void recordFailure(DocxHandle *h, const QString &text);
+// Records the code (LXDOCX_ERR_*) and text of a failure: on the handle, or
+// library-wide when `h` is null.
+void recordFailure(DocxHandle *h, int code, const QString &text);
+// The same for input the call refuses (LXDOCX_ERR_REFUSED_INPUT).
+inline void recordFailure(DocxHandle *h, const QString &text) { recordFailure(h, LXDOCX_ERR_REFUSED_INPUT, text); }
+// The code of a failed open or save of `path`: I/O when the file cannot be
+// read as one (missing, unreadable, not a regular file), refused input when
+// its content was refused.
+int openFailureCode(const QString &path);
 // True, with the failure recorded, when the document of `h` is in strict
 // markup: the edits write transitional WordprocessingML, which would leave a
 // strict part neither.
@@ -32,8 +52,8 @@ bool refusedAsStrict(DocxHandle *h);
 void recordOutOfMemory(DocxHandle *h) noexcept;
 
 // A new handle owning `doc` when it is valid; otherwise records the document's
-// error text library-wide and returns null.
-DocxHandle *handleFor(std::unique_ptr<DocxDocument> doc);
+// error text library-wide, with `failureCode`, and returns null.
+DocxHandle *handleFor(std::unique_ptr<DocxDocument> doc, int failureCode);
 // Frees the handle, its document and its buffers.
 void destroyHandle(DocxHandle *h);
 

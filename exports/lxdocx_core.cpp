@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 
 #include <cerrno>
@@ -17,6 +18,7 @@
 namespace {
 
 QByteArray g_lastError;
+int g_lastErrorCode = LXDOCX_OK;
 QGuiApplication *g_application = nullptr;
 int s_argc = 1;
 char s_libraryName[] = "LorvexDocx";
@@ -39,12 +41,21 @@ void givePrivateRuntimeDir()
 
 }  // namespace
 
-void recordFailure(DocxHandle *h, const QString &text)
+void recordFailure(DocxHandle *h, int code, const QString &text)
 {
-    if (h)
+    if (h) {
         h->lastError = text;
-    else
+        h->lastErrorCode = code;
+    } else {
         g_lastError = text.toUtf8();
+        g_lastErrorCode = code;
+    }
+}
+
+int openFailureCode(const QString &path)
+{
+    const QFileInfo file(path);
+    return file.isFile() && file.isReadable() ? LXDOCX_ERR_REFUSED_INPUT : LXDOCX_ERR_IO;
 }
 
 bool refusedAsStrict(DocxHandle *h)
@@ -58,10 +69,13 @@ bool refusedAsStrict(DocxHandle *h)
 
 void recordOutOfMemory(DocxHandle *h) noexcept
 {
-    if (h)
+    if (h) {
         h->lastError = QStringLiteral("Out of memory");
-    else
+        h->lastErrorCode = LXDOCX_ERR_OUT_OF_MEMORY;
+    } else {
         g_lastError = QByteArrayLiteral("Out of memory");
+        g_lastErrorCode = LXDOCX_ERR_OUT_OF_MEMORY;
+    }
 }
 
 void recordCurrentException(DocxHandle *h, const char *doing) noexcept
@@ -70,22 +84,22 @@ void recordCurrentException(DocxHandle *h, const char *doing) noexcept
         try {
             throw;
         } catch (const std::bad_alloc &) {
-            recordFailure(h, QStringLiteral("Out of memory while %1").arg(QLatin1String(doing)));
+            recordFailure(h, LXDOCX_ERR_OUT_OF_MEMORY, QStringLiteral("Out of memory while %1").arg(QLatin1String(doing)));
         } catch (const std::exception &e) {
-            recordFailure(h, QStringLiteral("Unexpected failure while %1: %2")
+            recordFailure(h, LXDOCX_ERR_INTERNAL, QStringLiteral("Unexpected failure while %1: %2")
                                  .arg(QLatin1String(doing), QString::fromLocal8Bit(e.what())));
         } catch (...) {
-            recordFailure(h, QStringLiteral("Unexpected failure while %1").arg(QLatin1String(doing)));
+            recordFailure(h, LXDOCX_ERR_INTERNAL, QStringLiteral("Unexpected failure while %1").arg(QLatin1String(doing)));
         }
     } catch (...) {
         recordOutOfMemory(h);  // the text itself could not be made
     }
 }
 
-DocxHandle *handleFor(std::unique_ptr<DocxDocument> doc)
+DocxHandle *handleFor(std::unique_ptr<DocxDocument> doc, int failureCode)
 {
     if (!doc->isValid()) {
-        recordFailure(nullptr, doc->errorString());
+        recordFailure(nullptr, failureCode, doc->errorString());
         return nullptr;
     }
     auto *h = new DocxHandle;
@@ -118,13 +132,16 @@ LXDOCX_API const char *lxDocx_version(void)
 LXDOCX_API DocxHandle *lxDocx_open(const char *path)
 {
     return libraryCall<DocxHandle *>(nullptr, "opening the document",
-                                     [&] { return handleFor(DocxDocument::open(pathArgument(path))); });
+                                     [&] {
+                                         const QString file = pathArgument(path);
+                                         return handleFor(DocxDocument::open(file), openFailureCode(file));
+                                     });
 }
 
 LXDOCX_API DocxHandle *lxDocx_create_blank(const char *path)
 {
     return libraryCall<DocxHandle *>(nullptr, "creating the document",
-                                     [&] { return handleFor(DocxDocument::createBlank(pathArgument(path))); });
+                                     [&] { return handleFor(DocxDocument::createBlank(pathArgument(path)), LXDOCX_ERR_IO); });
 }
 
 LXDOCX_API void lxDocx_close(DocxHandle *h)
@@ -155,12 +172,18 @@ LXDOCX_API const char *lxDocx_error(DocxHandle *h)
     });
 }
 
+LXDOCX_API int lxDocx_error_code(DocxHandle *h)
+{
+    return libraryCall(LXDOCX_ERR_OUT_OF_MEMORY, "reading the error code",
+                       [&] { return h ? h->lastErrorCode : g_lastErrorCode; });
+}
+
 LXDOCX_API int lxDocx_save(DocxHandle *h)
 {
     return handleCall(h, 0, "saving the document", [&] {
         if (h->doc->save())
             return 1;
-        recordFailure(h, h->doc->errorString());
+        recordFailure(h, LXDOCX_ERR_IO, h->doc->errorString());
         return 0;
     });
 }
@@ -170,7 +193,7 @@ LXDOCX_API int lxDocx_save_as(DocxHandle *h, const char *path)
     return handleCall(h, 0, "saving the document", [&] {
         if (h->doc->saveAs(pathArgument(path)))
             return 1;
-        recordFailure(h, h->doc->errorString());
+        recordFailure(h, LXDOCX_ERR_IO, h->doc->errorString());
         return 0;
     });
 }

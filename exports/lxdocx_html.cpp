@@ -27,7 +27,7 @@ LXDOCX_API int lxDocx_set_body_html(DocxHandle *h, const char *html)
             return 0;
         if (DocxWriter::buildFromHtml(*h->doc, decodeHtml(html)))
             return 1;
-        recordFailure(h, noParagraphText());
+        recordFailure(h, LXDOCX_ERR_NOT_FOUND, noParagraphText());
         return 0;
     });
 }
@@ -45,7 +45,10 @@ LXDOCX_API int lxDocx_write_html(const char *path, const char *html)
         if (DocxWriter::buildAndSave(*doc, decodeHtml(html)))
             return 1;
         // A failed save says why; a blank document always has its paragraph.
-        recordFailure(nullptr, doc->errorString().isEmpty() ? noParagraphText() : doc->errorString());
+        if (doc->errorString().isEmpty())
+            recordFailure(nullptr, LXDOCX_ERR_NOT_FOUND, noParagraphText());
+        else
+            recordFailure(nullptr, LXDOCX_ERR_IO, doc->errorString());
         return 0;
     });
 }

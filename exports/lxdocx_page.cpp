@@ -2,6 +2,7 @@
 #include "DocxDocument.h"
 #include "DocxFrame.h"
 #include "DocxHandle.h"
+#include "DocxNamespaces.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ int sectionSet(DocxHandle *h, bool done, const char *what)
 {
     if (done)
         return 1;
-    recordFailure(h, QStringLiteral("The document has no body to set %1 in").arg(QLatin1String(what)));
+    recordFailure(h, LXDOCX_ERR_NOT_FOUND, QStringLiteral("The document has no body to set %1 in").arg(QLatin1String(what)));
     return 0;
 }
 
@@ -89,7 +90,9 @@ LXDOCX_API int lxDocx_set_even_and_odd(DocxHandle *h, int on)
         QString err;
         if (h->doc->sections().setEvenAndOddHeaders(on != 0, err))
             return 1;
-        recordFailure(h, err);
+        // No settings part to hold the switch, or one that does not read.
+        const bool hasSettings = h->doc->package().entries().contains(QString::fromLatin1(kPartSettings));
+        recordFailure(h, hasSettings ? LXDOCX_ERR_REFUSED_INPUT : LXDOCX_ERR_NOT_FOUND, err);
         return 0;
     });
 }

@@ -18,7 +18,7 @@ LXDOCX_API int lxDocx_resave_full(const char *srcPath, const char *dstPath)
         const QString src = pathArgument(srcPath);
         const std::unique_ptr<DocxDocument> doc = DocxDocument::open(src);
         if (!doc->isValid()) {
-            recordFailure(nullptr, doc->errorString());
+            recordFailure(nullptr, openFailureCode(src), doc->errorString());
             return 0;
         }
         if (!docxResave(*doc)) {
@@ -27,7 +27,7 @@ LXDOCX_API int lxDocx_resave_full(const char *srcPath, const char *dstPath)
         }
         if (doc->saveAs(pathArgument(dstPath)))
             return 1;
-        recordFailure(nullptr, doc->errorString());
+        recordFailure(nullptr, LXDOCX_ERR_IO, doc->errorString());
         return 0;
     });
 }

@@ -19,7 +19,8 @@
  *    take a handle record it on the handle (lxDocx_error(h)); the others
  *    library-wide (lxDocx_error(NULL)). A later success never clears a text,
  *    so read it right after the failing call. The texts each function can
- *    leave are listed with it; two more can come from any function:
+ *    leave are listed with it, and lxDocx_error_code gives a code beside
+ *    each text (see there); two more can come from any function:
  *      "Out of memory while <doing what>" (for example "Out of memory while
  *      saving the document"): memory ran out; the call returns its failure
  *      value and the document is as it was before the call, or as far as the
@@ -91,6 +92,23 @@ typedef struct DocxHandle LxDocxHandle;
 #define LXDOCX_HF_EVEN 1
 #define LXDOCX_HF_FIRST 2
 
+/* Failure codes, read with lxDocx_error_code beside the text of lxDocx_error. */
+#define LXDOCX_OK 0                /* nothing failed yet */
+#define LXDOCX_ERR_NOT_FOUND 1     /* what the call names is not there: a property key, a paragraph, a part */
+#define LXDOCX_ERR_REFUSED_INPUT 2 /* an argument or a file's content the call refuses: a missing
+                                      argument, a broken archive or XML, strict markup for an edit,
+                                      an invalid regular expression */
+#define LXDOCX_ERR_TEMPLATE 3      /* a template that cannot be rendered */
+#define LXDOCX_ERR_BUSY 4          /* the handle is inside a call already ("Document is busy") */
+#define LXDOCX_ERR_OUT_OF_MEMORY 5 /* memory ran out ("Out of memory while ...") */
+#define LXDOCX_ERR_IO 6            /* a file cannot be read or written: missing, unreadable, no space */
+#define LXDOCX_ERR_INTERNAL 7      /* "Unexpected failure while ...": something else went wrong inside */
+
+/* Flags of lxDocx_replace_text, combined with |. */
+#define LXDOCX_MATCH_CASE 1 /* upper and lower case differ */
+#define LXDOCX_WHOLE_WORD 2 /* a match neither follows nor precedes a letter, digit or underscore */
+#define LXDOCX_REGEX 4      /* `find` is a regular expression (QRegularExpression syntax) */
+
 /* ---- Start-up, version, errors ---------------------------------------- */
 
 /* Gives the process a Qt GUI application object when it has no Qt application
@@ -113,12 +131,35 @@ LXDOCX_API const char *lxDocx_version(void);
  * failure of a function without a handle. */
 LXDOCX_API const char *lxDocx_error(DocxHandle *h);
 
+/* The code (LXDOCX_ERR_*) of the failure whose text lxDocx_error gives: on
+ * `h`, or with h == NULL library-wide. LXDOCX_OK when nothing failed yet. Like
+ * the text, a code is recorded with every failure and never cleared by a
+ * later success, so read it right after the failing call. Which code each
+ * call's failures give:
+ *  - lxDocx_open, lxDocx_resave_full opening `src`: LXDOCX_ERR_IO when the
+ *    path names no regular file that can be read, LXDOCX_ERR_REFUSED_INPUT
+ *    when its content is refused (not a ZIP, not a DOCX, broken XML);
+ *  - lxDocx_create_blank, lxDocx_save, lxDocx_save_as, and writing the
+ *    result of lxDocx_write_html and lxDocx_resave_full: LXDOCX_ERR_IO;
+ *  - "Unknown document property" and the page setup's "The document has no
+ *    body to set ... in", "The package has no settings part ...", "The body
+ *    has no paragraph for the HTML to take the place of": LXDOCX_ERR_NOT_FOUND;
+ *  - every other text a call lists (NULL or empty arguments, XML that is not
+ *    well-formed, parts that do not read, strict markup, "Cannot convert the
+ *    body ...", an invalid regular expression): LXDOCX_ERR_REFUSED_INPUT;
+ *  - "Document is busy": LXDOCX_ERR_BUSY; "Out of memory ...":
+ *    LXDOCX_ERR_OUT_OF_MEMORY; "Unexpected failure ...": LXDOCX_ERR_INTERNAL.
+ * A call on a NULL handle records nothing, so the code stays as it was. */
+LXDOCX_API int lxDocx_error_code(DocxHandle *h);
+
 /* ---- Handles ------------------------------------------------------------- */
 
 /* Opens the DOCX file at `path`. Returns a new handle, or NULL with the reason
  * in lxDocx_error(NULL), for example "Cannot open: <path>: No such file or
  * directory", "Cannot open: no file name given" (NULL or ""), "Not a valid
- * ZIP (EOCD not found)", "Corrupt ZIP: CRC mismatch in <member>", "Not a valid
+ * ZIP (EOCD not found)", "An encrypted (password-protected) Office document,
+ * or one in the older binary format: this library opens DOCX packages only"
+ * (a compound file), "Corrupt ZIP: CRC mismatch in <member>", "Not a valid
  * DOCX: missing word/document.xml", "XML parse error at line L col C:
  * <message>". Close the handle with lxDocx_close. */
 LXDOCX_API DocxHandle *lxDocx_open(const char *path);
@@ -300,6 +341,99 @@ LXDOCX_API int lxDocx_write_html(const char *path, const char *html);
  * "Cannot convert the body of <src> to rich text", or the save failure as for
  * lxDocx_save. A document in strict markup is saved as `dst` as it is. */
 LXDOCX_API int lxDocx_resave_full(const char *src, const char *dst);
+
+/* ---- Reading: text, HTML and pictures of the pages ------------------------------
+ * What the library reads of the document as it stands in the handle (edits
+ * made and not saved included). Documents in strict markup read like any
+ * other. These lay out rich text with Qt: call lxDocx_init() first (or run
+ * inside a Qt application). */
+
+/* What lxDocx_text adds to the body (flags, or-ed together). Text boxes need
+ * no flag: their paragraphs are read where they stand, each on a line of its
+ * own after the line that holds them. */
+#define LXDOCX_TEXT_BODY 0            /* the body alone */
+#define LXDOCX_TEXT_HEADERS_FOOTERS 1 /* the headers and footers the pages show, each part once */
+#define LXDOCX_TEXT_NOTES 2           /* the footnotes and endnotes */
+#define LXDOCX_TEXT_JSON 4            /* the whole as one JSON object instead of lines */
+
+/* The text of the body, a line a block (paragraph, or paragraph of a cell):
+ * its list label and a space, its text, " [picture]" for each picture it
+ * holds, indented two spaces a table level. `flags` adds, after the body:
+ *   LXDOCX_TEXT_HEADERS_FOOTERS: a line "-- headers", then a line for each
+ *     paragraph with text of the headers the pages show (every section's
+ *     parts in force, each part once), then "-- footers" and the footers';
+ *   LXDOCX_TEXT_NOTES: a line "-- footnotes", then each footnote's lines, the
+ *     first after "[N] " (N counting the notes from 1 in the document's
+ *     order), then "-- endnotes" and the endnotes'.
+ * With LXDOCX_TEXT_JSON the result is one JSON object instead (UTF-8, on one
+ * line): "file" (the file's name), "blocks" (each [label, text, pictures,
+ * table depth, bullet]), "tables" (each {"rows", "columns", "cells": [row,
+ * column, row span, column span, text]}), "links" (the link targets, in
+ * order); with LXDOCX_TEXT_HEADERS_FOOTERS also "pages" (the count
+ * lxDocx_render would write as a PDF), "headers" and "footers" (the lines
+ * above); with LXDOCX_TEXT_NOTES "footnotes" and "endnotes" (the text of each
+ * note, its lines joined by "\n"). A document whose body holds nothing
+ * reads as one empty line. The pointer is good until the next lxDocx_text on
+ * `h`, or lxDocx_close. NULL only for a NULL or busy handle, or out of memory. */
+LXDOCX_API const char *lxDocx_text(DocxHandle *h, int flags);
+
+/* The body as an HTML page (UTF-8): headings as h1-h6, paragraphs with their
+ * list labels, layout and fonts, tables, pictures as data URLs, links.
+ * With `section_title` the section under the heading that reads that text
+ * (leading and trailing spaces aside): from that heading to the next heading
+ * of the same or a higher level; the whole body when `section_title` is NULL
+ * or "", or when no heading reads it. "" when the body shows nothing. The
+ * pointer is good until the next lxDocx_to_html on `h`, or lxDocx_close. NULL
+ * only for a NULL or busy handle, or out of memory. */
+LXDOCX_API const char *lxDocx_to_html(DocxHandle *h, const char *section_title);
+
+/* A preview shows at most this many pages. */
+#define LXDOCX_RENDER_MAX_PAGES 10000
+
+/* Lays the document out page by page (every section with its page size,
+ * margins, columns, headers and footers) and writes every page to `path` as
+ * a PDF when its name ends in ".pdf", or the first page as a PNG when it ends
+ * in ".png" (either in any case), replacing any file there. A page smaller or
+ * larger than a printer's is brought within printable sizes; a document of
+ * more than LXDOCX_RENDER_MAX_PAGES pages shows its first ones
+ * (lxDocx_get_render_result tells both). 0, with nothing written, and
+ * LXDOCX_ERR_REFUSED_INPUT with "No path given", "Cannot render to <path>: the
+ * name must end in .pdf or .png", "The document has no body to lay out"; 0 and
+ * LXDOCX_ERR_IO with "Cannot write to: <path>" (and the system's reason where
+ * there is one) when the file could not be written. */
+LXDOCX_API int lxDocx_render(DocxHandle *h, const char *path);
+
+/* What the last lxDocx_render on `h` laid out, into the non-NULL pointers:
+ * the pages written (those of the PDF; 1 for a PNG), whether the page had to
+ * be brought within printable sizes (1/0), and whether the document lays out
+ * to more than LXDOCX_RENDER_MAX_PAGES pages (1/0). Returns 1 when that render
+ * laid out pages (its file may still have failed to be written); 0, with
+ * every value 0 and no text, when no render on `h` laid out any. */
+LXDOCX_API int lxDocx_get_render_result(DocxHandle *h, int *pages, int *page_brought, int *cut_short);
+
+/* ---- Replacing text ---------------------------------------------------------- */
+
+/* Replaces every match of `find` with `replacement` (UTF-8) in every story of
+ * the document: the body (with its tables, content controls and text boxes),
+ * the headers, footers, footnotes, endnotes and comments. A match is found in
+ * the text of one paragraph as it reads, across the runs, proofing marks,
+ * bookmarks and fields Word splits it into (deleted text and field
+ * instructions are not part of it; a non-breaking hyphen reads as U+2011, a
+ * symbol of a symbol font as U+FFFC); the replacement takes the formatting of
+ * the match's first character, and a newline in it becomes a line break, a tab
+ * a tab. `flags`: LXDOCX_MATCH_CASE, LXDOCX_WHOLE_WORD and LXDOCX_REGEX; with
+ * LXDOCX_REGEX, \1 to \99 in `replacement` stand for the text of a group and
+ * \\ for a backslash, and empty matches are passed over. `*count` (when
+ * `count` is not NULL) receives the number of replacements: 0 matches is a
+ * success with 0. Only the parts with a match change, and in them only the
+ * paragraphs with one; the rest stays byte for byte. The document is not
+ * saved. 0 (with *count 0) and LXDOCX_ERR_REFUSED_INPUT with "No text to find
+ * given" (`find` NULL or empty), "No replacement given" (`replacement` NULL),
+ * "Invalid regular expression: <reason> at offset <n>", the strict-markup
+ * text, or "<part>: XML parse error ..." for a story that does not read (the
+ * document then stays as it was). */
+LXDOCX_API int lxDocx_replace_text(DocxHandle *h, const char *find, const char *replacement, int flags,
+                                   int *count);
 
 #ifdef __cplusplus
 }

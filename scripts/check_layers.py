@@ -4,10 +4,12 @@
 The library is built in layers, one folder of src/ each:
 
     base -> zip -> xml -> package -> html -> reader | writer -> convert
+                                                      writer -> template
 
 A file may include the headers of its own layer and the public headers of the
 layers below it; the headers in a layer's internal/ folder are that layer's
-alone; the reader and the writer never include each other. Above the layers:
+alone; the reader and the writer never include each other, nor do convert and
+template. Above the layers:
 exports/ uses the public headers of every layer; tools/ and bench/ use the
 public header (include/) and the headers of src/convert only; tests/ and fuzz/
 reach each layer (exports/ too, for tests) through its public headers.
@@ -19,9 +21,9 @@ import os
 import re
 import sys
 
-LAYERS = ["base", "zip", "xml", "package", "html", "reader", "writer", "convert"]
+LAYERS = ["base", "zip", "xml", "package", "html", "reader", "writer", "convert", "template"]
 # Layers of one rank stand side by side and never include each other.
-RANK = {"base": 0, "zip": 1, "xml": 2, "package": 3, "html": 4, "reader": 5, "writer": 5, "convert": 6}
+RANK = {"base": 0, "zip": 1, "xml": 2, "package": 3, "html": 4, "reader": 5, "writer": 5, "convert": 6, "template": 6}
 SOURCE_ENDINGS = (".h", ".hpp", ".c", ".cpp")
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"', re.M)
 

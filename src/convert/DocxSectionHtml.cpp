@@ -197,10 +197,10 @@ private:
     void block(const QTextBlock &b)
     {
         const DocxBlockOrigin *origin = blockOrigin(b.userData());
-        const bool paragraph = origin && origin->source;
+        const bool paragraph = origin && origin->source();
         if (!paragraph && b.length() <= 1)
             return;  // the empty block rich text keeps around a table
-        const int level = paragraph ? doc_.body().headingLevel(origin->source->paragraph) : -1;
+        const int level = paragraph ? doc_.body().headingLevel(origin->source()->paragraph) : -1;
         const QString tag = level >= 0 && level < kHeadingTags ? QStringLiteral("h%1").arg(level + 1) : QStringLiteral("p");
         out_ += QLatin1Char('<') + tag + styleAttribute(blockCss(b.blockFormat(), b.charFormat())) + QLatin1Char('>');
         const qsizetype start = out_.size();
@@ -244,8 +244,8 @@ private:
                 out_ += QLatin1String("<span class=\"tab\">\t</span>");
             } else {
                 const int piece = f.intProperty(SourcePieceProperty);
-                if (origin && origin->source && piece >= 0 && piece < origin->source->pieces.size())
-                    appendEscaped(out_, cachedFieldResult(origin->source->pieces[piece].element));
+                if (origin && origin->source() && piece >= 0 && piece < origin->source()->pieces.size())
+                    appendEscaped(out_, cachedFieldResult(origin->source()->pieces[piece].element));
             }
         }
         appendEscaped(out_, text.mid(plain));

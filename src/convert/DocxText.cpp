@@ -2,6 +2,7 @@
 // of table cells and where pictures stand; as lines or as JSON.
 #include "DocxText.h"
 
+#include "DocxNotes.h"
 #include "DocxPreview.h"
 #include "DocxReader.h"
 
@@ -94,30 +95,6 @@ void collectTables(QTextFrame *frame, QJsonArray &tables)
     }
 }
 
-QJsonObject describe(const DocxDocument &doc, const QString &path, const QTextDocument &qd, bool pages)
-{
-    QJsonArray blocks;
-    QStringList links;
-    for (QTextBlock b = qd.begin(); b.isValid(); b = b.next()) {
-        const BlockText t = blockText(b);
-        blocks.append(QJsonArray{t.label, t.text, t.pictures, tableDepth(b), t.bullet});
-        links += t.links;
-    }
-    QJsonArray tables;
-    collectTables(qd.rootFrame(), tables);
-    QJsonObject out{{"file", QFileInfo(path).fileName()},
-                    {"blocks", blocks},
-                    {"tables", tables},
-                    {"links", QJsonArray::fromStringList(links)}};
-    if (pages) {
-        const DocxPreviewSummary summary = docxPreviewSummary(doc);
-        out.insert("pages", summary.pages);
-        out.insert("headers", QJsonArray::fromStringList(summary.headerLines));
-        out.insert("footers", QJsonArray::fromStringList(summary.footerLines));
-    }
-    return out;
-}
-
 QString lines(const QTextDocument &qd)
 {
     QString out;
@@ -134,6 +111,61 @@ QString lines(const QTextDocument &qd)
     return out;
 }
 
+// The text of each note of `kind`, its lines joined.
+QStringList noteTexts(const DocxDocument &doc, DocxNoteKind kind)
+{
+    QStringList texts;
+    for (const std::shared_ptr<QTextDocument> &note : docxNotes(doc, kind))
+        texts.append(lines(*note).chopped(1));
+    return texts;
+}
+
+QJsonObject describe(const DocxDocument &doc, const QString &path, const QTextDocument &qd, const DocxTextParts &parts)
+{
+    QJsonArray blocks;
+    QStringList links;
+    for (QTextBlock b = qd.begin(); b.isValid(); b = b.next()) {
+        const BlockText t = blockText(b);
+        blocks.append(QJsonArray{t.label, t.text, t.pictures, tableDepth(b), t.bullet});
+        links += t.links;
+    }
+    QJsonArray tables;
+    collectTables(qd.rootFrame(), tables);
+    QJsonObject out{{"file", QFileInfo(path).fileName()},
+                    {"blocks", blocks},
+                    {"tables", tables},
+                    {"links", QJsonArray::fromStringList(links)}};
+    if (parts.headersFooters) {
+        const DocxPreviewSummary summary = docxPreviewSummary(doc);
+        out.insert("pages", summary.pages);
+        out.insert("headers", QJsonArray::fromStringList(summary.headerLines));
+        out.insert("footers", QJsonArray::fromStringList(summary.footerLines));
+    }
+    if (parts.notes) {
+        out.insert("footnotes", QJsonArray::fromStringList(noteTexts(doc, DocxNoteKind::Footnote)));
+        out.insert("endnotes", QJsonArray::fromStringList(noteTexts(doc, DocxNoteKind::Endnote)));
+    }
+    return out;
+}
+
+// A heading line, then `lines` a line each.
+QString titled(const char *heading, const QStringList &lines)
+{
+    QString out = QStringLiteral("-- ") + QLatin1String(heading) + QLatin1Char('\n');
+    for (const QString &line : lines)
+        out += line + QLatin1Char('\n');
+    return out;
+}
+
+// Each note's lines, the first after "[N] ".
+QStringList numberedNotes(const QStringList &texts)
+{
+    QStringList numbered;
+    for (int i = 0; i < texts.size(); ++i)
+        numbered.append(QStringLiteral("[%1] ").arg(i + 1) + texts[i]);
+    return numbered;
+}
+
 // The whole body as rich text.
 void readBody(const DocxDocument &doc, QTextDocument &qd)
 {
@@ -142,16 +174,25 @@ void readBody(const DocxDocument &doc, QTextDocument &qd)
 
 }  // namespace
 
-QString docxTextLines(const DocxDocument &doc)
+QString docxTextLines(const DocxDocument &doc, const DocxTextParts &parts)
 {
     QTextDocument qd;
     readBody(doc, qd);
-    return lines(qd);
+    QString out = lines(qd);
+    if (parts.headersFooters) {
+        const DocxPreviewSummary summary = docxPreviewSummary(doc);
+        out += titled("headers", summary.headerLines) + titled("footers", summary.footerLines);
+    }
+    if (parts.notes) {
+        out += titled("footnotes", numberedNotes(noteTexts(doc, DocxNoteKind::Footnote)));
+        out += titled("endnotes", numberedNotes(noteTexts(doc, DocxNoteKind::Endnote)));
+    }
+    return out;
 }
 
-QJsonObject docxTextReport(const DocxDocument &doc, bool pages)
+QJsonObject docxTextReport(const DocxDocument &doc, const DocxTextParts &parts)
 {
     QTextDocument qd;
     readBody(doc, qd);
-    return describe(doc, doc.package().path(), qd, pages);
+    return describe(doc, doc.package().path(), qd, parts);
 }

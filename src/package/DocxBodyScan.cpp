@@ -2,6 +2,7 @@
 // and what a tree of them would take.
 #include "DocxBodyState.h"
 
+#include "DocxByteSpans.h"
 #include "DocxXml.h"
 #include "DocxLog.h"
 #include "DocxNamespaces.h"
@@ -39,155 +40,6 @@ struct ElementSpan
     QByteArray qualifiedName;
 };
 
-// The bindings in force inside the innermost of `stack`, each prefix once (the
-// innermost binding of a prefix, placed where that binding was made).
-DocxNamespaceBindings flatten(const QList<DocxNamespaceBindings> &stack)
-{
-    DocxNamespaceBindings all;
-    QHash<QString, qsizetype> innermost;
-    for (const auto &level : stack) {
-        for (const auto &b : level) {
-            innermost.insert(b.first, all.size());
-            all.append(b);
-        }
-    }
-    DocxNamespaceBindings out;
-    for (qsizetype i = 0; i < all.size(); ++i) {
-        if (innermost.value(all[i].first) == i)
-            out.append(all[i]);
-    }
-    return out;
-}
-
-// Maps the stream reader's UTF-16 offsets into UTF-8 bytes (a byte-order mark
-// is not counted, as the reader does not count it).
-class ByteOffsets
-{
-public:
-    explicit ByteOffsets(const QByteArray &bytes)
-        : d_(reinterpret_cast<const uchar *>(bytes.constData())), n_(bytes.size()),
-          origin_(bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0), i_(origin_)
-    {
-    }
-
-    // -1 when the offset falls inside a character or past the end. Offsets
-    // asked for in increasing order cost one walk over the bytes in all.
-    qsizetype at(qint64 units)
-    {
-        if (units < units_) {
-            i_ = origin_;
-            units_ = 0;
-        }
-        while (units_ < units && i_ < n_) {
-            if (units - units_ >= 8 && n_ - i_ >= 8) {
-                // Eight characters of ASCII at a time: one unit a byte.
-                quint64 word;
-                std::memcpy(&word, d_ + i_, 8);
-                if (!(word & 0x8080808080808080ULL)) {
-                    units_ += 8;
-                    i_ += 8;
-                    continue;
-                }
-            }
-            const uchar c = d_[i_];
-            const int len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-            units_ += len == 4 ? 2 : 1;
-            i_ += len;
-        }
-        return units_ == units && i_ <= n_ ? i_ : -1;
-    }
-
-private:
-    const uchar *d_;
-    qsizetype n_;
-    qsizetype origin_;
-    qsizetype i_;
-    qint64 units_ = 0;
-};
-
-// Whether the start tag of an element named `name` opens at `at`: '<', the
-// name, then '>', '/' or a space.
-bool opensAt(const QByteArray &bytes, qsizetype at, QStringView name)
-{
-    if (at < 0 || at >= bytes.size() || bytes.at(at) != '<')
-        return false;
-    qsizetype end = at + 1;
-    const bool ascii = std::all_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() < 0x80; });
-    if (ascii) {
-        for (const QChar c : name) {
-            if (end >= bytes.size() || bytes.at(end) != char(c.unicode()))
-                return false;
-            ++end;
-        }
-    } else {
-        const QByteArray utf8 = name.toUtf8();
-        if (!QByteArrayView(bytes).sliced(end).startsWith(utf8))
-            return false;
-        end += utf8.size();
-    }
-    return end < bytes.size() && (bytes.at(end) == '>' || bytes.at(end) == '/' || QChar::isSpace(uchar(bytes.at(end))));
-}
-
-// Where the start tag of an element named `name` begins, from the reader's
-// offset of the token before it: the offset sits at the '<', or up to two
-// characters past it (at the very start of a document without a declaration),
-// or before whitespace that precedes it. -1 when no candidate opens the tag.
-qsizetype startTagAt(const QByteArray &bytes, ByteOffsets &offsets, qint64 startChar, QStringView name)
-{
-    const qsizetype a = offsets.at(startChar);
-    if (a < 0)
-        return -1;
-    qsizetype afterSpace = a;
-    while (afterSpace < bytes.size() && QChar::isSpace(uchar(bytes.at(afterSpace))))
-        ++afterSpace;
-    for (qsizetype candidate : {a, a - 1, a - 2, afterSpace}) {
-        if (opensAt(bytes, candidate, name))
-            return candidate;
-    }
-    return -1;
-}
-
-// Just after the '>' ending an element, from the reader's offset after its end
-// tag; -1 when the offset does not land there.
-qsizetype elementEndAt(const QByteArray &bytes, ByteOffsets &offsets, qint64 endChar)
-{
-    const qsizetype b = offsets.at(endChar);
-    return b > 0 && b <= bytes.size() && bytes.at(b - 1) == '>' ? b : -1;
-}
-
-// The position just after the '>' closing the start tag that begins at `start`.
-qsizetype startTagEnd(const QByteArray &bytes, qsizetype start)
-{
-    char quote = 0;
-    for (qsizetype i = start; i < bytes.size(); ++i) {
-        const char c = bytes.at(i);
-        if (quote) {
-            if (c == quote)
-                quote = 0;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == '>') {
-            return i + 1;
-        }
-    }
-    return -1;
-}
-
-bool isUtf8(const QXmlStreamReader &r, const QByteArray &bytes)
-{
-    const QStringView encoding = r.documentEncoding();
-    return (encoding.isEmpty() || encoding.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0)
-        && !bytes.startsWith("\xFE\xFF") && !bytes.startsWith("\xFF\xFE");
-}
-
-DocxNamespaceBindings declarationsOf(const DocxXmlReader &r)
-{
-    DocxNamespaceBindings here;
-    for (const QXmlStreamNamespaceDeclaration &d : r.declarations())
-        here.append({d.prefix().toString(), d.namespaceUri().toString()});
-    return here;
-}
-
 DocxBodyElement bodyElementKind(const QXmlStreamReader &r)
 {
     if (!isNamespace(r.namespaceUri(), kNsW))
@@ -215,7 +67,7 @@ public:
     bool gaveUp() const { return gaveUp_; }
     void root(const QXmlStreamReader &r, qint64 startChar)
     {
-        ok_ = isUtf8(r, bytes_);
+        ok_ = isUtf8Part(r, bytes_);
         const qsizetype start = ok_ ? startTagAt(bytes_, offsets_, startChar, r.qualifiedName()) : -1;
         layout_.rootTagEnd = start < 0 ? -1 : startTagEnd(bytes_, start);
         ok_ = ok_ && layout_.rootTagEnd > 0;
@@ -253,7 +105,7 @@ public:
 
 private:
     const QByteArray &bytes_;
-    ByteOffsets offsets_;
+    DocxByteOffsets offsets_;
     DocxBodyLayout &layout_;
     qsizetype maxChildren_;
     DocxBodyChild child_;
@@ -301,7 +153,7 @@ bool scanBody(const QByteArray &bytes, BodyScan &scan, DocxBodyLayout *layout, q
             } else if (bodyDepth < 0 && !bodyDone && r.name() == QLatin1String("body")
                        && isNamespace(r.namespaceUri(), kNsW)) {
                 bodyDepth = depth;
-                layout->bodyScope = flatten(declared);
+                layout->bodyScope = flattenBindings(declared);
                 pins.bodyStart(r, previousEnd);
             } else if (bodyDepth >= 0 && depth == bodyDepth + 1) {
                 pins.childStart(r, previousEnd, bodyElementKind(r));
@@ -337,11 +189,11 @@ bool scanBody(const QByteArray &bytes, BodyScan &scan, DocxBodyLayout *layout, q
         return false;
     }
     scan.found = found;
-    scan.scope = flatten(lastDeclared);
+    scan.scope = flattenBindings(lastDeclared);
     scan.treeBytes = cost.bytes();
-    scan.located = isUtf8(r, bytes);
+    scan.located = isUtf8Part(r, bytes);
     if (found && scan.located) {
-        ByteOffsets offsets(bytes);
+        DocxByteOffsets offsets(bytes);
         scan.start = startTagAt(bytes, offsets, last.startChar, QString::fromUtf8(last.qualifiedName));
         scan.end = elementEndAt(bytes, offsets, last.endChar);
         scan.located = scan.start >= 0 && scan.end > scan.start;

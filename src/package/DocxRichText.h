@@ -61,12 +61,17 @@ class DocxBlockOrigin : public QTextBlockUserData
 {
 public:
     DocxBlockOrigin(std::shared_ptr<DocxParagraphSource> source, int breakPiece)
-        : source(std::move(source)), breakPiece(breakPiece)
+        : source_(std::move(source)), breakPiece_(breakPiece)
     {
     }
 
-    std::shared_ptr<DocxParagraphSource> source;
-    int breakPiece = -1;  // the page break piece that started this block; -1 for a paragraph's first block
+    const std::shared_ptr<DocxParagraphSource> &source() const { return source_; }
+    // The page break piece that started this block; -1 for a paragraph's first block.
+    int breakPiece() const { return breakPiece_; }
+
+private:
+    std::shared_ptr<DocxParagraphSource> source_;
+    int breakPiece_ = -1;
 };
 
 // The origin of a block, or null for a block the Reader did not write.

@@ -56,7 +56,7 @@ QList<Segment> segmentsOf(const QList<QTextBlock> &blocks, qsizetype pieceCount)
     for (const QTextBlock &block : blocks) {
         if (block != blocks.first()) {
             const DocxBlockOrigin *origin = blockOrigin(block.userData());
-            const int piece = origin && origin->breakPiece < pieceCount ? origin->breakPiece : -1;
+            const int piece = origin && origin->breakPiece() < pieceCount ? origin->breakPiece() : -1;
             segments.append({piece, QString(QChar::ParagraphSeparator), {}, true});
         }
         for (auto it = block.begin(); !it.atEnd(); ++it) {
@@ -528,18 +528,18 @@ QList<BlockGroup> groupBlocks(const QTextDocument &editor)
     QList<BlockGroup> groups;
     for (QTextBlock b = editor.begin(); b.isValid(); b = b.next()) {
         const DocxBlockOrigin *origin = blockOrigin(b.userData());
-        if (origin && !origin->source)
+        if (origin && !origin->source())
             continue;  // a block the rich text needs around tables: no content
         if (!origin) {
             if (!groups.isEmpty())
                 groups.last().added.append(b);
             continue;
         }
-        if (!groups.isEmpty() && groups.last().source == origin->source && origin->breakPiece >= 0
+        if (!groups.isEmpty() && groups.last().source == origin->source() && origin->breakPiece() >= 0
             && groups.last().added.isEmpty())
             groups.last().blocks.append(b);
         else
-            groups.append({origin->source, {b}, {}});
+            groups.append({origin->source(), {b}, {}});
     }
     return groups;
 }
@@ -573,8 +573,8 @@ DocxSourceList DocxWriter::sourceParagraphs(const QTextDocument &editor)
     DocxSourceList sources;
     for (QTextBlock b = editor.begin(); b.isValid(); b = b.next()) {
         const DocxBlockOrigin *origin = blockOrigin(b.userData());
-        if (origin && origin->source && (sources.isEmpty() || sources.last() != origin->source))
-            sources.append(origin->source);
+        if (origin && origin->source() && (sources.isEmpty() || sources.last() != origin->source()))
+            sources.append(origin->source());
     }
     return sources;
 }

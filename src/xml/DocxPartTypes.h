@@ -10,6 +10,12 @@ inline constexpr char kRelTypeNumbering[] =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/numbering";
 inline constexpr char kRelTypeHeader[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/header";
 inline constexpr char kRelTypeFooter[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/footer";
+inline constexpr char kRelTypeFootnotes[] =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/footnotes";
+inline constexpr char kRelTypeEndnotes[] =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/endnotes";
+inline constexpr char kRelTypeComments[] =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/comments";
 inline constexpr char kRelTypeImage[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/image";
 inline constexpr char kRelTypeHyperlink[] =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/hyperlink";

@@ -127,3 +127,26 @@ TEST(Cli, FromHtmlAndSetBodyAndTheirBadCalls)
     EXPECT_EQ(d.value(2)["body"].toStringList(), QStringList({"Normal: uplinkedabsolute"}));
     EXPECT_EQ(d.value(2)["images"].toStringList().size(), 1);
 }
+
+TEST(Cli, ReplacePrintsTheCountAndWritesWhereAsked)
+{
+    QTemporaryDir dir;
+    const QString in = dir.filePath("in.docx"), copy = dir.filePath("out.docx");
+    ASSERT_TRUE(writeFile(in, makePackage(documentXml("<w:p><w:r><w:t>Hello wor</w:t></w:r><w:r><w:rPr><w:b/></w:rPr>"
+                                                      "<w:t>ld, world</w:t></w:r></w:p>"))));
+    const QByteArray original = readFile(in);
+    ASSERT_EQ(lxdocx({"replace", in, "WORLD", "planet", "-o", copy}), 0) << err.toStdString();
+    EXPECT_EQ(out, "2\nSaved " + copy + "\n");
+    EXPECT_EQ(readFile(in), original);
+    EXPECT_EQ(paragraphText(parsed(readEntries(copy).value("word/document.xml")).documentElement()), "Hello planet, planet");
+    ASSERT_EQ(lxdocx({"replace", in, "WORLD", "planet", "--match-case", "--whole-word"}), 0) << err.toStdString();
+    EXPECT_TRUE(out.startsWith("0\n")) << out.toStdString();
+    ASSERT_EQ(lxdocx({"replace", in, "w(or)ld", "\\1", "--regex"}), 0) << err.toStdString();
+    EXPECT_TRUE(out.startsWith("2\n")) << out.toStdString();
+    EXPECT_EQ(paragraphText(parsed(readEntries(in).value("word/document.xml")).documentElement()), "Hello or, or");
+    EXPECT_EQ(lxdocx({"replace", in, "(", "x", "--regex"}), 1);
+    EXPECT_TRUE(err.startsWith("lxdocx: cannot replace: Invalid regular expression: missing closing parenthesis"))
+        << err.toStdString();
+    EXPECT_EQ(lxdocx({"replace", in, "x"}), 2);
+    EXPECT_TRUE(err.contains("usage: lxdocx replace")) << err.toStdString();
+}

@@ -68,7 +68,7 @@ QStringList readerView(const QTextDocument &qd)
 {
     QStringList view;
     for (QTextBlock b = qd.begin(); b.isValid(); b = b.next()) {
-        if (blockOrigin(b.userData()) && !blockOrigin(b.userData())->source)
+        if (blockOrigin(b.userData()) && !blockOrigin(b.userData())->source())
             continue;  // no paragraph: a block the rich text needs around a table
         QString line, last;
         for (auto it = b.begin(); !it.atEnd(); ++it) {
@@ -128,7 +128,7 @@ struct EditResult
 bool startsSourceParagraph(const QTextBlock &b)
 {
     const DocxBlockOrigin *origin = blockOrigin(b.userData());
-    return origin && origin->source && origin->breakPiece < 0;
+    return origin && origin->source() && origin->breakPiece() < 0;
 }
 
 // Edits `path`'s rich text and saves it to `out`; given `name`, expects it read back as edited, markers kept.

@@ -46,10 +46,11 @@ static void every_call(const char *out_dir, const char *path, int n)
 {
     static const char *const keys[] = {"title", "author", "subject", "description", "keywords", "category"};
     static const char *const outputs[] = {"edited", "body", "resaved", "html"};
-    char out[4][4096];
-    int m[8] = {0}, len = 0;
+    char out[4][4096], png[4096];
+    int m[8] = {0}, len = 0, pages = 0;
     for (int i = 0; i < 4; ++i)
         snprintf(out[i], sizeof out[i], "%s/%d-%s.docx", out_dir, n, outputs[i]);
+    snprintf(png, sizeof png, "%s/%d-page.png", out_dir, n);
     g_file = path;
     g_h = lxDocx_open(path);
     done("lxDocx_open", g_h != NULL, NULL);
@@ -65,6 +66,10 @@ static void every_call(const char *out_dir, const char *path, int n)
     }
     for (size_t k = 0; k < sizeof keys / sizeof *keys; ++k)
         CALL("lxDocx_get_doc_property", lxDocx_get_doc_property(g_h, keys[k]) != NULL);
+    CALL("lxDocx_text", lxDocx_text(g_h, LXDOCX_TEXT_HEADERS_FOOTERS | LXDOCX_TEXT_NOTES | LXDOCX_TEXT_JSON) != NULL);
+    CALL("lxDocx_to_html", lxDocx_to_html(g_h, NULL) != NULL);
+    CALL("lxDocx_render", lxDocx_render(g_h, png));
+    CALL("lxDocx_get_render_result", lxDocx_get_render_result(g_h, &pages, NULL, NULL) && pages == 1);
     CALL("lxDocx_set_margins", lxDocx_set_margins(g_h, m[0], m[1], m[2] + 20, m[3], m[4], m[5], m[6], !m[7]));
     CALL("lxDocx_set_title_page", lxDocx_set_title_page(g_h, 1));
     CALL("lxDocx_set_even_and_odd", lxDocx_set_even_and_odd(g_h, 1));
@@ -76,6 +81,9 @@ static void every_call(const char *out_dir, const char *path, int n)
     done("lxDocx_build_hf_xml", xml != NULL, NULL);
     CALL("lxDocx_set_footer_xml", lxDocx_set_footer_xml(g_h, LXDOCX_HF_DEFAULT, xml, len));
     CALL("lxDocx_set_doc_property", lxDocx_set_doc_property(g_h, "author", "Every Export"));
+    int replaced = 0;
+    CALL("lxDocx_replace_text", lxDocx_replace_text(g_h, "e", "e", 0, &replaced));
+    done("lxDocx_error_code", lxDocx_error_code(g_h) >= LXDOCX_OK, NULL);
     CALL("lxDocx_save_as", lxDocx_save_as(g_h, out[0]));
     CALL("lxDocx_set_body_html",
          lxDocx_set_body_html(g_h, "<h1>Replaced</h1><p>A <b>new</b> body with <a href=\"http://x.test\">a link</a>"
@@ -87,6 +95,7 @@ static void every_call(const char *out_dir, const char *path, int n)
     done("lxDocx_write_html", lxDocx_write_html(out[3], "<p>written</p>"), NULL);
     for (int i = 0; i < 4; ++i) /* keeps the folder small */
         unlink(out[i]);
+    unlink(png);
 }
 
 int main(int argc, char **argv)

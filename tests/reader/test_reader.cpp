@@ -138,8 +138,8 @@ QList<QDomElement> paragraphsRead(const QTextDocument &qd)
     QList<QDomElement> read;
     for (QTextBlock b = qd.begin(); b.isValid(); b = b.next()) {
         const DocxBlockOrigin *origin = blockOrigin(b.userData());
-        if (origin && origin->source && (read.isEmpty() || read.last() != origin->source->paragraph))
-            read << origin->source->paragraph;
+        if (origin && origin->source() && (read.isEmpty() || read.last() != origin->source()->paragraph))
+            read << origin->source()->paragraph;
     }
     return read;
 }
@@ -300,14 +300,14 @@ TEST(ReaderPipeline, EveryBlockNamesTheParagraphAndPiecesItWasReadFrom)
     for (QTextBlock b = read.begin(); b.isValid(); b = b.next()) {
         const DocxBlockOrigin *origin = blockOrigin(b.userData());
         ASSERT_TRUE(origin) << b.blockNumber();
-        if (origin->source)
-            breaks << origin->breakPiece;
+        if (origin->source())
+            breaks << origin->breakPiece();
     }
     const QList<QDomElement> &ps = sources->body().paragraphs();
     EXPECT_TRUE(paragraphsRead(read) == QList<QDomElement>({ps[1], ps[2], ps[3], ps[4], ps[5], ps[6], ps[7], ps[8], ps[10]}));
     EXPECT_EQ(breaks, QList<int>({-1, -1, -1, -1, -1, 3, -1, -1, -1, -1}));
     QStringList pieces;
-    for (const DocxSourcePiece &piece : blockOrigin(read.findBlockByNumber(4).userData())->source->pieces)
+    for (const DocxSourcePiece &piece : blockOrigin(read.findBlockByNumber(4).userData())->source()->pieces)
         pieces << piece.element.localName() + "=" + piece.text;
     EXPECT_EQ(pieces, QStringList({"t=one", "br=\u2028", "t=two", "br=\u2029", "t=three"}));
     EXPECT_TRUE(formatOf(read, "three").intProperty(SourcePieceProperty) == 4  // the break's block carries nothing else

@@ -45,6 +45,8 @@ int failed(const std::string &what, const char *libraryError);
 int usageError(const std::string &message);
 
 struct DocxHandle;
+// Opens `path`; null, with the failure reported, when it does not open.
+DocxHandle *openOrReport(const std::string &path);
 // Saves in place, or to -o OUT when given; reports a failure.
 int saveEdits(DocxHandle *h, const Args &args);
 

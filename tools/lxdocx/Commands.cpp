@@ -12,6 +12,7 @@ int runPage(const Args &);
 int runHeader(const Args &);
 int runFooter(const Args &);
 int runProps(const Args &);
+int runReplace(const Args &);
 int runFromHtml(const Args &);
 int runSetBody(const Args &);
 int runResave(const Args &);
@@ -49,6 +50,11 @@ const std::vector<Command> &commands()
         {"props", "FILE [--set KEY=VALUE]... [-o OUT]",
          "Prints title, author, subject, description, keywords and category, or sets them.",
          {{"--set", true}, {"-o", true}}, 1, 1, runProps},
+        {"replace", "FILE FIND REPLACEMENT [--regex] [--match-case] [--whole-word] [-o OUT]",
+         "Replaces FIND with REPLACEMENT in the body, tables, text boxes, headers, footers, notes and comments, "
+         "keeping the formatting of each match's first character, and prints how many were replaced (\\1 in "
+         "REPLACEMENT is a group of a --regex).",
+         {{"--regex", false}, {"--match-case", false}, {"--whole-word", false}, {"-o", true}}, 3, 3, runReplace},
         {"from-html", "IN.html OUT.docx [--resources DIR]",
          "Writes a new document whose body is the HTML page IN.html (pictures in DIR, by default IN.html's folder, embedded).",
          {{"--resources", true}}, 2, 2, runFromHtml},

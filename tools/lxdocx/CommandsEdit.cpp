@@ -86,8 +86,6 @@ int saveEdits(DocxHandle *h, const Args &args)
     return ExitOk;
 }
 
-namespace {
-
 DocxHandle *openOrReport(const std::string &path)
 {
     DocxHandle *h = lxDocx_open(path.c_str());
@@ -95,6 +93,8 @@ DocxHandle *openOrReport(const std::string &path)
         failed("cannot open " + path, lxDocx_error(nullptr));
     return h;
 }
+
+namespace {
 
 // Which part a header or footer command works on.
 enum class HFPart { Header, Footer };

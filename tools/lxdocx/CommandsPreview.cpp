@@ -1,8 +1,6 @@
 // preview: what the library reads of a document, laid out page by page, as a
 // PDF or a PNG of the first page.
 #include "Cli.h"
-#include "DocxPreview.h"
-#include "DocxReading.h"
 
 #include <lorvexdocx.h>
 
@@ -10,30 +8,39 @@
 
 #include <iostream>
 
+namespace {
+
+// lxdocx keeps the library's own warnings off, so it says what the layout had to do itself.
+void printLayoutNotes(const std::string &file, int pageBrought, int cutShort)
+{
+    if (pageBrought)
+        std::cerr << "lxdocx: " << file
+                  << ": Page brought within printable sizes (the document's page is smaller or larger than a printer's)\n";
+    if (cutShort)
+        std::cerr << "lxdocx: " << file << " lays out to more than " << LXDOCX_RENDER_MAX_PAGES
+                  << " pages; the preview shows the first " << LXDOCX_RENDER_MAX_PAGES << "\n";
+}
+
+}  // namespace
+
 int runPreview(const Args &args)
 {
-    const QString path = QString::fromStdString(args.positional[0]);
-    const QString out = QString::fromStdString(args.positional[1]);
-    const QString suffix = QFileInfo(out).suffix().toLower();
+    const std::string &file = args.positional[0];
+    const std::string &out = args.positional[1];
+    const QString suffix = QFileInfo(QString::fromStdString(out)).suffix().toLower();
     if (suffix != QLatin1String("pdf") && suffix != QLatin1String("png"))
         return usageError("preview writes OUT.pdf or OUT.png");
     lxDocx_init();
-    const std::unique_ptr<DocxDocument> doc = docxOpenForReading(path);
-    if (!doc->isValid())
-        return failed("cannot open " + args.positional[0], doc->errorString().toUtf8().constData());
-    const DocxPreviewResult result = docxRenderPreview(*doc, out);
-    if (!result.error.isEmpty())
-        return failed("cannot preview " + args.positional[0], result.error.toUtf8().constData());
-    // lxdocx keeps the library's own warnings off, so it says this itself.
-    if (result.pageBrought)
-        std::cerr << "lxdocx: " << args.positional[0]
-                  << ": Page brought within printable sizes (the document's page is smaller or larger than a printer's)\n";
-    if (result.cutShort)
-        std::cerr << "lxdocx: " << args.positional[0] << " lays out to more than " << kMaxPreviewPages
-                  << " pages; the preview shows the first " << kMaxPreviewPages << "\n";
-    if (!result.written)
-        return failed("cannot write " + args.positional[1], nullptr);
-    const int shown = result.pagesShown;
-    std::cout << "Wrote " << args.positional[1] << " (" << shown << (shown == 1 ? " page" : " pages") << ")\n";
+    OpenDocument h(lxDocx_open(file.c_str()));
+    if (!h)
+        return failed("cannot open " + file, lxDocx_error(nullptr));
+    const int written = lxDocx_render(h.get(), out.c_str());
+    int pages = 0, pageBrought = 0, cutShort = 0;
+    if (!lxDocx_get_render_result(h.get(), &pages, &pageBrought, &cutShort))
+        return failed("cannot preview " + file, "the document has no body");
+    printLayoutNotes(file, pageBrought, cutShort);
+    if (!written)
+        return failed("cannot write " + out, nullptr);
+    std::cout << "Wrote " << out << " (" << pages << (pages == 1 ? " page" : " pages") << ")\n";
     return ExitOk;
 }

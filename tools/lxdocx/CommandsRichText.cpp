@@ -1,14 +1,9 @@
 // resave, to-html: documents through rich text.
 #include "Cli.h"
 
-#include "DocxReading.h"
-#include "DocxSectionHtml.h"
-
-
 #include <lorvexdocx.h>
 
 #include <iostream>
-#include <memory>
 
 int runResave(const Args &args)
 {
@@ -23,12 +18,15 @@ int runResave(const Args &args)
 
 int runToHtml(const Args &args)
 {
+    const std::string &file = args.positional[0];
     lxDocx_init();
-    const std::unique_ptr<DocxDocument> doc = docxOpenForReading(QString::fromStdString(args.positional[0]));
-    if (!doc->isValid())
-        return failed("cannot open " + args.positional[0], doc->errorString().toUtf8().constData());
-    writeSectionHtml(*doc, QString::fromStdString(args.value("--section")),
-                     [](const QByteArray &piece) { std::cout.write(piece.constData(), piece.size()); });
-    std::cout.flush();
+    OpenDocument h(lxDocx_open(file.c_str()));
+    if (!h)
+        return failed("cannot open " + file, lxDocx_error(nullptr));
+    const std::string section = args.value("--section");
+    const char *html = lxDocx_to_html(h.get(), section.c_str());
+    if (!html)
+        return failed("cannot convert " + file, lxDocx_error(h.get()));
+    std::cout << html << std::flush;
     return ExitOk;
 }

@@ -8,21 +8,25 @@
         doc.set_footer("default", lorvexdocx.build_hf_xml("footer", "Page {PAGE} of {NUMPAGES}", "center"))
         doc.save_as("report-edited.docx")
 
-Every failure raises LorvexDocxError carrying the library's text. Paths may be
+Every failure raises LorvexDocxError carrying the library's text, as the
+subclass of its kind where it has one: NotFoundError, RefusedInputError,
+TemplateError, BusyError. Paths may be
 str, bytes or os.PathLike; bytes reach the file system unchanged, so names
 that are not UTF-8 work. Lengths are twips (1/1440 inch).
 """
 from __future__ import annotations
 
 import ctypes
+import json
 import os
-from typing import Iterator, MutableMapping, NamedTuple, Optional, Union
+from typing import Any, Dict, Iterator, MutableMapping, NamedTuple, Optional, Union
 
 from ._library import library, rich_text_library
 
 __all__ = [
-    "LorvexDocxError", "UnknownPropertyError", "Margins", "Document", "DocumentProperties",
+    "LorvexDocxError", "NotFoundError", "RefusedInputError", "TemplateError", "BusyError", "UnknownPropertyError", "Margins", "Document", "DocumentProperties",
     "open", "blank", "from_html", "resave", "build_hf_xml", "library_version", "PROPERTY_KEYS",
+    "Rendered",
 ]
 __version__ = "1.2.0"
 
@@ -31,13 +35,46 @@ PathArg = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 #: The core properties a document has, in the order the library lists them.
 PROPERTY_KEYS = ("title", "author", "subject", "description", "keywords", "category")
 _KINDS = {"default": 0, "even": 1, "first": 2}
+# What lxDocx_text adds to the body (LXDOCX_TEXT_* of the C header).
+_TEXT_HEADERS_FOOTERS = 1
+_TEXT_NOTES = 2
+_TEXT_JSON = 4
 
 
 class LorvexDocxError(Exception):
     """A failure the library reported; ``str(error)`` is the library's text."""
 
 
-class UnknownPropertyError(LorvexDocxError, KeyError):
+class NotFoundError(LorvexDocxError):
+    """What the call names is not there (a property key, a paragraph, a part)."""
+
+
+class RefusedInputError(LorvexDocxError):
+    """An argument or a file's content the library refuses: a broken archive
+    or XML, strict markup for an edit, an invalid regular expression."""
+
+
+class TemplateError(LorvexDocxError):
+    """A template that cannot be rendered."""
+
+
+class BusyError(LorvexDocxError):
+    """The document is inside another call."""
+
+
+# The library's failure codes (LXDOCX_ERR_* of lorvexdocx.h) and their classes;
+# the other codes raise LorvexDocxError itself.
+_ERRORS_BY_CODE = {1: NotFoundError, 2: RefusedInputError, 3: TemplateError, 4: BusyError}
+
+#: Flags of Document.replace, as lorvexdocx.h names them.
+_MATCH_CASE, _WHOLE_WORD, _REGEX = 1, 2, 4
+
+
+def _error_of(code: int, text: str) -> LorvexDocxError:
+    return _ERRORS_BY_CODE.get(code, LorvexDocxError)(text)
+
+
+class UnknownPropertyError(NotFoundError, KeyError):
     """A property key that is none of PROPERTY_KEYS."""
 
     def __str__(self) -> str:  # KeyError would quote the text
@@ -73,7 +110,8 @@ def _decode(raw: bytes) -> str:
 
 
 def _library_error() -> LorvexDocxError:
-    return LorvexDocxError(_decode(library().lxDocx_error(None)))
+    lib = library()
+    return _error_of(lib.lxDocx_error_code(None), _decode(lib.lxDocx_error(None)))
 
 
 def _kind(kind: Union[str, int]) -> int:
@@ -97,13 +135,13 @@ class DocumentProperties(MutableMapping[str, str]):
     def __getitem__(self, key: str) -> str:
         known = self._checked(key)
         raw = self._document._read(lambda lib, h: lib.lxDocx_get_doc_property(h, _text(key)),
-                                   failed=not known, error=LorvexDocxError if known else UnknownPropertyError)
+                                   failed=not known, error=None if known else UnknownPropertyError)
         return _decode(raw)
 
     def __setitem__(self, key: str, value: str) -> None:
         known = self._checked(key)
         self._document._call(lambda lib, h: lib.lxDocx_set_doc_property(h, _text(key), _text(value)),
-                             LorvexDocxError if known else UnknownPropertyError)
+                             None if known else UnknownPropertyError)
 
     @staticmethod
     def _checked(key: object) -> bool:
@@ -129,6 +167,14 @@ class DocumentProperties(MutableMapping[str, str]):
         return f"DocumentProperties({dict(self)!r})"
 
 
+class Rendered(NamedTuple):
+    """What Document.render laid out."""
+
+    pages: int  #: pages written: the PDF's, 1 for a PNG
+    page_brought: bool  #: the page was brought within printable sizes
+    cut_short: bool  #: more pages than a preview shows: the first ones were written
+
+
 class Document:
     """An open document. Use it as a context manager, or call close()."""
 
@@ -147,13 +193,19 @@ class Document:
     def _error_text(self) -> str:
         return _decode(library().lxDocx_error(self._handle))
 
-    def _call(self, call, error=LorvexDocxError) -> None:
+    def _failure(self, error=None) -> LorvexDocxError:
+        """The handle's last failure as `error`, or as the class of its code."""
+        if error is not None:
+            return error(self._error_text())
+        return _error_of(library().lxDocx_error_code(self._handle), self._error_text())
+
+    def _call(self, call, error=None) -> None:
         """Runs a call whose result is 1 or 0 (a failure, with its text)."""
         handle = self._live()
         if not call(library(), handle):
-            raise error(self._error_text())
+            raise self._failure(error)
 
-    def _read(self, call, failed: bool = False, error=LorvexDocxError):
+    def _read(self, call, failed: bool = False, error=None):
         """Runs a getter. Its failure shows only as a new error text (the
         handle's text is never cleared); `failed` says it failed anyway."""
         handle = self._live()
@@ -161,7 +213,7 @@ class Document:
         result = call(library(), handle)
         after = self._error_text()
         if failed or after != before:
-            raise error(after)
+            raise self._failure(error)
         return result
 
     # -- handles and saving ----------------------------------------------------
@@ -268,6 +320,65 @@ class Document:
         paragraph; the rest of the body and the page setup stay."""
         rich_text_library()
         self._call(lambda lib, h: lib.lxDocx_set_body_html(h, _text(html)))
+
+    # -- reading -------------------------------------------------------------------
+
+    def _string(self, call) -> str:
+        """Runs a call returning a library-owned string, NULL on failure."""
+        rich_text_library()
+        handle = self._live()
+        address = call(library(), handle)
+        if not address:
+            raise LorvexDocxError(self._error_text())
+        return _decode(ctypes.string_at(address))
+
+    @staticmethod
+    def _text_flags(headers_footers: bool, notes: bool) -> int:
+        return (_TEXT_HEADERS_FOOTERS if headers_footers else 0) | (_TEXT_NOTES if notes else 0)
+
+    def text(self, headers_footers: bool = False, notes: bool = False) -> str:
+        """The body's text, a line a block: list label, text, " [picture]" per
+        picture, two spaces of indent a table level (text boxes where they
+        stand). `headers_footers` adds "-- headers" and "-- footers" with the
+        lines of the parts the pages show; `notes` adds "-- footnotes" and
+        "-- endnotes", each note's first line after "[N] "."""
+        flags = self._text_flags(headers_footers, notes)
+        return self._string(lambda lib, h: lib.lxDocx_text(h, flags))
+
+    def text_report(self, headers_footers: bool = False, notes: bool = False) -> Dict[str, Any]:
+        """The same as a dict: "file", "blocks" ([label, text, pictures, table
+        depth, bullet] each), "tables", "links"; `headers_footers` adds
+        "pages", "headers" and "footers", `notes` "footnotes" and "endnotes"."""
+        flags = self._text_flags(headers_footers, notes) | _TEXT_JSON
+        return json.loads(self._string(lambda lib, h: lib.lxDocx_text(h, flags)))
+
+    def to_html(self, section: Optional[str] = None) -> str:
+        """The body as an HTML page; with `section`, the part under the
+        heading reading that text, up to the next heading of its level or
+        higher (the whole body when no heading reads it). "" when the body
+        shows nothing."""
+        title = None if section is None else _text(section)
+        return self._string(lambda lib, h: lib.lxDocx_to_html(h, title))
+
+    def render(self, path: PathArg) -> Rendered:
+        """Writes every page as a PDF, or the first page as a PNG, by the
+        suffix of `path` (".pdf" or ".png"); returns what was laid out."""
+        rich_text_library()
+        self._call(lambda lib, h: lib.lxDocx_render(h, _path(path)))
+        values = [ctypes.c_int() for _ in range(3)]
+        self._call(lambda lib, h: lib.lxDocx_get_render_result(h, *[ctypes.byref(v) for v in values]))
+        return Rendered(values[0].value, bool(values[1].value), bool(values[2].value))
+
+    def replace(self, find: str, repl: str, regex: bool = False, match_case: bool = False,
+                whole_word: bool = False) -> int:
+        """Replaces `find` with `repl` in every story of the document (body,
+        tables, text boxes, headers, footers, notes, comments), keeping the
+        formatting of each match's first character; returns how many. With
+        `regex`, `find` is a regular expression and \\1 in `repl` a group."""
+        flags = (_REGEX if regex else 0) | (_MATCH_CASE if match_case else 0) | (_WHOLE_WORD if whole_word else 0)
+        count = ctypes.c_int()
+        self._call(lambda lib, h: lib.lxDocx_replace_text(h, _text(find), _text(repl), flags, ctypes.byref(count)))
+        return count.value
 
 
 def open(path: PathArg) -> Document:  # noqa: A001 - the module's verb, as in lorvexdocx.open

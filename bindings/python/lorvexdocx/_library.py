@@ -17,6 +17,7 @@ _PROTOTYPES = {
     "lxDocx_init": (None, []),
     "lxDocx_version": (ctypes.c_char_p, []),
     "lxDocx_error": (ctypes.c_char_p, [_handle]),
+    "lxDocx_error_code": (ctypes.c_int, [_handle]),
     "lxDocx_open": (_handle, [ctypes.c_char_p]),
     "lxDocx_create_blank": (_handle, [ctypes.c_char_p]),
     "lxDocx_close": (None, [_handle]),
@@ -40,6 +41,11 @@ _PROTOTYPES = {
     "lxDocx_set_body_html": (ctypes.c_int, [_handle, ctypes.c_char_p]),
     "lxDocx_write_html": (ctypes.c_int, [ctypes.c_char_p, ctypes.c_char_p]),
     "lxDocx_resave_full": (ctypes.c_int, [ctypes.c_char_p, ctypes.c_char_p]),
+    "lxDocx_text": (ctypes.c_void_p, [_handle, ctypes.c_int]),
+    "lxDocx_to_html": (ctypes.c_void_p, [_handle, ctypes.c_char_p]),
+    "lxDocx_render": (ctypes.c_int, [_handle, ctypes.c_char_p]),
+    "lxDocx_get_render_result": (ctypes.c_int, [_handle, _int_p, _int_p, _int_p]),
+    "lxDocx_replace_text": (ctypes.c_int, [_handle, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_int, _int_p]),
 }
 
 _lock = threading.Lock()

@@ -2,6 +2,7 @@
 import os
 import re
 import shutil
+import zipfile
 from pathlib import Path
 
 import pytest
@@ -84,3 +85,28 @@ def test_every_failure_raises_the_library_text(sample, tmp_path):
     doc.close()
     with pytest.raises(lorvexdocx.LorvexDocxError, match="^The document is closed$"):
         doc.margins
+
+
+def test_replace_counts_and_failures_raise_their_kind(sample, tmp_path):
+    with lorvexdocx.open(sample) as doc:
+        assert doc.replace("LICHENS", "Mosses", match_case=True) == 0
+        assert doc.replace("lichens", "Mosses") == 3  # the title, a paragraph, the header
+        assert "Mosses" in doc.header("default") and "Lichens" not in doc.header("default")
+        assert doc.replace(r"(\w+)-facing", "\\1\tfacing\nside", regex=True) == 1
+        assert doc.replace("tree", "Oak", whole_word=True) == 1
+        with pytest.raises(lorvexdocx.RefusedInputError, match="^No text to find given$"):
+            doc.replace("", "x")
+        with pytest.raises(lorvexdocx.RefusedInputError, match="^Invalid regular expression: "):
+            doc.replace("(", "x", regex=True)
+        with pytest.raises(lorvexdocx.NotFoundError, match="^Unknown document property: creator$"):
+            doc.properties["creator"] = "x"
+        doc.save_as(tmp_path / "replaced.docx")
+    assert issubclass(lorvexdocx.RefusedInputError, lorvexdocx.LorvexDocxError)
+    with pytest.raises(lorvexdocx.LorvexDocxError) as missing:
+        lorvexdocx.open(tmp_path / "missing.docx")
+    assert type(missing.value) is lorvexdocx.LorvexDocxError  # an I/O failure has no kind of its own
+    with zipfile.ZipFile(tmp_path / "replaced.docx") as z:
+        body = z.read("word/document.xml").decode()
+    assert "Lichens" not in body and "<w:t>Mosses</w:t><w:t xml:space=\"preserve\"> are </w:t>" in body and "<w:t>Oak</w:t>" in body
+    assert ('<w:t>North</w:t><w:tab/><w:t>facing</w:t><w:br/><w:t>side</w:t>'
+            '<w:t xml:space="preserve"> sides in damp climates</w:t>') in body
