@@ -158,7 +158,9 @@ LXDOCX_API int lxDocx_error_code(DocxHandle *h);
 /* Opens the DOCX file at `path`. Returns a new handle, or NULL with the reason
  * in lxDocx_error(NULL), for example "Cannot open: <path>: No such file or
  * directory", "Cannot open: no file name given" (NULL or ""), "Not a valid
- * ZIP (EOCD not found)", "Corrupt ZIP: CRC mismatch in <member>", "Not a valid
+ * ZIP (EOCD not found)", "An encrypted (password-protected) Office document,
+ * or one in the older binary format: this library opens DOCX packages only"
+ * (a compound file), "Corrupt ZIP: CRC mismatch in <member>", "Not a valid
  * DOCX: missing word/document.xml", "XML parse error at line L col C:
  * <message>". Close the handle with lxDocx_close. */
 LXDOCX_API DocxHandle *lxDocx_open(const char *path);

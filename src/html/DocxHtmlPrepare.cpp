@@ -2,17 +2,16 @@
 // or take too long over is made plain in its markup, in linear passes over
 // the text that rewrite single tags and leave all else as it is.
 #include "DocxHtmlPrepare.h"
+#include "DocxHtmlCss.h"
 #include "DocxHtmlTokens.h"
+#include "DocxHtmlWordLists.h"
 
 #include <QList>
-
-#include <cmath>
 
 namespace {
 
 constexpr char16_t kStartMark = 0xE000;  // brackets a list's first number in its label prefix
 constexpr int kEndTagSearchDepth = 64;  // open elements an end tag is matched against
-constexpr double kPixelsPerEm = 16.0;
 
 using Tag = DocxHtmlTag;
 using Attribute = DocxHtmlAttribute;
@@ -32,68 +31,24 @@ bool isLooselyClosed(const Tag &t)
 
 // ---- style attributes ----
 
-// The value of the CSS property `name` in a style attribute; null when absent.
-QStringView cssValue(QStringView style, QLatin1String name)
-{
-    QStringView found;
-    for (QStringView declaration : style.tokenize(u';')) {
-        const qsizetype colon = declaration.indexOf(QLatin1Char(':'));
-        if (colon < 0)
-            continue;
-        if (declaration.left(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0)
-            found = declaration.mid(colon + 1).trimmed();
-    }
-    return found;
-}
-
-bool isValue(QStringView v, const char *what)
-{
-    QStringView plain = v;
-    if (plain.endsWith(QLatin1String("!important"), Qt::CaseInsensitive))
-        plain = plain.chopped(10).trimmed();
-    return plain.compare(QLatin1String(what), Qt::CaseInsensitive) == 0;
-}
-
-// A CSS length in pixels, or a percentage ("80%"); empty when it is neither.
-QString cssLength(QStringView v)
-{
-    auto number = [](QStringView digits, double *out) {
-        bool ok = false;
-        *out = digits.toDouble(&ok);
-        return ok && *out >= 0 && std::isfinite(*out);
-    };
-    double d = 0;
-    if (v.endsWith(QLatin1Char('%')) && number(v.chopped(1), &d))
-        return QString::number(std::lround(d)) + QLatin1Char('%');
-    if (v.endsWith(QLatin1String("px"), Qt::CaseInsensitive) && number(v.chopped(2), &d))
-        return QString::number(std::lround(d));
-    if (v.endsWith(QLatin1String("em"), Qt::CaseInsensitive) && number(v.chopped(2), &d))
-        return QString::number(std::lround(d * kPixelsPerEm));
-    if (v.endsWith(QLatin1String("pt"), Qt::CaseInsensitive) && number(v.chopped(2), &d))
-        return QString::number(std::lround(d * 4 / 3));
-    if (v == QLatin1String("0"))
-        return QStringLiteral("0");
-    return {};
-}
-
 // A table's border from CSS (border, border-width/-style/-color) as the
 // border and bordercolor attributes.
 void cssBorder(QStringView style, QString *width, QString *color)
 {
     auto take = [&](QStringView token) {
-        if (isValue(token, "none") || isValue(token, "hidden"))
+        if (isCssValue(token, "none") || isCssValue(token, "hidden"))
             *width = QStringLiteral("0");
-        else if (isValue(token, "thin"))
+        else if (isCssValue(token, "thin"))
             *width = QStringLiteral("1");
-        else if (isValue(token, "medium"))
+        else if (isCssValue(token, "medium"))
             *width = QStringLiteral("3");
-        else if (isValue(token, "thick"))
+        else if (isCssValue(token, "thick"))
             *width = QStringLiteral("5");
         else if (!cssLength(token).isEmpty() && !token.endsWith(QLatin1Char('%')))
             *width = width->isEmpty() || *width != QLatin1String("0") ? cssLength(token) : *width;
-        else if (!token.isEmpty() && !isValue(token, "solid") && !isValue(token, "dashed") && !isValue(token, "dotted")
-                 && !isValue(token, "double") && !isValue(token, "inset") && !isValue(token, "outset")
-                 && !isValue(token, "groove") && !isValue(token, "ridge"))
+        else if (!token.isEmpty() && !isCssValue(token, "solid") && !isCssValue(token, "dashed") && !isCssValue(token, "dotted")
+                 && !isCssValue(token, "double") && !isCssValue(token, "inset") && !isCssValue(token, "outset")
+                 && !isCssValue(token, "groove") && !isCssValue(token, "ridge"))
             *color = token.toString();
     };
     for (QStringView token : cssValue(style, QLatin1String("border")).tokenize(u' ', Qt::SkipEmptyParts))
@@ -102,7 +57,7 @@ void cssBorder(QStringView style, QString *width, QString *color)
     if (!bw.isNull())
         take(bw);
     const QStringView bs = cssValue(style, QLatin1String("border-style"));
-    if (isValue(bs, "none") || isValue(bs, "hidden"))
+    if (isCssValue(bs, "none") || isCssValue(bs, "hidden"))
         *width = QStringLiteral("0");
     const QStringView bc = cssValue(style, QLatin1String("border-color"));
     if (!bc.isNull())
@@ -125,6 +80,47 @@ void renameUnknown(const Tag &tag, TagEdit &edit)
     }
 }
 
+// Blocks whose padding the reader leaves out.
+bool takesNoPadding(const Tag &t)
+{
+    for (const char *v : {"p", "li", "h1", "h2", "h3", "h4", "h5", "h6"}) {
+        if (t.is(v))
+            return true;
+    }
+    return false;
+}
+
+// One side of a margin or padding: its own property, else the shorthand's
+// value for that side (`side` counts top, right, bottom, left).
+double cssSide(QStringView css, const char *shorthand, int side)
+{
+    static const char *const kSides[] = {"-top", "-right", "-bottom", "-left"};
+    const QByteArray own = QByteArray(shorthand) + kSides[side];
+    QStringView value = cssValue(css, QLatin1String(own));
+    if (value.isNull()) {
+        const QList<QStringView> values = cssValue(css, QLatin1String(shorthand)).split(u' ', Qt::SkipEmptyParts);
+        // One value for all sides, two for top/bottom and right/left, three
+        // for top, right/left and bottom, four for each.
+        static const int kPick[4][4] = {{0, 0, 0, 0}, {0, 1, 0, 1}, {0, 1, 2, 1}, {0, 1, 2, 3}};
+        if (values.isEmpty() || values.size() > 4)
+            return 0;
+        value = values[kPick[values.size() - 1][side]];
+    }
+    return cssPixels(value).value_or(0);
+}
+
+// A block's left padding, which the reader leaves out, added to its left
+// margin: the text stands where a browser shows it.
+void paddingAsMargin(QStringView css, TagEdit &edit)
+{
+    constexpr int kLeft = 3;
+    const double padding = cssSide(css, "padding", kLeft);
+    if (padding > 0) {
+        edit.addStyle(QStringLiteral("margin-left:") + QString::number(cssSide(css, "margin", kLeft) + padding, 'f', 2)
+                      + QStringLiteral("px"));
+    }
+}
+
 // Start tags: list numbers, justified text, CSS widths and borders of tables.
 void rewriteStartTag(const Tag &tag, TagEdit &edit)
 {
@@ -140,11 +136,13 @@ void rewriteStartTag(const Tag &tag, TagEdit &edit)
             }
         }
     }
-    if (isValue(cssValue(css, QLatin1String("text-align")), "justify") && !tag.attribute("align"))
+    if (isCssValue(cssValue(css, QLatin1String("text-align")), "justify") && !tag.attribute("align"))
         edit.addAttribute("align", QStringLiteral("justify"));
-    const QStringView indent = cssValue(css, QLatin1String("text-indent"));
-    if (indent.endsWith(QLatin1String("em"), Qt::CaseInsensitive) && !cssLength(indent).isEmpty())
-        edit.addStyle(QStringLiteral("text-indent:") + cssLength(indent) + QStringLiteral("px"));
+    const QString box = cssBoxInPixels(css);
+    if (!box.isEmpty())
+        edit.addStyle(box);
+    if (takesNoPadding(tag))
+        paddingAsMargin(css, edit);
     const bool table = tag.is("table");
     if ((table || tag.is("td") || tag.is("th")) && !tag.attribute("width")) {
         const QString width = cssLength(cssValue(css, QLatin1String("width")));
@@ -164,7 +162,7 @@ void rewriteStartTag(const Tag &tag, TagEdit &edit)
 bool hides(const Tag &tag)
 {
     const Attribute *style = tag.attribute("style");
-    return tag.attribute("hidden") || (style && isValue(cssValue(style->value, QLatin1String("display")), "none"));
+    return tag.attribute("hidden") || (style && isCssValue(cssValue(style->value, QLatin1String("display")), "none"));
 }
 
 // ---- the first pass: tags, hidden elements, nesting ----
@@ -234,7 +232,10 @@ private:
         }
         if (!tag.end && !tag.selfClosing && hasRawText(tag.name)) {
             const qsizetype end = rawTextEnd(s_, tag);
-            text(tag.next, end);
+            if (tag.is("style") && !hiding_)
+                out_ += readableStyleSheet(s_.mid(tag.next, end - tag.next));
+            else
+                text(tag.next, end);
             return end;
         }
         return tag.next;
@@ -472,7 +473,7 @@ private:
 
 QString prepareHtml(const QString &html)
 {
-    const QString first = FirstPass(html).run();
+    const QString first = FirstPass(wordListsAsLists(html)).run();
     if (!first.contains(QLatin1String("<table"), Qt::CaseInsensitive))
         return first;
     return SpanPass(first, tableShapes(first)).run();

@@ -3,7 +3,9 @@
 #include <QString>
 
 // The page as the rich-text reader should see it, with what the reader would
-// lose or take too long over made plain: the first number of an ordered list
+// lose or take too long over made plain: Word's clipboard lists (see
+// wordListsAsLists), style sheets and box lengths in units the reader does
+// not know (see readableStyleSheet, cssBoxInPixels), the first number of an ordered list
 // (start), <del>, <strike>, <ins> and <mark>, elements hidden with
 // display:none or the hidden attribute, justified text, CSS widths and
 // borders of tables and cells, a first row of header cells, row and column

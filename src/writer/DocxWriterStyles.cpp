@@ -9,6 +9,8 @@
 #include <QTextBlock>
 #include <QTextList>
 
+#include <cmath>
+
 namespace {
 
 constexpr int kMaxListLevel = 8;
@@ -17,6 +19,10 @@ constexpr int kBulletNumId = 1;   // the bullet list of the library's numbering 
 constexpr int kNumberNumId = 2;   // its decimal list
 constexpr int kLevelIndentStep = 720;  // twips per list level
 constexpr int kHangingIndent = 360;    // twips the label stands left of the text
+constexpr int kDefaultHalfPoints = 24;  // the size of text without a size of its own
+constexpr int kTwipsPerHalfPoint = 10;
+constexpr double kLabelCharacterEms = 0.6;  // the width of a label's character (a digit, a letter, a bullet)
+constexpr double kLabelGapEms = 0.3;        // between the label and the text
 constexpr char16_t kStartMark = 0xE000; // brackets a list's first number in its label prefix (see prepareHtml)
 
 struct ListMembership
@@ -121,6 +127,41 @@ QByteArray abstractNumXml(int id, const ListLabel &label)
     return xml + "</w:abstractNum>";
 }
 
+// The size of a paragraph's text in half-points: its heading style's, else
+// its first run's, else the default.
+int textHalfPoints(DocxDocument &doc, const QTextBlock &block)
+{
+    if (isHeadingBlock(block))
+        return headingHalfPoints(doc, block);
+    const double points = block.begin().fragment().charFormat().fontPointSize();
+    return points > 0 ? int(std::lround(points * 2)) : kDefaultHalfPoints;
+}
+
+// The room a list item's label takes, in twips, at the size of its text.
+int labelTwips(DocxDocument &doc, const QTextBlock &block)
+{
+    const int emTwips = textHalfPoints(doc, block) * kTwipsPerHalfPoint;
+    int start = 0;
+    const qsizetype characters = takeStart(block.textList()->itemText(block), &start).size();
+    return int(std::lround((characters * kLabelCharacterEms + kLabelGapEms) * emTwips));
+}
+
+// The indentation of a list item where the numbering's does not fit: its
+// margins added to its level's, and a hanging indent that holds its label.
+QByteArray listItemIndentation(DocxDocument &doc, const QTextBlock &block, int level)
+{
+    const QTextBlockFormat bf = block.blockFormat();
+    const int margin = int(std::lround(bf.leftMargin() * kTwipsPerPixel));
+    const int right = int(std::lround(bf.rightMargin() * kTwipsPerPixel));
+    const int hanging = qMax(kHangingIndent, labelTwips(doc, block));
+    if (margin == 0 && right == 0 && hanging == kHangingIndent)
+        return {};
+    // The label stays where its level puts it; the text moves right as far as the label needs.
+    const int left = (level + 1) * kLevelIndentStep + margin + hanging - kHangingIndent;
+    return "<w:ind" + attr("left", QString::number(left)) + attr("right", QString::number(right))
+        + attr("hanging", QString::number(hanging)) + "/>";
+}
+
 }  // namespace
 
 bool isHeadingBlock(const QTextBlock &block)
@@ -188,6 +229,11 @@ void setListNumbering(DocxBuildContext &ctx, DocxParagraphProperties &props, con
     const ListMembership m = listMembership(ctx.lists, block);
     if (m.item)
         ctx.doc.numbering().ensurePart();
+    if (block.textList()) {
+        const QByteArray ind = listItemIndentation(ctx.doc, block, m.ilvl);
+        if (!ind.isEmpty())
+            props.set("ind", ind);
+    }
     props.set("numPr", m.item ? "<w:numPr><w:ilvl" + attr("val", QString::number(m.ilvl)) + "/><w:numId"
                                + attr("val", QString::number(m.numId)) + "/></w:numPr>"
                              : QByteArray());

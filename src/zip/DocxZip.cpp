@@ -19,6 +19,7 @@ constexpr quint32 kEndRecordSignature = 0x06054b50;
 constexpr quint32 kCentralHeaderSignature = 0x02014b50;
 constexpr quint32 kLocalHeaderSignature = 0x04034b50;
 constexpr qint64 kEndRecordSize = 22;
+constexpr char kCompoundFileSignature[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
 constexpr qint64 kMaxCommentSize = 0xFFFF;
 constexpr qint64 kCentralHeaderSize = 46;
 constexpr qint64 kLocalHeaderSize = 30;
@@ -313,6 +314,17 @@ bool decodeMember(const CentralEntry &e, const QByteArray &stored, QByteArray &b
     return true;
 }
 
+// The file is a compound file, the container Office puts a password-
+// protected document in (and its older binary formats), not a ZIP.
+bool isCompoundFile(const ArchiveInput &in)
+{
+    const qint64 size = qint64(sizeof(kCompoundFileSignature) - 1);
+    QByteArray start;
+    QString ignored;
+    return in.size() >= size && in.read(0, size, start, ignored)
+        && start == QByteArray::fromRawData(kCompoundFileSignature, size);
+}
+
 bool readArchive(const ArchiveInput &in, DocxEntryMap &entries, QString &err, DocxZipSource *source)
 {
     const qint64 len = in.size();
@@ -322,7 +334,9 @@ bool readArchive(const ArchiveInput &in, DocxEntryMap &entries, QString &err, Do
         return false;
     const qint64 end = findEndRecord(tail);
     if (end < 0) {
-        err = QStringLiteral("Not a valid ZIP (EOCD not found)");
+        err = isCompoundFile(in) ? QStringLiteral("An encrypted (password-protected) Office document, or one in the "
+                                                  "older binary format: this library opens DOCX packages only")
+                                 : QStringLiteral("Not a valid ZIP (EOCD not found)");
         return false;
     }
     const auto *record = reinterpret_cast<const uchar *>(tail.constData()) + end;

@@ -168,3 +168,23 @@ TEST(HtmlInput, PagesAreCutOnlyBetweenTopLevelBlocks)
     EXPECT_TRUE(c.tables.value(2).reopen.isEmpty());
     EXPECT_TRUE(htmlCuts(head + "<p>a</p><p>b</p>", 1000).cuts.isEmpty());  // a small page is one piece
 }
+
+// Style sheets reach the reader as a browser reads them: comments, markup comment marks, at-rules (with blocks that
+// nest), Word's own properties and rules left empty go; strings keep their braces; the sheet's end closes a rule
+// left open; lengths become pixels.
+TEST(HtmlInput, StyleSheetsKeepTheRulesTheReaderKnows)
+{
+    const std::pair<QString, QString> sheets[] = {
+        {"<!-- p.MsoNormal {margin:0in; mso-pagination:none; font-size:11.0pt} -->",
+         "p.MsoNormal {margin:0.00px;font-size:11.0pt}\n"},
+        {"@page WordSection1 {size:8.5in 11.0in} @list l0:level1 {mso-level-text:%1\\.} h1 {color:#2E5395}",
+         "h1 {color:#2E5395}\n"},
+        {"@import url(x.css); @media print { p {color:red} } /* } */ p {font-family:\"a{b}\"; text-indent:-.25in}",
+         "p {font-family:\"a{b}\";text-indent:-24.00px}\n"},
+        {"p.Only {mso-style-name:x} td {padding:1pt 2pt} b {color:blue", "td {padding:1.33px 2.67px}\nb {color:blue}\n"},
+        {"} ; .a, #b > i {margin-left:2.54cm !important}", ".a, #b > i {margin-left:96.00px !important}\n"}};
+    for (const auto &[sheet, readable] : sheets)
+        EXPECT_EQ(prepareHtml("<style>" + sheet + "</style><p>x</p>").toStdString(),
+                  ("<style>" + readable + "</style><p>x</p>").toStdString())
+            << sheet.toStdString();
+}

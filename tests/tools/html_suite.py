@@ -193,6 +193,35 @@ CHECKS = {
     "70-windows-1252": (["caf\u00e9 \u2013 na\u00efve \u201cquoted\u201d"], lambda d: [True]),
     "71-utf16-bom": (["UTF-16 text: \u00fcber \u20ac"], lambda d: [True]),
     "72-nul-and-odd-characters": (["beforeafter", "odd \ufffd and  chars"], lambda d: [True]),
+    "73-word-lists": (["Before the list", "Bullet one", "Bullet two", "Bullet three", "Bullet four", "Number one",
+                       "Letter a", "Roman i", "Roman ii", "Number two", "After"], lambda d: [
+        [d.label(t, 4) for t in ("Bullet one", "Bullet two", "Bullet three", "Bullet four")] == ["0", "1", "2", "0"],
+        [d.label(t, 1) for t in ("Bullet one", "Bullet two", "Bullet three")] == ["\u2022", "\u25e6", "\u25aa"],
+        [d.label(t, 0) for t in ("Number one", "Letter a", "Roman i")] == ["decimal", "lowerLetter", "lowerRoman"],
+        [d.label(t, 4) for t in ("Number one", "Letter a", "Roman ii", "Number two")] == ["0", "1", "2", "0"],
+        d.same_list("Bullet one", "Bullet four"), d.same_list("Number one", "Number two"),
+        d.same_list("Roman i", "Roman ii"), not d.same_list("Bullet one", "Number one"),
+        w_text(d.para("Bullet one")) == "Bullet one", w_text(d.para("Roman i")) == "Roman i",
+        d.label("Before the list") is None and d.label("After") is None]),
+    "74-block-margins": (["inches in", "spaced paragraph", "indented item"], lambda d: [
+        int(d.ppr(t + " in", "ind", "left") or 0) in range(1425, 1456)
+        for t in ("inches", "centimetres", "millimetres", "points", "picas", "ems", "pixels", "padded")] + [
+        d.ppr("right margin", "ind", "right") == "1440",
+        (d.ppr("hanging first", "ind", "left"), d.ppr("hanging first", "ind", "hanging")) == ("720", "360"),
+        (d.ppr("spaced", "spacing", "before"), d.ppr("spaced", "spacing", "after")) == ("480", "360"),
+        d.label("indented item") is not None and int(d.ppr("indented item", "ind", "left") or 0) == 720 + 1440]),
+    "75-style-sheet": (["normal text", "coloured heading", "plain heading", "green paragraph", "red paragraph",
+                        "inline wins"], lambda d: [
+        d.rpr("normal text", "sz") == "22", d.rpr("normal text", "rFonts", "ascii") == "Calibri",
+        d.ppr("normal text", "spacing", "after") in ("160", "165"), d.rpr("coloured heading", "color") == "2E5395",
+        d.style("plain heading") == "Heading2" and not d.on("plain heading", "b"),
+        d.rpr("green paragraph", "color") == "00AA00", d.rpr("red paragraph", "color") == "C00000",
+        d.rpr("inline wins", "color") == "0000FF"]),
+    "76-local-picture": (["before", "after"], lambda d: [[i[0] for i in d.images()] == ["image/png"]]),
+    "77-heading-in-list": (["First chapter", "Second chapter", "plain item"], lambda d: [
+        d.style("First chapter") == "Heading1", d.same_list("First chapter", "plain item"),
+        int(d.ppr("First chapter", "ind", "hanging") or 0) >= 450,
+        int(d.ppr("First chapter", "ind", "left") or 0) - int(d.ppr("First chapter", "ind", "hanging") or 0) == 360]),
 }
 
 def judge(name, path, shown):

@@ -402,6 +402,37 @@ TEST_F(Writer, ListsStartAtTheirOwnNumberInTheirOwnFormat)
     EXPECT_EQ(numbered(more.parts, {{13, 0}}), QStringList({"8 1 decimal %1."}));
 }
 
+// Word's clipboard lists: each instance (lfo) and level a list, starting at its first label's number in its label's
+// format; a paragraph or a cell's end ends them; the labels themselves are left out.
+TEST_F(Writer, WordClipboardListsBecomeNumbering)
+{
+    auto item = [](const char *list, const char *label, const char *text) {
+        return QString("<p class=MsoListParagraph style='margin-left:1.0in;text-indent:-.25in;mso-list:%1'><![if "
+                       "!supportLists]><span style='mso-list:Ignore'>%2<span>&nbsp;&nbsp;</span></span><![endif]>%3</p>")
+            .arg(list, label, text);
+    };
+    const Result r = buildHtml(item("l0 level1 lfo1", "3.", "three") + item("l0 level2 lfo1", "b)", "bee")
+                               + item("l0 level1 lfo1", "4.", "four") + item("l0 level1 lfo2", "1.", "other")
+                               + "<p>plain</p><table><tr><td>" + item("l1 level1 lfo3", "-", "in cell")
+                               + "</td><td><p>next</p></td></tr></table>" + item("l1 level1 lfo3", "IV.", "roman"));
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(outline(r.body), QStringList({"p:Normal#3.0:three", "p:Normal#4.1:bee", "p:Normal#3.0:four",
+                                            "p:Normal#5.0:other", "p:Normal:plain", "tbl:1x2", "p:Normal#7.0:roman"}));
+    const QList<QDomElement> cells = kids(kids(kids(r.body, "tbl").value(0), "tr").value(0), "tc");
+    ASSERT_EQ(cells.size(), 2);
+    EXPECT_EQ(outline(cells[0]).filter("p:"), QStringList({"p:Normal#6.0:in cell"}));
+    EXPECT_EQ(outline(cells[1]).filter("p:"), QStringList({"p:Normal:next"}));
+    // numId: its first level's format, label and first number.
+    const QString numbering = r.parts.value("word/numbering.xml");
+    for (const char *level : {"3\"><w:abstractNumId w:val=\"\\d+\"/><w:lvlOverride w:ilvl=\"0\"><w:startOverride w:val=\"3\"",
+                              "4\"><w:abstractNumId w:val=\"\\d+\"/><w:lvlOverride w:ilvl=\"1\"><w:startOverride w:val=\"2\"",
+                              "7\"><w:abstractNumId w:val=\"\\d+\"/><w:lvlOverride w:ilvl=\"0\"><w:startOverride w:val=\"4\""})
+        EXPECT_TRUE(numbering.contains(QRegularExpression(QString("<w:num w:numId=\"") + level))) << level;
+    for (const char *format : {"<w:numFmt w:val=\"lowerLetter\"/><w:lvlText w:val=\"%2)\"/>",
+                               "<w:numFmt w:val=\"upperRoman\"/><w:lvlText w:val=\"%1.\"/>"})
+        EXPECT_TRUE(numbering.contains(format)) << format;
+}
+
 // Blocks of a page: margins collapse as in a browser (the gap is the larger margin), line heights, a quote, a rule, a
 // break after; sizes as browsers give them, weights below 600 not bold, a mark in its own colour; bookmarks by name.
 TEST_F(Writer, BlockLayoutAndInlineFormattingOfThePage)

@@ -179,6 +179,10 @@ TEST(ZipRead, CorruptMembersLyingSizesAndTruncationFailCleanly)
     const QByteArrayList parts = {"0123456789", text};
     for (qsizetype cut = 0; cut < len; ++cut) {
         EXPECT_EQ(s(Read(base.left(cut)).err), "Not a valid ZIP (EOCD not found)");
+        // A compound file (what Office puts a password-protected document in) is named for what it is.
+        EXPECT_EQ(s(Read(QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") + base.left(cut)).err),
+                  "An encrypted (password-protected) Office document, or one in the older binary format: this library "
+                  "opens DOCX packages only");
         QByteArray damaged = base;
         damaged[cut] = char(~damaged[cut]);
         for (const QByteArray &z : {base.left(cut) + base.right(22), damaged}) {

@@ -2,13 +2,15 @@
 //
 // The page is read as bytes and decoded as its byte order mark, its bytes or
 // its charset declaration say (a NUL byte ends nothing); pictures are read
-// from files only inside the folder --resources names.
+// from files only inside the folder --resources names, by default the page's
+// own folder.
 #include "Cli.h"
 #include "DocxHtmlPage.h"
 
 #include <lorvexdocx.h>
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <iostream>
 
@@ -19,7 +21,9 @@ bool readPage(const std::string &path, const Args &args, QByteArray &utf8)
     QFile in(QString::fromLocal8Bit(path.c_str()));
     if (!in.open(QIODevice::ReadOnly))
         return false;
-    utf8 = docxHtmlPage(in.readAll(), QString::fromLocal8Bit(args.value("--resources").c_str())).toUtf8();
+    const QString resources = args.has("--resources") ? QString::fromLocal8Bit(args.value("--resources").c_str())
+                                                       : QFileInfo(in).absolutePath();
+    utf8 = docxHtmlPage(in.readAll(), resources).toUtf8();
     return true;
 }
 
