@@ -369,23 +369,9 @@ public:
 
     QString run()
     {
-        qsizetype copied = 0;
-        forEachHtmlTag(s_, [&](const Tag &tag) {
-            TagEdit edit(s_, tag);
-            QString before, after;
+        rewriteHtmlTags(s_, out_, [&](const Tag &tag, TagEdit &edit, QString &before, QString &after) {
             onTag(tag, edit, before, after);
-            if (edit.changed() || !before.isEmpty() || !after.isEmpty()) {
-                out_ += s_.mid(copied, tag.start - copied);
-                out_ += before;
-                if (edit.changed())
-                    edit.appendTo(out_);
-                else
-                    out_ += s_.mid(tag.start, tag.next - tag.start);
-                out_ += after;
-                copied = tag.next;
-            }
         });
-        out_ += s_.mid(copied);
         return out_;
     }
 

@@ -116,22 +116,9 @@ public:
 
     QString run()
     {
-        qsizetype copied = 0;
-        forEachHtmlTag(s_, [&](const Tag &tag) {
-            TagEdit edit(s_, tag);
-            QString before;
+        rewriteHtmlTags(s_, out_, [&](const Tag &tag, TagEdit &edit, QString &before, QString &) {
             onTag(tag, edit, before);
-            if (!edit.changed() && before.isEmpty())
-                return;
-            out_ += s_.mid(copied, tag.start - copied);
-            out_ += before;
-            if (edit.changed())
-                edit.appendTo(out_);
-            else
-                out_ += s_.mid(tag.start, tag.next - tag.start);
-            copied = tag.next;
         });
-        out_ += s_.mid(copied);
         closeLists(0, out_);
         return out_;
     }

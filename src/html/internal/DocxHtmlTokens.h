@@ -113,3 +113,27 @@ private:
     QList<QPair<const DocxHtmlAttribute *, QString>> replaced_;
 };
 
+// Copies `page` into `out`, letting `onTag(tag, edit, before, after)` edit each
+// tag through `edit` and put text before and after it; a tag nobody touched
+// and the text between tags are copied as they are, in runs.
+template <typename OnTag>
+void rewriteHtmlTags(QStringView page, QString &out, OnTag &&onTag)
+{
+    qsizetype copied = 0;
+    forEachHtmlTag(page, [&](const DocxHtmlTag &tag) {
+        DocxHtmlTagEdit edit(page, tag);
+        QString before, after;
+        onTag(tag, edit, before, after);
+        if (!edit.changed() && before.isEmpty() && after.isEmpty())
+            return;
+        out += page.mid(copied, tag.start - copied);
+        out += before;
+        if (edit.changed())
+            edit.appendTo(out);
+        else
+            out += page.mid(tag.start, tag.next - tag.start);
+        out += after;
+        copied = tag.next;
+    });
+    out += page.mid(copied);
+}
