@@ -133,7 +133,8 @@ int textHalfPoints(DocxDocument &doc, const QTextBlock &block)
 {
     if (isHeadingBlock(block))
         return headingHalfPoints(doc, block);
-    const double points = block.begin().fragment().charFormat().fontPointSize();
+    const QTextBlock::iterator first = block.begin();
+    const double points = first.atEnd() ? 0.0 : first.fragment().charFormat().fontPointSize();
     return points > 0 ? int(std::lround(points * 2)) : kDefaultHalfPoints;
 }
 
