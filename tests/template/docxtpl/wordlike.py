@@ -82,7 +82,8 @@ class Splitter:
             if not starts:
                 break
             start = min(starts)
-            end = text.find("}}" if text[start + 1] == "{" else "%}", start) + 2
+            close = text.find("}}" if text[start + 1] == "{" else "%}", start)
+            end = close + 2 if close >= 0 else len(text)  # an unclosed tag runs to the end
             plain = text[pos:start]
             # Every third tag takes the last word before it into its first run.
             lead = ""
