@@ -46,7 +46,8 @@ def compare_one(lxdocx, base):
         faults.append("lxdocx render succeeded but wrote to stderr: %s" % done.stderr.strip())
     expected, got = story_lines(reference), story_lines(ours)
     if expected != got:
-        diff = difflib.unified_diff(expected, got, "docxtpl", "lxdocx", lineterm="", n=1)
+        shown = [[line.replace("\n", "\\n") for line in lines] for lines in (expected, got)]
+        diff = difflib.unified_diff(shown[0], shown[1], "docxtpl", "lxdocx", lineterm="", n=1)
         faults.append("text differs:\n    " + "\n    ".join(diff))
     faults.extend("formatting: " + m for m in mark_faults(ours, marks))
     return faults

@@ -37,8 +37,13 @@ def rpr(fmt):
     return "<w:rPr>%s</w:rPr>" % "".join(parts) if parts else ""
 
 
+def rsid(text):
+    """A revision id as Word stamps on runs and paragraphs (here derived from the text)."""
+    return "%08X" % (zlib.crc32(text.encode("utf-8")) & 0xFFFFFF)
+
+
 def run(text, fmt=PLAIN):
-    return '<w:r>%s<w:t xml:space="preserve">%s</w:t></w:r>' % (rpr(fmt), escape(text))
+    return '<w:r w:rsidR="%s">%s<w:t xml:space="preserve">%s</w:t></w:r>' % (rsid(text), rpr(fmt), escape(text))
 
 
 class Splitter:
@@ -107,7 +112,8 @@ class Builder:
 
     def p(self, text="", style=None, base=PLAIN):
         ppr = '<w:pPr><w:pStyle w:val="%s"/></w:pPr>' % style if style else ""
-        return "<w:p>%s%s</w:p>" % (ppr, self.split.runs(text, base))
+        return '<w:p w:rsidR="%s" w:rsidRDefault="%s">%s%s</w:p>' % (rsid(text), rsid(text[::-1]), ppr,
+                                                                      self.split.runs(text, base))
 
     def cell(self, content, width):
         paras = content if isinstance(content, list) else [content]
