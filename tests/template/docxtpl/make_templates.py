@@ -202,6 +202,26 @@ def nested_tables():
 
 
 @case
+def cell_paragraph_loops():
+    """A paragraph loop inside a cell of a row loop; an empty list leaves the cell's other paragraphs."""
+    t = Template("cell_paragraph_loops", {
+        "ports": [{"name": "Falmouth", "berths": ["North quay", "Custom house"]},
+                  {"name": "Fowey", "berths": []},
+                  {"name": "Looe", "berths": ["Harbour wall"]}],
+    })
+    b = t.b
+    t.body = [
+        b.row_loop_table(["Port", "Berths"], "{%tr for port in ports %}",
+                         ["{{ port.name }}", ["{%p for berth in port.berths %}", "{{ loop.index }}: {{ berth }}",
+                                              "{%p endfor %}", "({{ port.berths|length }} berths)"]],
+                         "{%tr endfor %}"),
+    ]
+    t.mark("{{ port.name }}", "Falmouth", "Fowey", "Looe")
+    t.mark("{{ berth }}", "North quay", "Custom house", "Harbour wall")
+    return t
+
+
+@case
 def expressions():
     """Operators, indexes, membership, literals, Word's curly quotes and escaped comparison signs."""
     t = Template("expressions", {
