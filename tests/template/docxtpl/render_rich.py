@@ -71,6 +71,10 @@ def structure_faults(path):
         red = runs.get("redword")
         if red is None or str(red.font.color.rgb or "").upper() != "FF0000":
             faults.append("redword is not a red run of its own")
+    empty = [p for p in d.paragraphs if not p.text.strip() and p._p.find(".//" + W + "drawing") is None]
+    if empty:
+        faults.append("%d empty paragraph(s) left in the body (styles %s): the template has none"
+                      % (len(empty), ", ".join(p.style.style_id for p in empty)))
     extents = [int(e.get("cx")) for e in d.element.body.iter(WP + "extent")]
     wanted = [round(cm * EMU_PER_CM) for cm in PICTURES.values()]
     if sorted(extents) != sorted(wanted):
