@@ -162,8 +162,10 @@ def paragraph_loops():
         b.p("{%p endfor %}"),
         b.p("{%p if signed %}"),
         b.p("Signed by {{ author }}."),
-        b.p("{%p else %}"),
+        b.p("{%p elif author %}"),
         b.p("Awaiting the signature of {{ author }}."),
+        b.p("{%p else %}"),
+        b.p("Nobody is named to sign."),
         b.p("{%p endif %}"),
         b.p("End of plan."),
     ]
