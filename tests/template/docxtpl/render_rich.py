@@ -87,11 +87,13 @@ def structure_faults(path):
 
 def libreoffice_faults(path, soffice, workdir):
     """What is missing when LibreOffice prints the document to PDF."""
+    pdf = os.path.splitext(path)[0] + ".pdf"
+    if os.path.exists(pdf):
+        os.remove(pdf)  # a PDF of an earlier run must not stand in for this one
     with tempfile.TemporaryDirectory(prefix="lo-tpl-") as profile:
         subprocess.run([soffice, "-env:UserInstallation=file://" + profile, "--headless", "--convert-to", "pdf",
                         "--outdir", workdir, path], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                        timeout=300)
-    pdf = os.path.splitext(path)[0] + ".pdf"
     if not os.path.exists(pdf):
         return ["LibreOffice wrote no PDF"]
     text = subprocess.run(["pdftotext", "-layout", pdf, "-"], stdout=subprocess.PIPE,
