@@ -30,7 +30,7 @@ __all__ = [
     "Rendered",
     "Section", "Sections", "HeaderFooter", "Length", "Twips", "Cm", "Mm", "Inches", "Pt", "PORTRAIT", "LANDSCAPE",
 ]
-__version__ = "1.2.0"
+__version__ = "1.3.0"
 
 PathArg = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 
