@@ -10,7 +10,7 @@ import os
 import sys
 
 from render_cli import render
-from stories import mark_faults, story_lines
+from stories import mark_faults, story_lines, tags_left
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SKIP = 77
@@ -50,6 +50,8 @@ def compare_one(lxdocx, base):
         diff = difflib.unified_diff(shown[0], shown[1], "docxtpl", "lxdocx", lineterm="", n=1)
         faults.append("text differs:\n    " + "\n    ".join(diff))
     faults.extend("formatting: " + m for m in mark_faults(ours, marks))
+    if not tags_left(reference):
+        faults.extend("a tag is left: " + t for t in tags_left(ours))
     return faults
 
 

@@ -61,9 +61,18 @@ class Template:
             json.dump(self.marks, f, ensure_ascii=False)
 
 
+NAMESPACES = {
+    "w": W_NS,
+    "mc": "http://schemas.openxmlformats.org/markup-compatibility/2006",
+    "wp": "http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing",
+    "wps": "http://schemas.microsoft.com/office/word/2010/wordprocessingShape",
+    "v": "urn:schemas-microsoft-com:vml",
+}
+
+
 def fragment(xml_pieces):
-    wrapper = parse_xml('<w:body xmlns:w="%s">%s</w:body>' % (W_NS, "".join(xml_pieces)))
-    return list(wrapper)
+    declarations = " ".join('xmlns:%s="%s"' % kv for kv in NAMESPACES.items())
+    return list(parse_xml("<w:body %s>%s</w:body>" % (declarations, "".join(xml_pieces))))
 
 
 @case
@@ -220,6 +229,25 @@ def cell_paragraph_loops():
     ]
     t.mark("{{ port.name }}", "Falmouth", "Fowey", "Looe")
     t.mark("{{ berth }}", "North quay", "Custom house", "Harbour wall")
+    return t
+
+
+@case
+def containers():
+    """Tags in a hyperlink, in content controls (inline and around paragraphs) and in a text box."""
+    t = Template("containers", {"site": {"name": "Harbour Office", "url": "harbour.example"},
+                                "person": "Wren Abbott", "boxed": "Tide tables", "show": True})
+    b = t.b
+    t.body = [
+        b.p_with("Visit {{ site.name }} at ", b.hyperlink("{{ site.url }}"), "."),
+        b.p_with("Contact: ", b.inline_control("{{ person }}", "Contact"), " (duty officer)."),
+        b.block_control(["Signed: {{ person|upper }}", "{% if show %}Shown{% else %}Hidden{% endif %} here."],
+                        "Signature"),
+        b.p_with("See the box: ", b.text_box(["Box: {{ boxed }}", "{{ site.name|lower }}"])),
+    ]
+    t.mark("{{ site.url }}", "harbour.example")
+    t.mark("{{ person }}", "Wren Abbott")
+    t.mark("{{ boxed }}", "Tide tables")
     return t
 
 

@@ -1,22 +1,64 @@
-"""A rendered document as python-docx reads it: the text of every story in order, and the formatting the
-characters of each paragraph carry."""
+"""A rendered document read with python-docx: the text of every story in order (runs read as python-docx
+reads them, and also those in hyperlinks, content controls and text boxes, which its paragraphs skip), and
+the formatting the characters of each paragraph carry."""
 import docx
-from docx.text.paragraph import Paragraph
 
 W = "{http://schemas.openxmlformats.org/wordprocessingml/2006/main}"
 STORY_RELS = ("/header", "/footer")
 
 
+MC_FALLBACK = "{http://schemas.openxmlformats.org/markup-compatibility/2006}Fallback"
+TEXT_BOX = W + "txbxContent"
+
+
+def _char_of(el):
+    """The text a run's child stands for, as python-docx reads runs."""
+    if el.tag == W + "t":
+        return el.text or ""
+    return {W + "tab": "\t", W + "br": "\n", W + "cr": "\n"}.get(el.tag, "")
+
+
+def _own_text(p):
+    """The text of paragraph `p`: its runs, also those in hyperlinks and content controls, without the
+    paragraphs of text boxes inside it and without the fallback copy of a shape."""
+    def walk(el):
+        for child in el:
+            if child.tag in (W + "p", MC_FALLBACK):
+                continue
+            yield _char_of(child) if child.getparent().tag == W + "r" else ""
+            yield from walk(child)
+    return "".join(walk(p))
+
+
+def _text_boxes(p):
+    """The text-box contents anchored in paragraph `p` (not their fallback copies)."""
+    boxes = []
+    for box in p.iter(TEXT_BOX):
+        el = box.getparent()
+        while el is not p and el.tag not in (MC_FALLBACK, W + "p"):
+            el = el.getparent()
+        if el is p:
+            boxes.append(box)
+    return boxes
+
+
 def _block_lines(parent, where):
-    """One line per paragraph of `parent` (a body, header, footer or cell), tables cell by cell."""
+    """One line per paragraph of `parent` (a body, header, footer, cell, content control or text box),
+    tables cell by cell, text boxes after the paragraph that anchors them."""
     lines = []
     for child in parent:
         if child.tag == W + "p":
-            lines.append("%s: %s" % (where, Paragraph(child, None).text))
+            lines.append("%s: %s" % (where, _own_text(child)))
+            for box in _text_boxes(child):
+                lines.extend(_block_lines(box, where + " text box"))
         elif child.tag == W + "tbl":
             for r, tr in enumerate(child.findall(W + "tr")):
                 for c, tc in enumerate(tr.findall(W + "tc")):
                     lines.extend(_block_lines(tc, "%s table r%d c%d" % (where, r, c)))
+        elif child.tag == W + "sdt":
+            content = child.find(W + "sdtContent")
+            if content is not None:
+                lines.extend(_block_lines(content, where + " control"))
     return lines
 
 
@@ -83,3 +125,14 @@ def mark_faults(path, marks):
         if not seen:
             faults.append("%r is nowhere in the document" % value)
     return faults
+
+
+def tags_left(path):
+    """The paragraphs of every story, fallback copies of shapes included, whose text still holds '{{' or '{%'."""
+    left = []
+    for name, root in _stories(docx.Document(path)):
+        for p in root.iter(W + "p"):
+            text = "".join(t.text or "" for t in p.iter(W + "t"))
+            if "{{" in text or "{%" in text:
+                left.append("%s: %s" % (name, text))
+    return left

@@ -135,3 +135,39 @@ class Builder:
     def row_loop_table(self, header, for_tag, cells, endfor_tag, after=()):
         """A table whose rows between a {%tr for %} row and a {%tr endfor %} row repeat."""
         return self.table([header, [for_tag], cells, [endfor_tag]] + list(after))
+
+    def p_with(self, *pieces, style=None):
+        """A paragraph of pieces: text with tags, or XML (starting with '<') placed as it is."""
+        ppr = '<w:pPr><w:pStyle w:val="%s"/></w:pPr>' % style if style else ""
+        body = "".join(x if x.startswith("<") else self.split.runs(x) for x in pieces)
+        return "<w:p>%s%s</w:p>" % (ppr, body)
+
+    def hyperlink(self, text):
+        """A link to the top of the document whose text is `text`."""
+        return '<w:hyperlink w:anchor="_top" w:history="1">%s</w:hyperlink>' % self.split.runs(text)
+
+    def inline_control(self, text, alias):
+        """A plain-text content control inside a paragraph."""
+        return ('<w:sdt><w:sdtPr><w:alias w:val="%s"/><w:text/></w:sdtPr><w:sdtContent>%s</w:sdtContent></w:sdt>'
+                % (alias, self.split.runs(text)))
+
+    def block_control(self, paragraphs, alias):
+        """A content control around whole paragraphs (texts with tags)."""
+        return ('<w:sdt><w:sdtPr><w:alias w:val="%s"/></w:sdtPr><w:sdtContent>%s</w:sdtContent></w:sdt>'
+                % (alias, "".join(self.p(t) for t in paragraphs)))
+
+    def text_box(self, paragraphs):
+        """A run holding a text box, as Word writes it: a shape, and a VML copy for older readers; both
+        hold the paragraphs."""
+        content = "<w:txbxContent>%s</w:txbxContent>" % "".join(self.p(t) for t in paragraphs)
+        return ('<w:r><mc:AlternateContent><mc:Choice Requires="wps"><w:drawing><wp:inline>'
+                '<wp:extent cx="2520000" cy="720000"/><wp:docPr id="%d" name="Text Box %d"/>'
+                '<a:graphic xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main">'
+                '<a:graphicData uri="http://schemas.microsoft.com/office/word/2010/wordprocessingShape">'
+                '<wps:wsp><wps:cNvSpPr txBox="1"/><wps:spPr><a:xfrm><a:off x="0" y="0"/>'
+                '<a:ext cx="2520000" cy="720000"/></a:xfrm><a:prstGeom prst="rect"><a:avLst/></a:prstGeom>'
+                '</wps:spPr><wps:txbx>%s</wps:txbx><wps:bodyPr/></wps:wsp></a:graphicData></a:graphic>'
+                '</wp:inline></w:drawing></mc:Choice><mc:Fallback><w:pict>'
+                '<v:shape style="width:198pt;height:56.7pt" type="#_x0000_t202"><v:textbox>%s</v:textbox>'
+                '</v:shape></w:pict></mc:Fallback></mc:AlternateContent></w:r>'
+                % (self.split.count + 500, self.split.count + 500, content, content))
