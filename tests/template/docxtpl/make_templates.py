@@ -252,6 +252,25 @@ def containers():
 
 
 @case
+def modifier_units():
+    """A modifier's whole unit goes with its tag, the text around the tag in it too."""
+    t = Template("modifier_units", {"show": True, "hide": False, "rows": ["first", "second"]})
+    b = t.b
+    t.body = [
+        b.p("Lead-in words {%p if show %} dropped with the tag"),
+        b.p("Shown paragraph."),
+        b.p("More words {%p endif %}"),
+        b.p("{%p if hide %}"),
+        b.p("Hidden paragraph."),
+        b.p("{%p endif %}"),
+        b.table([["Rows"], ["{%tr for r in rows %}", "row note"], ["{{ r }}", "{{ loop.index }}"],
+                 ["{%tr endfor %}", "end note"]]),
+        b.p("After."),
+    ]
+    return t
+
+
+@case
 def expressions():
     """Operators, indexes, membership, literals, Word's curly quotes and escaped comparison signs."""
     t = Template("expressions", {
@@ -260,6 +279,9 @@ def expressions():
         "limit": 5,
         "kind": "gold",
         "who": "Ada",
+        "empty": {"list": [], "text": "", "zero": 0, "object": {}, "null": None},
+        "full": {"list": [0], "text": "0", "one": 1, "object": {"a": 1}},
+        "name": "mARY ann",
     })
     b = t.b
     t.body = [
@@ -273,6 +295,12 @@ def expressions():
             "{% if limit < 5 %} under{% elif limit == 5 %} exactly five{% endif %}."),
         b.p("Escaped: {% if limit < 10 %}below ten{% endif %}{% if limit > 1 %}, above one{% endif %}."),
         b.p("{{ \"Hello, \" }}{{ who }}{{ '!' }}"),
+        b.p("Empty: {% if empty.list %}L{% endif %}{% if empty.text %}T{% endif %}{% if empty.zero %}Z{% endif %}"
+            "{% if empty.object %}O{% endif %}{% if empty.null %}N{% endif %}{% if empty.absent %}A{% endif %}-"
+            "full: {% if full.list %}L{% endif %}{% if full.text %}T{% endif %}{% if full.one %}1{% endif %}"
+            "{% if full.object %}O{% endif %}"),
+        b.p("Chained {{ name|lower|title }} {{ name|upper|length }}; spacing [{{who}}] [{%if limit%}y{%endif%}]"
+            " [{{   who   }}]"),
     ]
     t.mark("{{ order.lines[0].sku }}", "A-1")
     return t
@@ -314,6 +342,8 @@ def word_habits():
         "not_in": "{% if 'heavy' not in order.flags %}Not heavy{% endif %}.",
         "parentheses": "{% if not (order.status != 'shipped') %}On its way{% endif %}.",
         "string_key": "Quantity {{ order.lines[0]['qty'] }}.",
+        "negative_index": "Last flag {{ order.flags[-1] }}.",
+        "loop_extras": "{% for f in order.flags %}{{ loop.index0 }}/{{ loop.length }} {{ f }}{% endfor %}",
     }
     made = []
     for name, text in habits.items():
@@ -336,7 +366,7 @@ def values():
         b.p("int {{ n.int }} neg {{ n.neg }} dec {{ n.dec }} big {{ n.big }}"),
         b.p("whole {{ n.whole }}"),
         b.p("booleans {{ yes }} {{ no }}"),
-        b.p("null [{{ nothing }}]"),
+        b.p("null [{{ nothing }}] [{{ nothing|default('fallback') }}]"),
         b.p("list {{ list|join('-') }} length {{ list|length }}"),
         b.p("unicode {{ unicode }} {{ unicode|upper }}"),
     ]
