@@ -10,7 +10,7 @@ import os
 import sys
 
 from render_cli import render
-from stories import mark_faults, story_lines, tags_left
+from stories import mark_faults, repeated_bookmarks, story_lines, tags_left
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SKIP = 77
@@ -50,6 +50,7 @@ def compare_one(lxdocx, base):
         diff = difflib.unified_diff(shown[0], shown[1], "docxtpl", "lxdocx", lineterm="", n=1)
         faults.append("text differs:\n    " + "\n    ".join(diff))
     faults.extend("formatting: " + m for m in mark_faults(ours, marks))
+    faults.extend("a bookmark repeats: " + b for b in repeated_bookmarks(ours))
     if not tags_left(reference):
         faults.extend("a tag is left: " + t for t in tags_left(ours))
     return faults

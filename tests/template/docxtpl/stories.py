@@ -136,3 +136,17 @@ def tags_left(path):
             if "{{" in text or "{%" in text:
                 left.append("%s: %s" % (name, text))
     return left
+
+
+def repeated_bookmarks(path):
+    """The bookmark ids and names that stand more than once in a story, the fallback copies of shapes left
+    aside (each: "part: id N (K times)" or "part: name X (K times)")."""
+    repeated = []
+    for name, root in _stories(docx.Document(path)):
+        marks = [b for b in root.iter(W + "bookmarkStart")
+                 if not any(a.tag == MC_FALLBACK for a in b.iterancestors())]
+        for attr in ("id", "name"):
+            values = [b.get(W + attr) for b in marks]
+            repeated += ["%s: %s %s (%d times)" % (name, attr, v, values.count(v))
+                         for v in sorted(set(values)) if values.count(v) > 1]
+    return repeated

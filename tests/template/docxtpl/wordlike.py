@@ -51,6 +51,7 @@ class Splitter:
 
     def __init__(self):
         self.count = 0
+        self.go_back_placed = False  # Word keeps one _GoBack; its other hidden bookmarks are _Hlk...
 
     def _between(self, k, slot):
         """What Word leaves between two pieces of the k-th tag, before piece `slot`."""
@@ -61,7 +62,9 @@ class Splitter:
             return '<w:proofErr w:type="spellEnd"/>'
         if kind == 2:
             bid = 900 + k
-            return '<w:bookmarkStart w:id="%d" w:name="_GoBack"/><w:bookmarkEnd w:id="%d"/>' % (bid, bid)
+            name = "_Hlk%d" % (480000 + k * 37) if self.go_back_placed else "_GoBack"
+            self.go_back_placed = True
+            return '<w:bookmarkStart w:id="%d" w:name="%s"/><w:bookmarkEnd w:id="%d"/>' % (bid, name, bid)
         return ""
 
     def tag_runs(self, tag, lead=""):
