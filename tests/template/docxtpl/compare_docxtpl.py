@@ -9,16 +9,15 @@ import json
 import os
 import sys
 
-from render_cli import render
-from stories import mark_faults, repeated_bookmarks, story_lines, tags_left
+from needs import require
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-SKIP = 77
+require(("docx", "python3-docx"), ("docxtpl", "python3-docxtpl"))
 
-try:
-    from docxtpl import DocxTemplate
-except ImportError:
-    DocxTemplate = None
+from docxtpl import DocxTemplate  # noqa: E402
+
+import make_templates  # noqa: E402
+from render_cli import render  # noqa: E402
+from stories import mark_faults, repeated_bookmarks, story_lines, tags_left  # noqa: E402
 
 
 def render_with_docxtpl(template, data, out):
@@ -59,12 +58,7 @@ def compare_one(lxdocx, base):
 def main(argv):
     if len(argv) != 3:
         sys.exit(__doc__)
-    if DocxTemplate is None:
-        print("skipped: docxtpl is not installed for %s (Debian: python3-docxtpl)" % sys.executable)
-        return SKIP
     lxdocx, workdir = argv[1], argv[2]
-    sys.path.insert(0, HERE)
-    import make_templates
     make_templates.main(["make_templates.py", workdir])
     names = sorted(n[:-len(".marks.json")] for n in os.listdir(workdir) if n.endswith(".marks.json"))
     failed = 0

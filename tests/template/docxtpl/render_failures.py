@@ -7,9 +7,14 @@ import json
 import os
 import sys
 
-from make_templates import Template
-from png import solid_png
-from render_cli import render
+from needs import require
+
+require(("docx", "python3-docx"))
+
+from make_templates import Template  # noqa: E402
+from png import solid_png  # noqa: E402
+from render_cli import render  # noqa: E402
+from stories import story_lines  # noqa: E402
 
 PRIOR_OUTPUT = b"an output the failed render must leave alone"
 
@@ -112,7 +117,6 @@ def lenient_render_faults(lxdocx, workdir):
     done = render(lxdocx, template, data, out)
     if done.returncode != 0:
         return ["without --strict: failed (exit %d): %s" % (done.returncode, done.stderr.strip())]
-    from stories import story_lines
     got = story_lines(out)
     want = ["body: Hello  and Bea.", "body: Footnote "]
     return [] if got == want else ["without --strict: text %r, expected %r" % (got, want)]

@@ -10,12 +10,15 @@ import subprocess
 import sys
 import tempfile
 
-import docx
+from needs import require
 
-from make_templates import Template
-from png import solid_png
-from render_cli import render
-from stories import W, story_lines
+require(("docx", "python3-docx"))
+
+import docx  # noqa: E402
+from make_templates import Template  # noqa: E402
+from png import solid_png  # noqa: E402
+from render_cli import render  # noqa: E402
+from stories import W, story_lines  # noqa: E402
 
 WP = "{http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing}"
 EMU_PER_CM = 360000
