@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
-"""make_template.py TEMPLATE.docx DATA.json [--rows N] [--paragraphs N]: writes the benchmark template and its
-data, the same bytes on every run.
+"""make_template.py TEMPLATE.docx DATA.json [--rows N] [--paragraphs N] [--plain-tags]: writes the benchmark
+template and its data, the same bytes on every run.
 
 The template holds plain values, a table whose {%tr for %} loop repeats one row of five cells over N rows of
 data (10,000 by default) and a {%p for %} loop over N entries (2,000 by default) of a heading-like paragraph
-and a body paragraph; its tags are cut into runs as Word leaves them. Standard library only."""
+and a body paragraph; its tags are cut into runs as Word leaves them (whole, one run a paragraph, with
+--plain-tags). Standard library only."""
 import argparse
 import json
 import os
@@ -32,8 +33,8 @@ WORDS = ("anchor bosun cleat davit ensign fender gunwale halyard jib keel lanyar
          "quay rudder sheet tiller vang winch yard").split()
 
 
-def body_xml():
-    b = Builder()
+def body_xml(cut_tags=True):
+    b = Builder(cut_tags)
     parts = [b.p("{{ title }}", style="Title")]
     parts += [b.p("Field %d: {{ fields.f%d }} ({{ fields.f%d|upper }})" % (i, i, i)) for i in range(PLAIN_VALUES)]
     parts.append(b.row_loop_table(
@@ -72,15 +73,18 @@ def main(argv=None):
     parser.add_argument("data")
     parser.add_argument("--rows", type=int, default=10000)
     parser.add_argument("--paragraphs", type=int, default=2000)
+    parser.add_argument("--plain-tags", action="store_true", help="tags whole, not cut into runs")
     args = parser.parse_args(argv)
     with zipfile.ZipFile(args.template, "w", zipfile.ZIP_DEFLATED) as z:
         for name, text in (("[Content_Types].xml", CONTENT_TYPES), ("_rels/.rels", PACKAGE_RELS),
-                           ("word/document.xml", body_xml())):
+                           ("word/document.xml", body_xml(not args.plain_tags))):
             z.writestr(zipfile.ZipInfo(name, (1980, 1, 1, 0, 0, 0)), text.encode("utf-8"), zipfile.ZIP_DEFLATED)
     with open(args.data, "w", encoding="utf-8") as f:
         json.dump(data(args.rows, args.paragraphs), f)
-    print("template %s: a %d-row table loop, a %d-paragraph loop, %d plain values; data %s (%.1f MB)"
-          % (args.template, args.rows, args.paragraphs, PLAIN_VALUES, args.data, os.path.getsize(args.data) / 1e6))
+    print("template %s: a %d-row table loop, a %d-paragraph loop, %d plain values, tags %s; data %s (%.1f MB)"
+          % (args.template, args.rows, args.paragraphs, PLAIN_VALUES,
+             "whole" if args.plain_tags else "cut into runs as Word leaves them", args.data,
+             os.path.getsize(args.data) / 1e6))
     return 0
 
 

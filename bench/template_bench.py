@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Times `lxdocx render` against docxtpl on the same large template and data, in one run.
 
-    python3 bench/template_bench.py BUILD_DIR [--runs N] [--warmup N] [--rows N] [--paragraphs N]
+    python3 bench/template_bench.py BUILD_DIR [--runs N] [--warmup N] [--rows N] [--paragraphs N] [--plain-tags]
 
 BUILD_DIR is a CMake build directory in which the lxdocx target has been built; this script builds
 nothing. It writes the template and its data once (bench/make_template.py, in a child process), then runs
@@ -45,6 +45,7 @@ def main(argv=None):
     parser.add_argument("--warmup", type=int, default=1, help="uncounted runs first (default %(default)s)")
     parser.add_argument("--rows", type=int, default=10000, help="rows of the table loop (default %(default)s)")
     parser.add_argument("--paragraphs", type=int, default=2000, help="items of the paragraph loop (default %(default)s)")
+    parser.add_argument("--plain-tags", action="store_true", help="tags whole in their runs, not cut as Word cuts them")
     parser.add_argument("--peer-python", default=PEER_PYTHON, help="the Python that runs docxtpl (default %(default)s)")
     parser.add_argument("--workdir", help="keep the template, data and outputs here instead of a temp dir")
     args = parser.parse_args(argv)
@@ -62,8 +63,9 @@ def main(argv=None):
     os.makedirs(workdir, exist_ok=True)
     try:
         template, data = os.path.join(workdir, "template.docx"), os.path.join(workdir, "data.json")
-        gen = subprocess.run([sys.executable, GENERATOR, template, data, "--rows", str(args.rows),
-                              "--paragraphs", str(args.paragraphs)], stdout=subprocess.PIPE, universal_newlines=True)
+        gen_cmd = [sys.executable, GENERATOR, template, data, "--rows", str(args.rows),
+                   "--paragraphs", str(args.paragraphs)] + (["--plain-tags"] if args.plain_tags else [])
+        gen = subprocess.run(gen_cmd, stdout=subprocess.PIPE, universal_newlines=True)
         if gen.returncode != 0:
             sys.exit("template_bench: generating the template failed")
         outs = {"lxdocx": os.path.join(workdir, "out.lxdocx.docx"), "docxtpl": os.path.join(workdir, "out.docxtpl.docx")}

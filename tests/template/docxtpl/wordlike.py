@@ -49,7 +49,8 @@ def run(text, fmt=PLAIN):
 class Splitter:
     """Cuts tags the way Word does; a counter varies where the cuts fall and what lies between pieces."""
 
-    def __init__(self):
+    def __init__(self, cut_tags=True):
+        self.cut_tags = cut_tags  # False: every paragraph one run, its tags whole
         self.count = 0
         self.go_back_placed = False  # Word keeps one _GoBack; its other hidden bookmarks are _Hlk...
 
@@ -83,6 +84,8 @@ class Splitter:
 
     def runs(self, text, base=PLAIN):
         """The runs of a paragraph's text holding tags ({{ }} and {% %})."""
+        if not self.cut_tags:
+            return run(text, base)
         out = []
         pos = 0
         while True:
@@ -110,8 +113,8 @@ class Splitter:
 class Builder:
     """Paragraphs and tables of one template, written through one splitter."""
 
-    def __init__(self):
-        self.split = Splitter()
+    def __init__(self, cut_tags=True):
+        self.split = Splitter(cut_tags)
 
     def p(self, text="", style=None, base=PLAIN):
         ppr = '<w:pPr><w:pStyle w:val="%s"/></w:pPr>' % style if style else ""
