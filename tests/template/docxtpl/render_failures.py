@@ -46,7 +46,8 @@ CASES = [
     Case("picture_absolute_path", ['{{ pic|image(width="4cm") }}'], {"pic": "@OUTSIDE@"}, [("outside.png",)]),
     Case("picture_symlink_out", ['{{ pic|image(width="4cm") }}'], {"pic": "link.png"}, [("link.png",)]),
     Case("picture_missing", ['{{ pic|image(width="4cm") }}'], {"pic": "absent.png"}, [("absent.png",)]),
-    Case("picture_without_folder", ['{{ pic|image(width="4cm") }}'], {"pic": "inside.png"},
+    # Without --resources the folder is the data file's own, where inside.png is not.
+    Case("picture_default_folder", ['{{ pic|image(width="4cm") }}'], {"pic": "inside.png"},
          [("inside.png",)], resources=False),
 ]
 
