@@ -106,7 +106,8 @@ private:
         const QString html = options_.resourceFolder.isEmpty() ? value.html
                                                                : inlineLocalImages(value.html, options_.resourceFolder);
         if (tag.valueKind == DocxValueKind::HtmlBlocks)
-            return DocxWriter::htmlBlocks(doc_, story.part, html, tag.paragraphXml, scope, nextBookmarkId_);
+            return DocxWriter::htmlBlocks(doc_, story.part, html, tag.paragraphXml, scope, nextBookmarkId_,
+                                          !tag.lastInItsParent);
         return runsOfBlocks(DocxWriter::htmlBlocks(doc_, story.part, html, kBareParagraph, scope, nextBookmarkId_), scope);
     }
 

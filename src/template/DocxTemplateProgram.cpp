@@ -352,8 +352,12 @@ bool DocxTemplateProgram::compile(const QString &part, const QByteArray &bytes, 
             err = QStringLiteral("%1: %2 stands in no %3").arg(placeOf(index), t.text, QString::fromLatin1(unitElement(parts.modifier).data()));
             return false;
         }
-        if (t.valueKind == DocxValueKind::HtmlBlocks)
-            t.paragraphXml = bytes.mid(scan.elements.at(unit).start, scan.elements.at(unit).end - scan.elements.at(unit).start);
+        if (t.valueKind == DocxValueKind::HtmlBlocks) {
+            const DocxScannedElement &p = scan.elements.at(unit);
+            t.paragraphXml = bytes.mid(p.start, p.end - p.start);
+            const QByteArrayView after = QByteArrayView(bytes).sliced(p.end).trimmed();
+            t.lastInItsParent = after.startsWith("</") || after.startsWith("<w:sectPr");
+        }
         if (!unitReplacement.contains(unit)) {
             unitReplacement.insert(unit, int(replacements.size()));
             replacements.append({scan.elements.at(unit).start, scan.elements.at(unit).end, {}});

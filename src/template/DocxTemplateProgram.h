@@ -41,6 +41,7 @@ struct DocxTemplateTag
     bool inText = false;       // stands in the text of a run (w:t)
     QByteArray runProperties;  // the w:rPr of its run, for values that make runs of their own
     QByteArray paragraphXml;   // the paragraph an HtmlBlocks value takes the place of
+    bool lastInItsParent = false;  // that paragraph ends its cell or body: no table may end it
     int paragraph = -1;        // index among the part's paragraphs, -1 outside any
     qsizetype offset = 0;      // where it stands in the part's bytes
 };

@@ -410,7 +410,8 @@ bool DocxWriter::buildFromHtml(DocxDocument &doc, const QString &html, qsizetype
 }
 
 QByteArray DocxWriter::htmlBlocks(DocxDocument &doc, const QString &part, const QString &html,
-                                  const QByteArray &paragraphXml, const DocxNamespaceBindings &scope, int &nextBookmarkId)
+                                  const QByteArray &paragraphXml, const DocxNamespaceBindings &scope, int &nextBookmarkId,
+                                  bool tableMayEnd)
 {
     QDomDocument scratch;
     QDomElement templatePara;
@@ -429,7 +430,7 @@ QByteArray DocxWriter::htmlBlocks(DocxDocument &doc, const QString &part, const 
     QByteArray out;
     const WrittenBlocks written = writeBlocks(ctx, templ, htmlWalk(html, page, cuts), out);
     nextBookmarkId = ctx.nextBookmarkId;
-    if (templ.sectionBreak || written.count == 0 || written.lastIsTable) {
+    if (templ.sectionBreak || written.count == 0 || (written.lastIsTable && !tableMayEnd)) {
         if (!templ.sectionBreak)
             templatePara = paragraphLike(templatePara);
         removeRunContent(templatePara);

@@ -43,12 +43,13 @@ public:
     // The paragraphs and tables of an HTML page, each paragraph made from
     // `paragraphXml` (its properties and style the base of theirs); the
     // numbering its lists need goes into the numbering part; bookmarks
-    // count on from `nextBookmarkId`. A page that makes nothing, or ends in a
-    // table, gives (or ends with) an empty paragraph like `paragraphXml`;
-    // one that holds a section break keeps it in a paragraph of its own.
+    // count on from `nextBookmarkId`. A page that makes nothing gives an
+    // empty paragraph like `paragraphXml`, and so does one that ends in a
+    // table where `tableMayEnd` is false (the last element of a cell or
+    // body); a section break of `paragraphXml` stays in a paragraph of its own.
     static QByteArray htmlBlocks(DocxDocument &doc, const QString &part, const QString &html,
                                  const QByteArray &paragraphXml, const DocxNamespaceBindings &scope,
-                                 int &nextBookmarkId);
+                                 int &nextBookmarkId, bool tableMayEnd = true);
     // A run showing the picture `bytes` at `cx` by `cy` EMU: one of them 0
     // keeps the picture's proportions, both its own size at 96 dpi. Empty
     // when the bytes hold no picture. `id` names its drawing.

@@ -20,6 +20,14 @@ from render_cli import render  # noqa: E402
 from stories import mark_faults, repeated_bookmarks, story_lines, tags_left  # noqa: E402
 
 
+# Differences we keep on purpose, each with its reason: (docxtpl's line, ours).
+# Qt's JSON reader keeps no difference between 3.0 and 3, so a whole number
+# given with a point prints without one.
+KNOWN_DIFFERENCES = {
+    "values": [("body: whole 3.0", "body: whole 3")],
+}
+
+
 def render_with_docxtpl(template, data, out):
     t = DocxTemplate(template)
     t.render(data, autoescape=True)
@@ -44,6 +52,8 @@ def compare_one(lxdocx, base):
     if done.stderr:
         faults.append("lxdocx render succeeded but wrote to stderr: %s" % done.stderr.strip())
     expected, got = story_lines(reference), story_lines(ours)
+    for theirs, mine in KNOWN_DIFFERENCES.get(os.path.basename(base), []):
+        expected = [mine if line == theirs else line for line in expected]
     if expected != got:
         shown = [[line.replace("\n", "\\n") for line in lines] for lines in (expected, got)]
         diff = difflib.unified_diff(shown[0], shown[1], "docxtpl", "lxdocx", lineterm="", n=1)
