@@ -4,7 +4,8 @@
 # corpus of real documents when there is one: LXDOCX_CORPUS_DIR, else
 # ../shared/corpus beside the repository) for the package reader, their body
 # parts for the rich-text path, and HTML pages (the bundled sample and small
-# generated pages) for the HTML writer.
+# generated pages) for the HTML writer, and templates with their data (the
+# tags of every kind, nul-separated from JSON) for the template renderer.
 # Usage: scripts/fuzz.sh [TOTAL_SECONDS], shared evenly by the targets.
 # The seed is fixed (FUZZ_SEED, default 1) so that a run can be repeated;
 # FUZZ_SEED=0 lets each run pick its own and explore further.
@@ -17,11 +18,11 @@ launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLXDOCX_FUZZ=ON \
   -DLXDOCX_TESTS=OFF -DLXDOCX_BENCH=OFF "${launcher[@]}" >/dev/null
-cmake --build build-fuzz -j"$(nproc)" --target fuzz_package fuzz_richtext fuzz_html >/dev/null
+cmake --build build-fuzz -j"$(nproc)" --target fuzz_package fuzz_richtext fuzz_html fuzz_template >/dev/null
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/packages" "$work/bodies" "$work/pages"
+mkdir -p "$work/packages" "$work/bodies" "$work/pages" "$work/templates"
 cp samples/sample.docx "$work/packages/"
 for seed in 1 2 3 4; do
   python3 bench/make_package.py --paragraphs 30 --seed "$seed" "$work/packages/generated$seed.docx" >/dev/null
@@ -39,9 +40,10 @@ python3 fuzz/nested_seeds.py "$work/bodies" "$work/packages"  # markup nested cl
 for seed in 1 2 3 4; do
   python3 bench/make_html.py --size 20000 --seed "$seed" "$work/pages/generated$seed.html" >/dev/null
 done
+python3 fuzz/template_seeds.py "$work/templates"
 export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1" UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
-targets="fuzz_package:packages fuzz_richtext:bodies fuzz_html:pages"
-each=$(( seconds / 3 > 0 ? seconds / 3 : 1 ))
+targets="fuzz_package:packages fuzz_richtext:bodies fuzz_html:pages fuzz_template:templates"
+each=$(( seconds / 4 > 0 ? seconds / 4 : 1 ))
 for target in $targets; do
   name="${target%%:*}"; seeds="$work/${target##*:}"
   echo "== $name for ${each}s"
