@@ -3,6 +3,7 @@
 
 #include "DocxHtmlSources.h"
 #include "DocxPartScan.h"
+#include "DocxSchemaOrder.h"
 #include "DocxStories.h"
 #include "DocxTemplateTags.h"
 #include "DocxWriter.h"
@@ -45,10 +46,30 @@ bool readData(const QByteArray &json, QJsonObject &data, QString &err)
     return true;
 }
 
-// The runs of the paragraphs `blocks` holds, those of successive
-// paragraphs joined by a line break.
-QByteArray runsOfBlocks(const QByteArray &blocks, const DocxNamespaceBindings &scope)
+// Gives `run` the properties of `base` (a w:rPr) that it does not set itself.
+void takeBaseProperties(QDomElement run, const QDomElement &base)
 {
+    if (base.isNull())
+        return;
+    QDomElement rPr = wChild(run, "rPr");
+    if (rPr.isNull())
+        rPr = run.insertBefore(createW(run.ownerDocument(), "rPr"), run.firstChild()).toElement();
+    for (QDomElement c = base.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
+        if (wChild(rPr, c.localName().toLatin1().constData()).isNull())
+            insertInOrder(rPr, run.ownerDocument().importNode(c, true).toElement(), runPropertyOrder());
+    }
+}
+
+// The runs of the paragraphs `blocks` holds, those of successive
+// paragraphs joined by a line break; each run takes the properties of
+// `runProperties` (the w:rPr of the tag's run) that it does not set itself.
+QByteArray runsOfBlocks(const QByteArray &blocks, const QByteArray &runProperties, const DocxNamespaceBindings &scope)
+{
+    QDomDocument baseDom;
+    QDomElement base;
+    QString baseErr;
+    if (!runProperties.isEmpty())
+        parseFragment(runProperties, scope, baseDom, base, baseErr);
     QDomDocument dom;
     QDomElement wrapper;
     QString err;
@@ -63,8 +84,12 @@ QByteArray runsOfBlocks(const QByteArray &blocks, const DocxNamespaceBindings &s
                 runs += kLineBreakRun;
             first = false;
             for (QDomElement c = n.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
-                if (!hasLocalName(c, "pPr"))
-                    runs += serializeXmlElement(c, scope);
+                if (hasLocalName(c, "pPr"))
+                    continue;
+                const QList<QDomElement> ownRuns = hasLocalName(c, "r") ? QList<QDomElement>{c} : childrenByLocalName(c, "r");
+                for (const QDomElement &r : ownRuns)  // a link's runs too
+                    takeBaseProperties(r, base);
+                runs += serializeXmlElement(c, scope);
             }
         }
         n = nextInTree(n, wrapper, !paragraph);
@@ -108,7 +133,8 @@ private:
         if (tag.valueKind == DocxValueKind::HtmlBlocks)
             return DocxWriter::htmlBlocks(doc_, story.part, html, tag.paragraphXml, scope, nextBookmarkId_,
                                           !tag.lastInItsParent);
-        return runsOfBlocks(DocxWriter::htmlBlocks(doc_, story.part, html, kBareParagraph, scope, nextBookmarkId_), scope);
+        return runsOfBlocks(DocxWriter::htmlBlocks(doc_, story.part, html, kBareParagraph, scope, nextBookmarkId_),
+                            tag.runProperties, scope);
     }
 
     DocxDocument &doc_;

@@ -259,11 +259,14 @@ void emitBlocks(DocxDocument &doc, TextRuns &runs, const QList<QTextBlock> &bloc
 }
 
 // How the runs of a new paragraph are formatted: a heading takes its size
-// from its style unless its text is given another.
+// from its style unless its text is given another; text without a size of
+// its own takes the template paragraph's when the build keeps its style.
 RunFormatting newParagraphFormatting(DocxBuildContext &ctx, const QTextBlock &block)
 {
     RunFormatting how;
     how.build = &ctx;
+    if (ctx.templateStyleIsBase)
+        how.defaultHalfPoints = 0;
     if (isHeadingBlock(block)) {
         how.styleHalfPoints = headingHalfPoints(ctx.doc, block);
         how.relativeSizes = false;

@@ -161,7 +161,8 @@ struct DocxBuildContext
     int tableDepth = 0;           // tables around what is written now
     bool fromHtml = false;        // the source is a page: paragraphs that show nothing are left out
     QString part;                 // the part written for, which relates pictures and links; empty: the main part
-    bool templateStyleIsBase = false;  // paragraphs other than headings keep the template paragraph's style
+    bool templateStyleIsBase = false;  // paragraphs other than headings keep the template paragraph's style, and
+                                       // text without a size of its own the size it gives
 };
 
 // True for a block that shows nothing: no text, no list label, no rule, no
