@@ -3,6 +3,7 @@
 // not know (a markup comment mark, an at-rule, Word's "%1" list labels), so
 // declarations and sheets are given to it in what it knows.
 #include "DocxHtmlCss.h"
+#include "DocxHtmlTokens.h"
 
 #include <QList>
 
@@ -134,7 +135,97 @@ qsizetype findOutside(QStringView s, qsizetype i, QStringView stops)
     return s.size();
 }
 
+bool isNameChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == QLatin1Char('-') || c == QLatin1Char('_') || c.unicode() >= 0x80;
+}
+
+// Follows a selector character by character: whether a character stands
+// outside strings, brackets and parentheses.
+class SelectorNesting
+{
+public:
+    bool outside(QChar c)
+    {
+        if (!quote_.isNull()) {
+            quote_ = c == quote_ ? QChar() : quote_;
+            return false;
+        }
+        if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
+            quote_ = c;
+        } else if (c == QLatin1Char('(') || c == QLatin1Char('[')) {
+            ++depth_;
+        } else if (c == QLatin1Char(')') || c == QLatin1Char(']')) {
+            --depth_;
+        } else {
+            return depth_ == 0;
+        }
+        return false;
+    }
+
+private:
+    int depth_ = 0;
+    QChar quote_;
+};
+
+// Whether every class and id one selector names (outside strings, brackets
+// and parentheses) is carried by an element of the page. A selector with an
+// escaped character is taken to match.
+bool namesFound(QStringView selector, const DocxHtmlNames &names)
+{
+    if (selector.contains(QLatin1Char('\\')))
+        return true;
+    SelectorNesting nesting;
+    for (qsizetype i = 0; i < selector.size(); ++i) {
+        const QChar c = selector[i];
+        if (!nesting.outside(c) || (c != QLatin1Char('.') && c != QLatin1Char('#')))
+            continue;
+        qsizetype end = i + 1;
+        while (end < selector.size() && isNameChar(selector[end]))
+            ++end;
+        const QString name = selector.mid(i + 1, end - i - 1).toString().toLower();
+        const QSet<QString> &carried = c == QLatin1Char('.') ? names.classes : names.ids;
+        if (!name.isEmpty() && !carried.contains(name))
+            return false;
+        i = end - 1;
+    }
+    return true;
+}
+
+// The selectors of a rule (a comma-separated group) that may match an element of the page.
+QString selectorsFound(QStringView selectors, const DocxHtmlNames &names)
+{
+    QStringList kept;
+    SelectorNesting nesting;
+    qsizetype from = 0;
+    for (qsizetype i = 0; i <= selectors.size(); ++i) {
+        if (i < selectors.size() && !(nesting.outside(selectors[i]) && selectors[i] == QLatin1Char(',')))
+            continue;
+        const QStringView selector = selectors.mid(from, i - from).trimmed();
+        if (!selector.isEmpty() && namesFound(selector, names))
+            kept.append(selector.toString());
+        from = i + 1;
+    }
+    return kept.join(QLatin1String(", "));
+}
+
 }  // namespace
+
+DocxHtmlNames htmlNamesOf(QStringView page)
+{
+    DocxHtmlNames names;
+    forEachHtmlTag(page, [&names](const DocxHtmlTag &tag) {
+        if (tag.end)
+            return;
+        if (const DocxHtmlAttribute *a = tag.attribute("class")) {
+            for (QStringView c : a->value.tokenize(u' ', Qt::SkipEmptyParts))
+                names.classes.insert(c.toString().toLower());
+        }
+        if (const DocxHtmlAttribute *a = tag.attribute("id"))
+            names.ids.insert(a->value.trimmed().toString().toLower());
+    });
+    return names;
+}
 
 QStringView cssValue(QStringView declarations, QLatin1String name)
 {
@@ -190,7 +281,7 @@ QString cssBoxInPixels(QStringView declarations)
     return changed ? converted.join(QLatin1Char(';')) : QString();
 }
 
-QString readableStyleSheet(QStringView sheet)
+QString readableStyleSheet(QStringView sheet, const DocxHtmlNames &names)
 {
     const QString plain = withoutComments(sheet);
     const QStringView s(plain);
@@ -210,10 +301,10 @@ QString readableStyleSheet(QStringView sheet)
         i = close + 1;
         if (atRule)
             continue;
-        const QStringView selectors = s.mid(start, open - start).trimmed();
+        const QString selectors = selectorsFound(s.mid(start, open - start).trimmed(), names);
         const QString declarations = readableDeclarations(s.mid(open + 1, close - open - 1));
         if (!selectors.isEmpty() && !declarations.isEmpty())
-            out += selectors.toString() + QLatin1String(" {") + declarations + QLatin1String("}\n");
+            out += selectors + QLatin1String(" {") + declarations + QLatin1String("}\n");
     }
     return out;
 }

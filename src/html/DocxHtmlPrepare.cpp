@@ -8,6 +8,8 @@
 
 #include <QList>
 
+#include <optional>
+
 namespace {
 
 constexpr char16_t kStartMark = 0xE000;  // brackets a list's first number in its label prefix
@@ -197,6 +199,14 @@ private:
         bool dropped;
     };
 
+    // The classes and ids of the page, found when its first style sheet is met.
+    const DocxHtmlNames &names()
+    {
+        if (!names_)
+            names_ = htmlNamesOf(s_);
+        return *names_;
+    }
+
     void read(qsizetype i)
     {
         while (i < s_.size()) {
@@ -233,7 +243,7 @@ private:
         if (!tag.end && !tag.selfClosing && hasRawText(tag.name)) {
             const qsizetype end = rawTextEnd(s_, tag);
             if (tag.is("style") && !hiding_)
-                out_ += readableStyleSheet(s_.mid(tag.next, end - tag.next));
+                out_ += readableStyleSheet(s_.mid(tag.next, end - tag.next), names());
             else
                 text(tag.next, end);
             return end;
@@ -293,6 +303,7 @@ private:
 
     QStringView s_;
     QString out_;
+    std::optional<DocxHtmlNames> names_;
     QList<Open> stack_;
     bool hiding_ = false;
     bool hidingOff_ = false;

@@ -2,6 +2,7 @@
 // CSS as the rich-text reader takes it: declarations and style sheets read
 // as a browser reads them, with what the reader does not know left out and
 // lengths in the units it does not know given in pixels.
+#include <QSet>
 #include <QString>
 #include <QStringView>
 
@@ -22,9 +23,18 @@ QString cssLength(QStringView v);
 // line's indentation and give a length in a unit other than pixels, in their
 // order and with the lengths in pixels; empty when there are none.
 QString cssBoxInPixels(QStringView declarations);
+// The classes and ids the elements of a page carry, in lower case.
+struct DocxHtmlNames
+{
+    QSet<QString> classes;
+    QSet<QString> ids;
+};
+DocxHtmlNames htmlNamesOf(QStringView page);
 // A style sheet as the reader takes it: the rules it knows (by element,
 // class, id and their combinations) with their declarations, without
 // comments and markup comment marks, at-rules (@page, @list, @font-face,
 // @media, @import), Word's own mso- properties, and rules left empty; box
-// lengths are given in pixels.
-QString readableStyleSheet(QStringView sheet);
+// lengths are given in pixels. Selectors that need a class or an id no
+// element of the page (`names`) carries are left out too: they match
+// nothing, and the reader would try each on every element.
+QString readableStyleSheet(QStringView sheet, const DocxHtmlNames &names);
