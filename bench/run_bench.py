@@ -244,7 +244,7 @@ def report(name, path, tasks, results, rss_floor):
         print("peak RSS per byte of word/document.xml (%.2f MB):" % (body / 1e6))
         for t in judged:
             per_byte = med[t.key][1] / body
-            print("  %-10s %.1f B/B (%s <=%g)" % (t.key, per_byte, "ok" if per_byte <= t.max_rss_per_body_byte
+            print("  %-12s %.1f B/B (%s <=%g)" % (t.key, per_byte, "ok" if per_byte <= t.max_rss_per_body_byte
                                                    else "MISSED", t.max_rss_per_body_byte))
     return med
 
