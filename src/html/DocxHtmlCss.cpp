@@ -7,6 +7,7 @@
 
 #include <QList>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -14,6 +15,7 @@ namespace {
 constexpr double kPixelsPerEm = 16.0;  // the page's default font size
 constexpr QLatin1String kImportant("!important");
 constexpr QLatin1String kWordProperty("mso-");
+constexpr QLatin1String kCustomProperty("--");  // the reader stops reading the sheet at one
 
 struct Unit
 {
@@ -76,7 +78,8 @@ QString readableDeclarations(QStringView declarations)
 {
     QStringList kept;
     forEachDeclaration(declarations, [&](QStringView property, QStringView value) {
-        if (property.isEmpty() || value.isEmpty() || property.startsWith(kWordProperty, Qt::CaseInsensitive))
+        if (property.isEmpty() || value.isEmpty() || property.startsWith(kWordProperty, Qt::CaseInsensitive)
+            || property.startsWith(kCustomProperty))
             return;
         bool changed = false;
         kept.append(property.toString() + QLatin1Char(':')
@@ -192,7 +195,31 @@ bool namesFound(QStringView selector, const DocxHtmlNames &names)
     return true;
 }
 
-// The selectors of a rule (a comma-separated group) that may match an element of the page.
+// Whether the reader can read the selector: the argument of a functional
+// pseudo-class (":not(.a)", ":nth-child(2)") must be a bare name, or the
+// reader reads nothing of the sheet from there on.
+bool readerReads(QStringView selector)
+{
+    SelectorNesting nesting;
+    for (qsizetype i = 0; i < selector.size(); ++i) {
+        if (!nesting.outside(selector[i]) || selector[i] != QLatin1Char(':'))
+            continue;
+        qsizetype end = i + 1;
+        while (end < selector.size() && (isNameChar(selector[end]) || selector[end] == QLatin1Char(':')))
+            ++end;
+        if (end >= selector.size() || selector[end] != QLatin1Char('('))
+            continue;
+        const qsizetype close = selector.indexOf(QLatin1Char(')'), end);
+        const QStringView argument = selector.mid(end + 1, close < 0 ? -1 : close - end - 1).trimmed();
+        if (close < 0 || argument.isEmpty() || !std::all_of(argument.begin(), argument.end(), isNameChar)
+            || argument.front().isDigit())
+            return false;
+    }
+    return true;
+}
+
+// The selectors of a rule (a comma-separated group) that the reader can read
+// and that may match an element of the page.
 QString selectorsFound(QStringView selectors, const DocxHtmlNames &names)
 {
     QStringList kept;
@@ -202,7 +229,7 @@ QString selectorsFound(QStringView selectors, const DocxHtmlNames &names)
         if (i < selectors.size() && !(nesting.outside(selectors[i]) && selectors[i] == QLatin1Char(',')))
             continue;
         const QStringView selector = selectors.mid(from, i - from).trimmed();
-        if (!selector.isEmpty() && namesFound(selector, names))
+        if (!selector.isEmpty() && readerReads(selector) && namesFound(selector, names))
             kept.append(selector.toString());
         from = i + 1;
     }

@@ -34,7 +34,10 @@ DocxHtmlNames htmlNamesOf(QStringView page);
 // class, id and their combinations) with their declarations, without
 // comments and markup comment marks, at-rules (@page, @list, @font-face,
 // @media, @import), Word's own mso- properties, and rules left empty; box
-// lengths are given in pixels. Selectors that need a class or an id no
-// element of the page (`names`) carries are left out too: they match
-// nothing, and the reader would try each on every element.
+// lengths are given in pixels. Left out too: selectors that need a class or
+// an id no element of the page (`names`) carries (they match nothing, and
+// the reader would try each on every element), and what would stop the
+// reader reading the rest of the sheet: selectors with a functional
+// pseudo-class holding more than a name (":not(.a)", ":nth-child(2)") and
+// custom properties ("--gap").
 QString readableStyleSheet(QStringView sheet, const DocxHtmlNames &names);
