@@ -218,6 +218,26 @@ bool readerReads(QStringView selector)
     return true;
 }
 
+// For a selector whose last part is "p.C" (C the class of a Word list
+// paragraph made a list item, more classes or none after it), the same for
+// "li.C"; empty otherwise.
+QString itemSelector(QStringView selector, const QSet<QString> &itemClasses)
+{
+    qsizetype last = selector.size();
+    while (last > 0 && !selector[last - 1].isSpace() && selector[last - 1] != QLatin1Char('>')
+           && selector[last - 1] != QLatin1Char('+') && selector[last - 1] != QLatin1Char('~'))
+        --last;
+    const QStringView part = selector.mid(last);
+    if (!part.startsWith(QLatin1String("p."), Qt::CaseInsensitive))
+        return {};
+    qsizetype end = 2;
+    while (end < part.size() && isNameChar(part[end]))
+        ++end;
+    if (!itemClasses.contains(part.mid(2, end - 2).toString().toLower()))
+        return {};
+    return selector.left(last).toString() + QLatin1String("li") + part.mid(1).toString();
+}
+
 // The selectors of a rule (a comma-separated group) that the reader can read
 // and that may match an element of the page.
 QString selectorsFound(QStringView selectors, const DocxHtmlNames &names)
@@ -229,8 +249,12 @@ QString selectorsFound(QStringView selectors, const DocxHtmlNames &names)
         if (i < selectors.size() && !(nesting.outside(selectors[i]) && selectors[i] == QLatin1Char(',')))
             continue;
         const QStringView selector = selectors.mid(from, i - from).trimmed();
-        if (!selector.isEmpty() && readerReads(selector) && namesFound(selector, names))
+        if (!selector.isEmpty() && readerReads(selector) && namesFound(selector, names)) {
             kept.append(selector.toString());
+            const QString asItem = itemSelector(selector, names.itemClasses);
+            if (!asItem.isEmpty())
+                kept.append(asItem);
+        }
         from = i + 1;
     }
     return kept.join(QLatin1String(", "));

@@ -23,11 +23,14 @@ QString cssLength(QStringView v);
 // line's indentation and give a length in a unit other than pixels, in their
 // order and with the lengths in pixels; empty when there are none.
 QString cssBoxInPixels(QStringView declarations);
-// The classes and ids the elements of a page carry, in lower case.
+// The classes and ids the elements of a page carry, in lower case, and the
+// classes of Word's list paragraphs made list items: a rule for p.C is one
+// for li.C as well when C is one of them.
 struct DocxHtmlNames
 {
     QSet<QString> classes;
     QSet<QString> ids;
+    QSet<QString> itemClasses;
 };
 DocxHtmlNames htmlNamesOf(QStringView page);
 // A style sheet as the reader takes it: the rules it knows (by element,
