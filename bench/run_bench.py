@@ -40,6 +40,10 @@ SHARED = os.path.normpath(os.path.join(HERE, "..", "..", "shared", "bench"))
 DEFAULT_MANUAL = os.path.join(SHARED, "manual8.docx")
 DEFAULT_MANUAL_HTML = os.path.join(SHARED, "manual8.html")
 PEER_PYTHON = "/usr/bin/python3"
+# The large package: a main part of about 12.6 MB.
+LARGE_PARAGRAPHS = 24000
+# Reading a package should take at most this many bytes of memory per byte of its main part.
+MAX_RSS_PER_BODY_BYTE = 10.0
 PEER_OPEN_SAVE = "import docx, sys; docx.Document(sys.argv[1]).save(sys.argv[2])"
 PEER_PAGE_PROPS = ("import docx, sys\n"
                    "from docx.shared import Twips\n"
@@ -52,8 +56,9 @@ PEER_PAGE_PROPS = ("import docx, sys\n"
 class Context:
     """What a task's command line is built from."""
 
-    def __init__(self, driver, args, input_path, out_path):
+    def __init__(self, driver, cli, args, input_path, out_path):
         self.driver = driver
+        self.cli = cli
         self.peer_python = args.peer_python
         self.pandoc = args.pandoc
         self.input = input_path
@@ -68,14 +73,16 @@ Compare.__new__.__defaults__ = (None, None)
 
 
 class Task:
-    def __init__(self, key, label, argv, needs=(), compare=(), writes=True, kind="docx"):
+    def __init__(self, key, label, argv, needs=(), compare=(), writes=True, kind="docx", max_rss_per_body_byte=None):
         self.key = key          # short name, used by --tasks and by comparisons
         self.label = label      # shown in the table
         self.argv = argv        # Context -> list of arguments
         self.needs = needs      # requirement names: "python-docx", "pandoc"
         self.compare = compare  # Compare tuples
         self.writes = writes    # leaves a package at ctx.out, checked at the end
-        self.kind = kind        # the input it takes: "docx" (a package) or "html" (a page)
+        self.kind = kind        # the input it takes: "docx" (a package), "large-docx" (the large one) or "html" (a page)
+        # The goal on peak memory over the bytes of the input's main part (None: not judged).
+        self.max_rss_per_body_byte = max_rss_per_body_byte
 
 
 TASKS = [
@@ -107,6 +114,12 @@ TASKS = [
     Task("write-html", "lxdocx: lxDocx_write_html",
          lambda c: [c.driver, "write-html", c.input, c.out], kind="html",
          compare=(Compare("pandoc-html", max_wall=0.2, max_rss=0.1), Compare("qt-sethtml"))),
+    Task("cli-info", "lxdocx info (parts, sections, paragraph count, headings)",
+         lambda c: [c.cli, "info", c.input], writes=False, kind="large-docx",
+         max_rss_per_body_byte=MAX_RSS_PER_BODY_BYTE),
+    Task("cli-preview", "lxdocx preview to PDF (every page laid out)",
+         lambda c: [c.cli, "preview", c.input, c.out[:-len(".docx")] + ".pdf"], writes=False,
+         kind="large-docx", max_rss_per_body_byte=MAX_RSS_PER_BODY_BYTE),
 ]
 
 
@@ -163,13 +176,19 @@ def print_table(rows, headers):
         print("  ".join("%-*s" % (w, c) if i == 0 else "%*s" % (w, c) for i, (w, c) in enumerate(zip(widths, r))))
 
 
-def bench_input(name, path, tasks, args, workdir, driver):
+def body_part_size(path):
+    """The uncompressed size of the package's main part (word/document.xml), from the archive's directory."""
+    with zipfile.ZipFile(path) as z:
+        return z.getinfo("word/document.xml").file_size
+
+
+def bench_input(name, path, tasks, args, workdir, driver, cli):
     """Times every task on one input. Returns ({task key: {"wall": [...], "rss": [...]}},
     this runner's own peak RSS while the tasks ran)."""
     ctxs = {}
     for t in tasks:
         out = os.path.join(workdir, "%s.%s.docx" % (name, t.key))
-        ctxs[t.key] = Context(driver, args, path, out)
+        ctxs[t.key] = Context(driver, cli, args, path, out)
     results = {t.key: {"wall": [], "rss": []} for t in tasks}
     rss_floor = self_peak_rss()
     err_path = os.path.join(workdir, "stderr.txt")
@@ -219,6 +238,14 @@ def report(name, path, tasks, results, rss_floor):
                                 fmt_ratio(rss / brss, c.max_rss)])
     print_table(rows, ["task", "median wall (s)", "min-max (s)", "median peak RSS (MB)",
                        "baseline", "wall ratio", "peak RSS ratio"])
+    judged = [t for t in tasks if t.max_rss_per_body_byte is not None]
+    if judged:
+        body = body_part_size(path)
+        print("peak RSS per byte of word/document.xml (%.2f MB):" % (body / 1e6))
+        for t in judged:
+            per_byte = med[t.key][1] / body
+            print("  %-12s %.1f B/B (%s <=%g)" % (t.key, per_byte, "ok" if per_byte <= t.max_rss_per_body_byte
+                                                   else "MISSED", t.max_rss_per_body_byte))
     return med
 
 
@@ -239,6 +266,8 @@ def main(argv=None):
                         help="another HTML page to run the page tasks on (repeatable)")
     parser.add_argument("--paragraphs", type=int, default=None, help="paragraphs of the generated package")
     parser.add_argument("--page-size", type=int, default=None, help="bytes of the generated HTML page")
+    parser.add_argument("--large-paragraphs", type=int, default=LARGE_PARAGRAPHS,
+                        help="paragraphs of the large package the info and preview tasks read (default %(default)s)")
     parser.add_argument("--peer-python", default=PEER_PYTHON,
                         help="the Python that runs python-docx (default %(default)s)")
     parser.add_argument("--pandoc", default=shutil.which("pandoc") or "pandoc",
@@ -252,6 +281,7 @@ def main(argv=None):
     if not os.access(driver, os.X_OK):
         sys.exit("run_bench: %s not found; build it first:\n  cmake --build %s --target lxdocx_bench"
                  % (driver, args.build_dir))
+    cli = os.path.join(os.path.abspath(args.build_dir), "tools", "lxdocx", "lxdocx")
 
     requirements = {"python-docx": peer_has_docx(args.peer_python),
                     "pandoc": shutil.which(args.pandoc) is not None}
@@ -264,6 +294,9 @@ def main(argv=None):
         tasks = [t for t in TASKS if t.key in wanted]
     skipped = [t for t in tasks if not all(requirements.get(n, False) for n in t.needs)]
     tasks = [t for t in tasks if t not in skipped]
+    if any(t.kind == "large-docx" for t in tasks) and not os.access(cli, os.X_OK):
+        sys.exit("run_bench: %s not found; build it first:\n  cmake --build %s --target lxdocx"
+                 % (cli, args.build_dir))
 
     tmp = None
     workdir = args.workdir
@@ -292,11 +325,13 @@ def main(argv=None):
              "manual8", args.manual, args.input, "input"),
             ("html", "page", PAGE_GENERATOR, "--size", args.page_size, "generated-html",
              "manual8-html", args.manual_html, args.input_html, "page"),
+            ("large-docx", "large package", GENERATOR, "--paragraphs", args.large_paragraphs, "generated-large",
+             None, None, [], None),
         ]
         for kind, what, generator, size_option, size, generated_name, manual_name, manual, extras, prefix in sources:
             if kind not in kinds:
                 continue
-            generated = os.path.join(workdir, "generated." + kind)
+            generated = os.path.join(workdir, generated_name + "." + kind.split("-")[-1])
             gen_cmd = [sys.executable, generator, generated]
             if size:
                 gen_cmd += [size_option, str(size)]
@@ -324,7 +359,7 @@ def main(argv=None):
 
         for name, path, kind in inputs:
             of_kind = [t for t in tasks if t.kind == kind]
-            results, rss_floor = bench_input(name, path, of_kind, args, workdir, driver)
+            results, rss_floor = bench_input(name, path, of_kind, args, workdir, driver, cli)
             report(name, path, of_kind, results, rss_floor)
     finally:
         if tmp:

@@ -3,9 +3,11 @@
 // not know (a markup comment mark, an at-rule, Word's "%1" list labels), so
 // declarations and sheets are given to it in what it knows.
 #include "DocxHtmlCss.h"
+#include "DocxHtmlTokens.h"
 
 #include <QList>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -13,6 +15,7 @@ namespace {
 constexpr double kPixelsPerEm = 16.0;  // the page's default font size
 constexpr QLatin1String kImportant("!important");
 constexpr QLatin1String kWordProperty("mso-");
+constexpr QLatin1String kCustomProperty("--");  // the reader stops reading the sheet at one
 
 struct Unit
 {
@@ -75,7 +78,8 @@ QString readableDeclarations(QStringView declarations)
 {
     QStringList kept;
     forEachDeclaration(declarations, [&](QStringView property, QStringView value) {
-        if (property.isEmpty() || value.isEmpty() || property.startsWith(kWordProperty, Qt::CaseInsensitive))
+        if (property.isEmpty() || value.isEmpty() || property.startsWith(kWordProperty, Qt::CaseInsensitive)
+            || property.startsWith(kCustomProperty))
             return;
         bool changed = false;
         kept.append(property.toString() + QLatin1Char(':')
@@ -134,7 +138,145 @@ qsizetype findOutside(QStringView s, qsizetype i, QStringView stops)
     return s.size();
 }
 
+bool isNameChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == QLatin1Char('-') || c == QLatin1Char('_') || c.unicode() >= 0x80;
+}
+
+// Follows a selector character by character: whether a character stands
+// outside strings, brackets and parentheses.
+class SelectorNesting
+{
+public:
+    bool outside(QChar c)
+    {
+        if (!quote_.isNull()) {
+            quote_ = c == quote_ ? QChar() : quote_;
+            return false;
+        }
+        if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
+            quote_ = c;
+        } else if (c == QLatin1Char('(') || c == QLatin1Char('[')) {
+            ++depth_;
+        } else if (c == QLatin1Char(')') || c == QLatin1Char(']')) {
+            --depth_;
+        } else {
+            return depth_ == 0;
+        }
+        return false;
+    }
+
+private:
+    int depth_ = 0;
+    QChar quote_;
+};
+
+// Whether every class and id one selector names (outside strings, brackets
+// and parentheses) is carried by an element of the page. A selector with an
+// escaped character is taken to match.
+bool namesFound(QStringView selector, const DocxHtmlNames &names)
+{
+    if (selector.contains(QLatin1Char('\\')))
+        return true;
+    SelectorNesting nesting;
+    for (qsizetype i = 0; i < selector.size(); ++i) {
+        const QChar c = selector[i];
+        if (!nesting.outside(c) || (c != QLatin1Char('.') && c != QLatin1Char('#')))
+            continue;
+        qsizetype end = i + 1;
+        while (end < selector.size() && isNameChar(selector[end]))
+            ++end;
+        const QString name = selector.mid(i + 1, end - i - 1).toString().toLower();
+        const QSet<QString> &carried = c == QLatin1Char('.') ? names.classes : names.ids;
+        if (!name.isEmpty() && !carried.contains(name))
+            return false;
+        i = end - 1;
+    }
+    return true;
+}
+
+// Whether the reader can read the selector: the argument of a functional
+// pseudo-class (":not(.a)", ":nth-child(2)") must be a bare name, or the
+// reader reads nothing of the sheet from there on.
+bool readerReads(QStringView selector)
+{
+    SelectorNesting nesting;
+    for (qsizetype i = 0; i < selector.size(); ++i) {
+        if (!nesting.outside(selector[i]) || selector[i] != QLatin1Char(':'))
+            continue;
+        qsizetype end = i + 1;
+        while (end < selector.size() && (isNameChar(selector[end]) || selector[end] == QLatin1Char(':')))
+            ++end;
+        if (end >= selector.size() || selector[end] != QLatin1Char('('))
+            continue;
+        const qsizetype close = selector.indexOf(QLatin1Char(')'), end);
+        const QStringView argument = selector.mid(end + 1, close < 0 ? -1 : close - end - 1).trimmed();
+        if (close < 0 || argument.isEmpty() || !std::all_of(argument.begin(), argument.end(), isNameChar)
+            || argument.front().isDigit())
+            return false;
+    }
+    return true;
+}
+
+// For a selector whose last part is "p.C" (C the class of a Word list
+// paragraph made a list item, more classes or none after it), the same for
+// "li.C"; empty otherwise.
+QString itemSelector(QStringView selector, const QSet<QString> &itemClasses)
+{
+    qsizetype last = selector.size();
+    while (last > 0 && !selector[last - 1].isSpace() && selector[last - 1] != QLatin1Char('>')
+           && selector[last - 1] != QLatin1Char('+') && selector[last - 1] != QLatin1Char('~'))
+        --last;
+    const QStringView part = selector.mid(last);
+    if (!part.startsWith(QLatin1String("p."), Qt::CaseInsensitive))
+        return {};
+    qsizetype end = 2;
+    while (end < part.size() && isNameChar(part[end]))
+        ++end;
+    if (!itemClasses.contains(part.mid(2, end - 2).toString().toLower()))
+        return {};
+    return selector.left(last).toString() + QLatin1String("li") + part.mid(1).toString();
+}
+
+// The selectors of a rule (a comma-separated group) that the reader can read
+// and that may match an element of the page.
+QString selectorsFound(QStringView selectors, const DocxHtmlNames &names)
+{
+    QStringList kept;
+    SelectorNesting nesting;
+    qsizetype from = 0;
+    for (qsizetype i = 0; i <= selectors.size(); ++i) {
+        if (i < selectors.size() && !(nesting.outside(selectors[i]) && selectors[i] == QLatin1Char(',')))
+            continue;
+        const QStringView selector = selectors.mid(from, i - from).trimmed();
+        if (!selector.isEmpty() && readerReads(selector) && namesFound(selector, names)) {
+            kept.append(selector.toString());
+            const QString asItem = itemSelector(selector, names.itemClasses);
+            if (!asItem.isEmpty())
+                kept.append(asItem);
+        }
+        from = i + 1;
+    }
+    return kept.join(QLatin1String(", "));
+}
+
 }  // namespace
+
+DocxHtmlNames htmlNamesOf(QStringView page)
+{
+    DocxHtmlNames names;
+    forEachHtmlTag(page, [&names](const DocxHtmlTag &tag) {
+        if (tag.end)
+            return;
+        if (const DocxHtmlAttribute *a = tag.attribute("class")) {
+            for (QStringView c : a->value.tokenize(u' ', Qt::SkipEmptyParts))
+                names.classes.insert(c.toString().toLower());
+        }
+        if (const DocxHtmlAttribute *a = tag.attribute("id"))
+            names.ids.insert(a->value.trimmed().toString().toLower());
+    });
+    return names;
+}
 
 QStringView cssValue(QStringView declarations, QLatin1String name)
 {
@@ -190,7 +332,7 @@ QString cssBoxInPixels(QStringView declarations)
     return changed ? converted.join(QLatin1Char(';')) : QString();
 }
 
-QString readableStyleSheet(QStringView sheet)
+QString readableStyleSheet(QStringView sheet, const DocxHtmlNames &names)
 {
     const QString plain = withoutComments(sheet);
     const QStringView s(plain);
@@ -210,10 +352,10 @@ QString readableStyleSheet(QStringView sheet)
         i = close + 1;
         if (atRule)
             continue;
-        const QStringView selectors = s.mid(start, open - start).trimmed();
+        const QString selectors = selectorsFound(s.mid(start, open - start).trimmed(), names);
         const QString declarations = readableDeclarations(s.mid(open + 1, close - open - 1));
         if (!selectors.isEmpty() && !declarations.isEmpty())
-            out += selectors.toString() + QLatin1String(" {") + declarations + QLatin1String("}\n");
+            out += selectors + QLatin1String(" {") + declarations + QLatin1String("}\n");
     }
     return out;
 }

@@ -8,10 +8,16 @@
 
 #include <QList>
 
+#include <optional>
+
 namespace {
 
 constexpr char16_t kStartMark = 0xE000;  // brackets a list's first number in its label prefix
 constexpr int kEndTagSearchDepth = 64;  // open elements an end tag is matched against
+// Comments show nothing, and one before the body's first element (as a page
+// copied from Word has) makes the reader drop the page's style sheets: none
+// is passed on.
+constexpr QLatin1String kCommentOpen("<!--");
 
 using Tag = DocxHtmlTag;
 using Attribute = DocxHtmlAttribute;
@@ -170,7 +176,10 @@ bool hides(const Tag &tag)
 class FirstPass
 {
 public:
-    explicit FirstPass(QStringView page) : s_(page) { out_.reserve(page.size() + page.size() / 16); }
+    FirstPass(QStringView page, const QSet<QString> &itemClasses) : s_(page), itemClasses_(itemClasses)
+    {
+        out_.reserve(page.size() + page.size() / 16);
+    }
 
     QString run()
     {
@@ -197,6 +206,16 @@ private:
         bool dropped;
     };
 
+    // The classes and ids of the page, found when its first style sheet is met.
+    const DocxHtmlNames &names()
+    {
+        if (!names_) {
+            names_ = htmlNamesOf(s_);
+            names_->itemClasses = itemClasses_;
+        }
+        return *names_;
+    }
+
     void read(qsizetype i)
     {
         while (i < s_.size()) {
@@ -208,9 +227,10 @@ private:
             text(i, lt);
             Tag tag;
             qsizetype next = lt + 1;
-            if (readHtmlToken(s_, lt, tag, next) == DocxHtmlToken::Tag)
+            const DocxHtmlToken token = readHtmlToken(s_, lt, tag, next);
+            if (token == DocxHtmlToken::Tag)
                 next = onTag(tag);
-            else
+            else if (token != DocxHtmlToken::Other || !s_.mid(lt).startsWith(kCommentOpen))
                 text(lt, next);
             i = next;
         }
@@ -233,7 +253,7 @@ private:
         if (!tag.end && !tag.selfClosing && hasRawText(tag.name)) {
             const qsizetype end = rawTextEnd(s_, tag);
             if (tag.is("style") && !hiding_)
-                out_ += readableStyleSheet(s_.mid(tag.next, end - tag.next));
+                out_ += readableStyleSheet(s_.mid(tag.next, end - tag.next), names());
             else
                 text(tag.next, end);
             return end;
@@ -292,7 +312,9 @@ private:
     }
 
     QStringView s_;
+    const QSet<QString> &itemClasses_;
     QString out_;
+    std::optional<DocxHtmlNames> names_;
     QList<Open> stack_;
     bool hiding_ = false;
     bool hidingOff_ = false;
@@ -459,7 +481,9 @@ private:
 
 QString prepareHtml(const QString &html)
 {
-    const QString first = FirstPass(wordListsAsLists(html)).run();
+    QSet<QString> itemClasses;
+    const QString page = wordListsAsLists(html, itemClasses);
+    const QString first = FirstPass(page, itemClasses).run();
     if (!first.contains(QLatin1String("<table"), Qt::CaseInsensitive))
         return first;
     return SpanPass(first, tableShapes(first)).run();

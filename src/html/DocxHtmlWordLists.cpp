@@ -112,7 +112,10 @@ bool endsLists(const Tag &tag)
 class WordListPass
 {
 public:
-    explicit WordListPass(QStringView page) : s_(page) { out_.reserve(page.size() + page.size() / 32); }
+    WordListPass(QStringView page, QSet<QString> &itemClasses) : s_(page), itemClasses_(itemClasses)
+    {
+        out_.reserve(page.size() + page.size() / 32);
+    }
 
     QString run()
     {
@@ -137,6 +140,10 @@ private:
         if (!tag.end && tag.is("p") && readItem(tag, item)) {
             openItem(tag, item, before);
             edit.rename("li");
+            if (const DocxHtmlAttribute *c = tag.attribute("class")) {
+                for (QStringView name : c->value.tokenize(u' ', Qt::SkipEmptyParts))
+                    itemClasses_.insert(name.toString().toLower());
+            }
             // The list indents its items as Word's levels do.
             edit.addStyle(QStringLiteral("margin-left:0;text-indent:0"));
             inItem_ = true;
@@ -200,6 +207,7 @@ private:
     }
 
     QStringView s_;
+    QSet<QString> &itemClasses_;
     QString out_;
     QList<Open> open_;
     bool inItem_ = false;
@@ -207,9 +215,9 @@ private:
 
 }  // namespace
 
-QString wordListsAsLists(const QString &page)
+QString wordListsAsLists(const QString &page, QSet<QString> &itemClasses)
 {
     if (!page.contains(kWordList, Qt::CaseInsensitive))
         return page;
-    return WordListPass(page).run();
+    return WordListPass(page, itemClasses).run();
 }

@@ -19,7 +19,8 @@ namespace {
 // records), so that the edits that need the layout usually find it made; a
 // body of more is laid out again when an edit needs it.
 constexpr qsizetype kLaidOutAtOpen = qsizetype(1) << 20;
-
+// A body read element by element is parsed this many bytes of elements at a time.
+constexpr qsizetype kBatchBytes = 256 * 1024;
 
 // Where the paragraph collector is: among blocks (a body, a cell, the content
 // of a content control), inside a table looking for its rows, or inside a row
@@ -101,9 +102,10 @@ void DocxBody::collectParagraphs(const QDomElement &container, QList<QDomElement
     }
 }
 
-void DocxBody::resetIndex()
+void DocxBody::resetIndex() const
 {
     state_->indexed = false;
+    state_->paragraphsHeld = false;
     state_->paragraphs.clear();
     state_->paragraphInfo.clear();
 }
@@ -117,20 +119,62 @@ void DocxBody::ensureIndexed() const
     QList<DocxParaInfo> &infos = state_->paragraphInfo;
     paras.clear();
     infos.clear();
-    const QDomElement body = firstDescendantNS(dom(), kNsW, "body");
-    if (body.isNull())
+    // A body too large for a tree has no index either.
+    if (!state_->domBuilt && state_->treeBytes > kMaxTreeBytes)
         return;
-    collectParagraphs(body, paras);
-    infos.reserve(paras.size());
-    for (int i = 0; i < paras.size(); ++i) {
-        const QDomElement &p = paras[i];
-        DocxParaInfo info;
-        info.index = i;
-        info.styleId = wVal(wChild(wChild(p, "pPr"), "pStyle"));
-        info.headingLevel = headingLevel(p);
-        info.text = paragraphText(p);
-        infos.append(info);
+    forEachElement([&](const QDomElement &element) {
+        const QList<QDomElement> found = paragraphsOf(element);
+        for (const QDomElement &p : found) {
+            DocxParaInfo info;
+            info.index = int(infos.size());
+            info.styleId = wVal(wChild(wChild(p, "pPr"), "pStyle"));
+            info.headingLevel = headingLevel(p);
+            info.text = paragraphText(p);
+            infos.append(info);
+        }
+        // Elements of a batch are gone after the visit: only the tree's are kept.
+        if (state_->domBuilt)
+            paras.append(found);
+    });
+    state_->paragraphsHeld = state_->domBuilt;
+}
+
+bool DocxBody::forEachElement(const std::function<void(const QDomElement &)> &visit) const
+{
+    const QByteArray part = bytes();
+    const DocxBodyLayout *layout = state_->readableLayout(part);
+    if (!layout) {
+        const QDomElement body = firstDescendantNS(dom(), kNsW, "body");
+        for (QDomElement c = body.firstChildElement(); !c.isNull(); c = c.nextSiblingElement())
+            visit(c);
+        return !body.isNull();
     }
+    const QList<DocxBodyChild> &children = layout->children;
+    for (qsizetype first = 0; first < children.size();) {
+        qsizetype last = first + 1;
+        while (last < children.size() && children[last].end - children[first].start < kBatchBytes)
+            ++last;
+        const qsizetype start = children[first].start;
+        QDomDocument batch;
+        QDomElement el;
+        QString err;
+        if (parseFragment(part.mid(start, children[last - 1].end - start), layout->bodyScope, batch, el, err)) {
+            for (; !el.isNull(); el = el.nextSiblingElement())
+                visit(el);
+        }
+        first = last;
+    }
+    return true;
+}
+
+QList<QDomElement> DocxBody::paragraphsOf(const QDomElement &element)
+{
+    QList<QDomElement> paragraphs;
+    if (hasLocalName(element, "p"))
+        paragraphs.append(element);
+    else if (hasLocalName(element, "sdt") || hasLocalName(element, "tbl"))
+        collectParagraphs(element, paragraphs);
+    return paragraphs;
 }
 
 int DocxBody::headingLevel(const QDomElement &p) const
@@ -162,6 +206,10 @@ const DocxParaInfo &DocxBody::paragraphInfoAt(int i) const
 
 const QList<QDomElement> &DocxBody::paragraphs() const
 {
+    if (!state_->domBuilt || !state_->paragraphsHeld) {
+        dom();
+        resetIndex();
+    }
     ensureIndexed();
     return state_->paragraphs;
 }

@@ -10,6 +10,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class DocxPackage;
@@ -113,17 +114,29 @@ public:
     // (more than kMaxTreeBytes): the DOM and the paragraph index of such a body
     // stay empty, while the operations that work on its bytes still work.
     bool treeFits(QString &err) const;
+    // Calls `visit` with each top-level element of the body, in order. While
+    // the bytes hold the current body and its elements are located in them, a
+    // batch of elements is parsed at a time, so the whole tree never exists;
+    // otherwise the tree is walked. False when the part has no w:body.
+    bool forEachElement(const std::function<void(const QDomElement &)> &visit) const;
     // Replaces the part's bytes after such an operation. The bytes must be
     // well-formed; the paragraph index is rebuilt on its next use.
     void setBytes(const QByteArray &bytes);
 
+    // The paragraph index: read from the bytes a batch of elements at a time
+    // while the tree is not built, from the tree once it is.
     int paragraphCount() const;
     const DocxParaInfo &paragraphInfoAt(int i) const;
+    // The body's paragraphs in the tree (which this builds).
     const QList<QDomElement> &paragraphs() const;
     const QList<DocxParaInfo> &paragraphInfo() const;
     // Drops the paragraph index; it is rebuilt on its next use.
-    void resetIndex();
+    void resetIndex() const;
+    // The paragraphs inside `container` (a body, a cell, a table, a content control).
     static void collectParagraphs(const QDomElement &container, QList<QDomElement> &out);
+    // The paragraphs of one top-level body element: the element itself when it
+    // is a paragraph, else those it holds.
+    static QList<QDomElement> paragraphsOf(const QDomElement &element);
     // The outline level a paragraph shows (its own w:outlineLvl, its style's,
     // or what its style id implies), 0-based; -1 when it is no heading.
     int headingLevel(const QDomElement &p) const;

@@ -383,6 +383,17 @@ bool DocxBody::State::scan(const QByteArray &bytes, qsizetype maxChildren, QStri
     return true;
 }
 
+const DocxBodyLayout *DocxBody::State::readableLayout(const QByteArray &bytes)
+{
+    const bool sectionPending = std::any_of(sections.cbegin(), sections.cend(), [](const Section &s) { return s.changed; });
+    if (domBuilt || sectionPending)
+        return nullptr;
+    QString err;
+    if (!layoutScanned && !scan(bytes, std::numeric_limits<qsizetype>::max(), err))
+        return nullptr;
+    return laidOut ? &layout : nullptr;
+}
+
 bool DocxBody::State::bytesHoldSections(const QByteArray &bytes)
 {
     QString err;

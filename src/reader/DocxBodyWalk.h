@@ -34,6 +34,10 @@ public:
     void restart();
     // From now on into `qd`, starting with its first block.
     void retarget(QTextDocument &qd);
+    // The blocks read leave out where they were read from (which holds the
+    // parsed elements): for a rich text that is only laid out, so that a body
+    // read a batch of elements at a time never holds more than one batch.
+    void dropSources() { keepSources_ = false; }
 
 private:
     bool inRange(int index) const { return index >= range_.startPara && index < range_.endPara; }
@@ -42,8 +46,9 @@ private:
     void contentControl(const QDomElement &sdt);
     static int paragraphCountOf(const QDomElement &container);
     // Marks the blocks from block `from` on that no paragraph was read into
-    // (those the rich text keeps around tables) as standing for nothing.
-    void markStructuralBlocks(int from);
+    // (those the rich text keeps around tables) as standing for nothing, or
+    // clears what every one of them holds when the sources are dropped.
+    void settleBlocks(int from);
 
     const DocxDocument &doc_;
     const DocxSectionRange &range_;
@@ -51,5 +56,6 @@ private:
     const DocxImageRels imageRels_;
     DocxRunningNumbers running_;
     bool first_ = true;
+    bool keepSources_ = true;
     int index_ = 0;
 };

@@ -94,7 +94,8 @@ public:
                                    const DocxImageRels &imageRels);
     static DocxHFSet readHeadersFooters(const DocxDocument &doc);
     // The whole body, section by section, for laying out pages; the list
-    // numbers run on across sections.
+    // numbers run on across sections. Its blocks carry no user data: they are
+    // laid out, never written back.
     static DocxPageLayout readPageLayout(const DocxDocument &doc);
     // A header or footer part as rich text; `partPath` names the part, whose
     // relationships give its pictures.

@@ -14,8 +14,6 @@ namespace {
 
 // The host's event loop runs (user input excluded) after this many top-level paragraphs.
 constexpr int kParagraphsPerEventBreak = 128;
-// A body read element by element is parsed this many bytes of elements at a time.
-constexpr qsizetype kBodyBatchBytes = 256 * 1024;
 
 void letEventsRun()
 {
@@ -74,13 +72,15 @@ void DocxBodyWalk::element(const QDomElement &c)
         contentControl(c);
     }
     cursor_.endEditBlock();
-    markStructuralBlocks(firstBlock);
+    settleBlocks(firstBlock);
 }
 
-void DocxBodyWalk::markStructuralBlocks(int from)
+void DocxBodyWalk::settleBlocks(int from)
 {
     for (QTextBlock b = cursor_.document()->findBlockByNumber(from); b.isValid(); b = b.next()) {
-        if (!b.userData())
+        if (!keepSources_)
+            b.setUserData(nullptr);
+        else if (!b.userData())
             b.setUserData(new DocxBlockOrigin(nullptr, -1));
     }
 }
@@ -134,29 +134,8 @@ int DocxBodyWalk::paragraphCountOf(const QDomElement &container)
 
 void forEachBodyElement(DocxDocument &doc, const std::function<void(const QDomElement &)> &visit)
 {
-    DocxBodyLayout layout;
-    if (!doc.body().layout(layout)) {
-        const QDomElement body = firstDescendantNS(std::as_const(doc).body().dom(), kNsW, "body");
-        for (QDomElement c = body.firstChildElement(); !c.isNull(); c = c.nextSiblingElement())
-            visit(c);
-        return;
-    }
-    const QByteArray bytes = doc.package().entries().value(doc.package().mainPart());
-    const QList<DocxBodyChild> &children = layout.children;
-    for (qsizetype first = 0; first < children.size();) {
-        qsizetype last = first + 1;
-        while (last < children.size() && children[last].end - children[first].start < kBodyBatchBytes)
-            ++last;
-        const qsizetype start = children[first].start;
-        QDomDocument batch;
-        QDomElement el;
-        QString err;
-        if (parseFragment(bytes.mid(start, children[last - 1].end - start), layout.bodyScope, batch, el, err)) {
-            for (; !el.isNull(); el = el.nextSiblingElement())
-                visit(el);
-        }
-        first = last;
-    }
+    doc.body().store();  // section edits into the bytes, which are then read a batch at a time
+    doc.body().forEachElement(visit);
 }
 
 bool DocxReader::populate(const DocxDocument &doc, const DocxSectionRange &range, QTextDocument *qd)
@@ -165,6 +144,7 @@ bool DocxReader::populate(const DocxDocument &doc, const DocxSectionRange &range
         return false;
     const QSignalBlocker blocker(qd);
     prepareDocument(*qd, doc);
+    // The blocks name the tree's own paragraphs, which edits write back into.
     const QDomElement body = firstDescendantNS(doc.body().dom(), kNsW, "body");
     if (body.isNull())
         return false;

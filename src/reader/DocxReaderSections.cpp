@@ -2,7 +2,6 @@
 // document of its own laid out at the width of one of its columns, with its
 // page size, margins, columns, page numbering and headers and footers.
 #include "DocxLog.h"
-#include "DocxNamespaces.h"
 #include "DocxReaderInternal.h"
 
 #include <QFont>
@@ -38,20 +37,25 @@ QDomElement sectionBreakOf(const QDomElement &element)
 }
 
 // The properties of every section in order: those that end inside the body,
-// then the body's own (null when it has none: the defaults).
-QList<QDomElement> sectionProperties(const QDomElement &body)
+// then the body's own (null when it has none: the defaults), copied into
+// `held`, as the body is read a batch of elements at a time. Empty when the
+// part has no body.
+QList<QDomElement> sectionProperties(const DocxDocument &doc, QDomDocument &held)
 {
     QList<QDomElement> props;
     QDomElement last;
-    for (QDomElement c = body.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
-        if (c.localName() == QLatin1String("sectPr")) {
-            last = c;
-            continue;
-        }
-        const QDomElement sectPr = sectionBreakOf(c);
-        if (!sectPr.isNull())
-            props.append(sectPr);
-    }
+    const bool hasBody = doc.body().forEachElement([&](const QDomElement &c) {
+        const QDomElement sectPr = c.localName() == QLatin1String("sectPr") ? c : sectionBreakOf(c);
+        if (sectPr.isNull())
+            return;
+        const QDomElement copy = held.importNode(sectPr, true).toElement();
+        if (sectPr == c)
+            last = copy;
+        else
+            props.append(copy);
+    });
+    if (!hasBody)
+        return {};
     props.append(last);
     return props;
 }
@@ -136,28 +140,33 @@ DocxReader::DocxPageLayout DocxReader::readPageLayout(const DocxDocument &doc)
 {
     DocxPageLayout layout;
     layout.evenAndOdd = doc.sections().evenAndOddHeaders();
-    const QDomElement body = firstDescendantNS(doc.body().dom(), kNsW, "body");
+    QDomDocument held;
+    QList<QDomElement> props = sectionProperties(doc, held);
+    const bool hasBody = !props.isEmpty();
     DocxRenderedParts rendered(doc);
     const QFont font = defaultFontOf(doc);
     // A body that cannot be read still makes one empty page.
-    for (const QDomElement &sectPr : body.isNull() ? QList<QDomElement>{QDomElement()} : sectionProperties(body)) {
+    for (const QDomElement &sectPr : hasBody ? props : QList<QDomElement>{QDomElement()}) {
         const DocxPageSection *previous = layout.sections.isEmpty() ? nullptr : &layout.sections.last();
         DocxPageSection s = readSection(doc, sectPr, previous, rendered);
         s.body = sectionBody(s, font);
         layout.sections.append(s);
     }
+    if (!hasBody)
+        return layout;
     const DocxSectionRange whole{QString(), 0, std::numeric_limits<int>::max()};
     int current = 0;
     layout.sections[current].body->blockSignals(true);
     DocxBodyWalk walk(doc, whole, *layout.sections[current].body);
-    for (QDomElement c = body.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
+    walk.dropSources();
+    doc.body().forEachElement([&](const QDomElement &c) {
         walk.element(c);
         if (current + 1 < layout.sections.size() && !sectionBreakOf(c).isNull()) {
             layout.sections[current].body->blockSignals(false);
             walk.retarget(*layout.sections[++current].body);
             layout.sections[current].body->blockSignals(true);
         }
-    }
+    });
     layout.sections[current].body->blockSignals(false);
     return layout;
 }

@@ -182,9 +182,17 @@ TEST(HtmlInput, StyleSheetsKeepTheRulesTheReaderKnows)
         {"@import url(x.css); @media print { p {color:red} } /* } */ p {font-family:\"a{b}\"; text-indent:-.25in}",
          "p {font-family:\"a{b}\";text-indent:-24.00px}\n"},
         {"p.Only {mso-style-name:x} td {padding:1pt 2pt} b {color:blue", "td {padding:1.33px 2.67px}\nb {color:blue}\n"},
-        {"} ; .a, #b > i {margin-left:2.54cm !important}", ".a, #b > i {margin-left:96.00px !important}\n"}};
+        {"} ; .a, #b > i {margin-left:2.54cm !important}", ".a, #b > i {margin-left:96.00px !important}\n"},
+        // Selectors naming a class or an id no element carries match nothing and are left out.
+        {".gone, P.A.gone {color:red} #gone i, p.msonormal.gone {color:blue} [title='.gone'], .a\\:b {color:green}",
+         "[title='.gone'], .a\\:b {color:green}\n"},
+        // A functional pseudo-class with more than a name in it, or a custom property, would stop the reader
+        // reading the rest of the sheet: they are left out, and what follows them is kept.
+        {"#b a:not(:hover), p:nth-child(2), p:not(i) {color:red} :root {--gap:1px; margin:0} p.a {color:#00AA00}",
+         "p:not(i) {color:red}\n:root {margin:0}\np.a {color:#00AA00}\n"}};
+    const QString body = "<p class=\"MsoNormal  a\" id=b>x</p>";
     for (const auto &[sheet, readable] : sheets)
-        EXPECT_EQ(prepareHtml("<style>" + sheet + "</style><p>x</p>").toStdString(),
-                  ("<style>" + readable + "</style><p>x</p>").toStdString())
+        EXPECT_EQ(prepareHtml("<style>" + sheet + "</style>" + body).toStdString(),
+                  ("<style>" + readable + "</style>" + body).toStdString())
             << sheet.toStdString();
 }

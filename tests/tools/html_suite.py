@@ -95,6 +95,49 @@ class Doc:
     def in_order(self, *texts):
         return re.search(".*?".join(map(re.escape, texts)), self.text_all(), re.S) is not None
 
+    def style_run_prop(self, style_id, tag):
+        """The run property `tag` (its val) a paragraph style gives, through the styles it is based on, else the
+        document's default; None when none does."""
+        styles = self.d.styles.element
+        while style_id:
+            s = next((s for s in styles.iter(W + "style") if s.get(W + "styleId") == style_id), None)
+            el = None if s is None else s.find(W + "rPr/" + W + tag)
+            if el is not None:
+                return val(el)
+            based = None if s is None else s.find(W + "basedOn")
+            style_id = None if based is None else val(based)
+        return val(styles.find(W + "docDefaults/" + W + "rPrDefault/" + W + "rPr/" + W + tag))
+
+    def words(self):
+        """(word, size in points, colour) of every word of the body in order, as its run and style give them."""
+        out = []
+        for p in self.body.iter(W + "p"):
+            style = p.find(W + "pPr/" + W + "pStyle")
+            style = "Normal" if style is None else val(style)
+            for r in p.iter(W + "r"):
+                size, colour = (r.find(W + "rPr/" + W + t) for t in ("sz", "color"))
+                size = int(val(size) if size is not None else self.style_run_prop(style, "sz") or 20) / 2
+                colour = val(colour) if colour is not None else self.style_run_prop(style, "color")
+                out += [(w, size, colour) for w in "".join(t.text or "" for t in r.iter(W + "t")).split()]
+        return out
+
+    def sizes_near(self, expected, within=0.05, share=0.9):
+        """At least `share` of the words of `expected` ((text, points) in order) are within `within` of their size."""
+        words, i, near, total = self.words(), 0, 0, 0
+        for text, points in expected:
+            for word in text.split():
+                total += 1
+                while i < len(words) and words[i][0] != word:
+                    i += 1
+                if i < len(words):
+                    near += abs(words[i][1] - points) <= within * points
+                    i += 1
+        return near >= share * total
+
+    def colour(self, text):
+        """The colour of the first word of `text` as its run and style give it."""
+        return next((c for w, _, c in self.words() if w == text.split()[0]), None)
+
     def table_borders(self):
         return {b.get(W + "val") for borders in self.body.iter(W + "tblBorders") for b in borders}
 
@@ -222,6 +265,22 @@ CHECKS = {
         d.style("First chapter") == "Heading1", d.same_list("First chapter", "plain item"),
         int(d.ppr("First chapter", "ind", "hanging") or 0) >= 450,
         int(d.ppr("First chapter", "ind", "left") or 0) - int(d.ppr("First chapter", "ind", "hanging") or 0) == 360]),
+    # Clipboard pages: font sizes near the browser's on nine words in ten, colours kept.
+    "78-word-clipboard": (["Quarterly review", "The first quarter", "Regional figures", "fell slightly",
+                           "North grew fastest", "South held steady", "Figures are unaudited.", "full report"], lambda d: [
+        d.sizes_near([("Quarterly review", 16), ("The first quarter closed above plan in every region.", 11),
+                      ("Regional figures", 13), ("Sales rose twelve percent and costs fell slightly over the period.", 11),
+                      ("North grew fastest South held steady", 11), ("Figures are unaudited.", 9),
+                      ("See the full report for details.", 11)]),
+        [d.colour(t) for t in ("Quarterly", "Regional", "fell", "Figures", "full")]
+        == ["2F5496", "2F5496", "C00000", "7F7F7F", "0563C1"],
+        d.label("North grew fastest") is not None and d.same_list("North grew fastest", "South held steady")]),
+    "79-google-docs-clipboard": (["Project plan", "The work starts in March and ends in June.", "Milestones",
+                                  "Design review", "First release", "Dates may move."], lambda d: [
+        d.sizes_near([("plan", 20), ("The work starts in March and ends in June.", 11), ("Milestones", 16),
+                      ("Design review First release", 11), ("Dates may move.", 9)]),
+        d.colour("Dates") == "980000", d.on("March", "b"), d.on("Dates", "i"), not d.on("work", "b"),
+        d.same_list("Design review", "First release")]),
 }
 
 def judge(name, path, shown):

@@ -223,3 +223,42 @@ TEST(Memory, LargeBodiesOpenAndSaveInLittleMemory)
         << stdErr.toStdString();
     EXPECT_TRUE(stdErr.contains("cannot count the paragraphs of") && stdErr.contains("Too large")) << stdErr.toStdString();
 }
+
+TEST(Memory, TheIndexAndThePagesOfALargeBodyNeedNoTreeOfIt)
+{
+    // 2.5 MB of body, whose tree would take over 150 MB.
+    constexpr int paragraphs = 20'000;
+    QByteArray body;
+    for (int i = 0; i < paragraphs; ++i) {
+        const QByteArray n = QByteArray::number(i);
+        body += i % 1000 == 0 ? "<w:p><w:pPr><w:pStyle w:val=\"Heading2\"/></w:pPr><w:r><w:t>Part " + n + "</w:t></w:r></w:p>"
+                              : "<w:p><w:r><w:rPr><w:b/></w:rPr><w:t xml:space=\"preserve\">Text of a paragraph, </w:t></w:r>"
+                                "<w:r><w:t>" + n + "</w:t></w:r></w:p>";
+    }
+    const QByteArray xml = documentXml(body + "<w:sectPr/>");
+    DocxEntryMap parts;
+    QString err;
+    ASSERT_TRUE(docxZipReadBytes(makePackage(xml), parts, err)) << err.toStdString();
+    const std::unique_ptr<DocxDocument> doc = DocxDocument::fromEntries("large.docx", parts);
+    parts.clear();
+    ASSERT_TRUE(doc->isValid());
+    resetPeakMemory();
+    const qint64 startKb = statusKb("VmRSS");
+    const QList<DocxParaInfo> read = doc->body().paragraphInfo();
+    const DocxReader::DocxPageLayout pages = DocxReader::readPageLayout(*doc);
+    const qint64 peakKb = statusKb("VmHWM");
+    EXPECT_TRUE(read.size() == paragraphs && read[1000].headingLevel == 1 && read[1000].text == "Part 1000"
+                && read[1001].text == "Text of a paragraph, 1001" && pages.sections.size() == 1
+                && pages.sections[0].body->blockCount() == paragraphs) << read.size();
+    // A tree takes some 60 bytes a byte; the rich text of such short paragraphs some 10.
+    if (!kSanitized)
+        EXPECT_LT((peakKb - startKb) * 1024, 20 * xml.size()) << "KB over the start at the peak";
+    // The index read from the tree is the same.
+    ASSERT_EQ(doc->body().paragraphs().size(), paragraphs);
+    const QList<DocxParaInfo> fromTree = doc->body().paragraphInfo();
+    bool same = true;
+    for (int i = 0; i < paragraphs; ++i)
+        same = same && fromTree[i].index == read[i].index && fromTree[i].styleId == read[i].styleId
+            && fromTree[i].headingLevel == read[i].headingLevel && fromTree[i].text == read[i].text;
+    EXPECT_TRUE(same);
+}

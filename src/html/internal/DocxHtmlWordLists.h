@@ -1,5 +1,6 @@
 #pragma once
 // Word's lists, as it puts them on the clipboard, made HTML lists.
+#include <QSet>
 #include <QString>
 
 // Word writes a list item as a paragraph styled "mso-list:l0 level2 lfo1"
@@ -10,4 +11,6 @@
 // other text a bullet: "o" a circle, "§" a square), starting at that label's
 // number; the label spans are hidden and the paragraphs' own indents left
 // to the lists. A page without such paragraphs is returned as it is.
-QString wordListsAsLists(const QString &page);
+// `itemClasses` gets the classes (in lower case) of the paragraphs made list
+// items, which the page's style sheet gives rules for as paragraphs.
+QString wordListsAsLists(const QString &page, QSet<QString> &itemClasses);

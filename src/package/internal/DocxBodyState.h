@@ -41,12 +41,18 @@ struct DocxBody::State
     DocxBodyLayout layout;
     bool layoutScanned = false;  // `layout` is that of the current bytes
     bool laidOut = false;        // ... and pins every element down
-    // The paragraph index, built on first use.
+    // The paragraph index, built on first use; `paragraphs` only when it was
+    // built from the tree (`paragraphsHeld`).
     bool indexed = false;
+    bool paragraphsHeld = false;
     QList<QDomElement> paragraphs;
     QList<DocxParaInfo> paragraphInfo;
 
     void ensureDom(const QByteArray &bytes);
+    // The layout of the top-level elements when they can be read from `bytes`
+    // (the tree is not built and no section edit waits to be spliced in),
+    // scanning for it when opening did not lay them all out; null otherwise.
+    const DocxBodyLayout *readableLayout(const QByteArray &bytes);
     // Scans `bytes` for the last section, and lays out the top-level elements
     // unless there are more than `maxChildren`; false (with `err`) when the
     // bytes are not well-formed.
