@@ -73,12 +73,14 @@ class Pt(Length):
         return _length(cls, value, _TWIPS_PER_PT)
 
 
-def _kind(kind: Union[str, int]) -> int:
-    if isinstance(kind, int):
+def kind_number(kind: Union[str, int]) -> int:
+    """The library's number of a header or footer kind, given by name or number."""
+    if isinstance(kind, int) and kind in _KINDS.values():
         return kind
-    if kind not in _KINDS:
-        raise ValueError(f"kind must be one of {', '.join(_KINDS)}, not {kind!r}")
-    return _KINDS[kind]
+    try:
+        return _KINDS[kind]  # type: ignore[index]
+    except KeyError:
+        raise ValueError(f"kind must be one of {', '.join(_KINDS)}, not {kind!r}") from None
 
 
 def _xml_text(xml: str) -> str:
@@ -88,15 +90,17 @@ def _xml_text(xml: str) -> str:
 
 
 class HeaderFooter:
-    """The header or footer of one kind a section shows. A section without its
-    own part shows the previous section's (it is linked to the previous);
-    setting ``xml`` gives it its own part then, or replaces its own part in
-    place (every section showing that part shows the new one)."""
+    """The header or footer of one kind ("default", "even", "first") a section
+    shows. A section without its own part shows the previous section's (it is
+    linked to the previous); setting ``xml`` gives it its own part then, or
+    replaces its own part in place (every section showing that part shows the
+    new one). Calling it with a kind gives that kind of the same section:
+    ``section.header("first")`` is ``section.first_page_header``."""
 
     def __init__(self, section: "Section", is_header: bool, kind: Union[str, int]) -> None:
         self._section = section
         self._is_header = is_header
-        self._kind = _kind(kind)
+        self._kind = kind_number(kind)
 
     @property
     def xml(self) -> Optional[str]:
@@ -125,6 +129,14 @@ class HeaderFooter:
         address = self._section._read(
             lambda lib, h, i: lib.lxDocx_get_section_hf_part(h, i, 1 if self._is_header else 0, self._kind))
         return ctypes.string_at(address).decode("utf-8", "replace") if address else None
+
+    def __call__(self, kind: Union[str, int] = "default") -> "HeaderFooter":
+        return HeaderFooter(self._section, self._is_header, kind)
+
+    def __repr__(self) -> str:
+        side = "header" if self._is_header else "footer"
+        kind = next(name for name, value in _KINDS.items() if value == self._kind)
+        return f"<{kind} {side} of section {self._section.index}>"
 
 
 class Section:
@@ -223,12 +235,6 @@ class Section:
         first = -1 if start is None else start
         self._call(lambda lib, h, i: lib.lxDocx_set_section_page_number_format(h, i, fmt.encode("utf-8"), first))
 
-    def header(self, kind: Union[str, int] = "default") -> HeaderFooter:
-        return HeaderFooter(self, True, kind)
-
-    def footer(self, kind: Union[str, int] = "default") -> HeaderFooter:
-        return HeaderFooter(self, False, kind)
-
     def __repr__(self) -> str:
         return f"<Section {self.index}>"
 
@@ -242,7 +248,19 @@ def _margin_property(field: str, doc: str) -> property:
 for _name, _field in (("top_margin", "top"), ("bottom_margin", "bottom"), ("left_margin", "left"),
                       ("right_margin", "right"), ("header_distance", "header"), ("footer_distance", "footer"),
                       ("gutter", "gutter")):
-    setattr(Section, _name, _margin_property(_field, f"The {_field} value of w:pgMar, as read."))
+    setattr(Section, _name, _margin_property(
+        _field, f"The {_field} value of the page margins (w:pgMar) as written, a Length; setting it changes it alone."))
+
+
+def _header_footer_property(is_header: bool, kind: str, doc: str) -> property:
+    return property(lambda self: HeaderFooter(self, is_header, kind), doc=doc)
+
+
+for _name, _is_header, _kind_name in (("header", True, "default"), ("first_page_header", True, "first"),
+                                      ("even_page_header", True, "even"), ("footer", False, "default"),
+                                      ("first_page_footer", False, "first"), ("even_page_footer", False, "even")):
+    _side = "header" if _is_header else "footer"
+    setattr(Section, _name, _header_footer_property(_is_header, _kind_name, f"The {_kind_name} {_side} (a HeaderFooter)."))
 
 
 class Sections(Sequence[Section]):
