@@ -50,6 +50,9 @@ __all__ = [
 ]
 __version__ = "1.2.0"
 
+for _public in (Section, Sections, HeaderFooter, Length, Twips, Cm, Mm, Inches, Pt):
+    _public.__module__ = __name__  # help() and reprs name them where they are imported from
+
 PathArg = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 
 #: The core properties a document has, in the order the library lists them.
@@ -205,9 +208,17 @@ class Rendered(NamedTuple):
 
 
 class Document:
-    """An open document. Use it as a context manager, or call close()."""
+    """An open document, made by open() or blank(); use it as a context
+    manager, or call close().
+
+    Attributes: ``path`` (as given), ``sections`` (a sequence of Section),
+    ``properties`` / ``core_properties`` (the core properties, a mapping).
+    Filling: render(data). Editing: replace(), set_body_html(), the sections'
+    lengths and headers and footers. Reading: text(), text_report(),
+    to_html(), preview(). Saving: save(), save_as()."""
 
     def __init__(self, handle: int, path: PathArg) -> None:
+        """Takes over a handle of the library (made by open() or blank())."""
         self._handle: Optional[int] = handle
         self.path = path
         self.properties = DocumentProperties(self)
@@ -262,6 +273,7 @@ class Document:
 
     @property
     def closed(self) -> bool:
+        """Whether close() was called."""
         return self._handle is None
 
     def __enter__(self) -> "Document":
@@ -289,6 +301,7 @@ class Document:
 
     @property
     def margins(self) -> Margins:
+        """The page margins of the last section, a Margins named tuple in twips."""
         values = [ctypes.c_int() for _ in range(8)]
         self._call(lambda lib, h: lib.lxDocx_get_margins(h, *[ctypes.byref(v) for v in values]))
         numbers = [v.value for v in values]
@@ -412,7 +425,8 @@ class Document:
     @overload
     def render(self, data: PathArg) -> Rendered: ...
 
-    def render(self, data, strict=False, resources=None):
+    def render(self, data: Union[Mapping[str, Any], PathArg], strict: bool = False,
+               resources: Optional[PathArg] = None) -> Optional[Rendered]:
         """Fills the document as a template with `data`, a mapping: the tags
         of docxtpl (Jinja) - {{ name }}, {% for %} ... {% endfor %}, {% if %},
         {%p %}, {%tr %} and the filters - take their values from it. Values

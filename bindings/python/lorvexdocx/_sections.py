@@ -49,26 +49,36 @@ def _length(cls, value: float, per_unit: float) -> Length:
 
 
 class Twips(Length):
+    """A length given in twips."""
+
     def __new__(cls, value: float) -> "Twips":
         return _length(cls, value, 1)
 
 
 class Inches(Length):
+    """A length given in inches: ``Inches(1) == 1440``."""
+
     def __new__(cls, value: float) -> "Inches":
         return _length(cls, value, _TWIPS_PER_INCH)
 
 
 class Cm(Length):
+    """A length given in centimetres: ``Cm(2.54) == 1440``."""
+
     def __new__(cls, value: float) -> "Cm":
         return _length(cls, value, _TWIPS_PER_CM)
 
 
 class Mm(Length):
+    """A length given in millimetres."""
+
     def __new__(cls, value: float) -> "Mm":
         return _length(cls, value, _TWIPS_PER_CM / 10)
 
 
 class Pt(Length):
+    """A length given in points: ``Pt(1) == 20``."""
+
     def __new__(cls, value: float) -> "Pt":
         return _length(cls, value, _TWIPS_PER_PT)
 
@@ -185,6 +195,7 @@ class Section:
 
     @property
     def page_width(self) -> Length:
+        """The page's width, a Length."""
         return self.page_size[0]
 
     @page_width.setter
@@ -194,6 +205,7 @@ class Section:
 
     @property
     def page_height(self) -> Length:
+        """The page's height, a Length."""
         return self.page_size[1]
 
     @page_height.setter
@@ -215,6 +227,7 @@ class Section:
 
     @property
     def mirror_margins(self) -> bool:
+        """Whether left and right margins are inside and outside on facing pages."""
         return bool(self._margins()[7])
 
     @mirror_margins.setter
@@ -245,11 +258,13 @@ def _margin_property(field: str, doc: str) -> property:
                     lambda self, value: self._set_margin(position, value), doc=doc)
 
 
-for _name, _field in (("top_margin", "top"), ("bottom_margin", "bottom"), ("left_margin", "left"),
-                      ("right_margin", "right"), ("header_distance", "header"), ("footer_distance", "footer"),
-                      ("gutter", "gutter")):
+for _name, _field, _what in (("top_margin", "top", "The top margin"), ("bottom_margin", "bottom", "The bottom margin"),
+                             ("left_margin", "left", "The left margin"), ("right_margin", "right", "The right margin"),
+                             ("header_distance", "header", "From the page's top edge to the header"),
+                             ("footer_distance", "footer", "From the page's bottom edge to the footer"),
+                             ("gutter", "gutter", "The gutter (room for binding)")):
     setattr(Section, _name, _margin_property(
-        _field, f"The {_field} value of the page margins (w:pgMar) as written, a Length; setting it changes it alone."))
+        _field, f"{_what}, a Length as written (w:pgMar); setting it changes this value alone."))
 
 
 def _header_footer_property(is_header: bool, kind: str, doc: str) -> property:
