@@ -14,7 +14,6 @@ from __future__ import annotations
 
 import argparse
 import multiprocessing
-import os
 import shutil
 import statistics
 import sys

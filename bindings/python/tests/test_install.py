@@ -40,7 +40,7 @@ def test_pip_installs_offline_into_a_fresh_venv_and_the_wheel_needs_only_the_sys
         section = doc.sections[0]
         assert doc.properties["title"] == "Quarterly report"
         assert (section.left_margin, section.right_margin) == (lorvexdocx.Cm(3),) * 2
-        assert section.footer.text == "Page 1 of 1" or "NUMPAGES" in section.footer.xml
+        assert section.footer.text == "Page 1 of 1"
 
     pip(venv, "wheel", "--quiet", "--no-deps", "-w", str(tmp_path / "dist"), str(PACKAGE_DIR), env=env)
     wheel, = (tmp_path / "dist").glob("lorvexdocx-*-py3-none-linux_*.whl")
