@@ -32,6 +32,7 @@ struct DocxHandle
     QByteArray text;              // result buffer of lxDocx_text
     QByteArray html;              // result buffer of lxDocx_to_html
     DocxRenderRecord rendered;    // what lxDocx_render last laid out
+    QString resourceFolder;       // of lxDocx_render_template; empty: none
     bool busy = false;            // inside a call
     bool closeRequested = false;  // lxDocx_close came while busy: closed when that call returns
 };

@@ -110,6 +110,9 @@ typedef struct DocxHandle LxDocxHandle;
 #define LXDOCX_WHOLE_WORD 2 /* a match neither follows nor precedes a letter, digit or underscore */
 #define LXDOCX_REGEX 4      /* `find` is a regular expression (QRegularExpression syntax) */
 
+/* Flag of lxDocx_render_template. */
+#define LXDOCX_STRICT 8 /* a name the data does not define fails the render */
+
 /* ---- Start-up, version, errors ---------------------------------------- */
 
 /* Gives the process a Qt GUI application object when it has no Qt application
@@ -511,6 +514,59 @@ LXDOCX_API int lxDocx_get_render_result(DocxHandle *h, int *pages, int *page_bro
  * document then stays as it was). */
 LXDOCX_API int lxDocx_replace_text(DocxHandle *h, const char *find, const char *replacement, int flags,
                                    int *count);
+
+/* ---- Templates ----------------------------------------------------------------- */
+
+/* Renders the document as a template with `data_json` (UTF-8 JSON: an object
+ * whose members are the template's names; NULL or empty: no names), in every
+ * story (body, headers, footers, footnotes, endnotes, comments). Tags are typed
+ * in the document as text; Word may split them across runs, proofing marks and
+ * bookmarks, and each is read whole:
+ *  - {{ expr }} puts the value as text in the run of the tag's first character,
+ *    with its formatting (escaped; a newline becomes a line break, a tab a tab;
+ *    None, True and numbers print as Python prints them);
+ *  - {% if expr %} ... {% elif expr %} ... {% else %} ... {% endif %},
+ *    {% for x in expr %} ... {% else %} ... {% endfor %} (with loop.index,
+ *    loop.index0, loop.first, loop.last, loop.length, loop.revindex; `for k, v in
+ *    obj.items()`), {% set x = expr %}, {# comments #};
+ *  - a modifier right after the braces makes the unit around the tag the tag's
+ *    place: {%p ... %} its paragraph, {%tr ... %} its table row, {%tc ... %} its
+ *    cell, {%r ... %} its run; the unit is removed with all it holds, so a row
+ *    loop repeats the rows between its tag rows and removes those;
+ *  - expressions: names, dotted paths and [index], strings, numbers, lists,
+ *    true/false/none, + - * / // % ~, == != < <= > >=, in, not in,
+ *    is [not] defined/none, not, and, or, parentheses, range(), and the filters
+ *    default(x) (d), upper, lower, title, capitalize, trim, length (count),
+ *    join(sep), first, last, int, float, round, replace, abs, string;
+ *  - {{p expr|html }}, alone in its paragraph, puts the paragraphs and tables
+ *    the HTML makes in the paragraph's place (its style and properties their
+ *    base); {{ expr|html }} inline puts the runs the HTML makes (paragraphs
+ *    joined by line breaks); {{ expr|image(width="4cm", height="3cm") }} puts a
+ *    picture (one size keeps proportions; none: its own size at 96 dpi) from a
+ *    data URL or from a file inside the folder lxDocx_set_resource_folder named,
+ *    never another file. HTML values read pictures as lxDocx_set_body_html
+ *    does, and files of that folder too.
+ * Without LXDOCX_STRICT in `flags` an undefined name renders empty; with it,
+ * it fails the call. Only the parts holding tags change, and in them only the
+ * tags, the units of modifiers, and the runs a split tag was gathered from.
+ * The document is not saved. 1 on success; 0 with the document as it was and:
+ * LXDOCX_ERR_REFUSED_INPUT, "The template data is not valid JSON: <reason> at
+ * offset <n>" or "The template data is not a JSON object ({...})", or the
+ * strict-markup text; LXDOCX_ERR_TEMPLATE, "The template cannot be rendered:"
+ * and one line per problem, each naming the part, the paragraph, the text
+ * around the tag and the tag: a tag not closed, a statement unknown or out of
+ * place, an if or for without its end, an undefined name (strict), an unknown
+ * filter, a modifier with no unit around it, a picture that cannot be read or
+ * lies outside the resource folder, tags that do not nest with the
+ * paragraphs, cells and rows around them. */
+LXDOCX_API int lxDocx_render_template(DocxHandle *h, const char *data_json, int flags);
+
+/* The folder from which lxDocx_render_template reads the picture files that
+ * image values and the pictures of HTML values name (paths relative to it, or
+ * inside it); NULL or "" for none (data URLs only, the default). 1 on
+ * success; 0 with LXDOCX_ERR_IO and "No such folder: <dir>" when `dir` is no
+ * folder (the folder set before stays). */
+LXDOCX_API int lxDocx_set_resource_folder(DocxHandle *h, const char *dir);
 
 #ifdef __cplusplus
 }

@@ -5,6 +5,8 @@
 // Units a measure is counted in, per point.
 inline constexpr int kTwipsPerPoint = 20;
 inline constexpr int kHalfPointsPerPoint = 2;
+// English Metric Units (drawing sizes) in a pixel at 96 pixels per inch.
+inline constexpr long long kEmuPerPixel = 9525;
 // Twips in a pixel at 96 pixels per inch.
 inline constexpr double kTwipsPerPixel = 15.0;
 // The spacing "automatic" spacing before or after a paragraph stands for (14 points).

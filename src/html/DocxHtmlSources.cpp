@@ -50,34 +50,65 @@ bool isUtf8Name(const QByteArray &charset)
 // name leaves the folder, is no file or holds no picture.
 QString pictureDataUrl(const QString &src, const QDir &root)
 {
+    const DocxLocalPicture picture = readLocalPicture(src, root.path());
+    if (picture.status != DocxLocalPicture::Read)
+        return {};
+    const QString type = picture.format == "svg" ? QStringLiteral("image/svg+xml")
+                                                 : QStringLiteral("image/") + QString::fromLatin1(picture.format);
+    return QStringLiteral("data:") + type + QStringLiteral(";base64,") + QString::fromLatin1(picture.bytes.toBase64());
+}
+
+}  // namespace
+
+QByteArray dataUrlBytes(const QString &name)
+{
+    if (!name.startsWith(QLatin1String("data:"), Qt::CaseInsensitive))
+        return {};
+    const qsizetype comma = name.indexOf(QLatin1Char(','));
+    if (comma < 0)
+        return {};
+    const QStringView meta = QStringView(name).mid(5, comma - 5);
+    const QByteArray payload = QStringView(name).mid(comma + 1).toUtf8();
+    return meta.endsWith(QLatin1String(";base64"), Qt::CaseInsensitive) ? QByteArray::fromBase64(payload)
+                                                                          : QByteArray::fromPercentEncoding(payload);
+}
+
+DocxLocalPicture readLocalPicture(const QString &src, const QString &folder)
+{
+    DocxLocalPicture picture;
     QString path = src;
     const QUrl url(src);
     if (url.isLocalFile())
         path = url.toLocalFile();
     else if (!url.scheme().isEmpty() && url.scheme().size() > 1)
-        return {};  // another scheme, data URLs included
+        return picture;  // another scheme, data URLs included
     path = QUrl::fromPercentEncoding(path.toUtf8());
-    if (path.isEmpty() || QDir::isAbsolutePath(path))
-        return {};
-    const QString canonical = QFileInfo(root.filePath(path)).canonicalFilePath();
+    const QDir root(folder);
     const QString base = root.canonicalPath();
-    if (canonical.isEmpty() || !canonical.startsWith(base + QLatin1Char('/')))
-        return {};
+    if (path.isEmpty() || folder.isEmpty() || base.isEmpty())
+        return picture;
+    picture.status = DocxLocalPicture::Outside;
+    const QString canonical = QFileInfo(QDir::isAbsolutePath(path) ? path : root.filePath(path)).canonicalFilePath();
+    if (canonical.isEmpty()) {
+        const QString cleaned = QDir::cleanPath(QDir::isAbsolutePath(path) ? path : root.absoluteFilePath(path));
+        if (cleaned.startsWith(QDir(folder).absolutePath() + QLatin1Char('/')))
+            picture.status = DocxLocalPicture::Missing;
+        return picture;
+    }
+    if (!canonical.startsWith(base + QLatin1Char('/')))
+        return picture;
+    picture.status = DocxLocalPicture::Missing;
     QFile f(canonical);
     if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = f.readAll();
+        return picture;
+    picture.bytes = f.readAll();
     QBuffer buffer;
-    buffer.setData(bytes);
+    buffer.setData(picture.bytes);
     buffer.open(QIODevice::ReadOnly);
-    const QByteArray format = QImageReader::imageFormat(&buffer);
-    if (format.isEmpty())
-        return {};
-    const QString type = format == "svg" ? QStringLiteral("image/svg+xml") : QStringLiteral("image/") + QString::fromLatin1(format);
-    return QStringLiteral("data:") + type + QStringLiteral(";base64,") + QString::fromLatin1(bytes.toBase64());
+    picture.format = QImageReader::imageFormat(&buffer);
+    picture.status = picture.format.isEmpty() ? DocxLocalPicture::NoPicture : DocxLocalPicture::Read;
+    return picture;
 }
-
-}  // namespace
 
 QString decodeHtml(QByteArrayView bytes)
 {

@@ -116,7 +116,7 @@ QString DocxRelationships::add(const QString &relsPath, const QString &type, con
     return rel.id;
 }
 
-QString DocxRelationships::addImagePart(const QByteArray &data, const QString &ext)
+QString DocxRelationships::addImagePart(const QByteArray &data, const QString &ext, const QString &fromPart)
 {
     if (data.isEmpty())
         return {};
@@ -126,19 +126,20 @@ QString DocxRelationships::addImagePart(const QByteArray &data, const QString &e
     package_.entries().insert(name, data);
     package_.contentTypes().ensureImageDefault(ext);
     QString err;
-    const QString id = add(package_.mainRelsPart(), QString::fromLatin1(kRelTypeImage),
-                           relativeTarget(package_.mainPart(), name), QString(), err);
+    const QString source = fromPart.isEmpty() ? package_.mainPart() : fromPart;
+    const QString id = add(relationshipsPartOf(source), QString::fromLatin1(kRelTypeImage),
+                           relativeTarget(source, name), QString(), err);
     if (id.isEmpty())
         documentDebug() << "addImagePart: cannot parse rels:" << err;
     return id;
 }
 
-QString DocxRelationships::addHyperlinkRel(const QString &url)
+QString DocxRelationships::addHyperlinkRel(const QString &url, const QString &fromPart)
 {
     if (url.isEmpty())
         return {};
     QString err;
-    const QString id = ensureRelTo(package_.mainRelsPart(), QString::fromLatin1(kRelTypeHyperlink), url,
+    const QString id = ensureRelTo(fromPart.isEmpty() ? package_.mainRelsPart() : relationshipsPartOf(fromPart), QString::fromLatin1(kRelTypeHyperlink), url,
                                    QStringLiteral("External"), err);
     if (id.isEmpty())
         documentDebug() << "addHyperlinkRel: cannot parse rels:" << err;

@@ -32,11 +32,13 @@ public:
     DocxRelationships(const DocxRelationships &) = delete;
     DocxRelationships &operator=(const DocxRelationships &) = delete;
 
-    // Stores `data` as a new media part of the main part and relates it;
-    // returns the relationship id, empty when nothing was added.
-    QString addImagePart(const QByteArray &data, const QString &ext);
-    // The main part's external hyperlink relationship to `url`, added when missing.
-    QString addHyperlinkRel(const QString &url);
+    // Stores `data` as a new media part and relates it from `fromPart` (the
+    // main part when empty); returns the relationship id, empty when nothing
+    // was added.
+    QString addImagePart(const QByteArray &data, const QString &ext, const QString &fromPart = QString());
+    // The external hyperlink relationship of `fromPart` (the main part when
+    // empty) to `url`, added when missing.
+    QString addHyperlinkRel(const QString &url, const QString &fromPart = QString());
     // The part a relationship of the main part names; empty for an external
     // target or an unknown id.
     QString relPartPath(const QString &rId) const;

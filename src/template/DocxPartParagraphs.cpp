@@ -37,7 +37,8 @@ bool editedSpan(const QByteArray &bytes, const DocxElementSpan &span, const Docx
 
 }  // namespace
 
-bool editPartParagraphs(const QByteArray &bytes, const DocxParagraphEdit &edit, QByteArray &out, QString &err)
+bool editPartParagraphs(const QByteArray &bytes, const DocxParagraphEdit &edit, QByteArray &out, QString &err,
+                        QByteArrayView mustHold)
 {
     out.clear();
     QList<DocxElementSpan> spans;
@@ -45,6 +46,8 @@ bool editPartParagraphs(const QByteArray &bytes, const DocxParagraphEdit &edit, 
         return false;
     qsizetype copied = 0;
     for (const DocxElementSpan &span : spans) {
+        if (!mustHold.isEmpty() && QByteArrayView(bytes).sliced(span.start, span.end - span.start).indexOf(mustHold) < 0)
+            continue;
         QByteArray written;
         if (!editedSpan(bytes, span, edit, written, err))
             return false;

@@ -169,17 +169,7 @@ SourceWalk pageWalk(const QString &html, const DocxHtmlCuts &cuts)
 // The first id past every w:id of the body, for the bookmarks a build adds.
 int firstFreeAnnotationId(const QByteArray &body)
 {
-    static const QByteArray key = QByteArrayLiteral(":id=\"");
-    long long largest = 0;
-    for (qsizetype i = body.indexOf(key); i >= 0; i = body.indexOf(key, i + 1)) {
-        long long n = 0;
-        qsizetype j = i + key.size();
-        for (; j < body.size() && body[j] >= '0' && body[j] <= '9' && n < 1000000000; ++j)
-            n = n * 10 + (body[j] - '0');
-        if (j < body.size() && body[j] == '"')
-            largest = qMax(largest, n);
-    }
-    return int(largest + 1);
+    return firstFreeNumber(body, ":id=\"");
 }
 
 QDomElement bodyOf(const QDomDocument &dom)
@@ -261,6 +251,44 @@ bool buildIntoTree(DocxDocument &doc, const SourceWalk &walk, bool fromHtml)
     return true;
 }
 
+struct WrittenBlocks
+{
+    int count = 0;             // elements written
+    bool lastIsTable = false;  // the last one is a table
+};
+
+// Appends the paragraphs and tables of `walk` to `out` as text, paragraphs
+// made from `templ`; stores the numbering their lists need.
+WrittenBlocks writeBlocks(DocxBuildContext &ctx, const NewParagraphTemplate &templ, const SourceWalk &walk,
+                          QByteArray &out)
+{
+    DocxTableWriter tables(ctx);
+    WrittenBlocks written;
+    written.count = walk({[&] { ctx.lists.newSource(); },
+                          [&](const QTextBlock &block) {
+                              out += newParagraphXml(ctx, templ.text, block);
+                              written.lastIsTable = false;
+                          },
+                          [&](QTextTable *table, bool opens, bool closes) {
+                              out += tables.write(table, opens, closes);
+                              written.lastIsTable = true;
+                              ctx.previousSpaceAfter = 0;
+                          }});
+    out += tables.finish();
+    ctx.lists.store();
+    return written;
+}
+
+// The walk of an HTML page: prepared (see prepareHtml) and read in pieces
+// where it is large (see htmlCuts). The walk reads `page` and `cuts`, which
+// must outlive it.
+SourceWalk htmlWalk(const QString &html, QString &page, DocxHtmlCuts &cuts, qsizetype pieceChars = kHtmlPieceChars)
+{
+    page = prepareHtml(html);
+    cuts = htmlCuts(page, pieceChars);
+    return pageWalk(page, cuts);
+}
+
 // The full build on the body's bytes, for a body whose first paragraph is a
 // top-level w:p: the new elements are written out one by one and spliced in
 // its place, so the body is never parsed whole.
@@ -293,24 +321,13 @@ bool buildIntoBytes(DocxDocument &doc, const SourceWalk &walk, bool fromHtml, co
     const NewParagraphTemplate templ(templatePara, scope);
     DocxBuildContext ctx(doc, firstFreeAnnotationId(bytes));
     ctx.fromHtml = fromHtml;
-    DocxTableWriter tables(ctx);
     // The new body is written after the bytes before the template, whose root
     // start tag gets the writer's declarations; the bytes after it follow.
     QByteArray out = bytes.left(first->start);
     out.insert(layout.rootTagEnd - 1, rootDeclarations);
-    bool lastIsTable = false;
-    const int n = walk({[&] { ctx.lists.newSource(); },
-                        [&](const QTextBlock &block) {
-                            out += newParagraphXml(ctx, templ.text, block);
-                            lastIsTable = false;
-                        },
-                        [&](QTextTable *table, bool opens, bool closes) {
-                            out += tables.write(table, opens, closes);
-                            lastIsTable = true;
-                            ctx.previousSpaceAfter = 0;
-                        }});
-    out += tables.finish();
-    ctx.lists.store();
+    const WrittenBlocks written = writeBlocks(ctx, templ, walk, out);
+    const bool lastIsTable = written.lastIsTable;
+    const int n = written.count;
     if (n >= 1) {
         if (templ.sectionBreak) {
             removeRunContent(templatePara);
@@ -387,9 +404,51 @@ bool DocxWriter::buildFromHtml(DocxDocument &doc, const QString &html, qsizetype
 {
     if (!doc.isValid())
         return false;
-    const QString page = prepareHtml(html);
-    const DocxHtmlCuts cuts = htmlCuts(page, pieceChars);
-    return buildFull(doc, pageWalk(page, cuts), true);
+    QString page;
+    DocxHtmlCuts cuts;
+    return buildFull(doc, htmlWalk(html, page, cuts, pieceChars), true);
+}
+
+QByteArray DocxWriter::htmlBlocks(DocxDocument &doc, const QString &part, const QString &html,
+                                  const QByteArray &paragraphXml, const DocxNamespaceBindings &scope, int &nextBookmarkId)
+{
+    QDomDocument scratch;
+    QDomElement templatePara;
+    QString err;
+    if (!parseFragment(paragraphXml, scope, scratch, templatePara, err)) {
+        writerWarning() << "htmlBlocks:" << err;
+        return {};
+    }
+    const NewParagraphTemplate templ(templatePara, scope);
+    DocxBuildContext ctx(doc, nextBookmarkId);
+    ctx.fromHtml = true;
+    ctx.part = part;
+    QString page;
+    DocxHtmlCuts cuts;
+    QByteArray out;
+    const WrittenBlocks written = writeBlocks(ctx, templ, htmlWalk(html, page, cuts), out);
+    nextBookmarkId = ctx.nextBookmarkId;
+    if (templ.sectionBreak || written.count == 0 || written.lastIsTable) {
+        if (!templ.sectionBreak)
+            templatePara = paragraphLike(templatePara);
+        removeRunContent(templatePara);
+        out += serializeXmlElement(templatePara, scope);
+    }
+    return out;
+}
+
+int firstFreeNumber(const QByteArray &bytes, QByteArrayView key)
+{
+    long long largest = 0;
+    for (qsizetype i = bytes.indexOf(key); i >= 0; i = bytes.indexOf(key, i + 1)) {
+        long long n = 0;
+        qsizetype j = i + key.size();
+        for (; j < bytes.size() && bytes[j] >= '0' && bytes[j] <= '9' && n < 1000000000; ++j)
+            n = n * 10 + (bytes[j] - '0');
+        if (j < bytes.size() && bytes[j] == '"')
+            largest = qMax(largest, n);
+    }
+    return int(largest + 1);
 }
 
 bool DocxWriter::buildAndSave(DocxDocument &doc, const QString &html)

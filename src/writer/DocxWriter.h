@@ -35,4 +35,26 @@ public:
     // sourceParagraphs before editing) that no block comes from any more is
     // removed. Returns the number of paragraphs written back.
     static int writeBack(DocxDocument &doc, const QTextDocument &editor, const DocxSourceList &converted);
+
+    // Content made for any part, as text whose prefixes `scope` (what is
+    // bound where it goes) binds or it declares itself; the pictures and links
+    // it holds are related from `part`.
+    //
+    // The paragraphs and tables of an HTML page, each paragraph made from
+    // `paragraphXml` (its properties and style the base of theirs); the
+    // numbering its lists need goes into the numbering part; bookmarks
+    // count on from `nextBookmarkId`. A page that makes nothing, or ends in a
+    // table, gives (or ends with) an empty paragraph like `paragraphXml`;
+    // one that holds a section break keeps it in a paragraph of its own.
+    static QByteArray htmlBlocks(DocxDocument &doc, const QString &part, const QString &html,
+                                 const QByteArray &paragraphXml, const DocxNamespaceBindings &scope,
+                                 int &nextBookmarkId);
+    // A run showing the picture `bytes` at `cx` by `cy` EMU: one of them 0
+    // keeps the picture's proportions, both its own size at 96 dpi. Empty
+    // when the bytes hold no picture. `id` names its drawing.
+    static QByteArray pictureRun(DocxDocument &doc, const QString &part, const QByteArray &bytes, qint64 cx, qint64 cy,
+                                 const QString &description, int id, const DocxNamespaceBindings &scope);
 };
+
+// The first number past every one that follows `key` ("w:id=\"") in `bytes`.
+int firstFreeNumber(const QByteArray &bytes, QByteArrayView key);

@@ -6,7 +6,9 @@
 #include "DocxNamespaces.h"
 #include "DocxRichText.h"
 #include "DocxHtmlDocument.h"
+#include "DocxHtmlSources.h"
 #include "DocxWriter.h"
+#include "DocxUnits.h"
 #include "DocxWriterInternal.h"
 
 #include <QBuffer>
@@ -76,21 +78,6 @@ QImage resourceImage(const QTextDocument *document, const QString &name)
     return {};
 }
 
-// The bytes a data URL carries ("data:[type][;base64],payload"); empty for
-// other names.
-QByteArray dataUrlBytes(const QString &name)
-{
-    if (!name.startsWith(QLatin1String("data:"), Qt::CaseInsensitive))
-        return {};
-    const qsizetype comma = name.indexOf(QLatin1Char(','));
-    if (comma < 0)
-        return {};
-    const QStringView meta = QStringView(name).mid(5, comma - 5);
-    const QByteArray payload = QStringView(name).mid(comma + 1).toUtf8();
-    return meta.endsWith(QLatin1String(";base64"), Qt::CaseInsensitive) ? QByteArray::fromBase64(payload)
-                                                                          : QByteArray::fromPercentEncoding(payload);
-}
-
 // The format of image bytes as the image readers name it ("png", "svg", ...).
 QByteArray imageFormatOf(const QByteArray &bytes)
 {
@@ -113,18 +100,19 @@ QString storedImageExtension(const QByteArray &format)
     return {};
 }
 
-QString addPng(DocxDocument &doc, const QImage &img)
+QString addPng(DocxDocument &doc, const QString &part, const QImage &img)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     img.save(&buffer, "PNG");
-    return bytes.isEmpty() ? QString() : doc.package().relationships().addImagePart(bytes, QStringLiteral("png"));
+    return bytes.isEmpty() ? QString() : doc.package().relationships().addImagePart(bytes, QStringLiteral("png"), part);
 }
 
 // A vector picture: its PNG rendering at twice the size it is shown at, and
 // the SVG itself (`svgRelId`).
-QString svgImageRel(DocxDocument &doc, const QByteArray &bytes, int *wpx, int *hpx, QString *svgRelId)
+QString svgImageRel(DocxDocument &doc, const QString &part, const QByteArray &bytes, int *wpx, int *hpx,
+                    QString *svgRelId)
 {
     QBuffer buffer;
     buffer.setData(bytes);
@@ -146,30 +134,40 @@ QString svgImageRel(DocxDocument &doc, const QByteArray &bytes, int *wpx, int *h
     const QImage img = reader.read();
     if (img.isNull())
         return {};
-    const QString rId = addPng(doc, img);
+    const QString rId = addPng(doc, part, img);
     if (!rId.isEmpty() && svgRelId)
-        *svgRelId = doc.package().relationships().addImagePart(bytes, QStringLiteral("svg"));
+        *svgRelId = doc.package().relationships().addImagePart(bytes, QStringLiteral("svg"), part);
     return rId;
 }
 
 // A data-URL picture: stored with its own bytes when a package carries its
 // format (exact pixels, and a photograph stays as compact as it came), as
 // PNG when another format decodes, as PNG and SVG when it is a vector picture.
-QString dataImageRel(DocxDocument &doc, const QString &name, int *wpx, int *hpx, QString *svgRelId)
+QString dataImageRel(DocxDocument &doc, const QString &part, const QString &name, int *wpx, int *hpx,
+                     QString *svgRelId)
 {
-    const QByteArray bytes = dataUrlBytes(name);
+    return pictureRel(doc, part, dataUrlBytes(name), wpx, hpx, svgRelId);
+}
+
+}  // namespace
+
+QString pictureRel(DocxDocument &doc, const QString &part, const QByteArray &bytes, int *wpx, int *hpx,
+                   QString *svgRelId)
+{
     if (bytes.isEmpty())
         return {};
     const QByteArray format = imageFormatOf(bytes);
     if (format == "svg")
-        return svgImageRel(doc, bytes, wpx, hpx, svgRelId);
+        return svgImageRel(doc, part, bytes, wpx, hpx, svgRelId);
     QImage img;
     if (!img.loadFromData(bytes))
         return {};
     completeSize(img, wpx, hpx);
     const QString ext = storedImageExtension(format);
-    return ext.isEmpty() ? addPng(doc, img) : doc.package().relationships().addImagePart(bytes, ext);
+    return ext.isEmpty() ? addPng(doc, part, img) : doc.package().relationships().addImagePart(bytes, ext, part);
 }
+
+namespace {
 
 QDomElement child(QDomDocument &dom, QDomElement parent, const char *ns, const QString &qname)
 {
@@ -180,8 +178,8 @@ QDomElement child(QDomDocument &dom, QDomElement parent, const char *ns, const Q
 
 }  // namespace
 
-QString imageRelId(DocxDocument &doc, const QTextDocument *document, const QTextImageFormat &ifmt, int *wpx, int *hpx,
-                   QString *svgRelId)
+QString imageRelId(DocxDocument &doc, const QString &part, const QTextDocument *document, const QTextImageFormat &ifmt,
+                   int *wpx, int *hpx, QString *svgRelId)
 {
     *wpx = roundedPixels(ifmt.width());
     *hpx = roundedPixels(ifmt.height());
@@ -189,12 +187,12 @@ QString imageRelId(DocxDocument &doc, const QTextDocument *document, const QText
     if (!existing.isEmpty())
         return existing;
     if (ifmt.name().startsWith(QLatin1String("data:"), Qt::CaseInsensitive))
-        return dataImageRel(doc, ifmt.name(), wpx, hpx, svgRelId);
+        return dataImageRel(doc, part, ifmt.name(), wpx, hpx, svgRelId);
     const QImage img = resourceImage(document, ifmt.name());
     if (img.isNull())
         return {};
     completeSize(img, wpx, hpx);
-    return addPng(doc, img);
+    return addPng(doc, part, img);
 }
 
 QDomElement makeDrawingRun(QDomDocument &dom, const QString &rId, qint64 cx, qint64 cy, int id,
@@ -253,4 +251,27 @@ QDomElement makeDrawingRun(QDomDocument &dom, const QString &rId, qint64 cx, qin
     geom.setAttribute(QStringLiteral("prst"), QStringLiteral("rect"));
     child(dom, geom, kNsDrawingMain, QStringLiteral("a:avLst"));
     return r;
+}
+
+QByteArray DocxWriter::pictureRun(DocxDocument &doc, const QString &part, const QByteArray &bytes, qint64 cx, qint64 cy,
+                                  const QString &description, int id, const DocxNamespaceBindings &scope)
+{
+    int wpx = 0, hpx = 0;
+    QString svgRelId;
+    const QString rId = pictureRel(doc, part, bytes, &wpx, &hpx, &svgRelId);
+    if (rId.isEmpty() || wpx < 1 || hpx < 1)
+        return {};
+    const double heightPerWidth = double(hpx) / wpx;
+    if (cx <= 0 && cy <= 0) {
+        cx = wpx * kEmuPerPixel;
+        cy = hpx * kEmuPerPixel;
+    } else if (cy <= 0) {
+        cy = std::llround(cx * heightPerWidth);
+    } else if (cx <= 0) {
+        cx = std::llround(cy / heightPerWidth);
+    }
+    QDomDocument dom;
+    const QDomElement run = makeDrawingRun(dom, rId, cx, cy, id, description, svgRelId);
+    dom.appendChild(run);
+    return serializeXmlElement(run, scope);
 }

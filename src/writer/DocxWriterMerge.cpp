@@ -279,7 +279,7 @@ private:
     void picture(const QTextImageFormat &image)
     {
         int wpx = int(std::lround(image.width())), hpx = int(std::lround(image.height()));
-        const QString rId = imageRelId(doc_, document_, image, &wpx, &hpx);
+        const QString rId = imageRelId(doc_, QString(), document_, image, &wpx, &hpx);
         if (rId.isEmpty() || wpx < 1 || hpx < 1)
             return;
         bool ok = false;

@@ -3,6 +3,7 @@
 #include "DocxXml.h"
 #include "DocxNamespaces.h"
 #include "DocxRichText.h"
+#include "DocxUnits.h"
 #include "DocxWriter.h"
 #include "DocxWriterInternal.h"
 
@@ -15,7 +16,6 @@
 
 namespace {
 
-constexpr qint64 kEmuPerPixel = 9525;
 constexpr int kDefaultHalfPoints = 24;  // 12 pt, the medium size of a page
 constexpr char kFieldResult[] = "1";
 
@@ -169,12 +169,12 @@ void emitText(TextRuns &runs, const QString &text, const QTextCharFormat &fmt, c
     flush(text.size());
 }
 
-void emitPicture(DocxDocument &doc, TextRuns &runs, const QTextBlock &block, const QTextImageFormat &ifmt,
-                 const DocxRunProps &props)
+void emitPicture(DocxDocument &doc, const QString &part, TextRuns &runs, const QTextBlock &block,
+                 const QTextImageFormat &ifmt, const DocxRunProps &props)
 {
     int wpx = 0, hpx = 0;
     QString svgRelId;
-    const QString rId = imageRelId(doc, block.document(), ifmt, &wpx, &hpx, &svgRelId);
+    const QString rId = imageRelId(doc, part, block.document(), ifmt, &wpx, &hpx, &svgRelId);
     const QString alt = ifmt.stringProperty(QTextFormat::ImageAltText);
     if (rId.isEmpty() || wpx < 1 || hpx < 1) {
         if (!alt.isEmpty())
@@ -201,6 +201,7 @@ QString bookmarkName(const QString &anchor)
 // share one hyperlink; generated list labels are not content.
 void emitBlock(DocxDocument &doc, TextRuns &runs, const QTextBlock &block, const RunFormatting &how)
 {
+    const QString part = how.build ? how.build->part : QString();
     QString curHref;
     for (auto it = block.begin(); !it.atEnd(); ++it) {
         const QTextFragment frag = it.fragment();
@@ -221,7 +222,7 @@ void emitBlock(DocxDocument &doc, TextRuns &runs, const QTextBlock &block, const
             if (isInternalTarget(href)) {
                 runs.openAnchorLink(bookmarkName(href.mid(1)));
             } else {
-                const QString rId = href.isEmpty() ? QString() : doc.package().relationships().addHyperlinkRel(href);
+                const QString rId = href.isEmpty() ? QString() : doc.package().relationships().addHyperlinkRel(href, part);
                 if (!rId.isEmpty())
                     runs.openLink(rId);
                 else
@@ -235,7 +236,7 @@ void emitBlock(DocxDocument &doc, TextRuns &runs, const QTextBlock &block, const
             asHyperlinkRun(props);
         if (fmt.isImageFormat()) {
             for (int i = 0; i < frag.length(); ++i)
-                emitPicture(doc, runs, block, fmt.toImageFormat(), props);
+                emitPicture(doc, part, runs, block, fmt.toImageFormat(), props);
         } else {
             emitText(runs, frag.text(), fmt, props);
         }

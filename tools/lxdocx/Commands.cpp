@@ -13,6 +13,7 @@ int runHeader(const Args &);
 int runFooter(const Args &);
 int runProps(const Args &);
 int runReplace(const Args &);
+int runRender(const Args &);
 int runFromHtml(const Args &);
 int runSetBody(const Args &);
 int runResave(const Args &);
@@ -63,6 +64,11 @@ const std::vector<Command> &commands()
          "keeping the formatting of each match's first character, and prints how many were replaced (\\1 in "
          "REPLACEMENT is a group of a --regex).",
          {{"--regex", false}, {"--match-case", false}, {"--whole-word", false}, {"-o", true}}, 3, 3, runReplace},
+        {"render", "TEMPLATE.docx DATA.json OUT.docx [--strict] [--resources DIR]",
+         "Fills the tags of TEMPLATE.docx ({{ name }}, {% if %}, {% for %}, {%tr for %} and the like) with the "
+         "JSON object in DATA.json and writes OUT.docx; --strict fails on a name the data lacks. Pictures of "
+         "image and HTML values are read only inside DIR, by default DATA.json's folder.",
+         {{"--strict", false}, {"--resources", true}}, 3, 3, runRender},
         {"from-html", "IN.html OUT.docx [--resources DIR]",
          "Writes a new document whose body is the HTML page IN.html (pictures in DIR, by default IN.html's folder, embedded).",
          {{"--resources", true}}, 2, 2, runFromHtml},

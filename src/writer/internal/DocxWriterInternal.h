@@ -160,6 +160,7 @@ struct DocxBuildContext
     int previousSpaceAfter = 0;   // twips below the paragraph before, for collapsing margins
     int tableDepth = 0;           // tables around what is written now
     bool fromHtml = false;        // the source is a page: paragraphs that show nothing are left out
+    QString part;                 // the part written for, which relates pictures and links; empty: the main part
 };
 
 // True for a block that shows nothing: no text, no list label, no rule, no
@@ -168,10 +169,17 @@ struct DocxBuildContext
 bool showsNothing(const QTextBlock &block);
 
 // ---- images ----
-// The picture of `ifmt`: its image part (and an SVG source part, `svgRelId`,
-// when the picture is a vector image), or empty.
-QString imageRelId(DocxDocument &doc, const QTextDocument *document, const QTextImageFormat &ifmt, int *wpx,
-                   int *hpx, QString *svgRelId = nullptr);
+// The picture of `ifmt`: its image part related from `part` (the main part
+// when empty), and an SVG source part, `svgRelId`, when the picture is a
+// vector image; empty when there is none.
+QString imageRelId(DocxDocument &doc, const QString &part, const QTextDocument *document, const QTextImageFormat &ifmt,
+                   int *wpx, int *hpx, QString *svgRelId = nullptr);
+// A picture from its bytes: stored as they are when a package carries the
+// format, as PNG when another format decodes, as PNG and SVG (`svgRelId`)
+// when it is a vector picture; related from `part` (the main part when
+// empty). Empty when the bytes hold no picture.
+QString pictureRel(DocxDocument &doc, const QString &part, const QByteArray &bytes, int *wpx, int *hpx,
+                   QString *svgRelId = nullptr);
 QDomElement makeDrawingRun(QDomDocument &dom, const QString &rId, qint64 cx, qint64 cy, int id,
                            const QString &description = {}, const QString &svgRelId = {});
 
