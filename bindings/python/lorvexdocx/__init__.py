@@ -448,6 +448,7 @@ class Document:
 
     def _fill(self, data_json: bytes, strict: bool, resources: Optional[PathArg]) -> None:
         """Renders the document as a template with data already written as JSON."""
+        rich_text_library()  # HTML values build rich text
         folder = None if resources is None else _path(resources)
         self._call(lambda lib, h: lib.lxDocx_set_resource_folder(h, folder))
         self._call(lambda lib, h: lib.lxDocx_render_template(h, data_json, _template.STRICT if strict else 0))

@@ -62,6 +62,8 @@ _PROTOTYPES = {
     "lxDocx_render": (ctypes.c_int, [_handle, ctypes.c_char_p]),
     "lxDocx_get_render_result": (ctypes.c_int, [_handle, _int_p, _int_p, _int_p]),
     "lxDocx_replace_text": (ctypes.c_int, [_handle, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_int, _int_p]),
+    "lxDocx_render_template": (ctypes.c_int, [_handle, ctypes.c_char_p, ctypes.c_int]),
+    "lxDocx_set_resource_folder": (ctypes.c_int, [_handle, ctypes.c_char_p]),
 }
 
 _lock = threading.Lock()

@@ -1,10 +1,13 @@
-"""Bulk runs: 200 documents rendered on a LocalCluster of two workers, one record failing alone; documents
-converted in a local process pool, a missing one and a failing function reported per path; the README's
-runnable example."""
+"""Bulk runs: 200 documents rendered on a LocalCluster of two workers with pictures from a resource folder, one
+record failing alone; documents converted in a local process pool, a missing one and a failing function reported
+per path; the README's runnable example."""
+import base64
+import decimal
 import os
 import subprocess
 import sys
 
+import docx
 import pytest
 
 import lorvexdocx
@@ -14,37 +17,44 @@ from conftest import PACKAGE_DIR, SAMPLE, make_template, paragraphs_of
 distributed = pytest.importorskip("distributed", reason="needs dask.distributed (python3-distributed)")
 
 LETTER = ["Dear {{ name }},", "{%p for line in lines %}", "{{ loop.index }}. {{ line }}", "{%p endfor %}",
-          "Balance: {{ balance }}"]
-BAD = 137  # the record whose value fails
+          "Balance: {{ balance }}", '{{ stamp|image(width="1cm") }}']
+BAD = 137  # the record whose picture is not in the resource folder
+# A PNG of one pixel.
+PIXEL = base64.b64decode("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8BQDwAEhQGAhKmMIQAAAABJRU5ErkJggg==")
 
 
 def letter(i):
-    lines = ["first", "second"] if i != BAD else 42  # a number cannot be looped over
-    return {"name": f"Reader {i}", "lines": lines, "balance": i * 1.5}
+    return {"name": f"Reader {i}", "lines": ["first", "second"], "balance": decimal.Decimal(i) / 4,
+            "stamp": "stamp.png" if i != BAD else "missing.png"}
 
 
 @pytest.fixture(scope="module")
 def client():
-    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, dashboard_address=None) as cluster, \
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, dashboard_address=":0") as cluster, \
             distributed.Client(cluster) as client:
         yield client
 
 
 def test_render_many_on_two_workers_fails_one_record_alone(client, tmp_path):
     template = make_template(tmp_path / "letter.docx", LETTER)
+    (tmp_path / "resources").mkdir()
+    (tmp_path / "resources" / "stamp.png").write_bytes(PIXEL)
     results = bulk.render_many(template, (letter(i) for i in range(200)), tmp_path / "out", client=client,
-                               name="letter-{index:03d}.docx")
+                               resources=tmp_path / "resources", name="letter-{index:03d}.docx")
     assert [r.record for r in results] == list(range(200))
     assert [r.record for r in results if r.error] == [BAD]
-    assert "lines" in results[BAD].error and results[BAD].path is None
+    assert results[BAD].path is None and "missing.png" in results[BAD].error
+    assert results[BAD].error.startswith("The template cannot be rendered:")
     assert not (tmp_path / "out" / f"letter-{BAD:03d}.docx").exists()
     for r in results:
         if r.record != BAD:
             assert r.ok and r.path == str(tmp_path / "out" / f"letter-{r.record:03d}.docx")
-            assert paragraphs_of(r.path) == [f"Dear Reader {r.record},", "1. first", "2. second",
-                                             f"Balance: {r.record * 1.5}"]
-    processed = client.run(lambda: sorted(bulk._local_templates.values()))
-    assert len(processed) == 2 and all(len(paths) == 1 for paths in processed.values())  # one copy a worker
+            written = docx.Document(r.path)
+            assert [p.text for p in written.paragraphs] == [f"Dear Reader {r.record},", "1. first", "2. second",
+                                                            f"Balance: {decimal.Decimal(r.record) / 4}", ""]
+            assert len(written.inline_shapes) == 1
+    copies = client.run(lambda: sorted(bulk._local_templates.values()))
+    assert len(copies) == 2 and all(len(paths) == 1 for paths in copies.values())  # the template once a worker
 
 
 def _text_file(doc):
