@@ -25,13 +25,39 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "bindings" / "python"))
 
 import docx  # noqa: E402
+from docx.oxml.ns import qn  # noqa: E402
 from lorvexdocx import bulk  # noqa: E402
 
 GOAL = 3.0  # lorvexdocx's documents per second over docxtpl's
 ITEMS_PER_INVOICE = 8
 
 
-def make_template(path: Path) -> Path:
+def keep_used_styles(document) -> None:
+    """Leaves the styles the body uses (with those they are based on, link to or are followed by) and the
+    defaults, and drops stylesWithEffects.xml, as Word saves a document; python-docx's own template holds 164
+    styles (styles.xml of 350 KB, where the corpus's median is 27 KB)."""
+    body = document.element.body
+    styles = document.styles.element
+    by_id = {s.get(qn("w:styleId")): s for s in styles.findall(qn("w:style"))}
+    wanted = {e.get(qn("w:val")) for tag in ("w:pStyle", "w:rStyle", "w:tblStyle") for e in body.iter(qn(tag))}
+    wanted |= {i for i, s in by_id.items() if s.get(qn("w:default")) == "1"}
+    pending = list(wanted)
+    while pending:
+        style = by_id.get(pending.pop())
+        for tag in ("w:basedOn", "w:link", "w:next"):
+            ref = style.find(qn(tag)) if style is not None else None
+            if ref is not None and ref.get(qn("w:val")) not in wanted:
+                wanted.add(ref.get(qn("w:val")))
+                pending.append(ref.get(qn("w:val")))
+    for style_id, style in by_id.items():
+        if style_id not in wanted:
+            styles.remove(style)
+    for rel_id, rel in list(document.part.rels.items()):
+        if rel.reltype.endswith("/stylesWithEffects"):
+            document.part.drop_rel(rel_id)
+
+
+def make_template(path: Path, word_styles: bool) -> Path:
     document = docx.Document()
     document.add_heading("Invoice {{ number }}", level=1)
     document.add_paragraph("Billed to {{ customer.name }}, {{ customer.street }}, {{ customer.town }}")
@@ -46,6 +72,8 @@ def make_template(path: Path) -> Path:
     document.add_paragraph("{%p if note %}")
     document.add_paragraph("Note: {{ note }}")
     document.add_paragraph("{%p endif %}")
+    if word_styles:
+        keep_used_styles(document)
     document.save(path)
     return path
 
@@ -100,11 +128,14 @@ def main() -> None:
     parser.add_argument("--docs", type=int, default=1000)
     parser.add_argument("--workers", type=int, default=2)
     parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--styles", choices=("word", "python-docx"), default="word",
+                        help="the template's styles: those it uses, as Word saves them (default), or all of "
+                             "python-docx's own template")
     args = parser.parse_args()
     from dask.distributed import Client, LocalCluster
 
     work = Path(tempfile.mkdtemp(prefix="bulk-bench-"))
-    template, data = make_template(work / "invoice.docx"), records(args.docs)
+    template, data = make_template(work / "invoice.docx", args.styles == "word"), records(args.docs)
     times = {"lorvexdocx": [], "docxtpl": []}
     with LocalCluster(n_workers=args.workers, threads_per_worker=1, dashboard_address=None) as cluster, \
             Client(cluster) as client, \

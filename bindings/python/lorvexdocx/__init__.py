@@ -48,7 +48,7 @@ __all__ = [
     "Rendered",
     "Section", "Sections", "HeaderFooter", "Length", "Twips", "Cm", "Mm", "Inches", "Pt", "PORTRAIT", "LANDSCAPE",
 ]
-__version__ = "1.2.0"
+__version__ = "1.3.0"
 
 for _public in (Section, Sections, HeaderFooter, Length, Twips, Cm, Mm, Inches, Pt):
     _public.__module__ = __name__  # help() and reprs name them where they are imported from

@@ -33,7 +33,8 @@ import multiprocessing
 import os
 import shutil
 import tempfile
-from concurrent.futures import ProcessPoolExecutor
+import threading
+from concurrent.futures import ProcessPoolExecutor, ThreadPoolExecutor
 from typing import Any, Callable, Dict, Iterable, List, Mapping, NamedTuple, Optional, Sequence, Tuple
 
 from . import Document, LorvexDocxError, PathArg, _template
@@ -44,6 +45,11 @@ from . import open as open_document
 SHARES_PER_SLOT = 4
 #: The name of each rendered document in `out_dir`, formatted with the record's index.
 DEFAULT_NAME = "{index:05d}.docx"
+#: Threads rendering the records of one share. The library is safe for one
+#: document per thread and Python lets go of the interpreter during its calls,
+#: so one record's wait for the disk (a saved document is flushed to it)
+#: overlaps the work of another.
+RENDER_THREADS = 4
 
 
 class Result(NamedTuple):
@@ -106,8 +112,20 @@ def convert_many(paths: Iterable[PathArg], fn: Callable[[Document], Optional[Pat
 
 # -- the work of one share, run where the share runs ------------------------------------
 
-class _RenderWork:
+class _Work:
+    """What is done to one item of a share, given the template's local file
+    (None when there is no template); returns the path written."""
+
+    threads = 1  #: how many items of a share run at once
+
+    def __call__(self, template: Optional[str], item: Any) -> str:
+        raise NotImplementedError
+
+
+class _RenderWork(_Work):
     """Renders (data, output path) items from the template."""
+
+    threads = RENDER_THREADS
 
     def __init__(self, strict: bool, resources: Optional[str]) -> None:
         self.strict = strict
@@ -121,8 +139,8 @@ class _RenderWork:
         return output
 
 
-class _ConvertWork:
-    """Opens a path and gives the document to the function."""
+class _ConvertWork(_Work):
+    """Opens a path and gives the document to the function (one at a time: the function is the caller's code)."""
 
     def __init__(self, fn: Callable[[Document], Optional[PathArg]]) -> None:
         self.fn = fn
@@ -140,32 +158,39 @@ def _describe(error: BaseException) -> str:
 
 _local_templates: Dict[str, str] = {}
 _local_folder: Optional[str] = None
+_local_lock = threading.Lock()
 
 
 def _local_template(data: bytes) -> str:
     """The template's file on this machine, written the first time this process needs it."""
     global _local_folder
     digest = hashlib.sha256(data).hexdigest()
-    if digest not in _local_templates:
-        if _local_folder is None:
-            _local_folder = tempfile.mkdtemp(prefix="lorvexdocx-templates-")
-            atexit.register(shutil.rmtree, _local_folder, True)
-        path = os.path.join(_local_folder, digest + ".docx")
-        with open(path, "wb") as f:
-            f.write(data)
-        _local_templates[digest] = path
-    return _local_templates[digest]
+    with _local_lock:
+        if digest not in _local_templates:
+            if _local_folder is None:
+                _local_folder = tempfile.mkdtemp(prefix="lorvexdocx-templates-")
+                atexit.register(shutil.rmtree, _local_folder, True)
+            path = os.path.join(_local_folder, digest + ".docx")
+            with open(path, "wb") as f:
+                f.write(data)
+            _local_templates[digest] = path
+        return _local_templates[digest]
 
 
-def _run_share(work: Callable[[Optional[str], Any], str], template: Optional[bytes], share: Share) -> List[Result]:
+def _run_share(work: _Work, template: Optional[bytes], share: Share) -> List[Result]:
     local = None if template is None else _local_template(template)
-    results = []
-    for index, item in share:
+
+    def run(entry: Tuple[int, Any]) -> Result:
+        index, item = entry
         try:
-            results.append(Result(index, work(local, item), None))
+            return Result(index, work(local, item), None)
         except Exception as e:
-            results.append(Result(index, None, _describe(e)))
-    return results
+            return Result(index, None, _describe(e))
+
+    if work.threads == 1:
+        return [run(entry) for entry in share]
+    with ThreadPoolExecutor(max_workers=work.threads) as threads:
+        return list(threads.map(run, share))
 
 
 # -- handing the shares out ----------------------------------------------------------------
@@ -180,7 +205,7 @@ def _failed_share(share: Share, error: BaseException) -> List[Result]:
     return [Result(index, None, _describe(error)) for index, _ in share]
 
 
-def _run(work: Callable[[Optional[str], Any], str], template: Optional[bytes], items: Sequence[Tuple[int, Any]],
+def _run(work: _Work, template: Optional[bytes], items: Sequence[Tuple[int, Any]],
          client: Any, progress: bool, processes: Optional[int]) -> List[Result]:
     if not items:
         return []

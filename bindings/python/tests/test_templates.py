@@ -16,13 +16,14 @@ INVOICE = ["Invoice {{ number }} for {{ customer.name }}",
            "{%p if paid %}",
            "Paid on {{ paid }}, thank you.",
            "{%p endif %}",
-           "Total {{ total }}"]
+           "Total {{ total }}",
+           "Note: {{ note|html }}"]
 
 
 def invoice(number, paid=None):
     return {"number": number, "customer": {"name": f"Customer {number}"}, "paid": paid,
             "items": [{"name": "Tea", "price": decimal.Decimal("4.50")}, {"name": "Cake", "price": 3}],
-            "total": decimal.Decimal("7.50")}
+            "total": decimal.Decimal("7.50"), "note": f"<b>Thanks</b>, {number}"}
 
 
 def test_render_fills_values_loops_and_conditions(tmp_path):
@@ -34,8 +35,9 @@ def test_render_fills_values_loops_and_conditions(tmp_path):
         doc.render(invoice(8))
         doc.save_as(tmp_path / "unpaid.docx")
     assert paragraphs_of(tmp_path / "paid.docx") == ["Invoice 7 for Customer 7", "Tea: 4.50", "Cake: 3",
-                                                     "Paid on 2026-03-01, thank you.", "Total 7.50"]
-    assert paragraphs_of(tmp_path / "unpaid.docx") == ["Invoice 8 for Customer 8", "Tea: 4.50", "Cake: 3", "Total 7.50"]
+                                                     "Paid on 2026-03-01, thank you.", "Total 7.50", "Note: Thanks, 7"]
+    assert paragraphs_of(tmp_path / "unpaid.docx") == ["Invoice 8 for Customer 8", "Tea: 4.50", "Cake: 3", "Total 7.50",
+                                                       "Note: Thanks, 8"]
     assert paragraphs_of(template)[0] == INVOICE[0]  # the template file itself is not saved
 
 
