@@ -11,8 +11,10 @@ processes.
             results = bulk.render_many("invoice.docx", records, "out/", client=client, progress=True)
             print(sum(r.error is None for r in results), "written")
 
-The work goes out in shares of consecutive records, several per worker thread.
-With a Client, each share is a Dask task: the template travels to each worker
+The work goes out in shares of consecutive records, several per worker thread;
+the records of a share render on a few threads of their own (RENDER_THREADS),
+one document each, the library being safe for one document per thread. With
+a Client, each share is a Dask task: the template travels to each worker
 once (scattered) and is kept on the worker's local disk for the shares it
 runs; `out_dir` must be a folder the workers can write to under that name (a
 shared file system when they run on other machines). Without one, a local pool
@@ -61,6 +63,7 @@ class Result(NamedTuple):
 
     @property
     def ok(self) -> bool:
+        """Whether the record succeeded."""
         return self.error is None
 
 
