@@ -72,7 +72,7 @@ DocxTemplateValue rounded(const DocxTemplateValue &v, const DocxFilterArguments 
     const double x = numberOf(v, 0) * scale;
     const double r = method == QLatin1String("floor") ? std::floor(x)
         : method == QLatin1String("ceil")            ? std::ceil(x)
-                                                      : std::round(x);
+                                                      : std::nearbyint(x);  // halves to even, as Python rounds
     return r / scale;
 }
 

@@ -45,7 +45,7 @@ public:
     bool render(QStringList &problems)
     {
         renderItems(program_.items());
-        problems = problems_;
+        problems += problems_;
         return problems_.isEmpty();
     }
 

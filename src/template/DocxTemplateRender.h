@@ -31,7 +31,7 @@ struct DocxRenderedPart
     QList<DocxPendingValue> pending;  // in the order of their offsets
 };
 
-// Renders `program` with `data` into `out`. False with `problems`, each
+// Renders `program` with `data` into `out`. False with `problems` added to, each
 // naming its tag and where it stands: an undefined name (with strict), an
 // unknown filter, a picture that cannot be read, an HTML or picture value
 // outside the text of a run, a render that grows beyond bounds.

@@ -423,6 +423,7 @@ QByteArray DocxWriter::htmlBlocks(DocxDocument &doc, const QString &part, const 
     DocxBuildContext ctx(doc, nextBookmarkId);
     ctx.fromHtml = true;
     ctx.part = part;
+    ctx.templateStyleIsBase = true;
     QString page;
     DocxHtmlCuts cuts;
     QByteArray out;

@@ -306,7 +306,7 @@ QByteArray newParagraphXml(DocxBuildContext &ctx, const DocxParagraphTemplate &t
     DocxParagraphProperties props = templ.properties;
     const QString jc = alignmentJc(block);
     props.set("jc", jc.isEmpty() ? QByteArray() : "<w:jc w:val=\"" + jc.toLatin1() + "\"/>");
-    setParagraphStyle(ctx.doc, props, block);
+    setParagraphStyle(ctx, props, block);
     setListNumbering(ctx, props, block);
     setParagraphLayout(ctx, props, block);
     TextRuns runs(ctx.scratch, writerBindings());

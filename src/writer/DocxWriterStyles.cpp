@@ -180,12 +180,14 @@ int headingHalfPoints(DocxDocument &doc, const QTextBlock &block)
     return size.match(defaultStyleXml(styleId)).captured(1).toInt();
 }
 
-void setParagraphStyle(DocxDocument &doc, DocxParagraphProperties &props, const QTextBlock &block)
+void setParagraphStyle(DocxBuildContext &ctx, DocxParagraphProperties &props, const QTextBlock &block)
 {
     QString styleId = QStringLiteral("Normal");
     if (isHeadingBlock(block)) {
         styleId = QStringLiteral("Heading%1").arg(block.blockFormat().headingLevel());
-        doc.styles().ensureStyle(styleId);
+        ctx.doc.styles().ensureStyle(styleId);
+    } else if (ctx.templateStyleIsBase) {
+        return;
     }
     props.set("pStyle", "<w:pStyle" + attr("val", styleId) + "/>");
 }

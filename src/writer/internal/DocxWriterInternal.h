@@ -161,6 +161,7 @@ struct DocxBuildContext
     int tableDepth = 0;           // tables around what is written now
     bool fromHtml = false;        // the source is a page: paragraphs that show nothing are left out
     QString part;                 // the part written for, which relates pictures and links; empty: the main part
+    bool templateStyleIsBase = false;  // paragraphs other than headings keep the template paragraph's style
 };
 
 // True for a block that shows nothing: no text, no list label, no rule, no
@@ -213,8 +214,9 @@ bool breaksPageAfter(const QTextBlock &block);
 bool isHeadingBlock(const QTextBlock &block);
 // The half points the heading style of the block's level gives its text.
 int headingHalfPoints(DocxDocument &doc, const QTextBlock &block);
-// w:pStyle: HeadingN for headings (added to the style sheet), else Normal.
-void setParagraphStyle(DocxDocument &doc, DocxParagraphProperties &props, const QTextBlock &block);
+// w:pStyle: HeadingN for headings (added to the style sheet), else Normal, or
+// nothing (the template paragraph's stays) when the build keeps its style.
+void setParagraphStyle(DocxBuildContext &ctx, DocxParagraphProperties &props, const QTextBlock &block);
 // w:numPr of a list item; none for other paragraphs.
 void setListNumbering(DocxBuildContext &ctx, DocxParagraphProperties &props, const QTextBlock &block);
 
