@@ -67,6 +67,14 @@ def _text_file(doc):
     return target
 
 
+def test_render_many_without_a_client_runs_in_a_process_pool(tmp_path):
+    template = make_template(tmp_path / "letter.docx", LETTER[:-1])
+    records = [letter(i) for i in range(5)] + [{"lines": [], "balance": 0}]  # no name, which strict refuses
+    results = bulk.render_many(template, records, tmp_path / "out", strict=True, processes=2)
+    assert [(r.record, r.ok) for r in results] == [(i, i < 5) for i in range(6)]
+    assert "name" in results[5].error and paragraphs_of(results[4].path)[0] == "Dear Reader 4,"
+
+
 def test_convert_many_in_a_process_pool_reports_each_path(tmp_path):
     titled, untitled, missing = tmp_path / "titled.docx", tmp_path / "untitled.docx", tmp_path / "missing.docx"
     titled.write_bytes(SAMPLE.read_bytes())
