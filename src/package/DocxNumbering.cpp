@@ -80,7 +80,18 @@ QString abstractNumbering(int id, bool bullet)
 
 }  // namespace
 
-void DocxNumbering::read()
+const DocxNumbering &DocxNumbering::loaded() const
+{
+    if (!loaded_) {
+        // Reading on first use changes nothing a caller sees.
+        auto *self = const_cast<DocxNumbering *>(this);
+        self->loaded_ = true;
+        self->readPart();
+    }
+    return *this;
+}
+
+void DocxNumbering::readPart()
 {
     abstractNums_.clear();
     numToAbstract_.clear();
@@ -157,6 +168,7 @@ void DocxNumbering::readLevelOverride(int numId, const QDomElement &override)
 
 const NumLevel *DocxNumbering::numLevel(int numId, int ilvl) const
 {
+    loaded();
     const auto o = levelOverrides_.constFind(numId);
     if (o != levelOverrides_.cend()) {
         const auto l = o->constFind(ilvl);
@@ -175,6 +187,7 @@ const NumLevel *DocxNumbering::numLevel(int numId, int ilvl) const
 
 int DocxNumbering::levelStart(int numId, int ilvl) const
 {
+    loaded();
     const auto o = startOverrides_.constFind(numId);
     if (o != startOverrides_.cend() && o->contains(ilvl))
         return o->value(ilvl);

@@ -37,16 +37,16 @@ class DocxNumbering
 public:
     DocxNumbering(DocxPackage &package, const DocxStyles &styles) : package_(package), styles_(styles) {}
 
-    // Re-reads the numbering part; numbering styles resolve through the style
-    // sheet as last read.
-    void read();
+    // Makes the next question read the numbering part again; it is read when
+    // first asked about (numbering styles resolve through the style sheet).
+    void read() { loaded_ = false; }
 
     // Abstract list -> level -> its definition.
-    const QMap<int, QMap<int, NumLevel>> &abstractNums() const { return abstractNums_; }
+    const QMap<int, QMap<int, NumLevel>> &abstractNums() const { return loaded().abstractNums_; }
     // Instance (w:num) -> its abstract list.
-    const QMap<int, int> &numToAbstract() const { return numToAbstract_; }
+    const QMap<int, int> &numToAbstract() const { return loaded().numToAbstract_; }
     // Instance -> level -> the start value a w:lvlOverride gives.
-    const QMap<int, QMap<int, int>> &startOverrides() const { return startOverrides_; }
+    const QMap<int, QMap<int, int>> &startOverrides() const { return loaded().startOverrides_; }
 
     const NumLevel *numLevel(int numId, int ilvl) const;
     int levelStart(int numId, int ilvl) const;
@@ -60,11 +60,15 @@ public:
     bool addDefinitions(const QByteArray &abstractNums, const QByteArray &nums);
 
 private:
+    // This object with the numbering part read.
+    const DocxNumbering &loaded() const;
+    void readPart();
     // Reads one w:lvlOverride of instance `numId`: a start value, a level, or both.
     void readLevelOverride(int numId, const QDomElement &override);
 
     DocxPackage &package_;
     const DocxStyles &styles_;
+    bool loaded_ = false;
     QMap<int, QMap<int, NumLevel>> abstractNums_;
     QMap<int, int> numToAbstract_;
     QMap<int, QMap<int, int>> startOverrides_;

@@ -94,13 +94,19 @@ DocxStyles::DocxStyles(DocxPackage &package) : package_(package) {}
 
 DocxStyles::~DocxStyles() = default;
 
-void DocxStyles::read()
+const DocxStyles &DocxStyles::loaded() const
 {
-    readTheme();
-    readSheet();
+    if (!loaded_) {
+        // Reading on first use changes nothing a caller sees.
+        auto *self = const_cast<DocxStyles *>(this);
+        self->loaded_ = true;
+        self->readTheme();
+        self->readSheet();
+    }
+    return *this;
 }
 
-int DocxStyles::numberingStyleNum(const QString &styleId) const { return numberingStyles_.value(styleId, -1); }
+int DocxStyles::numberingStyleNum(const QString &styleId) const { return loaded().numberingStyles_.value(styleId, -1); }
 
 void DocxStyles::readTheme()
 {
@@ -123,6 +129,7 @@ void DocxStyles::readTheme()
 
 QString DocxStyles::themeFont(const QString &name) const
 {
+    loaded();
     const QString lower = name.toLower();
     if (lower.startsWith(QLatin1String("major")))
         return themeMajorFont_;
@@ -386,6 +393,7 @@ bool DocxStyles::isToggleProperty(const QString &name)
 
 DocxPropertyList DocxStyles::paragraphRunProperties(const QString &styleId) const
 {
+    loaded();
     const auto known = paragraphRunMemo_.constFind(styleId);
     if (known != paragraphRunMemo_.cend())
         return *known;
@@ -398,6 +406,7 @@ DocxPropertyList DocxStyles::paragraphRunProperties(const QString &styleId) cons
 
 DocxPropertyList DocxStyles::characterRunProperties(const QString &styleId) const
 {
+    loaded();
     const auto known = characterRunMemo_.constFind(styleId);
     if (known != characterRunMemo_.cend())
         return *known;
@@ -409,6 +418,7 @@ DocxPropertyList DocxStyles::characterRunProperties(const QString &styleId) cons
 
 StyleProps DocxStyles::resolveStyle(const QString &styleId) const
 {
+    loaded();
     StyleProps result = styleMap_.value(QString::fromLatin1(kDocDefaultsKey));
     if (styleId.isEmpty())
         return result;

@@ -61,13 +61,15 @@ public:
     DocxStyles(const DocxStyles &) = delete;
     DocxStyles &operator=(const DocxStyles &) = delete;
 
-    // Re-reads the theme fonts and the style sheet.
-    void read();
+    // Makes the next question read the theme fonts and the style sheet again;
+    // they are read when first asked about, so that work that asks nothing of
+    // styles never parses them.
+    void read() { loaded_ = false; }
 
     // Paragraph and character styles by id as read, with the document defaults.
-    const QMap<QString, StyleProps> &styleMap() const { return styleMap_; }
+    const QMap<QString, StyleProps> &styleMap() const { return loaded().styleMap_; }
     // The paragraph style marked w:default, used where a paragraph names none.
-    const QString &defaultParagraphStyle() const { return defaultParagraphStyle_; }
+    const QString &defaultParagraphStyle() const { return loaded().defaultParagraphStyle_; }
     // The w:num a numbering style names, -1 when it names none.
     int numberingStyleNum(const QString &styleId) const;
 
@@ -91,6 +93,8 @@ public:
     void ensureStyle(const QString &styleId);
 
 private:
+    // This object with the theme fonts and the style sheet read.
+    const DocxStyles &loaded() const;
     void readTheme();
     void readSheet();
     // Adds the built-in style `styleId` to the style sheet unless it defines it;
@@ -98,6 +102,7 @@ private:
     bool addBuiltInStyle(const QString &styleId);
 
     DocxPackage &package_;
+    bool loaded_ = false;
     QMap<QString, StyleProps> styleMap_;
     QMap<QString, int> numberingStyles_;  // numbering style id -> the w:num it names
     QString themeMajorFont_;

@@ -56,7 +56,7 @@ bool holdsOnlyProperties(const QDomElement &run)
 
 }  // namespace
 
-DocxParagraphText::DocxParagraphText(const QDomElement &paragraph)
+DocxParagraphText::DocxParagraphText(const QDomElement &paragraph) : paragraph_(paragraph)
 {
     QDomNode node = nextInTree(paragraph, paragraph);
     while (!node.isNull()) {
@@ -153,6 +153,29 @@ void DocxParagraphText::replace(qsizetype start, qsizetype end, const QString &r
         touchedRuns_.append(piece.node.parentNode().toElement());
         drop(piece, k < last ? piece.length : end - piece.start);
     }
+}
+
+void DocxParagraphText::dropMarksWithin(qsizetype start, qsizetype end)
+{
+    const QDomNode headRun = pieces_[pieceAt(start)].node.parentNode();
+    const QDomNode tailRun = pieces_[pieceAt(end - 1)].node.parentNode();
+    QList<QDomElement> marks;
+    QStringList bookmarkIds;
+    for (QDomNode n = nextInTree(headRun, paragraph_, false); !n.isNull() && n != tailRun;
+         n = nextInTree(n, paragraph_, !isW(n, "r") && !isW(n, "p"))) {
+        if (isW(n, "proofErr") || isW(n, "bookmarkStart") || isW(n, "bookmarkEnd")) {
+            marks.append(n.toElement());
+            if (!isW(n, "proofErr"))
+                bookmarkIds.append(wAttr(n.toElement(), QStringLiteral("id")));
+        }
+    }
+    for (QDomNode n = nextInTree(paragraph_, paragraph_); !n.isNull() && !bookmarkIds.isEmpty(); n = nextInTree(n, paragraph_)) {
+        if ((isW(n, "bookmarkStart") || isW(n, "bookmarkEnd")) && bookmarkIds.contains(wAttr(n.toElement(), QStringLiteral("id")))
+            && !marks.contains(n.toElement()))
+            marks.append(n.toElement());
+    }
+    for (QDomElement &mark : marks)
+        mark.parentNode().removeChild(mark);
 }
 
 void DocxParagraphText::tidy()

@@ -24,6 +24,10 @@ public:
     // Removes what the replacements emptied: bare w:t, and runs left with
     // nothing but their properties.
     void tidy();
+    // Removes the proofing marks and bookmarks standing between the runs of
+    // the first and the last character of [start, end) (a bookmark with its
+    // other end in the paragraph), for a stretch that becomes one piece of text.
+    void dropMarksWithin(qsizetype start, qsizetype end);
 
 private:
     struct Piece
@@ -39,6 +43,7 @@ private:
     void drop(const Piece &piece, qsizetype count);
     QDomElement insertReplacement(QDomElement after, const QString &replacement);
 
+    QDomElement paragraph_;
     QList<Piece> pieces_;
     QString text_;
     QList<QDomElement> emptied_;  // nodes to remove at tidy()

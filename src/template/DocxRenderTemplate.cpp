@@ -134,7 +134,7 @@ bool renderStory(RenderedStory &story, const QByteArray &bytes, const QJsonObjec
         return true;
     if (!renderTemplatePart(story.program, data, options, story.rendered, problems))
         return false;
-    if (!checkXml(story.rendered.bytes, err)) {
+    if (!checkWellFormed(story.rendered.bytes, err)) {
         problems << QStringLiteral("%1: the tags do not nest with the paragraphs, cells and rows around them "
                                    "(a condition or loop opens in one and closes in another; give its tags the "
                                    "modifier of the unit they repeat, such as {%p ...%} or {%tr ...%}): %2")

@@ -29,8 +29,6 @@ QByteArrayView unitElement(const QString &modifier)
         return "w:tr";
     if (modifier == QLatin1String("tc"))
         return "w:tc";
-    if (modifier == QLatin1String("r"))
-        return "w:r";
     return "w:p";
 }
 
@@ -143,13 +141,16 @@ bool readValue(const TagParts &parts, DocxTemplateTag &tag, QString &why)
 }
 
 // A stretch of the part that a tag or a unit takes the place of, and the
-// tags that stand there instead.
+// tags that stand there instead, between markup of their own.
 struct Replacement
 {
     qsizetype start;
     qsizetype end;
     QList<int> tags;
+    QByteArray before = {};
+    QByteArray after = {};
 };
+
 
 // What the part reads as, in order: bytes to copy and tags.
 struct Token
@@ -333,6 +334,14 @@ bool DocxTemplateProgram::compile(const QString &part, const QByteArray &bytes, 
             err = QStringLiteral("%1: %2: %3").arg(placeOf(index), t.text, why);
             return false;
         }
+        if (parts.opener == '%' && parts.modifier == QLatin1String("r")) {  // the tag alone, in a run of its own
+            if (!t.inText) {
+                err = QStringLiteral("%1: %2 stands in no run's text").arg(placeOf(index), t.text);
+                return false;
+            }
+            replacements.append({scanned.start, scanned.end, {index}, kRunEnd, runRestart(t.runProperties)});
+            continue;
+        }
         const bool hasUnit = (parts.opener == '%' && !parts.modifier.isEmpty()) || t.valueKind == DocxValueKind::HtmlBlocks;
         if (!hasUnit) {
             replacements.append({scanned.start, scanned.end, {index}});
@@ -360,13 +369,19 @@ bool DocxTemplateProgram::compile(const QString &part, const QByteArray &bytes, 
     for (const Replacement &r : replacements) {
         if (r.start < copied)
             continue;
-        tokens.append({bytes.mid(copied, r.start - copied), -1});
+        tokens.append({bytes.mid(copied, r.start - copied) + r.before, -1});
         for (const int tag : r.tags)
             tokens.append({{}, tag});
+        tokens.append({r.after, -1});
         copied = r.end;
     }
     tokens.append({bytes.mid(copied), -1});
     return TreeBuilder(tokens, *this).build(items_, err);
+}
+
+QByteArray runRestart(const QByteArray &runProperties)
+{
+    return "<w:r>" + runProperties + "<w:t xml:space=\"preserve\">";
 }
 
 QString DocxTemplateProgram::placeOf(int tag) const

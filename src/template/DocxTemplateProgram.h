@@ -2,10 +2,11 @@
 // DocxTemplateProgram: one part of a template, read into what rendering
 // does: the part's bytes between tags to copy, the values to put in, the
 // conditions and loops around them. A tag with a modifier ({%p ...%},
-// {%tr ...%}, {%tc ...%}, {%r ...%}) stands for the paragraph, table row,
-// cell or run that holds it, which the tag takes the place of whole: the unit
-// of a loop or condition. {{p value|html }} takes the place of its paragraph
-// with the blocks the HTML makes.
+// {%tr ...%}, {%tc ...%}) stands for the paragraph, table row or cell that
+// holds it, which the tag takes the place of whole: the unit of a loop or
+// condition. A run tag ({%r ...%}) ends its run and starts it again after
+// itself, so that what it repeats or leaves out is runs. {{p value|html }}
+// takes the place of its paragraph with the blocks the HTML makes.
 #include "DocxTemplateExpression.h"
 #include "DocxXml.h"
 
@@ -14,6 +15,13 @@
 #include <QString>
 
 #include <vector>
+
+// Markup that ends the run a tag stands in, and that starts it again after
+// the tag with the same properties (`runProperties`, its w:rPr): what stands
+// between them is outside any run. A run tag ({%r ...%}) and values that make
+// runs of their own take such a place.
+inline constexpr char kRunEnd[] = "</w:t></w:r>";
+QByteArray runRestart(const QByteArray &runProperties);
 
 // How a value goes into the part.
 enum class DocxValueKind {

@@ -16,8 +16,6 @@ constexpr int kMostProblems = 50;
 // Markup that ends the text of the run a value stands in and starts it again.
 constexpr char kBreakInText[] = "</w:t><w:br/><w:t xml:space=\"preserve\">";
 constexpr char kTabInText[] = "</w:t><w:tab/><w:t xml:space=\"preserve\">";
-constexpr char kRunTextStart[] = "<w:t xml:space=\"preserve\">";
-constexpr char kRunEnd[] = "</w:t></w:r>";
 
 bool isXmlCharacter(char16_t u)
 {
@@ -205,7 +203,7 @@ private:
         append(kRunEnd);
         pending.offset = out_.bytes.size();
         out_.pending.append(pending);
-        append("<w:r>" + tag.runProperties + kRunTextStart);
+        append(runRestart(tag.runProperties));
     }
 
     // Text as the run's text: escaped; line breaks and tabs as their own

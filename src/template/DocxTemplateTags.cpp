@@ -83,6 +83,7 @@ bool gatherTemplateTags(const QByteArray &bytes, QByteArray &out, QString &err)
             return false;
         for (qsizetype i = stretches.size() - 1; i >= 0; --i) {
             const DocxTagStretch &s = stretches.at(i);
+            text.dropMarksWithin(s.start, s.end);
             text.replace(s.start, s.end, plainTagText(text.text().mid(s.start, s.end - s.start)));
         }
         text.tidy();

@@ -531,13 +531,17 @@ bool parseFragment(const QByteArray &element, const DocxNamespaceBindings &inSco
     return !el.isNull();
 }
 
-bool checkXml(const QByteArray &bytes, QString &err)
+namespace {
+
+// Reads `bytes` through; with `asTree`, refuses them when their tree would
+// be too large.
+bool readsThrough(const QByteArray &bytes, QString &err, bool asTree)
 {
     DocxXmlReader r(bytes);
     DocxTreeCost cost;
     while (!r.atEnd()) {
         readNextChecked(r);
-        if (!r.hasError() && !cost.add(r))
+        if (asTree && !r.hasError() && !cost.add(r))
             r.raiseError(DocxTreeCost::refusal());
     }
     if (r.hasError()) {
@@ -545,6 +549,18 @@ bool checkXml(const QByteArray &bytes, QString &err)
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool checkXml(const QByteArray &bytes, QString &err)
+{
+    return readsThrough(bytes, err, true);
+}
+
+bool checkWellFormed(const QByteArray &bytes, QString &err)
+{
+    return readsThrough(bytes, err, false);
 }
 
 namespace {

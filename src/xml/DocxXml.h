@@ -28,6 +28,8 @@ bool parseXml(const QByteArray &bytes, QDomDocument &dom, QString &err, bool cou
 // Checks that `bytes` is a well-formed XML document parseXml takes, with its
 // texts, without building a tree.
 bool checkXml(const QByteArray &bytes, QString &err);
+// True when `bytes` are well-formed XML, however large; else false with `err`.
+bool checkWellFormed(const QByteArray &bytes, QString &err);
 
 // Parses one element given as bytes whose ancestors bind `inScope`; `el` is the
 // element in `dom`. Texts as parseXml.

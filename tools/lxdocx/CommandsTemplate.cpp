@@ -20,7 +20,6 @@ int runRender(const Args &args)
     const QByteArray json = data.readAll();
     const std::string resources = args.has("--resources") ? args.value("--resources")
                                                            : QFileInfo(data).absolutePath().toLocal8Bit().toStdString();
-    lxDocx_init();
     OpenDocument h(openOrReport(templatePath));
     if (!h)
         return ExitFailed;
