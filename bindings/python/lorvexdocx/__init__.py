@@ -1,28 +1,46 @@
-"""Open, edit and save DOCX documents with the LorvexDocx library.
+"""Open, edit, fill and save DOCX documents with the LorvexDocx library.
 
     import lorvexdocx
+    from lorvexdocx import Cm
 
-    with lorvexdocx.open("report.docx") as doc:
-        doc.margins = doc.margins._replace(left=1800, right=1800)   # twips
-        doc.properties["title"] = "Quarterly report"
-        doc.set_footer("default", lorvexdocx.build_hf_xml("footer", "Page {PAGE} of {NUMPAGES}", "center"))
-        doc.save_as("report-edited.docx")
+    with lorvexdocx.open("invoice-template.docx") as doc:
+        doc.render({"customer": "Ada Lovelace", "items": [{"name": "Tea", "price": "4.50"}]})
+        section = doc.sections[0]
+        section.left_margin = section.right_margin = Cm(2)
+        section.footer.xml = lorvexdocx.build_hf_xml("footer", "Page {PAGE} of {NUMPAGES}", "center")
+        doc.core_properties["title"] = "Invoice 1134"
+        doc.save_as("invoice-1134.docx")
+        doc.preview("invoice-1134.pdf")
+
+The names follow python-docx where it has them: ``doc.sections`` with
+``top_margin`` ... ``orientation``, ``section.header`` and ``section.footer``
+(objects with ``.text`` and ``.xml``), lengths made with Cm, Mm, Inches, Pt
+and Twips (plain ints are twips, 1/1440 inch), ``doc.core_properties`` (also
+``doc.properties``), a mapping. Document.render fills a template written in
+docxtpl's (Jinja's) tags; lorvexdocx.bulk renders or converts many documents
+on a Dask cluster or a local process pool.
 
 Every failure raises LorvexDocxError carrying the library's text, as the
 subclass of its kind where it has one: NotFoundError, RefusedInputError,
-TemplateError, BusyError. Paths may be
-str, bytes or os.PathLike; bytes reach the file system unchanged, so names
-that are not UTF-8 work. Lengths are twips (1/1440 inch).
+TemplateError, BusyError. Paths may be str, bytes or os.PathLike; bytes reach
+the file system unchanged, so names that are not UTF-8 work.
+
+Threads: the library is safe for one document per thread. Different documents
+may be used from different threads at once; one document must not be used by
+two threads at once (BusyError is for a call made from inside another call on
+the same document, as from a Qt event it lets through).
 """
 from __future__ import annotations
 
 import ctypes
 import json
 import os
-from typing import Any, Dict, Iterator, MutableMapping, NamedTuple, Optional, Union
+from typing import Any, Callable, Dict, Iterator, Mapping, MutableMapping, NamedTuple, Optional, Union, overload
 
-from ._library import library, rich_text_library
-from ._sections import LANDSCAPE, PORTRAIT, Cm, HeaderFooter, Inches, Length, Mm, Pt, Section, Sections, Twips
+from . import _template
+from ._library import handleless_calls, library, rich_text_library
+from ._sections import (LANDSCAPE, PORTRAIT, Cm, HeaderFooter, Inches, Length, Mm, Pt, Section, Sections, Twips,
+                        kind_number)
 
 __all__ = [
     "LorvexDocxError", "NotFoundError", "RefusedInputError", "TemplateError", "BusyError", "UnknownPropertyError", "Margins", "Document", "DocumentProperties",
@@ -32,11 +50,13 @@ __all__ = [
 ]
 __version__ = "1.3.0"
 
+for _public in (Section, Sections, HeaderFooter, Length, Twips, Cm, Mm, Inches, Pt):
+    _public.__module__ = __name__  # help() and reprs name them where they are imported from
+
 PathArg = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 
 #: The core properties a document has, in the order the library lists them.
 PROPERTY_KEYS = ("title", "author", "subject", "description", "keywords", "category")
-_KINDS = {"default": 0, "even": 1, "first": 2}
 # What lxDocx_text adds to the body (LXDOCX_TEXT_* of the C header).
 _TEXT_HEADERS_FOOTERS = 1
 _TEXT_NOTES = 2
@@ -112,28 +132,37 @@ def _decode(raw: bytes) -> str:
     return raw.decode("utf-8", errors="replace")
 
 
-def _library_error() -> LorvexDocxError:
-    lib = library()
-    return _error_of(lib.lxDocx_error_code(None), _decode(lib.lxDocx_error(None)))
-
-
-def _kind(kind: Union[str, int]) -> int:
-    if isinstance(kind, int) and kind in _KINDS.values():
-        return kind
-    try:
-        return _KINDS[kind]  # type: ignore[index]
-    except KeyError:
-        raise ValueError(f"kind must be one of {', '.join(_KINDS)}, not {kind!r}") from None
+def _without_handle(call: Callable[[ctypes.CDLL], Any], lib: Optional[ctypes.CDLL] = None) -> Any:
+    """Runs a call that takes no document and returns NULL or 0 on failure;
+    raises that failure, which the library records for the whole process (so
+    such calls run one at a time, each reading its own failure)."""
+    lib = lib or library()
+    with handleless_calls:
+        result = call(lib)
+        if not result:
+            raise _error_of(lib.lxDocx_error_code(None), _decode(lib.lxDocx_error(None)))
+    return result
 
 
 class DocumentProperties(MutableMapping[str, str]):
-    """The six core properties of a document (PROPERTY_KEYS) as a mapping.
+    """The six core properties of a document (PROPERTY_KEYS) as a mapping,
+    also readable and settable as attributes (``doc.core_properties.title``).
     A property the document does not have reads as ""; deleting one empties
     it. Other keys raise UnknownPropertyError. Changes reach the file at the
     next save."""
 
     def __init__(self, document: "Document") -> None:
-        self._document = document
+        object.__setattr__(self, "_document", document)
+
+    def __getattr__(self, name: str) -> str:
+        if name in PROPERTY_KEYS:
+            return self[name]
+        raise AttributeError(name)
+
+    def __setattr__(self, name: str, value: str) -> None:
+        if name not in PROPERTY_KEYS:
+            raise AttributeError(f"{name!r} is not a core property (one of {', '.join(PROPERTY_KEYS)})")
+        self[name] = value
 
     def __getitem__(self, key: str) -> str:
         known = self._checked(key)
@@ -179,9 +208,17 @@ class Rendered(NamedTuple):
 
 
 class Document:
-    """An open document. Use it as a context manager, or call close()."""
+    """An open document, made by open() or blank(); use it as a context
+    manager, or call close().
+
+    Attributes: ``path`` (as given), ``sections`` (a sequence of Section),
+    ``properties`` / ``core_properties`` (the core properties, a mapping).
+    Filling: render(data). Editing: replace(), set_body_html(), the sections'
+    lengths and headers and footers. Reading: text(), text_report(),
+    to_html(), preview(). Saving: save(), save_as()."""
 
     def __init__(self, handle: int, path: PathArg) -> None:
+        """Takes over a handle of the library (made by open() or blank())."""
         self._handle: Optional[int] = handle
         self.path = path
         self.properties = DocumentProperties(self)
@@ -230,7 +267,13 @@ class Document:
             self._handle = None
 
     @property
+    def core_properties(self) -> DocumentProperties:
+        """The core properties: python-docx's name for ``properties``."""
+        return self.properties
+
+    @property
     def closed(self) -> bool:
+        """Whether close() was called."""
         return self._handle is None
 
     def __enter__(self) -> "Document":
@@ -258,6 +301,7 @@ class Document:
 
     @property
     def margins(self) -> Margins:
+        """The page margins of the last section, a Margins named tuple in twips."""
         values = [ctypes.c_int() for _ in range(8)]
         self._call(lambda lib, h: lib.lxDocx_get_margins(h, *[ctypes.byref(v) for v in values]))
         numbers = [v.value for v in values]
@@ -296,7 +340,7 @@ class Document:
 
     def _part(self, getter: str, kind: Union[str, int]) -> Optional[str]:
         length = ctypes.c_int()
-        address = self._read(lambda lib, h: getattr(lib, getter)(h, _kind(kind), ctypes.byref(length)))
+        address = self._read(lambda lib, h: getattr(lib, getter)(h, kind_number(kind), ctypes.byref(length)))
         return _decode(ctypes.string_at(address, length.value)) if address else None
 
     def header(self, kind: Union[str, int] = "default") -> Optional[str]:
@@ -311,12 +355,12 @@ class Document:
     def set_header(self, kind: Union[str, int], xml: Union[str, bytes]) -> None:
         """Stores `xml` as the header part of `kind` (see build_hf_xml)."""
         data = _text(xml)
-        self._call(lambda lib, h: lib.lxDocx_set_header_xml(h, _kind(kind), data, len(data)))
+        self._call(lambda lib, h: lib.lxDocx_set_header_xml(h, kind_number(kind), data, len(data)))
 
     def set_footer(self, kind: Union[str, int], xml: Union[str, bytes]) -> None:
         """Stores `xml` as the footer part of `kind`."""
         data = _text(xml)
-        self._call(lambda lib, h: lib.lxDocx_set_footer_xml(h, _kind(kind), data, len(data)))
+        self._call(lambda lib, h: lib.lxDocx_set_footer_xml(h, kind_number(kind), data, len(data)))
 
     # -- the body ----------------------------------------------------------------
 
@@ -365,14 +409,49 @@ class Document:
         title = None if section is None else _text(section)
         return self._string(lambda lib, h: lib.lxDocx_to_html(h, title))
 
-    def render(self, path: PathArg) -> Rendered:
-        """Writes every page as a PDF, or the first page as a PNG, by the
-        suffix of `path` (".pdf" or ".png"); returns what was laid out."""
+    def preview(self, path: PathArg) -> Rendered:
+        """Lays the pages out and writes every page as a PDF, or the first
+        page as a PNG, by the suffix of `path` (".pdf" or ".png"); returns
+        what was laid out."""
         rich_text_library()
         self._call(lambda lib, h: lib.lxDocx_render(h, _path(path)))
         values = [ctypes.c_int() for _ in range(3)]
         self._call(lambda lib, h: lib.lxDocx_get_render_result(h, *[ctypes.byref(v) for v in values]))
         return Rendered(values[0].value, bool(values[1].value), bool(values[2].value))
+
+    @overload
+    def render(self, data: Mapping[str, Any], strict: bool = False, resources: Optional[PathArg] = None) -> None: ...
+
+    @overload
+    def render(self, data: PathArg) -> Rendered: ...
+
+    def render(self, data: Union[Mapping[str, Any], PathArg], strict: bool = False,
+               resources: Optional[PathArg] = None) -> Optional[Rendered]:
+        """Fills the document as a template with `data`, a mapping: the tags
+        of docxtpl (Jinja) - {{ name }}, {% for %} ... {% endfor %}, {% if %},
+        {%p %}, {%tr %} and the filters - take their values from it. Values
+        JSON has no form for (dates, Decimal) are given as their str().
+        `strict` makes a name the data does not define an error (by default it
+        reads as nothing); `resources` is the folder from which pictures and
+        HTML values may read files (by default none: only data: URLs). The
+        document is changed in memory, not saved; on failure
+        (TemplateError for the template's faults) it is left as it was.
+
+        Given a path instead of a mapping, it is preview(path), as before
+        templates came: the pages as a PDF or a PNG, returning Rendered."""
+        if isinstance(data, (str, bytes, os.PathLike)):
+            if strict or resources is not None:
+                raise TypeError("strict and resources are for rendering a template with data, not for a page preview")
+            return self.preview(data)
+        self._fill(_template.data_json(data), strict, resources)
+        return None
+
+    def _fill(self, data_json: bytes, strict: bool, resources: Optional[PathArg]) -> None:
+        """Renders the document as a template with data already written as JSON."""
+        rich_text_library()  # HTML values build rich text
+        folder = None if resources is None else _path(resources)
+        self._call(lambda lib, h: lib.lxDocx_set_resource_folder(h, folder))
+        self._call(lambda lib, h: lib.lxDocx_render_template(h, data_json, _template.STRICT if strict else 0))
 
     def replace(self, find: str, repl: str, regex: bool = False, match_case: bool = False,
                 whole_word: bool = False) -> int:
@@ -388,32 +467,24 @@ class Document:
 
 def open(path: PathArg) -> Document:  # noqa: A001 - the module's verb, as in lorvexdocx.open
     """Opens the DOCX file at `path`."""
-    handle = library().lxDocx_open(_path(path))
-    if not handle:
-        raise _library_error()
-    return Document(handle, path)
+    return Document(_without_handle(lambda lib: lib.lxDocx_open(_path(path))), path)
 
 
 def blank(path: PathArg) -> Document:
     """Writes a blank document (a Letter page, one empty paragraph) to `path`
     and opens it."""
-    handle = library().lxDocx_create_blank(_path(path))
-    if not handle:
-        raise _library_error()
-    return Document(handle, path)
+    return Document(_without_handle(lambda lib: lib.lxDocx_create_blank(_path(path))), path)
 
 
 def from_html(html: str, path: PathArg) -> None:
     """Writes a new document at `path` whose body is the HTML page."""
-    if not rich_text_library().lxDocx_write_html(_path(path), _text(html)):
-        raise _library_error()
+    _without_handle(lambda lib: lib.lxDocx_write_html(_path(path), _text(html)), rich_text_library())
 
 
 def resave(src: PathArg, dst: PathArg) -> None:
     """Converts every body paragraph of `src` to rich text and back, saving
     the result as `dst`."""
-    if not rich_text_library().lxDocx_resave_full(_path(src), _path(dst)):
-        raise _library_error()
+    _without_handle(lambda lib: lib.lxDocx_resave_full(_path(src), _path(dst)), rich_text_library())
 
 
 def build_hf_xml(kind: str, text: str, align: str = "left") -> str:
@@ -422,11 +493,9 @@ def build_hf_xml(kind: str, text: str, align: str = "left") -> str:
     `align` is "left", "center", "right" or "both"."""
     if kind not in ("header", "footer"):
         raise ValueError(f"kind must be 'header' or 'footer', not {kind!r}")
-    lib = library()
     length = ctypes.c_int()
-    address = lib.lxDocx_build_hf_xml(1 if kind == "header" else 0, _text(text), _text(align), ctypes.byref(length))
-    if not address:
-        raise _library_error()
+    address = _without_handle(
+        lambda lib: lib.lxDocx_build_hf_xml(1 if kind == "header" else 0, _text(text), _text(align), ctypes.byref(length)))
     return _decode(ctypes.string_at(address, length.value))
 
 

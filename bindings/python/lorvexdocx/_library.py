@@ -5,9 +5,12 @@ import ctypes
 import ctypes.util
 import os
 import threading
-from typing import Optional
+from pathlib import Path
+from typing import List, Optional
 
 SONAME = "libLorvexDocx.so.1"
+#: The library pip put inside the package when it built it.
+BUNDLED = Path(__file__).resolve().parent / SONAME
 
 _handle = ctypes.c_void_p
 _int_p = ctypes.POINTER(ctypes.c_int)
@@ -59,18 +62,26 @@ _PROTOTYPES = {
     "lxDocx_render": (ctypes.c_int, [_handle, ctypes.c_char_p]),
     "lxDocx_get_render_result": (ctypes.c_int, [_handle, _int_p, _int_p, _int_p]),
     "lxDocx_replace_text": (ctypes.c_int, [_handle, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_int, _int_p]),
+    "lxDocx_render_template": (ctypes.c_int, [_handle, ctypes.c_char_p, ctypes.c_int]),
+    "lxDocx_set_resource_folder": (ctypes.c_int, [_handle, ctypes.c_char_p]),
 }
 
 _lock = threading.Lock()
+#: Held around the calls without a handle and the reading of their failure: the
+#: library keeps that failure's text in one place for the whole process.
+handleless_calls = threading.Lock()
 _library: Optional[ctypes.CDLL] = None
 _started = False
 
 
-def _candidates() -> list:
-    """Where to look, in order: LORVEXDOCX_LIBRARY, then the installed library."""
+def _candidates() -> List[str]:
+    """Where to look: LORVEXDOCX_LIBRARY, else the library inside the package,
+    else the one installed on the system."""
     explicit = os.environ.get("LORVEXDOCX_LIBRARY")
     if explicit:
         return [explicit]
+    if BUNDLED.is_file():
+        return [str(BUNDLED)]
     found = ctypes.util.find_library("LorvexDocx")
     return [found, SONAME] if found and found != SONAME else [SONAME]
 
@@ -95,8 +106,8 @@ def library() -> ctypes.CDLL:
                 _library = loaded
                 break
             else:
-                raise OSError("Cannot load the LorvexDocx library (set LORVEXDOCX_LIBRARY to the path of "
-                              + SONAME + "): " + "; ".join(errors))
+                raise OSError("Cannot load the LorvexDocx library (install the package with pip, which builds it, "
+                              "or set LORVEXDOCX_LIBRARY to the path of " + SONAME + "): " + "; ".join(errors))
         return _library
 
 

@@ -49,36 +49,48 @@ def _length(cls, value: float, per_unit: float) -> Length:
 
 
 class Twips(Length):
+    """A length given in twips."""
+
     def __new__(cls, value: float) -> "Twips":
         return _length(cls, value, 1)
 
 
 class Inches(Length):
+    """A length given in inches: ``Inches(1) == 1440``."""
+
     def __new__(cls, value: float) -> "Inches":
         return _length(cls, value, _TWIPS_PER_INCH)
 
 
 class Cm(Length):
+    """A length given in centimetres: ``Cm(2.54) == 1440``."""
+
     def __new__(cls, value: float) -> "Cm":
         return _length(cls, value, _TWIPS_PER_CM)
 
 
 class Mm(Length):
+    """A length given in millimetres."""
+
     def __new__(cls, value: float) -> "Mm":
         return _length(cls, value, _TWIPS_PER_CM / 10)
 
 
 class Pt(Length):
+    """A length given in points: ``Pt(1) == 20``."""
+
     def __new__(cls, value: float) -> "Pt":
         return _length(cls, value, _TWIPS_PER_PT)
 
 
-def _kind(kind: Union[str, int]) -> int:
-    if isinstance(kind, int):
+def kind_number(kind: Union[str, int]) -> int:
+    """The library's number of a header or footer kind, given by name or number."""
+    if isinstance(kind, int) and kind in _KINDS.values():
         return kind
-    if kind not in _KINDS:
-        raise ValueError(f"kind must be one of {', '.join(_KINDS)}, not {kind!r}")
-    return _KINDS[kind]
+    try:
+        return _KINDS[kind]  # type: ignore[index]
+    except KeyError:
+        raise ValueError(f"kind must be one of {', '.join(_KINDS)}, not {kind!r}") from None
 
 
 def _xml_text(xml: str) -> str:
@@ -88,15 +100,17 @@ def _xml_text(xml: str) -> str:
 
 
 class HeaderFooter:
-    """The header or footer of one kind a section shows. A section without its
-    own part shows the previous section's (it is linked to the previous);
-    setting ``xml`` gives it its own part then, or replaces its own part in
-    place (every section showing that part shows the new one)."""
+    """The header or footer of one kind ("default", "even", "first") a section
+    shows. A section without its own part shows the previous section's (it is
+    linked to the previous); setting ``xml`` gives it its own part then, or
+    replaces its own part in place (every section showing that part shows the
+    new one). Calling it with a kind gives that kind of the same section:
+    ``section.header("first")`` is ``section.first_page_header``."""
 
     def __init__(self, section: "Section", is_header: bool, kind: Union[str, int]) -> None:
         self._section = section
         self._is_header = is_header
-        self._kind = _kind(kind)
+        self._kind = kind_number(kind)
 
     @property
     def xml(self) -> Optional[str]:
@@ -125,6 +139,14 @@ class HeaderFooter:
         address = self._section._read(
             lambda lib, h, i: lib.lxDocx_get_section_hf_part(h, i, 1 if self._is_header else 0, self._kind))
         return ctypes.string_at(address).decode("utf-8", "replace") if address else None
+
+    def __call__(self, kind: Union[str, int] = "default") -> "HeaderFooter":
+        return HeaderFooter(self._section, self._is_header, kind)
+
+    def __repr__(self) -> str:
+        side = "header" if self._is_header else "footer"
+        kind = next(name for name, value in _KINDS.items() if value == self._kind)
+        return f"<{kind} {side} of section {self._section.index}>"
 
 
 class Section:
@@ -173,6 +195,7 @@ class Section:
 
     @property
     def page_width(self) -> Length:
+        """The page's width, a Length."""
         return self.page_size[0]
 
     @page_width.setter
@@ -182,6 +205,7 @@ class Section:
 
     @property
     def page_height(self) -> Length:
+        """The page's height, a Length."""
         return self.page_size[1]
 
     @page_height.setter
@@ -203,6 +227,7 @@ class Section:
 
     @property
     def mirror_margins(self) -> bool:
+        """Whether left and right margins are inside and outside on facing pages."""
         return bool(self._margins()[7])
 
     @mirror_margins.setter
@@ -223,12 +248,6 @@ class Section:
         first = -1 if start is None else start
         self._call(lambda lib, h, i: lib.lxDocx_set_section_page_number_format(h, i, fmt.encode("utf-8"), first))
 
-    def header(self, kind: Union[str, int] = "default") -> HeaderFooter:
-        return HeaderFooter(self, True, kind)
-
-    def footer(self, kind: Union[str, int] = "default") -> HeaderFooter:
-        return HeaderFooter(self, False, kind)
-
     def __repr__(self) -> str:
         return f"<Section {self.index}>"
 
@@ -239,10 +258,24 @@ def _margin_property(field: str, doc: str) -> property:
                     lambda self, value: self._set_margin(position, value), doc=doc)
 
 
-for _name, _field in (("top_margin", "top"), ("bottom_margin", "bottom"), ("left_margin", "left"),
-                      ("right_margin", "right"), ("header_distance", "header"), ("footer_distance", "footer"),
-                      ("gutter", "gutter")):
-    setattr(Section, _name, _margin_property(_field, f"The {_field} value of w:pgMar, as read."))
+for _name, _field, _what in (("top_margin", "top", "The top margin"), ("bottom_margin", "bottom", "The bottom margin"),
+                             ("left_margin", "left", "The left margin"), ("right_margin", "right", "The right margin"),
+                             ("header_distance", "header", "From the page's top edge to the header"),
+                             ("footer_distance", "footer", "From the page's bottom edge to the footer"),
+                             ("gutter", "gutter", "The gutter (room for binding)")):
+    setattr(Section, _name, _margin_property(
+        _field, f"{_what}, a Length as written (w:pgMar); setting it changes this value alone."))
+
+
+def _header_footer_property(is_header: bool, kind: str, doc: str) -> property:
+    return property(lambda self: HeaderFooter(self, is_header, kind), doc=doc)
+
+
+for _name, _is_header, _kind_name in (("header", True, "default"), ("first_page_header", True, "first"),
+                                      ("even_page_header", True, "even"), ("footer", False, "default"),
+                                      ("first_page_footer", False, "first"), ("even_page_footer", False, "even")):
+    _side = "header" if _is_header else "footer"
+    setattr(Section, _name, _header_footer_property(_is_header, _kind_name, f"The {_kind_name} {_side} (a HeaderFooter)."))
 
 
 class Sections(Sequence[Section]):

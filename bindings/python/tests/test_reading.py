@@ -1,5 +1,5 @@
 """Reading through the Python package: every corpus document reads as `lxdocx text`, `to-html` and `preview` show
-it; a failed render raises the library's text."""
+it; a failed preview raises the library's text, and render given a path previews as before."""
 import json
 import os
 import re
@@ -30,14 +30,15 @@ def test_corpus_reads_as_the_command_line_shows_it(tmp_path):
             assert path + "\n" + doc.text() == text, path
             assert doc.text_report(headers_footers=True) == report, path
             assert doc.to_html() == cli("to-html", path), path
-            assert doc.render(tmp_path / "pages.pdf").pages == report["pages"], path
+            assert doc.preview(tmp_path / "pages.pdf").pages == report["pages"], path
 
 
-def test_render_writes_pages_and_says_why_not(tmp_path):
+def test_preview_writes_pages_and_says_why_not(tmp_path):
     with lorvexdocx.open(SAMPLE) as doc:
-        assert doc.render(tmp_path / "one.PNG") == lorvexdocx.Rendered(1, False, False)
+        assert doc.preview(tmp_path / "one.PNG") == lorvexdocx.Rendered(1, False, False)
         assert (tmp_path / "one.PNG").read_bytes().startswith(b"\x89PNG")
+        assert doc.render(str(tmp_path / "two.png")) == lorvexdocx.Rendered(1, False, False)  # render of a path
         with pytest.raises(lorvexdocx.LorvexDocxError, match="must end in .pdf or .png$"):
-            doc.render(tmp_path / "page.svg")
+            doc.preview(tmp_path / "page.svg")
         with pytest.raises(lorvexdocx.LorvexDocxError, match="^Cannot write to: .*No such file or directory$"):
             doc.render(tmp_path / "no" / "page.pdf")

@@ -52,10 +52,17 @@ def test_sections_read_and_change_one_value_at_a_time(tmp_path):
         first.top_margin = lorvexdocx.Cm(2)
         first.orientation = lorvexdocx.LANDSCAPE
         first.page_size = (first.page_height, first.page_width)
-        first.footer("default").xml = lorvexdocx.build_hf_xml("footer", "First {PAGE}", "center")
-        assert first.footer().text == "First 1" and last.footer().text == "First 1"  # linked to the previous
-        assert last.footer().part_name == first.footer().part_name == "word/footer1.xml"
-        assert first.header().xml is None and first.header().text == ""
+        first.footer.xml = lorvexdocx.build_hf_xml("footer", "First {PAGE}", "center")
+        assert first.footer.text == "First 1" and last.footer.text == "First 1"  # linked to the previous
+        assert last.footer.part_name == first.footer("default").part_name == "word/footer1.xml"
+        assert first.header.xml is None and first.header.text == ""
+        first.first_page_header.xml = lorvexdocx.build_hf_xml("header", "Cover", "right")
+        assert first.header("first").text == "Cover" and first.even_page_header.xml is None
+        assert repr(last.first_page_footer) == "<first footer of section 1>"
+        doc.core_properties.title = "Two sections"
+        assert doc.properties["title"] == doc.core_properties.title == "Two sections"
+        with pytest.raises(AttributeError):
+            doc.core_properties.creator = "x"
         doc.save_as(tmp_path / "out.docx")
     written = zipfile.ZipFile(tmp_path / "out.docx").read("word/document.xml").decode()
     assert 'w:header=' not in written and written.endswith(TWO[TWO.index("</w:p>") + 6:] + "</w:body></w:document>")
