@@ -17,8 +17,9 @@
 
 namespace {
 
-QByteArray g_lastError;
-int g_lastErrorCode = LXDOCX_OK;
+// The last failure of a function without a handle, per thread (as errno).
+thread_local QByteArray g_lastError;
+thread_local int g_lastErrorCode = LXDOCX_OK;
 QGuiApplication *g_application = nullptr;
 int s_argc = 1;
 char s_libraryName[] = "LorvexDocx";

@@ -16,6 +16,7 @@ LXDOCX_API int lxDocx_render_template(DocxHandle *h, const char *data_json, int 
         DocxTemplateOptions options;
         options.strict = (flags & LXDOCX_STRICT) != 0;
         options.resourceFolder = h->resourceFolder;
+        options.beforeRichText = [] { lxDocx_init(); };  // HTML values are made through rich text
         QString err;
         switch (docxRenderTemplate(*h->doc, data_json ? QByteArray(data_json) : QByteArray(), options, err)) {
         case DocxTemplateFailure::None:

@@ -56,9 +56,9 @@
  *    reach, so they are never refused; a failure of one called from a handler
  *    replaces the library-wide text like any other.
  *  - Threads: a handle is used by one thread at a time; different handles share
- *    nothing but the library-wide error text, so lxDocx_open,
- *    lxDocx_create_blank, lxDocx_write_html, lxDocx_resave_full and
- *    lxDocx_error(NULL) must not run on several threads at once.
+ *    nothing, and the library-wide error text is each thread's own, so any
+ *    calls on different handles (and calls without a handle) may run on
+ *    several threads at once. lxDocx_init runs once, before the threads start.
  *  - Logging: the library writes nothing on stderr when a call succeeds. Its
  *    diagnostics go through Qt's message logger in the categories
  *    "lorvexdocx.zip", "lorvexdocx.document", "lorvexdocx.reader" and
@@ -120,7 +120,8 @@ typedef struct DocxHandle LxDocxHandle;
  * (and, when XDG_RUNTIME_DIR is unset, a private runtime folder of the user's
  * own in the temporary folder, so that Qt does not warn about it).
  * Call once before the functions that build rich text (lxDocx_set_body_html,
- * lxDocx_write_html, lxDocx_resave_full). Calling it again does nothing; the
+ * lxDocx_write_html, lxDocx_resave_full; lxDocx_render_template calls it
+ * itself when a template has HTML values). Calling it again does nothing; the
  * application object lives to the end of the process. */
 LXDOCX_API void lxDocx_init(void);
 
@@ -129,10 +130,11 @@ LXDOCX_API void lxDocx_init(void);
 LXDOCX_API const char *lxDocx_version(void);
 
 /* The text of the most recent failure recorded on `h`, or with h == NULL the
- * most recent failure of a function without a handle. "" when nothing failed
- * yet; never NULL. With a handle the pointer is good until the next
- * lxDocx_error on that handle or lxDocx_close; with NULL until the next
- * failure of a function without a handle. */
+ * most recent failure of a function without a handle on the calling thread
+ * (each thread has its own, as with errno). "" when nothing failed yet; never
+ * NULL. With a handle the pointer is good until the next lxDocx_error on that
+ * handle or lxDocx_close; with NULL until the thread's next failure of a
+ * function without a handle. */
 LXDOCX_API const char *lxDocx_error(DocxHandle *h);
 
 /* The code (LXDOCX_ERR_*) of the failure whose text lxDocx_error gives: on
@@ -348,8 +350,7 @@ LXDOCX_API int lxDocx_set_section_footer_xml(DocxHandle *h, int section, int kin
  * XML with its byte count in *out_len, or NULL (and 0) when text or align is
  * NULL (no text recorded). The buffer belongs to the calling thread and is
  * good until that thread's next lxDocx_build_hf_xml. May run on several
- * threads at once, except that running out of memory records its text
- * library-wide. */
+ * threads at once. */
 LXDOCX_API const char *lxDocx_build_hf_xml(int is_header, const char *text, const char *align, int *out_len);
 
 /* ---- Core document properties ("docProps/core.xml") ------------------------------

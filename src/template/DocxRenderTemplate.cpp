@@ -128,6 +128,10 @@ private:
         if (tag.valueKind == DocxValueKind::Picture)
             return DocxWriter::pictureRun(doc_, story.part, value.picture.bytes, value.picture.cx, value.picture.cy,
                                           QString(), nextDrawingId_++, scope);
+        if (options_.beforeRichText && !richTextReady_) {
+            options_.beforeRichText();
+            richTextReady_ = true;
+        }
         const QString html = options_.resourceFolder.isEmpty() ? value.html
                                                                : inlineLocalImages(value.html, options_.resourceFolder);
         if (tag.valueKind == DocxValueKind::HtmlBlocks)
@@ -141,6 +145,7 @@ private:
     const DocxTemplateOptions &options_;
     int nextBookmarkId_;
     int nextDrawingId_;
+    bool richTextReady_ = false;
 };
 
 // Reads and renders one story; false with `problems`.

@@ -10,10 +10,13 @@
 #include <QList>
 #include <QStringList>
 
+#include <functional>
+
 struct DocxTemplateOptions
 {
     bool strict = false;      // an undefined name is a failure, not an empty value
     QString resourceFolder;   // where picture files and pictures of HTML values may be read
+    std::function<void()> beforeRichText;  // called once before the first HTML value is made
 };
 
 // An HTML or picture value to make at `offset` of the rendered bytes.
