@@ -145,6 +145,16 @@ LXDOCX_API DocxHandle *lxDocx_create_blank(const char *path)
                                      [&] { return handleFor(DocxDocument::createBlank(pathArgument(path)), LXDOCX_ERR_IO); });
 }
 
+LXDOCX_API DocxHandle *lxDocx_copy(DocxHandle *h)
+{
+    return handleCall<DocxHandle *>(h, nullptr, "copying the document", [&] {
+        DocxHandle *copy = handleFor(h->doc->copy(), LXDOCX_ERR_INTERNAL);
+        if (copy)
+            copy->resourceFolder = h->resourceFolder;
+        return copy;
+    });
+}
+
 LXDOCX_API void lxDocx_close(DocxHandle *h)
 {
     libraryCall(0, "closing the document", [&] {

@@ -177,6 +177,15 @@ LXDOCX_API DocxHandle *lxDocx_open(const char *path);
  * reason>", "Cannot write: no file name given"). */
 LXDOCX_API DocxHandle *lxDocx_create_blank(const char *path);
 
+/* A new handle on a copy of the document `h` holds, with every edit made so
+ * far, made in memory without reading any file (the parts are shared until
+ * one side changes them, so a copy costs little), with `h`'s resource
+ * folder. The copy has no path of its own: save it with lxDocx_save_as
+ * (lxDocx_save fails with "Cannot write: no file name given"). For rendering
+ * one template many times: open it once, and render and save a copy per
+ * record. NULL with the failure on `h`. Close the copy with lxDocx_close. */
+LXDOCX_API DocxHandle *lxDocx_copy(DocxHandle *h);
+
 /* Closes the handle and frees the document and every string returned for it.
  * NULL does nothing. On a busy handle (see Events above) the handle is closed
  * when the running call returns. Using or closing the handle again afterwards

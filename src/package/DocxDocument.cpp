@@ -107,6 +107,15 @@ std::unique_ptr<DocxDocument> DocxDocument::fromEntries(const QString &path, con
     return doc;
 }
 
+std::unique_ptr<DocxDocument> DocxDocument::copy()
+{
+    parts_->body.store();
+    std::unique_ptr<DocxDocument> doc(new DocxDocument);
+    doc->parts_->package.copyParts(parts_->package);
+    doc->parts_->load();
+    return doc;
+}
+
 std::unique_ptr<DocxDocument> DocxDocument::blank(const QString &path)
 {
     return fromEntries(path, blankEntries());

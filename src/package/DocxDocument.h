@@ -24,6 +24,9 @@ public:
     // A document of the parts in `entries` (as if read from an archive at
     // `path`). Never null; valid when the parts hold a readable body.
     static std::unique_ptr<DocxDocument> fromEntries(const QString &path, const DocxEntryMap &entries);
+    // A copy of this document with every edit made so far, in memory and
+    // without a path; parts neither copy changes stay shared.
+    std::unique_ptr<DocxDocument> copy();
     // A blank document made in memory whose own path is `path`; nothing is
     // written until it is saved.
     static std::unique_ptr<DocxDocument> blank(const QString &path);

@@ -16,6 +16,12 @@ bool DocxPackage::readBytes(const QByteArray &archive, QString &err)
     return docxZipReadBytes(archive, entries_, err, &source_);
 }
 
+void DocxPackage::copyParts(const DocxPackage &other)
+{
+    entries_ = other.entries_;
+    source_ = other.source_;
+}
+
 void DocxPackage::setEntries(const DocxEntryMap &entries)
 {
     entries_ = entries;

@@ -30,6 +30,10 @@ public:
     bool readBytes(const QByteArray &archive, QString &err);
     // Replaces the entry map with `entries`, as if read from no archive.
     void setEntries(const DocxEntryMap &entries);
+    // Takes the parts of `other`, with what it read them from, so that the
+    // parts neither changes are written as they were read (the bytes are
+    // shared until one side changes them); the path stays.
+    void copyParts(const DocxPackage &other);
     // Packs the entry map in the fixed DOCX part order (content types, package
     // relationships, document relationships, document, styles, settings, then
     // the rest) and replaces `path` with it; members read from the archive and

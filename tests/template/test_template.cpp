@@ -231,3 +231,27 @@ TEST(Template, PicturesComeFromDataUrlsOrTheResourceFolderOnly)
     const Rendered noFolder = render(withHeader(body, header), ("{\"logo\": \"logo.png\", \"data\": \"" + dataUrl + "\"}").constData());
     EXPECT_TRUE(noFolder.error.contains("no resource folder")) << noFolder.error.toStdString();
 }
+
+TEST(Template, CopiesOfAnOpenTemplateRenderApart)
+{
+    QTemporaryDir dir;
+    const QString in = dir.filePath("in.docx");
+    const QByteArray body = para("Dear {{ name }}");
+    Handle source = openPackage(in, withHeader(body, headerPart(para("{{ name|upper }}"))));
+    ASSERT_TRUE(source);
+    for (const char *name : {"Ann", "Bob"}) {
+        Handle copy(lxDocx_copy(source.get()), lxDocx_close);
+        ASSERT_TRUE(copy) << lxDocx_error(source.get());
+        ASSERT_TRUE(lxDocx_render_template(copy.get(), (QByteArray("{\"name\": \"") + name + "\"}").constData(), 0));
+        EXPECT_FALSE(lxDocx_save(copy.get()));  // a copy has no path of its own
+        EXPECT_EQ(lxDocx_error_code(copy.get()), LXDOCX_ERR_IO);
+        const QString out = dir.filePath(QString("%1.docx").arg(name));
+        ASSERT_TRUE(lxDocx_save_as(copy.get(), out.toUtf8().constData())) << lxDocx_error(copy.get());
+        const DocxEntryMap entries = readEntries(out);
+        EXPECT_EQ(lines(entries.value("word/document.xml")), QString("Dear %1").arg(name));
+        EXPECT_EQ(lines(entries.value("word/header1.xml")), QString(name).toUpper());
+    }
+    const QString again = dir.filePath("again.docx");
+    ASSERT_TRUE(lxDocx_save_as(source.get(), again.toUtf8().constData()));
+    EXPECT_EQ(readEntries(again).value("word/document.xml"), documentXml(body));  // the template stays a template
+}

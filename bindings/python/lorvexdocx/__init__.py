@@ -297,6 +297,15 @@ class Document:
         """Saves to `path`; the document keeps its own path."""
         self._call(lambda lib, h: lib.lxDocx_save_as(h, _path(path)))
 
+    def copy(self) -> "Document":
+        """A copy of the document as it stands, made in memory (no file is
+        read again), with no path of its own: save it with save_as(). To fill
+        a template many times, open it once and render a copy per record."""
+        copied = library().lxDocx_copy(self._live())
+        if not copied:
+            raise self._failure()
+        return Document(copied, None)
+
     # -- page setup of the last section ---------------------------------------
 
     @property

@@ -23,6 +23,7 @@ _PROTOTYPES = {
     "lxDocx_error_code": (ctypes.c_int, [_handle]),
     "lxDocx_open": (_handle, [ctypes.c_char_p]),
     "lxDocx_create_blank": (_handle, [ctypes.c_char_p]),
+    "lxDocx_copy": (_handle, [_handle]),
     "lxDocx_close": (None, [_handle]),
     "lxDocx_is_valid": (ctypes.c_int, [_handle]),
     "lxDocx_save": (ctypes.c_int, [_handle]),

@@ -136,7 +136,7 @@ class _RenderWork(_Work):
 
     def __call__(self, template: Optional[str], item: Tuple[bytes, str]) -> str:
         payload, output = item
-        with open_document(template) as doc:
+        with _copy_of_open_template(template) as doc:
             doc._fill(payload, self.strict, self.resources)
             doc.save_as(output)
         return output
@@ -178,6 +178,17 @@ def _local_template(data: bytes) -> str:
                 f.write(data)
             _local_templates[digest] = path
         return _local_templates[digest]
+
+
+_open_templates: Dict[str, Document] = {}
+
+
+def _copy_of_open_template(path: str) -> Document:
+    """A copy of the template at `path`, which this process opens once and keeps open."""
+    with _local_lock:  # one thread at a time on the open template's handle
+        if path not in _open_templates:
+            _open_templates[path] = open_document(path)
+        return _open_templates[path].copy()
 
 
 def _run_share(work: _Work, template: Optional[bytes], share: Share) -> List[Result]:
