@@ -151,6 +151,30 @@ TEST(Cli, ReplacePrintsTheCountAndWritesWhereAsked)
     EXPECT_TRUE(err.contains("usage: lxdocx replace")) << err.toStdString();
 }
 
+// render fills a template from a data file (a list of records: one numbered output each), reads pictures only
+// inside the data's folder by default, and writes nothing when a render fails.
+TEST(Cli, RenderFillsOneOrManyOutputs)
+{
+    QTemporaryDir dir;
+    const QString in = dir.filePath("t.docx"), data = dir.filePath("d.json"), output = dir.filePath("o.docx");
+    ASSERT_TRUE(writeFile(in, makePackage(documentXml("<w:p><w:r><w:t>Dear {{ name }}</w:t></w:r></w:p>"))));
+    const auto textOf = [](const QString &path) {
+        return paragraphText(parsed(readEntries(path).value("word/document.xml")).documentElement());
+    };
+    ASSERT_TRUE(writeFile(data, R"({"name": "Ann"})"));
+    ASSERT_EQ(lxdocx({"render", in, data, output}), 0) << err.toStdString();
+    EXPECT_EQ(textOf(output), "Dear Ann");
+    ASSERT_TRUE(writeFile(data, R"([{"name": "Ann"}, {"name": "Bob"}])"));
+    ASSERT_EQ(lxdocx({"render", in, data, output, "--strict"}), 0) << err.toStdString();
+    EXPECT_EQ(out, "2 of 2 written\n");
+    EXPECT_EQ(textOf(dir.filePath("o-2.docx")), "Dear Bob");
+    ASSERT_TRUE(writeFile(data, R"({"nom": "Ann"})"));
+    const QString strictOut = dir.filePath("strict.docx");
+    EXPECT_EQ(lxdocx({"render", in, data, strictOut, "--strict"}), 1);
+    EXPECT_TRUE(err.contains("\"name\" is undefined")) << err.toStdString();
+    EXPECT_FALSE(QFile::exists(strictOut));
+}
+
 // page, header and footer reach any section with --section (from 1); a page edit passes every value it was not
 // given through unchanged (a negative bottom margin, absent header and footer distances); info lists the sections.
 TEST(Cli, SectionsAndPageEditsThatChangeOnlyWhatIsGiven)

@@ -66,8 +66,9 @@ const std::vector<Command> &commands()
          {{"--regex", false}, {"--match-case", false}, {"--whole-word", false}, {"-o", true}}, 3, 3, runReplace},
         {"render", "TEMPLATE.docx DATA.json OUT.docx [--strict] [--resources DIR]",
          "Fills the tags of TEMPLATE.docx ({{ name }}, {% if %}, {% for %}, {%tr for %} and the like) with the "
-         "JSON object in DATA.json and writes OUT.docx; --strict fails on a name the data lacks. Pictures of "
-         "image and HTML values are read only inside DIR, by default DATA.json's folder.",
+         "JSON object in DATA.json and writes OUT.docx (a list of objects: OUT-1.docx, OUT-2.docx, ... from the "
+         "template opened once); --strict fails on a name the data lacks. Pictures of image and HTML values are "
+         "read only inside DIR, by default DATA.json's folder.",
          {{"--strict", false}, {"--resources", true}}, 3, 3, runRender},
         {"from-html", "IN.html OUT.docx [--resources DIR]",
          "Writes a new document whose body is the HTML page IN.html (pictures in DIR, by default IN.html's folder, embedded).",
