@@ -251,8 +251,9 @@ TEST(Memory, TheIndexAndThePagesOfALargeBodyNeedNoTreeOfIt)
                 && read[1001].text == "Text of a paragraph, 1001" && pages.sections.size() == 1
                 && pages.sections[0].body->blockCount() == paragraphs) << read.size();
     // A tree takes some 60 bytes a byte; the rich text of such short paragraphs some 10.
-    if (!kSanitized)
+    if (!kSanitized) {
         EXPECT_LT((peakKb - startKb) * 1024, 20 * xml.size()) << "KB over the start at the peak";
+    }
     // The index read from the tree is the same.
     ASSERT_EQ(doc->body().paragraphs().size(), paragraphs);
     const QList<DocxParaInfo> fromTree = doc->body().paragraphInfo();
