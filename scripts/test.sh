@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh build-essential cmake pkg-config qt6-base-dev libqt6gui6 libqt6svg6 qt6-image-formats-plugins \
   zlib1g-dev libgtest-dev clang libclang-rt-14-dev python3 python3-docx python3-docxtpl python3-pytest python3-venv \
-  python3-distributed unzip poppler-utils libreoffice-writer-nogui
+  python3-distributed unzip poppler-utils libreoffice-writer-nogui chromium
 jobs="$(nproc)"
 launcher=()   # a compiler cache, when there is one, makes later runs quick
 command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
