@@ -7,20 +7,17 @@
 #include "DocxHtmlPrepare.h"
 #include "DocxHtmlSources.h"
 #include "DocxWriter.h"
+#include "FuzzSupport.h"
 
-#include <QGuiApplication>
 #include <QTemporaryDir>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <memory>
 
 namespace {
-
-void dropMessage(QtMsgType, const QMessageLogContext &, const QString &) {}
 
 constexpr size_t kMaxPage = 64 * 1024;  // larger pages only slow the runs down
 
@@ -40,9 +37,7 @@ DocxEntryMap built(const QString &html, qsizetype pieceChars)
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    qInstallMessageHandler(dropMessage);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    new QGuiApplication(*argc, *argv);  // lives as long as the process
+    fuzz_support::startGuiApplication(argc, argv);
     QTemporaryDir dir;
     const std::unique_ptr<DocxDocument> blank = DocxDocument::createBlank(dir.filePath("blank.docx"));
     if (!blank->isValid())
@@ -58,9 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString html = decodeHtml(QByteArrayView(data, qsizetype(size)));
     if (htmlCuts(prepareHtml(html), 1).cuts.isEmpty())
         return 0;
-    if (built(html, std::numeric_limits<qsizetype>::max()) != built(html, 1)) {
-        std::fprintf(stderr, "fuzz_html: the pieces wrote what the whole page does not\n");
-        std::abort();
-    }
+    if (built(html, std::numeric_limits<qsizetype>::max()) != built(html, 1))
+        fuzz_support::broken("fuzz_html", "the pieces wrote what the whole page does not");
     return 0;
 }

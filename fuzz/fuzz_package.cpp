@@ -7,29 +7,25 @@
 // entries it was packed from, and a stored body can be taken up again.
 #include "DocxDocument.h"
 #include "DocxZip.h"
+#include "FuzzSupport.h"
 
 #include <QtGlobal>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 namespace {
 
-void dropMessage(QtMsgType, const QMessageLogContext &, const QString &) {}
-
 [[noreturn]] void broken(const char *what, const QString &detail)
 {
-    std::fprintf(stderr, "fuzz_package: %s: %s\n", what, qPrintable(detail));
-    std::abort();
+    fuzz_support::broken("fuzz_package", what, detail);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    qInstallMessageHandler(dropMessage);  // the reader warns about every odd member
+    fuzz_support::quietQt();
     return 0;
 }
 

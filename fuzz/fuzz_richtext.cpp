@@ -12,25 +12,20 @@
 #include "DocxSectionHtml.h"
 #include "DocxResave.h"
 #include "DocxWriter.h"
+#include "FuzzSupport.h"
 
-#include <QGuiApplication>
 #include <QTextDocument>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
 #include <memory>
 
 namespace {
 
-void dropMessage(QtMsgType, const QMessageLogContext &, const QString &) {}
-
 [[noreturn]] void broken(const char *what)
 {
-    std::fprintf(stderr, "fuzz_richtext: %s\n", what);
-    std::abort();
+    fuzz_support::broken("fuzz_richtext", what);
 }
 
 const char kStyles[] =
@@ -67,9 +62,7 @@ QByteArray pngBytes()
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    qInstallMessageHandler(dropMessage);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    new QGuiApplication(*argc, *argv);  // lives as long as the process
+    fuzz_support::startGuiApplication(argc, argv);
     return 0;
 }
 

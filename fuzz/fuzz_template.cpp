@@ -9,23 +9,18 @@
 #include "DocxDocument.h"
 #include "DocxRenderTemplate.h"
 #include "DocxXml.h"
+#include "FuzzSupport.h"
 
-#include <QGuiApplication>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 
 namespace {
 
-void dropMessage(QtMsgType, const QMessageLogContext &, const QString &) {}
-
 [[noreturn]] void broken(const char *what)
 {
-    std::fprintf(stderr, "fuzz_template: %s\n", what);
-    std::abort();
+    fuzz_support::broken("fuzz_template", what);
 }
 
 QByteArray run(const QString &text, bool bold)
@@ -60,9 +55,7 @@ QByteArray bodyOf(const QString &text)
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    qInstallMessageHandler(dropMessage);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    new QGuiApplication(*argc, *argv);  // lives as long as the process
+    fuzz_support::startGuiApplication(argc, argv);
     return 0;
 }
 

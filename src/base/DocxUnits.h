@@ -5,7 +5,8 @@
 // Units a measure is counted in, per point.
 inline constexpr int kTwipsPerPoint = 20;
 inline constexpr int kHalfPointsPerPoint = 2;
-// English Metric Units (drawing sizes) in a pixel at 96 pixels per inch.
+// English Metric Units (drawing sizes) in a point, and in a pixel at 96 pixels per inch.
+inline constexpr int kEmuPerPoint = 12700;
 inline constexpr long long kEmuPerPixel = 9525;
 // Twips in a pixel at 96 pixels per inch.
 inline constexpr double kTwipsPerPixel = 15.0;

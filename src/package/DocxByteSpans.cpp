@@ -107,10 +107,3 @@ bool isUtf8Part(const QXmlStreamReader &r, const QByteArray &bytes)
         && !bytes.startsWith("\xFE\xFF") && !bytes.startsWith("\xFF\xFE");
 }
 
-DocxNamespaceBindings declarationsOf(const DocxXmlReader &r)
-{
-    DocxNamespaceBindings here;
-    for (const QXmlStreamNamespaceDeclaration &d : r.declarations())
-        here.append({d.prefix().toString(), d.namespaceUri().toString()});
-    return here;
-}

@@ -5,6 +5,7 @@
 #include "DocxNamespaces.h"
 #include "DocxPartTypes.h"
 #include "DocxReaderInternal.h"
+#include "DocxUnits.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -18,7 +19,6 @@
 
 namespace {
 
-constexpr double kEmuPerPx = 9525.0;  // 914400 EMU per inch at 96 pixels per inch
 constexpr double kPxPerPt = 96.0 / 72.0;
 // A picture whose header declares more pixels than this is not decoded (a
 // 40-megapixel image already takes 160 MB as 32-bit pixels).
@@ -77,10 +77,10 @@ QSizeF declaredSizePx(const QDomElement &container)
     bool ok = false;
     const qint64 cx = extent.attribute(QStringLiteral("cx")).toLongLong(&ok);
     if (ok && cx >= 1)
-        size.setWidth(cx / kEmuPerPx);
+        size.setWidth(cx / double(kEmuPerPixel));
     const qint64 cy = extent.attribute(QStringLiteral("cy")).toLongLong(&ok);
     if (ok && cy >= 1)
-        size.setHeight(cy / kEmuPerPx);
+        size.setHeight(cy / double(kEmuPerPixel));
     return size;
 }
 

@@ -12,6 +12,8 @@
 #include <QJsonDocument>
 #include <QJsonParseError>
 
+#include <algorithm>
+
 namespace {
 
 // The empty paragraph the runs of an inline HTML value are made from.
@@ -97,12 +99,30 @@ QByteArray runsOfBlocks(const QByteArray &blocks, const QByteArray &runPropertie
     return runs;
 }
 
+// The first bookmark and drawing ids no story uses, for the values that add some.
+struct FreeIds
+{
+    int bookmark = 1;
+    int drawing = 1;
+};
+
+FreeIds firstFreeIds(const DocxEntryMap &entries, const QStringList &stories)
+{
+    FreeIds ids;
+    for (const QString &part : stories) {
+        const QByteArray bytes = entries.value(part);
+        ids.bookmark = qMax(ids.bookmark, firstFreeNumber(bytes, ":id=\""));
+        ids.drawing = qMax(ids.drawing, firstFreeNumber(bytes, "docPr id=\""));
+    }
+    return ids;
+}
+
 // Makes the HTML and picture values of one rendered part and puts them in.
 class ValueMaker
 {
 public:
-    ValueMaker(DocxDocument &doc, const DocxTemplateOptions &options, int firstBookmarkId, int firstDrawingId)
-        : doc_(doc), options_(options), nextBookmarkId_(firstBookmarkId), nextDrawingId_(firstDrawingId)
+    ValueMaker(DocxDocument &doc, const DocxTemplateOptions &options, FreeIds first)
+        : doc_(doc), options_(options), nextBookmarkId_(first.bookmark), nextDrawingId_(first.drawing)
     {
     }
 
@@ -188,11 +208,9 @@ DocxTemplateFailure docxRenderTemplate(DocxDocument &doc, const QByteArray &data
     DocxEntryMap &entries = doc.package().entries();
     std::vector<RenderedStory> stories;
     QStringList problems;
-    int firstBookmarkId = 1, firstDrawingId = 1;
-    for (const QString &part : docxStoryParts(doc)) {
+    const QStringList parts = docxStoryParts(doc);
+    for (const QString &part : parts) {
         const QByteArray bytes = entries.value(part);
-        firstBookmarkId = qMax(firstBookmarkId, firstFreeNumber(bytes, ":id=\""));
-        firstDrawingId = qMax(firstDrawingId, firstFreeNumber(bytes, "docPr id=\""));
         if (!bytes.contains('{'))
             continue;
         RenderedStory story;
@@ -204,7 +222,9 @@ DocxTemplateFailure docxRenderTemplate(DocxDocument &doc, const QByteArray &data
         err = QStringLiteral("The template cannot be rendered:\n") + problems.join(QLatin1Char('\n'));
         return DocxTemplateFailure::Template;
     }
-    ValueMaker maker(doc, options, firstBookmarkId, firstDrawingId);
+    const bool makesValues = std::any_of(stories.cbegin(), stories.cend(),
+                                         [](const RenderedStory &s) { return !s.rendered.pending.isEmpty(); });
+    ValueMaker maker(doc, options, makesValues ? firstFreeIds(entries, parts) : FreeIds());
     for (RenderedStory &story : stories) {
         maker.makeValues(story);
         if (story.part == doc.package().mainPart())

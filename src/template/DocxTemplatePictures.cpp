@@ -6,32 +6,28 @@
 
 #include <QBuffer>
 #include <QImageReader>
-#include <QRegularExpression>
 
 #include <cmath>
 
 namespace {
 
-constexpr double kEmuPerInch = 914400;
+// A picture side longer than this (200 inches) is no size a page shows.
+constexpr qint64 kLargestEmu = 200LL * 72 * kEmuPerPoint;
 
 // A length as CSS writes it ("4cm", "1.5in", "120px", "72pt", "30mm"; a bare
 // number counts pixels) in EMU; false when it does not read or is not above 0.
 bool emuOfLength(const QString &text, qint64 &emu)
 {
-    static const QRegularExpression length(QStringLiteral("^\\s*(\\d+(?:\\.\\d*)?|\\.\\d+)\\s*(cm|mm|in|pt|px)?\\s*$"),
-                                           QRegularExpression::CaseInsensitiveOption);
-    const auto m = length.match(text);
-    if (!m.hasMatch())
+    const QString length = text.trimmed().toLower();
+    bool isPixels = false;
+    const double pixels = QStringView(length).chopped(length.endsWith(QLatin1String("px")) ? 2 : 0).toDouble(&isPixels);
+    int measured = 0;
+    if (isPixels)
+        emu = std::llround(pixels * kEmuPerPixel);
+    else if (readMeasure(length, kEmuPerPoint, &measured))
+        emu = measured;
+    else
         return false;
-    const double value = m.captured(1).toDouble();
-    const QString unit = m.captured(2).toLower();
-    const double perUnit = unit == QLatin1String("cm") ? kEmuPerInch / 2.54
-        : unit == QLatin1String("mm")                  ? kEmuPerInch / 25.4
-        : unit == QLatin1String("in")                  ? kEmuPerInch
-        : unit == QLatin1String("pt")                  ? kEmuPerInch / 72
-                                                       : double(kEmuPerPixel);
-    emu = std::llround(value * perUnit);
-    constexpr double kLargestEmu = 200 * kEmuPerInch;  // far beyond any page
     return emu > 0 && emu <= kLargestEmu;
 }
 

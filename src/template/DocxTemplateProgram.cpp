@@ -35,17 +35,10 @@ QByteArrayView unitElement(const QString &modifier)
 // The namespace declarations of the root start tag of `bytes`.
 DocxNamespaceBindings rootBindings(const QByteArray &bytes)
 {
-    DocxNamespaceBindings scope;
-    qsizetype start = 0, end = 0;
-    if (!locateRootStartTag(bytes, start, end))
-        return scope;
-    static const QRegularExpression declaration(QStringLiteral("xmlns(?::([\\w.-]+))?\\s*=\\s*[\"']([^\"']*)[\"']"));
-    const QString tag = QString::fromUtf8(bytes.mid(start, end - start));
-    for (auto it = declaration.globalMatch(tag); it.hasNext();) {
-        const auto m = it.next();
-        scope.append({m.captured(1), m.captured(2)});
+    DocxXmlReader r(bytes);
+    while (!r.atEnd() && readNextChecked(r) != QXmlStreamReader::StartElement) {
     }
-    return scope;
+    return r.isStartElement() ? declarationsOf(r) : DocxNamespaceBindings();
 }
 
 bool bindsW(const DocxNamespaceBindings &scope)
@@ -81,9 +74,10 @@ TagParts partsOf(const QString &text)
         inner.chop(1);
     inner = inner.trimmed();
     if (parts.opener == '%') {
-        const qsizetype space = inner.indexOf(QRegularExpression(QStringLiteral("\\s")));
-        parts.statement = space < 0 ? inner : inner.left(space);
-        parts.rest = space < 0 ? QString() : inner.mid(space + 1).trimmed();
+        static const QRegularExpression space(QStringLiteral("\\s"));
+        const qsizetype at = inner.indexOf(space);
+        parts.statement = at < 0 ? inner : inner.left(at);
+        parts.rest = at < 0 ? QString() : inner.mid(at + 1).trimmed();
     } else {
         parts.rest = inner;
     }

@@ -12,9 +12,6 @@
 #include <QPair>
 #include <QString>
 
-// Prefix to namespace URI bindings in force at some point of a document.
-using DocxNamespaceBindings = QList<QPair<QString, QString>>;
-
 // Namespace-aware parse. Unlike QDomDocument::setContent it keeps whitespace-only
 // text (a space between two runs is content) and keeps every namespace
 // declaration as an attribute of its element, so a part written back declares

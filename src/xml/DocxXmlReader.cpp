@@ -276,3 +276,11 @@ QString xmlErrorText(const QXmlStreamReader &r)
         .arg(r.columnNumber())
         .arg(r.errorString());
 }
+
+DocxNamespaceBindings declarationsOf(const DocxXmlReader &r)
+{
+    DocxNamespaceBindings here;
+    for (const QXmlStreamNamespaceDeclaration &d : r.declarations())
+        here.append({d.prefix().toString(), d.namespaceUri().toString()});
+    return here;
+}

@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QList>
+#include <QPair>
 #include <QString>
 #include <QXmlStreamReader>
 
@@ -25,6 +26,9 @@ inline constexpr qint64 kMaxTreeBytes = qint64(1) << 30;
 // <a b=""/>, takes 2,624 bytes for its 9), so a part of fewer bytes than
 // kMaxTreeBytes / kMaxTreeBytesPerByte always fits.
 inline constexpr qint64 kMaxTreeBytesPerByte = 300;
+
+// Prefix to namespace URI bindings in force at some point of a document.
+using DocxNamespaceBindings = QList<QPair<QString, QString>>;
 
 class DocxXmlReader;
 
@@ -104,5 +108,7 @@ private:
 // on one element, and markup beyond the limits above. Every pass over a part
 // reads through it.
 QXmlStreamReader::TokenType readNextChecked(DocxXmlReader &r);
+// The namespace declarations of the start tag `r` stands on, as bindings.
+DocxNamespaceBindings declarationsOf(const DocxXmlReader &r);
 // The reader's error as "XML parse error at line %1 col %2: %3".
 QString xmlErrorText(const QXmlStreamReader &r);

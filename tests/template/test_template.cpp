@@ -47,8 +47,9 @@ Rendered render(const QByteArray &package, const char *json, int flags = 0, cons
     const QString in = dir.filePath("in.docx"), out = dir.filePath("out.docx");
     Handle h = openPackage(in, package);
     EXPECT_TRUE(h);
-    if (!resources.isEmpty())
+    if (!resources.isEmpty()) {
         EXPECT_TRUE(lxDocx_set_resource_folder(h.get(), resources.toUtf8().constData()));
+    }
     Rendered r;
     r.ok = lxDocx_render_template(h.get(), json, flags);
     r.code = lxDocx_error_code(h.get());

@@ -59,8 +59,6 @@ private:
 // The bindings in force inside the innermost of `stack`, each prefix once (the
 // innermost binding of a prefix, placed where that binding was made).
 DocxNamespaceBindings flattenBindings(const QList<DocxNamespaceBindings> &stack);
-// The namespace declarations of the reader's current start tag.
-DocxNamespaceBindings declarationsOf(const DocxXmlReader &r);
 // Where the start tag of an element named `name` begins, from the reader's
 // offset of the token before it; -1 when no candidate opens the tag.
 qsizetype startTagAt(const QByteArray &bytes, DocxByteOffsets &offsets, qint64 startChar, QStringView name);
